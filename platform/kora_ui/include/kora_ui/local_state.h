@@ -1,0 +1,94 @@
+// View-local state cells that controls write directly and that survive rebuilds of the tree.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+
+namespace kora_ui {
+
+// Decides whether the program may publish into a cell; revoked once its window is gone.
+class WakeHandle {
+public:
+    WakeHandle() : m_alive(std::make_shared<std::atomic<bool>>(true)) {}
+    [[nodiscard]] bool authorize_publication() const { return m_alive->load(); }
+    void revoke() const { m_alive->store(false); }
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_alive;
+};
+
+// The crop rectangle as fractions of the page: left, top, right, bottom.
+struct CropSelection {
+    double left = 0.0;
+    double top = 0.0;
+    double right = 1.0;
+    double bottom = 1.0;
+    [[nodiscard]] static CropSelection whole() { return {}; }
+    bool operator==(const CropSelection&) const = default;
+};
+
+namespace local_state {
+
+template <class T>
+class LocalState {
+public:
+    LocalState(T initial, WakeHandle wake) : m_cell(std::make_shared<Cell>(std::move(initial))), m_wake(std::move(wake)) {}
+    explicit LocalState(T initial) : LocalState(std::move(initial), WakeHandle()) {}
+
+    [[nodiscard]] T get() const {
+        std::shared_lock lock(m_cell->mutex);
+        return m_cell->value;
+    }
+    [[nodiscard]] std::uint64_t version() const {
+        std::shared_lock lock(m_cell->mutex);
+        return m_cell->version;
+    }
+    // The program's publication step: asks the wake handle, then stores unless the version is exhausted.
+    bool publish(T value) const {
+        if (!m_wake.authorize_publication()) {
+            return false;
+        }
+        return store(std::move(value));
+    }
+    // What a control bound to the cell does when the user changes it.
+    bool write_from_control(T value) const { return store(std::move(value)); }
+
+    [[nodiscard]] const WakeHandle& wake() const { return m_wake; }
+    // Two handles are the same cell.
+    [[nodiscard]] bool same_cell(const LocalState& other) const { return m_cell == other.m_cell; }
+    void set_version_for_testing(std::uint64_t version) const {
+        std::unique_lock lock(m_cell->mutex);
+        m_cell->version = version;
+    }
+
+private:
+    struct Cell {
+        explicit Cell(T v) : value(std::move(v)) {}
+        mutable std::shared_mutex mutex;
+        T value;
+        std::uint64_t version = 0;
+    };
+
+    bool store(T value) const {
+        std::unique_lock lock(m_cell->mutex);
+        if (m_cell->version == std::numeric_limits<std::uint64_t>::max()) {
+            return false;
+        }
+        m_cell->value = std::move(value);
+        ++m_cell->version;
+        return true;
+    }
+
+    std::shared_ptr<Cell> m_cell;
+    WakeHandle m_wake;
+};
+
+}  // namespace local_state
+
+using local_state::LocalState;
+
+}  // namespace kora_ui

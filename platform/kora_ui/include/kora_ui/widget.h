@@ -1,0 +1,75 @@
+// The widget interface every node of a kora_ui tree implements, and the owned-pointer type trees use.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "kora_actions/resource.h"
+
+namespace kora_ui {
+
+class Widget;
+using WidgetPtr = std::unique_ptr<Widget>;
+
+// What the toolkit hands to update; room for frame time and similar facts.
+struct UpdateContext {
+    std::uint64_t frame = 0;
+};
+
+// A control that asked to invoke its own control id (instead of sending an operation).
+struct ControlInvocation {
+    std::string control_id;
+    std::optional<std::int64_t> index;
+    bool operator==(const ControlInvocation&) const = default;
+};
+
+class Widget {
+public:
+    virtual ~Widget() = default;
+
+    [[nodiscard]] virtual std::string_view type_name() const = 0;
+    [[nodiscard]] virtual std::span<const WidgetPtr> children() const { return {}; }
+    // The control id of a control, empty for everything else.
+    [[nodiscard]] virtual std::string_view control_id() const { return {}; }
+    // Gives the widget a chance to take pending results; true when anything changed.
+    virtual bool update(UpdateContext& context);
+    [[nodiscard]] virtual bool needs_idle_sync() const;
+    [[nodiscard]] virtual std::vector<kora_actions::Resource> resources() const { return {}; }
+    virtual kora_actions::Outcome invoke_resource_operation_v2(std::uint8_t execution_kind,
+                                                               std::string_view operation_id,
+                                                               std::string_view arguments);
+    // The first pending control invocation in this subtree, taken (so asked once it is gone).
+    virtual std::optional<ControlInvocation> take_control_invocation();
+
+protected:
+    Widget() = default;
+    Widget(Widget&&) = default;
+    Widget& operator=(Widget&&) = default;
+};
+
+// Turns a widget value or an owned pointer into an owned pointer.
+template <class W>
+WidgetPtr into_widget(W&& widget) {
+    using Plain = std::remove_cvref_t<W>;
+    if constexpr (std::is_same_v<Plain, WidgetPtr>) {
+        return std::move(widget);
+    } else if constexpr (std::is_convertible_v<Plain, WidgetPtr>) {
+        return WidgetPtr(std::move(widget));
+    } else {
+        static_assert(std::is_base_of_v<Widget, Plain>, "only widgets go into a tree");
+        return std::make_unique<Plain>(std::forward<W>(widget));
+    }
+}
+
+template <class W>
+WidgetPtr boxed(W&& widget) {
+    return into_widget(std::forward<W>(widget));
+}
+
+}  // namespace kora_ui

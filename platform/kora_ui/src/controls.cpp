@@ -1,0 +1,94 @@
+#include "kora_ui/controls.h"
+
+#include <nlohmann/json.hpp>
+
+#include "kora_ui/widgets.h"
+
+namespace kora_ui {
+
+namespace {
+template <class Visit>
+bool walk(const Widget& node, const Visit& visit) {
+    if (visit(node)) {
+        return true;
+    }
+    for (const auto& child : node.children()) {
+        if (walk(*child, visit)) {
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace
+
+std::vector<kora_actions::Resource> control_resources(const Widget& root) {
+    std::vector<kora_actions::Resource> found;
+    walk(root, [&found](const Widget& node) {
+        if (dynamic_cast<const Button*>(&node) || dynamic_cast<const ToggleGroup*>(&node)) {
+            for (auto& resource : node.resources()) {
+                found.push_back(std::move(resource));
+            }
+        }
+        return false;
+    });
+    return found;
+}
+
+kora_actions::Outcome invoke_control(Widget& root, std::uint8_t, std::string_view operation_id,
+                                     std::string_view arguments) {
+    const bool invoke = operation_id == kControlInvokeOperation;
+    const bool select = operation_id == kSegmentedSelectOperation;
+    if (!invoke && !select) {
+        return kora_actions::Outcome::not_handled();
+    }
+    const auto parsed = nlohmann::json::parse(arguments, nullptr, false);
+    if (parsed.is_discarded()) {
+        return kora_actions::Outcome::failed("invalid control invocation: not JSON");
+    }
+    if (invoke) {
+        if (!parsed.is_string()) {
+            return kora_actions::Outcome::failed("invalid control invocation: expected the control id as a string");
+        }
+        const auto id = parsed.get<std::string>();
+        Button* target = nullptr;
+        walk(root, [&](const Widget& node) {
+            auto* button = dynamic_cast<Button*>(const_cast<Widget*>(&node));
+            if (button && button->control_id() == id && button->has_action()) {
+                target = button;
+                return true;
+            }
+            return false;
+        });
+        if (!target) {
+            return kora_actions::Outcome::failed("no control " + id + " is shown");
+        }
+        target->press();
+        return kora_actions::Outcome::handled();
+    }
+    if (!parsed.is_object() || !parsed.contains("control") || !parsed["control"].is_string()) {
+        return kora_actions::Outcome::failed("invalid segment selection: expected {\"control\": id, \"index\": n}");
+    }
+    const auto id = parsed["control"].get<std::string>();
+    const auto index = parsed.value("index", nlohmann::json());
+    if (!index.is_number_unsigned()) {
+        return kora_actions::Outcome::failed("invalid segment selection: index must be a whole number from 0");
+    }
+    const ToggleGroup* target = nullptr;
+    walk(root, [&](const Widget& node) {
+        const auto* group = dynamic_cast<const ToggleGroup*>(&node);
+        if (group && group->control_id() == id) {
+            target = group;
+            return true;
+        }
+        return false;
+    });
+    if (!target) {
+        return kora_actions::Outcome::failed("no control " + id + " is shown");
+    }
+    if (!target->select(index.get<std::size_t>())) {
+        return kora_actions::Outcome::failed("segment index out of range");
+    }
+    return kora_actions::Outcome::handled();
+}
+
+}  // namespace kora_ui

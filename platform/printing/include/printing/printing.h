@@ -1,0 +1,116 @@
+// os_actions::printing: the print and scan service as the program sees it.
+// Records, the Service interface behind the free functions, and the functions themselves.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace os_actions::printing {
+
+template <class T>
+using Result = std::expected<T, std::string>;
+
+using Bytes = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+struct ScanSettings {
+    std::uint16_t resolution_dpi = 300;  // 150, 300 or 600
+    std::uint8_t colour_mode = 0;        // 0 colour, 1 grayscale, 2 text
+    std::uint8_t source = 0;             // 0 flatbed, 1 feeder, 2 two-sided
+    bool operator==(const ScanSettings&) const = default;
+};
+
+struct Supply {
+    std::string name;
+    std::optional<std::string> colour;  // such as "#111111"
+    std::optional<std::uint8_t> level;  // percent, absent when not reported
+    bool operator==(const Supply&) const = default;
+};
+
+enum class QueueState : std::uint8_t { idle, printing, paused, unreachable };
+
+struct PrintQueue {
+    std::string name;
+    std::optional<std::vector<Supply>> supplies;  // absent when the queue reports none
+    bool is_default = false;
+    bool accepting = true;
+    bool answered = true;  // answered the latest status check
+    QueueState state = QueueState::idle;
+    std::vector<std::string> state_reasons;  // keywords, never "none"
+    bool operator==(const PrintQueue&) const = default;
+};
+
+// Job states as numbered by the service: 0 unknown-but-active, 1 waiting, 2 in progress,
+// 3 needs attention, 4 canceled, 5 could not print, 6 printed.
+struct PrintJob {
+    std::string id;  // "{queue}-{number}"
+    std::string queue;
+    std::optional<std::string> title;
+    std::optional<std::uint32_t> pages_done;
+    std::optional<std::uint32_t> pages_total;
+    std::string time_label;  // "today", "yesterday" or a short date
+    std::optional<std::uint8_t> state;
+    std::optional<std::string> owner;
+
+    // completed / total as 0..100 when both are known.
+    [[nodiscard]] std::optional<std::uint8_t> progress_percent() const;
+    bool operator==(const PrintJob&) const = default;
+};
+
+struct Scanner {
+    std::string id;  // the SANE device name
+    std::string name;
+    bool operator==(const Scanner&) const = default;
+};
+
+struct DriverlessPrinter {
+    std::string uri;  // an ipps (or ipp) address
+    std::string name;
+    std::optional<std::string> location;
+    bool operator==(const DriverlessPrinter&) const = default;
+};
+
+// What the free functions forward to. The real CUPS + SANE service is installed by default;
+// tests install a scripted one.
+class Service {
+public:
+    virtual ~Service() = default;
+    [[nodiscard]] virtual Result<std::vector<PrintQueue>> queues() = 0;
+    [[nodiscard]] virtual Result<std::vector<PrintJob>> jobs() = 0;
+    [[nodiscard]] virtual Result<std::vector<Scanner>> scanners() = 0;
+    [[nodiscard]] virtual Result<std::vector<DriverlessPrinter>> discover_driverless() = 0;
+    [[nodiscard]] virtual Result<void> add_driverless(const std::string& uri, const std::string& name) = 0;
+    [[nodiscard]] virtual Result<void> set_default(const std::string& queue) = 0;
+    [[nodiscard]] virtual Result<void> set_enabled(const std::string& queue, bool enabled) = 0;
+    [[nodiscard]] virtual Result<void> cancel_job(const std::string& job_id) = 0;
+    [[nodiscard]] virtual Result<void> retry_job(const std::string& job_id) = 0;
+    [[nodiscard]] virtual Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
+                                                      std::uint16_t copies, bool two_sided) = 0;
+    [[nodiscard]] virtual Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) = 0;
+};
+
+// Installs the service every free function forwards to (thread-safe); returns the previous one.
+std::shared_ptr<Service> install_service(std::shared_ptr<Service> service);
+// The installed service; the real one when none was installed.
+[[nodiscard]] std::shared_ptr<Service> installed_service();
+// The real CUPS + SANE service (defined in the cups library).
+[[nodiscard]] std::shared_ptr<Service> make_system_service();
+
+[[nodiscard]] Result<std::vector<PrintQueue>> queues();
+[[nodiscard]] Result<std::vector<PrintJob>> jobs();
+[[nodiscard]] Result<std::vector<Scanner>> scanners();
+[[nodiscard]] Result<std::vector<DriverlessPrinter>> discover_driverless();
+[[nodiscard]] Result<void> add_driverless(const std::string& uri, const std::string& name);
+[[nodiscard]] Result<void> set_default(const std::string& queue);
+[[nodiscard]] Result<void> set_enabled(const std::string& queue, bool enabled);
+[[nodiscard]] Result<void> cancel_job(const std::string& job_id);
+[[nodiscard]] Result<void> retry_job(const std::string& job_id);
+[[nodiscard]] Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
+                                          std::uint16_t copies, bool two_sided);
+[[nodiscard]] Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings);
+
+}  // namespace os_actions::printing

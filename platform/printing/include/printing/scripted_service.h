@@ -1,0 +1,51 @@
+// A print service for tests: answers from a table that the test fills and records every call.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "printing/printing.h"
+
+namespace os_actions::printing {
+
+class ScriptedService final : public Service {
+public:
+    struct Answers {
+        Result<std::vector<PrintQueue>> queues = std::vector<PrintQueue>{};
+        Result<std::vector<PrintJob>> jobs = std::vector<PrintJob>{};
+        Result<std::vector<Scanner>> scanners = std::vector<Scanner>{};
+        Result<std::vector<DriverlessPrinter>> discovered = std::vector<DriverlessPrinter>{};
+        Result<void> operation = {};  // the answer of every action call
+        Result<Bytes> scan = std::unexpected(std::string("no scan scripted"));
+    };
+
+    // Replace the answers (thread-safe; workers may be calling at the same time).
+    void script(Answers answers);
+    void set_operation_result(Result<void> result);
+    void set_scan_result(Result<Bytes> result);
+    // Every call so far, as "name(arg,arg)" texts, in call order.
+    [[nodiscard]] std::vector<std::string> calls() const;
+    void clear_calls();
+
+    Result<std::vector<PrintQueue>> queues() override;
+    Result<std::vector<PrintJob>> jobs() override;
+    Result<std::vector<Scanner>> scanners() override;
+    Result<std::vector<DriverlessPrinter>> discover_driverless() override;
+    Result<void> add_driverless(const std::string& uri, const std::string& name) override;
+    Result<void> set_default(const std::string& queue) override;
+    Result<void> set_enabled(const std::string& queue, bool enabled) override;
+    Result<void> cancel_job(const std::string& job_id) override;
+    Result<void> retry_job(const std::string& job_id) override;
+    Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
+                                std::uint16_t copies, bool two_sided) override;
+    Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) override;
+
+private:
+    void record(std::string call);
+    mutable std::mutex m_mutex;
+    Answers m_answers;
+    std::vector<std::string> m_calls;
+};
+
+}  // namespace os_actions::printing

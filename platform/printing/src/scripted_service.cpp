@@ -1,0 +1,104 @@
+#include "printing/scripted_service.h"
+
+namespace os_actions::printing {
+
+void ScriptedService::script(Answers answers) {
+    std::lock_guard lock(m_mutex);
+    m_answers = std::move(answers);
+}
+
+void ScriptedService::set_operation_result(Result<void> result) {
+    std::lock_guard lock(m_mutex);
+    m_answers.operation = std::move(result);
+}
+
+void ScriptedService::set_scan_result(Result<Bytes> result) {
+    std::lock_guard lock(m_mutex);
+    m_answers.scan = std::move(result);
+}
+
+std::vector<std::string> ScriptedService::calls() const {
+    std::lock_guard lock(m_mutex);
+    return m_calls;
+}
+
+void ScriptedService::clear_calls() {
+    std::lock_guard lock(m_mutex);
+    m_calls.clear();
+}
+
+void ScriptedService::record(std::string call) {
+    std::lock_guard lock(m_mutex);
+    m_calls.push_back(std::move(call));
+}
+
+Result<std::vector<PrintQueue>> ScriptedService::queues() {
+    record("queues()");
+    std::lock_guard lock(m_mutex);
+    return m_answers.queues;
+}
+
+Result<std::vector<PrintJob>> ScriptedService::jobs() {
+    record("jobs()");
+    std::lock_guard lock(m_mutex);
+    return m_answers.jobs;
+}
+
+Result<std::vector<Scanner>> ScriptedService::scanners() {
+    record("scanners()");
+    std::lock_guard lock(m_mutex);
+    return m_answers.scanners;
+}
+
+Result<std::vector<DriverlessPrinter>> ScriptedService::discover_driverless() {
+    record("discover_driverless()");
+    std::lock_guard lock(m_mutex);
+    return m_answers.discovered;
+}
+
+Result<void> ScriptedService::add_driverless(const std::string& uri, const std::string& name) {
+    record("add_driverless(" + uri + "," + name + ")");
+    std::lock_guard lock(m_mutex);
+    return m_answers.operation;
+}
+
+Result<void> ScriptedService::set_default(const std::string& queue) {
+    record("set_default(" + queue + ")");
+    std::lock_guard lock(m_mutex);
+    return m_answers.operation;
+}
+
+Result<void> ScriptedService::set_enabled(const std::string& queue, bool enabled) {
+    record("set_enabled(" + queue + "," + (enabled ? "true" : "false") + ")");
+    std::lock_guard lock(m_mutex);
+    return m_answers.operation;
+}
+
+Result<void> ScriptedService::cancel_job(const std::string& job_id) {
+    record("cancel_job(" + job_id + ")");
+    std::lock_guard lock(m_mutex);
+    return m_answers.operation;
+}
+
+Result<void> ScriptedService::retry_job(const std::string& job_id) {
+    record("retry_job(" + job_id + ")");
+    std::lock_guard lock(m_mutex);
+    return m_answers.operation;
+}
+
+Result<void> ScriptedService::print_document(const std::string& queue, const std::filesystem::path& document,
+                                             std::uint16_t copies, bool two_sided) {
+    record("print_document(" + queue + "," + document.string() + "," + std::to_string(copies) + "," +
+           (two_sided ? "true" : "false") + ")");
+    std::lock_guard lock(m_mutex);
+    return m_answers.operation;
+}
+
+Result<Bytes> ScriptedService::scan_page(const std::string& scanner_id, const ScanSettings& settings) {
+    record("scan_page(" + scanner_id + "," + std::to_string(settings.resolution_dpi) + "," +
+           std::to_string(settings.colour_mode) + "," + std::to_string(settings.source) + ")");
+    std::lock_guard lock(m_mutex);
+    return m_answers.scan;
+}
+
+}  // namespace os_actions::printing

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# The whole test suite: unit and ui tests, integration tests against a private print system,
+# and the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+BUILD=${BUILD:-build}
+JOBS=${JOBS:-$(nproc)}
+failed=0
+
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=$(mktemp -d /tmp/presswick-xdg.XXXXXX)
+chmod 700 "$XDG_RUNTIME_DIR"
+trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+
+echo "== unit and ui tests"
+ctest --test-dir "$BUILD" -L 'unit|ui' --output-on-failure -j"$JOBS" || failed=1
+
+if [ -x scripts/sandbox.sh ]; then
+  echo "== integration tests"
+  sandbox_home=$(mktemp -d /tmp/presswick-home.XXXXXX)
+  if scripts/sandbox.sh start; then
+    eval "$(scripts/sandbox.sh env)"
+    HOME=$sandbox_home ctest --test-dir "$BUILD" -L integration --output-on-failure || failed=1
+    scripts/sandbox.sh stop
+  else
+    echo "the private print system did not start" >&2
+    failed=1
+  fi
+  rm -rf "$sandbox_home"
+fi
+
+if [ "${PRESSWICK_SKIP_SANITIZE:-0}" != 1 ]; then
+  echo "== unit tests under ASan+UBSan"
+  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPRESSWICK_SANITIZE=ON -DPRESSWICK_QT=OFF \
+    -DPRESSWICK_BENCH=OFF >/dev/null &&
+    cmake --build build-asan -j"$JOBS" >/dev/null &&
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      ctest --test-dir build-asan -L unit --output-on-failure -j"$JOBS" || failed=1
+fi
+
+exit $failed
