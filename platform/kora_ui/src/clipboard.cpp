@@ -21,7 +21,8 @@ void clipboard_copy(const std::string& text) {
     }
 }
 
-std::function<void(const std::string&)> set_clipboard_backend(std::function<void(const std::string&)> backend) {
+std::function<void(const std::string&)> set_clipboard_backend(
+    std::function<void(const std::string&)> backend) {
     std::lock_guard lock(g_mutex);
     return std::exchange(g_backend, std::move(backend));
 }

@@ -47,7 +47,8 @@ kora_actions::Outcome invoke_control(Widget& root, std::uint8_t, std::string_vie
     }
     if (invoke) {
         if (!parsed.is_string()) {
-            return kora_actions::Outcome::failed("invalid control invocation: expected the control id as a string");
+            return kora_actions::Outcome::failed(
+                "invalid control invocation: expected the control id as a string");
         }
         const auto id = parsed.get<std::string>();
         Button* target = nullptr;
@@ -66,12 +67,14 @@ kora_actions::Outcome invoke_control(Widget& root, std::uint8_t, std::string_vie
         return kora_actions::Outcome::handled();
     }
     if (!parsed.is_object() || !parsed.contains("control") || !parsed["control"].is_string()) {
-        return kora_actions::Outcome::failed("invalid segment selection: expected {\"control\": id, \"index\": n}");
+        return kora_actions::Outcome::failed(
+            "invalid segment selection: expected {\"control\": id, \"index\": n}");
     }
     const auto id = parsed["control"].get<std::string>();
     const auto index = parsed.value("index", nlohmann::json());
     if (!index.is_number_unsigned()) {
-        return kora_actions::Outcome::failed("invalid segment selection: index must be a whole number from 0");
+        return kora_actions::Outcome::failed(
+            "invalid segment selection: index must be a whole number from 0");
     }
     const ToggleGroup* target = nullptr;
     walk(root, [&](const Widget& node) {

@@ -20,7 +20,7 @@ std::filesystem::path state_directory() {
 }
 
 class JsonFileStore final : public Store {
-public:
+  public:
     explicit JsonFileStore(std::filesystem::path file) : m_file(std::move(file)) {
         std::ifstream in(m_file);
         if (in) {
@@ -57,7 +57,7 @@ public:
         return !error;
     }
 
-private:
+  private:
     std::filesystem::path m_file;
     std::map<std::string, std::string> m_values;
 };

@@ -26,13 +26,14 @@ PendingPick PickRequest::send() const {
     }
     // The sender moves into the thread; if the thread never starts it dies here and the
     // pending result reads as disconnected.
-    const bool started = spawn_named_thread(m_thread_name, [request = *this, backend, sender = std::move(sender)] {
-        if (!backend) {
-            sender.send({PickOutcome::Kind::failed, {}, "no file picker is available"});
-            return;
-        }
-        sender.send(backend->pick(request));
-    });
+    const bool started =
+        spawn_named_thread(m_thread_name, [request = *this, backend, sender = std::move(sender)] {
+            if (!backend) {
+                sender.send({PickOutcome::Kind::failed, {}, "no file picker is available"});
+                return;
+            }
+            sender.send(backend->pick(request));
+        });
     (void)started;
     return PendingPick(std::move(receiver));
 }

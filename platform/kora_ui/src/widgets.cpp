@@ -20,7 +20,9 @@ const Button* CardSurface::header() const {
 }
 
 void ImageCropEditor::drag_to(CropSelection wanted) const {
-    auto clamp01 = [](double v) { return std::clamp(v, 0.0, 1.0); };
+    auto clamp01 = [](double v) {
+        return std::clamp(v, 0.0, 1.0);
+    };
     double left = clamp01(std::min(wanted.left, wanted.right));
     double right = clamp01(std::max(wanted.left, wanted.right));
     double top = clamp01(std::min(wanted.top, wanted.bottom));
@@ -46,7 +48,9 @@ void Button::press() {
     }
 }
 
-std::optional<ControlInvocation> Button::take_control_invocation() { return std::exchange(m_pending, std::nullopt); }
+std::optional<ControlInvocation> Button::take_control_invocation() {
+    return std::exchange(m_pending, std::nullopt);
+}
 
 std::vector<kora_actions::Resource> Button::resources() const {
     if (!has_action() || m_control_id.empty()) {
@@ -85,8 +89,10 @@ std::vector<kora_actions::Resource> ToggleGroup::resources() const {
     if (!kora_actions::enforce_operation_type(select, "kora.ui.segmented.select")) {
         return {};
     }
-    const std::string title = m_options.empty() ? m_control_id : m_options[std::min(m_selected.get(), m_options.size() - 1)];
-    return {kora_actions::Resource{"kora.control:" + m_control_id, "kora.control.segmented", title, {}, {select}}};
+    const std::string title =
+        m_options.empty() ? m_control_id : m_options[std::min(m_selected.get(), m_options.size() - 1)];
+    return {kora_actions::Resource{
+        "kora.control:" + m_control_id, "kora.control.segmented", title, {}, {select}}};
 }
 
 bool Dropdown::choose(const std::string& value) {

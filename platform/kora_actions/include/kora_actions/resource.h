@@ -67,14 +67,14 @@ struct Outcome {
 
 // The arguments of an invoked action, as the JSON object the caller sent.
 class ActionArgs {
-public:
+  public:
     ActionArgs() = default;
     explicit ActionArgs(nlohmann::json values) : m_values(std::move(values)) {}
     [[nodiscard]] std::optional<std::int64_t> integer(const std::string& name) const;
     [[nodiscard]] std::optional<std::string> string(const std::string& name) const;
     [[nodiscard]] const nlohmann::json& values() const { return m_values; }
 
-private:
+  private:
     nlohmann::json m_values = nlohmann::json::object();
 };
 

@@ -44,7 +44,7 @@ struct ChannelState {
 
 template <class T>
 class Sender {
-public:
+  public:
     explicit Sender(std::shared_ptr<detail::ChannelState<T>> state) : m_state(std::move(state)) {
         std::lock_guard lock(m_state->mutex);
         ++m_state->senders;
@@ -74,7 +74,7 @@ public:
         return true;
     }
 
-private:
+  private:
     void release() {
         if (!m_state) {
             return;
@@ -87,7 +87,7 @@ private:
 
 template <class T>
 class Receiver {
-public:
+  public:
     explicit Receiver(std::shared_ptr<detail::ChannelState<T>> state) : m_state(std::move(state)) {}
     Receiver(Receiver&&) noexcept = default;
     Receiver& operator=(Receiver&& other) noexcept {
@@ -109,7 +109,7 @@ public:
         return {m_state->senders == 0 ? RecvStatus::disconnected : RecvStatus::empty, std::nullopt};
     }
 
-private:
+  private:
     void close() {
         if (!m_state) {
             return;

@@ -8,6 +8,7 @@ namespace kora_ui::text_selection {
 
 void clipboard_copy(const std::string& text);
 // The host installs the real clipboard; tests a recorder. Returns the previous backend.
-std::function<void(const std::string&)> set_clipboard_backend(std::function<void(const std::string&)> backend);
+std::function<void(const std::string&)> set_clipboard_backend(
+    std::function<void(const std::string&)> backend);
 
 }  // namespace kora_ui::text_selection

@@ -12,12 +12,12 @@ namespace kora_ui {
 
 // Decides whether the program may publish into a cell; revoked once its window is gone.
 class WakeHandle {
-public:
+  public:
     WakeHandle() : m_alive(std::make_shared<std::atomic<bool>>(true)) {}
     [[nodiscard]] bool authorize_publication() const { return m_alive->load(); }
     void revoke() const { m_alive->store(false); }
 
-private:
+  private:
     std::shared_ptr<std::atomic<bool>> m_alive;
 };
 
@@ -35,8 +35,9 @@ namespace local_state {
 
 template <class T>
 class LocalState {
-public:
-    LocalState(T initial, WakeHandle wake) : m_cell(std::make_shared<Cell>(std::move(initial))), m_wake(std::move(wake)) {}
+  public:
+    LocalState(T initial, WakeHandle wake)
+        : m_cell(std::make_shared<Cell>(std::move(initial))), m_wake(std::move(wake)) {}
     explicit LocalState(T initial) : LocalState(std::move(initial), WakeHandle()) {}
 
     [[nodiscard]] T get() const {
@@ -65,7 +66,7 @@ public:
         m_cell->version = version;
     }
 
-private:
+  private:
     struct Cell {
         explicit Cell(T v) : value(std::move(v)) {}
         mutable std::shared_mutex mutex;

@@ -14,7 +14,7 @@
 namespace kora_ui {
 
 class FileFilter {
-public:
+  public:
     explicit FileFilter(std::string name) : m_name(std::move(name)) {}
     FileFilter&& mimetype(std::string type) && {
         m_mimetypes.push_back(std::move(type));
@@ -24,7 +24,7 @@ public:
     [[nodiscard]] const std::vector<std::string>& mimetypes() const { return m_mimetypes; }
     bool operator==(const FileFilter&) const = default;
 
-private:
+  private:
     std::string m_name;
     std::vector<std::string> m_mimetypes;
 };
@@ -46,17 +46,17 @@ struct PickPoll {
 };
 
 class PendingPick {
-public:
+  public:
     explicit PendingPick(Receiver<PickOutcome> receiver) : m_receiver(std::move(receiver)) {}
     // Never blocks.
     [[nodiscard]] PickPoll try_take();
 
-private:
+  private:
     Receiver<PickOutcome> m_receiver;
 };
 
 class PickRequest {
-public:
+  public:
     enum class Mode : std::uint8_t { open, save };
 
     [[nodiscard]] static PickRequest open(std::string title, std::string accept_label) {
@@ -94,7 +94,7 @@ public:
     [[nodiscard]] const std::optional<std::string>& suggested() const { return m_suggested_name; }
     [[nodiscard]] const std::string& picker_thread_name() const { return m_thread_name; }
 
-private:
+  private:
     PickRequest(Mode mode, std::string title, std::string accept_label)
         : m_mode(mode), m_title(std::move(title)), m_accept_label(std::move(accept_label)) {}
     Mode m_mode;
@@ -108,7 +108,7 @@ private:
 
 // Runs one pick to its end, blocking the picker thread.
 class PickerBackend {
-public:
+  public:
     virtual ~PickerBackend() = default;
     [[nodiscard]] virtual PickOutcome pick(const PickRequest& request) = 0;
 };

@@ -30,7 +30,7 @@ struct ControlInvocation {
 };
 
 class Widget {
-public:
+  public:
     virtual ~Widget() = default;
 
     [[nodiscard]] virtual std::string_view type_name() const = 0;
@@ -47,7 +47,7 @@ public:
     // The first pending control invocation in this subtree, taken (so asked once it is gone).
     virtual std::optional<ControlInvocation> take_control_invocation();
 
-protected:
+  protected:
     Widget() = default;
     Widget(Widget&&) = default;
     Widget& operator=(Widget&&) = default;

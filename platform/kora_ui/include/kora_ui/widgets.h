@@ -22,7 +22,7 @@ using Pixels = std::shared_ptr<const std::vector<std::uint8_t>>;  // RGBA, row-m
 // Shared by the containers that hold an ordered list of children.
 template <class Self>
 class Stack : public Widget {
-public:
+  public:
     template <class W>
     Self&& push(W&& child) && {
         m_children.push_back(into_widget(std::forward<W>(child)));
@@ -36,23 +36,23 @@ public:
     std::span<const WidgetPtr> children() const override { return m_children; }
     [[nodiscard]] bool empty() const { return m_children.empty(); }
 
-protected:
+  protected:
     std::vector<WidgetPtr> m_children;
 };
 
 class Column final : public Stack<Column> {
-public:
+  public:
     std::string_view type_name() const override { return "kora_ui::Column"; }
 };
 
 class Row final : public Stack<Row> {
-public:
+  public:
     std::string_view type_name() const override { return "kora_ui::Row"; }
 };
 
 // One child with sizing: flexible (takes the free space), a minimum and a maximum width.
 class Container final : public Widget {
-public:
+  public:
     Container() = default;
     template <class W>
     Container&& with_child(W&& child) && {
@@ -77,7 +77,7 @@ public:
     [[nodiscard]] std::optional<float> min_width() const { return m_min_width; }
     [[nodiscard]] std::optional<float> max_width() const { return m_max_width; }
 
-private:
+  private:
     void set(WidgetPtr child) {
         m_child.clear();
         m_child.push_back(std::move(child));
@@ -89,7 +89,7 @@ private:
 };
 
 class Scrollable final : public Widget {
-public:
+  public:
     template <class W>
     Scrollable&& with_child(W&& child) && {
         m_child.clear();
@@ -99,7 +99,7 @@ public:
     std::string_view type_name() const override { return "kora_ui::Scrollable"; }
     std::span<const WidgetPtr> children() const override { return {m_child.data(), m_child.size()}; }
 
-private:
+  private:
     std::vector<WidgetPtr> m_child;
 };
 
@@ -107,7 +107,7 @@ class Button;
 
 // A titled card: title, an optional header control (a button) and a body. Children: [header?, body].
 class CardSurface final : public Widget {
-public:
+  public:
     CardSurface(std::string title, std::optional<Button> header, WidgetPtr body);
     CardSurface(CardSurface&&) noexcept;
     CardSurface& operator=(CardSurface&&) noexcept;
@@ -119,7 +119,7 @@ public:
     [[nodiscard]] const Button* header() const;
     [[nodiscard]] const Widget& body() const { return *m_children.back(); }
 
-private:
+  private:
     std::string m_title;
     bool m_has_header = false;
     std::vector<WidgetPtr> m_children;
@@ -132,7 +132,7 @@ CardSurface surface(std::string title, std::optional<Button> header, W&& body);
 
 // A plain framed card without a title.
 class Card final : public Widget {
-public:
+  public:
     template <class W>
     explicit Card(W&& child) {
         m_child.push_back(into_widget(std::forward<W>(child)));
@@ -140,21 +140,21 @@ public:
     std::string_view type_name() const override { return "kora_ui::Card"; }
     std::span<const WidgetPtr> children() const override { return {m_child.data(), m_child.size()}; }
 
-private:
+  private:
     std::vector<WidgetPtr> m_child;
 };
 
 // Cards that wrap into as many columns as fit: each column at least `min_column_width` wide and
 // a card never wider than `max_card_width`.
 class CardGrid final : public Stack<CardGrid> {
-public:
+  public:
     CardGrid(float min_column_width, float max_card_width)
         : m_min_column_width(min_column_width), m_max_card_width(max_card_width) {}
     std::string_view type_name() const override { return "kora_ui::CardGrid"; }
     [[nodiscard]] float min_column_width() const { return m_min_column_width; }
     [[nodiscard]] float max_card_width() const { return m_max_card_width; }
 
-private:
+  private:
     float m_min_column_width;
     float m_max_card_width;
 };
@@ -162,20 +162,20 @@ private:
 // ---- leaves -----------------------------------------------------------------------------------
 
 class Text final : public Widget {
-public:
+  public:
     Text(std::string text, float size) : m_text(std::move(text)), m_size(size) {}
     std::string_view type_name() const override { return "kora_ui::Text"; }
     [[nodiscard]] const std::string& text() const { return m_text; }
     [[nodiscard]] float size() const { return m_size; }
 
-private:
+  private:
     std::string m_text;
     float m_size;
 };
 
 // A fixed vertical (in a column) or horizontal (in a row) gap, or a flexible filler.
 class Spacer final : public Widget {
-public:
+  public:
     explicit Spacer(float size) : m_size(size) {}
     [[nodiscard]] static Spacer flexible() {
         Spacer filler(0);
@@ -186,20 +186,20 @@ public:
     [[nodiscard]] float size() const { return m_size; }
     [[nodiscard]] bool is_flexible() const { return m_flexible; }
 
-private:
+  private:
     float m_size;
     bool m_flexible = false;
 };
 
 class Divider final : public Widget {
-public:
+  public:
     std::string_view type_name() const override { return "kora_ui::Divider"; }
 };
 
 enum class BannerStyle : std::uint8_t { failure, caution, confirmation };
 
 class Banner final : public Widget {
-public:
+  public:
     Banner(BannerStyle style, std::string text, std::string message = {})
         : m_style(style), m_text(std::move(text)), m_message(std::move(message)) {}
     std::string_view type_name() const override { return "kora_ui::Banner"; }
@@ -207,14 +207,14 @@ public:
     [[nodiscard]] const std::string& text() const { return m_text; }
     [[nodiscard]] const std::string& message() const { return m_message; }
 
-private:
+  private:
     BannerStyle m_style;
     std::string m_text;
     std::string m_message;
 };
 
 class ProgressBar final : public Widget {
-public:
+  public:
     explicit ProgressBar(float fraction) : m_fraction(fraction < 0 ? 0 : fraction > 1 ? 1 : fraction) {}
     [[nodiscard]] static ProgressBar indeterminate() {
         ProgressBar bar(0);
@@ -230,7 +230,7 @@ public:
     [[nodiscard]] bool is_indeterminate() const { return m_indeterminate; }
     [[nodiscard]] const std::string& accessible_label() const { return m_accessible_label; }
 
-private:
+  private:
     float m_fraction;
     bool m_indeterminate = false;
     std::string m_accessible_label;
@@ -238,7 +238,7 @@ private:
 
 // An RGBA image shown at its own size (scaled down to fit when space is short).
 class Image final : public Widget {
-public:
+  public:
     Image(Pixels rgba, std::uint32_t width, std::uint32_t height)
         : m_rgba(std::move(rgba)), m_width(width), m_height(height) {}
     Image&& with_accessible_label(std::string label) && {
@@ -251,7 +251,7 @@ public:
     [[nodiscard]] std::uint32_t height() const { return m_height; }
     [[nodiscard]] const std::string& accessible_label() const { return m_accessible_label; }
 
-private:
+  private:
     Pixels m_rgba;
     std::uint32_t m_width;
     std::uint32_t m_height;
@@ -261,14 +261,14 @@ private:
 // Icon codes: 76 refresh, 5 printer, 18 add, 19 find, 28 scan, 38 back, 39 open, 60 history,
 // 70 diagnostics, 23 preview missing.
 class IconWidget final : public Widget {
-public:
+  public:
     IconWidget(int icon, float scale, float size) : m_icon(icon), m_scale(scale), m_size(size) {}
     std::string_view type_name() const override { return "kora_ui::IconWidget"; }
     [[nodiscard]] int icon() const { return m_icon; }
     [[nodiscard]] float scale() const { return m_scale; }
     [[nodiscard]] float size() const { return m_size; }
 
-private:
+  private:
     int m_icon;
     float m_scale;
     float m_size;
@@ -276,7 +276,7 @@ private:
 
 // A page glyph showing page `page` of `total`.
 class PagePreview final : public Widget {
-public:
+  public:
     PagePreview(std::string label, std::uint32_t page, std::uint32_t total)
         : m_label(std::move(label)), m_page(page), m_total(total) {}
     std::string_view type_name() const override { return "kora_ui::PagePreview"; }
@@ -284,7 +284,7 @@ public:
     [[nodiscard]] std::uint32_t page() const { return m_page; }
     [[nodiscard]] std::uint32_t total() const { return m_total; }
 
-private:
+  private:
     std::string m_label;
     std::uint32_t m_page;
     std::uint32_t m_total;
@@ -292,10 +292,11 @@ private:
 
 // The page image with a draggable crop rectangle; writes the selection fractions into its cell.
 class ImageCropEditor final : public Widget {
-public:
+  public:
     static constexpr double kMinimumSpan = 0.05;  // never narrower or lower than this fraction
 
-    ImageCropEditor(Pixels rgba, std::uint32_t width, std::uint32_t height, LocalState<CropSelection> selection)
+    ImageCropEditor(Pixels rgba, std::uint32_t width, std::uint32_t height,
+                    LocalState<CropSelection> selection)
         : m_rgba(std::move(rgba)), m_width(width), m_height(height), m_selection(std::move(selection)) {}
     std::string_view type_name() const override { return "kora_ui::ImageCropEditor"; }
     [[nodiscard]] const Pixels& rgba() const { return m_rgba; }
@@ -305,7 +306,7 @@ public:
     // What a drag does: keeps the rectangle inside the page, ordered and at least kMinimumSpan wide and high.
     void drag_to(CropSelection wanted) const;
 
-private:
+  private:
     Pixels m_rgba;
     std::uint32_t m_width;
     std::uint32_t m_height;
@@ -321,8 +322,9 @@ enum class ButtonStyle : std::uint8_t { standard, primary, plain, subtle };
 struct InvokeControlId {};
 
 class Button final : public Widget {
-public:
-    Button(std::string control_id, std::string label) : m_control_id(std::move(control_id)), m_label(std::move(label)) {}
+  public:
+    Button(std::string control_id, std::string label)
+        : m_control_id(std::move(control_id)), m_label(std::move(label)) {}
 
     Button&& on_action(std::function<void()> action) && {
         m_action = std::move(action);
@@ -356,7 +358,7 @@ public:
     std::vector<kora_actions::Resource> resources() const override;
     std::optional<ControlInvocation> take_control_invocation() override;
 
-private:
+  private:
     std::string m_control_id;
     std::string m_label;
     std::function<void()> m_action;
@@ -367,7 +369,7 @@ private:
 };
 
 class Toggle final : public Widget {
-public:
+  public:
     [[nodiscard]] static Toggle from_state(LocalState<bool> state) { return Toggle(std::move(state)); }
     Toggle&& with_accessible_label(std::string label) && {
         m_accessible_label = std::move(label);
@@ -378,7 +380,7 @@ public:
     [[nodiscard]] const std::string& accessible_label() const { return m_accessible_label; }
     void set(bool on) const { m_state.write_from_control(on); }
 
-private:
+  private:
     explicit Toggle(LocalState<bool> state) : m_state(std::move(state)) {}
     LocalState<bool> m_state;
     std::string m_accessible_label;
@@ -386,7 +388,7 @@ private:
 
 // A segmented control: one option chosen, its index kept in the bound cell.
 class ToggleGroup final : public Widget {
-public:
+  public:
     ToggleGroup(std::string control_id, std::string select_action_id, std::vector<std::string> options,
                 LocalState<std::size_t> selected)
         : m_control_id(std::move(control_id)),
@@ -402,7 +404,7 @@ public:
     bool select(std::size_t index) const;
     std::vector<kora_actions::Resource> resources() const override;
 
-private:
+  private:
     std::string m_control_id;
     std::string m_select_action_id;
     std::vector<std::string> m_options;
@@ -416,7 +418,7 @@ struct DropdownOption {
 };
 
 class Dropdown final : public Widget {
-public:
+  public:
     explicit Dropdown(std::string label) : m_label(std::move(label)) {}
     Dropdown&& with_id(std::string control_id) && {
         m_control_id = std::move(control_id);
@@ -448,7 +450,7 @@ public:
     // What choosing an option does; false for a value that is not an option.
     bool choose(const std::string& value);
 
-private:
+  private:
     std::string m_label;
     std::string m_control_id;
     std::string m_placeholder;
@@ -458,8 +460,10 @@ private:
 };
 
 class NumberInput final : public Widget {
-public:
-    [[nodiscard]] static NumberInput from_state(LocalState<double> state) { return NumberInput(std::move(state)); }
+  public:
+    [[nodiscard]] static NumberInput from_state(LocalState<double> state) {
+        return NumberInput(std::move(state));
+    }
     NumberInput&& with_id(std::string control_id) && {
         m_control_id = std::move(control_id);
         return std::move(*this);
@@ -482,7 +486,7 @@ public:
     // What typing or stepping does: the value clamped into the range is written into the cell.
     void enter(double value) const;
 
-private:
+  private:
     explicit NumberInput(LocalState<double> state) : m_state(std::move(state)) {}
     LocalState<double> m_state;
     std::string m_control_id;

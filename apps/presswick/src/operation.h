@@ -1,0 +1,98 @@
+// Operation: every request and worker outcome that can change the application state, in one union.
+// The order of the alternatives is fixed; index() is the variant's number.
+#pragma once
+
+#include <expected>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "notice.h"
+#include "printing/printing.h"
+#include "scan/scanned_page.h"
+
+namespace presswick {
+
+// What a re-recognition worker found: the text (absent when there were no words) and the status line.
+struct RecognizedText {
+    std::optional<std::string> text;
+    std::string status;
+};
+
+struct Refresh {};
+struct CloseScan {};
+struct ShowQueue {};
+struct ShowHistory {};
+struct ShowDiagnostics {};
+struct FindPrinters {};
+struct PrintersFound {
+    std::expected<std::vector<os_actions::printing::DriverlessPrinter>, std::string> result;
+};
+struct AddPrinter {
+    os_actions::printing::DriverlessPrinter printer;
+};
+struct ShowDevice {
+    std::string name;
+};
+struct SetPreferredPrinter {
+    std::string name;
+};
+struct SetPrinterEnabled {
+    std::string name;
+    bool enabled = false;
+};
+struct SelectJob {
+    std::string id;
+};
+struct CancelJob {
+    std::string id;
+};
+struct RetryJob {
+    std::string id;
+};
+struct OperationFinished {
+    Notice notice;
+};
+struct ChooseDocument {};
+struct ChoosePrintPrinter {
+    std::string name;
+};
+struct PrintDocument {};
+struct CancelPrint {};
+struct OpenScan {};
+struct ChooseScanner {
+    std::string id;
+};
+struct ScanPage {};
+struct PageScanned {
+    std::expected<ScannedPage, std::string> result;
+};
+struct SavePage {};
+struct SaveDocument {};
+struct CopyText {};
+struct ScanAnother {};
+struct PreviousPage {};
+struct NextPage {};
+struct MovePageEarlier {};
+struct MovePageLater {};
+struct DeletePage {};
+struct RotatePage {};
+struct CropPage {};
+struct RecognizePage {};
+struct PageRecognized {
+    PageKey key = nullptr;
+    std::expected<RecognizedText, std::string> result;
+};
+
+using Operation =
+    std::variant<Refresh, CloseScan, ShowQueue, ShowHistory, ShowDiagnostics, FindPrinters, PrintersFound,
+                 AddPrinter, ShowDevice, SetPreferredPrinter, SetPrinterEnabled, SelectJob, CancelJob,
+                 RetryJob, OperationFinished, ChooseDocument, ChoosePrintPrinter, PrintDocument, CancelPrint,
+                 OpenScan, ChooseScanner, ScanPage, PageScanned, SavePage, SaveDocument, CopyText,
+                 ScanAnother, PreviousPage, NextPage, MovePageEarlier, MovePageLater, DeletePage, RotatePage,
+                 CropPage, RecognizePage, PageRecognized>;
+
+static_assert(std::variant_size_v<Operation> == 36);
+static_assert(std::is_same_v<std::variant_alternative_t<35, Operation>, PageRecognized>);
+
+}  // namespace presswick

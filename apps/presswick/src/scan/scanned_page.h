@@ -1,0 +1,44 @@
+// One scanned page and the table of recognition languages.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace presswick {
+
+using Bytes = std::shared_ptr<const std::vector<std::uint8_t>>;
+// A page is known by the identity of its encoded buffer; it changes with every rotation or crop.
+using PageKey = const std::vector<std::uint8_t>*;
+
+struct ScannedPage {
+    std::string status;
+    std::string language;  // English name: "English", "German", "French" or "Spanish"
+    std::optional<std::string> text;
+    Bytes encoded;  // the image file: the scanner's bytes, later the PNG of the last rotation or crop
+    Bytes pixels;   // RGBA, width * height * 4 bytes
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    bool text_stale = false;
+    bool recognizing = false;
+
+    [[nodiscard]] PageKey key() const { return encoded.get(); }
+};
+
+struct RecognitionLanguage {
+    std::string_view label;         // as the scan view offers it
+    std::string_view english_name;  // stored with the page
+    std::string_view code;          // the engine's language code
+
+    [[nodiscard]] static const std::array<RecognitionLanguage, 4>& all();
+    // Any index outside 1..3 is English.
+    [[nodiscard]] static const RecognitionLanguage& for_index(std::size_t index);
+    // "German", "French", "Spanish" by exact match; everything else "eng".
+    [[nodiscard]] static std::string_view code_for_english_name(std::string_view english_name);
+};
+
+}  // namespace presswick

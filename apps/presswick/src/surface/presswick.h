@@ -1,0 +1,106 @@
+// Presswick: the root widget and the whole application state. Only the UI thread touches it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kora_ui/channel.h"
+#include "kora_ui/local_state.h"
+#include "kora_ui/picker.h"
+#include "kora_ui/widget.h"
+#include "notice.h"
+#include "operation.h"
+#include "preview.h"
+#include "scan/scanned_page.h"
+#include "snapshot.h"
+
+namespace presswick::surface {
+
+class Presswick final : public kora_ui::Widget {
+  public:
+    // The state of a window that opens on `content` and starts no refresh (named surfaces use it).
+    explicit Presswick(kora_ui::WidgetPtr content);
+    // An ordinary start: the loading view, with the first refresh already running.
+    [[nodiscard]] static std::unique_ptr<Presswick> new_default_root();
+
+    std::string_view type_name() const override { return "presswick::surface::Presswick"; }
+    std::span<const kora_ui::WidgetPtr> children() const override { return {&content, 1}; }
+    bool update(kora_ui::UpdateContext& context) override;
+    bool needs_idle_sync() const override;
+    std::vector<kora_actions::Resource> resources() const override;
+    kora_actions::Outcome invoke_resource_operation_v2(std::uint8_t execution_kind,
+                                                       std::string_view operation_id,
+                                                       std::string_view arguments) override;
+    std::optional<kora_ui::ControlInvocation> take_control_invocation() override;
+
+    // Replaces the shown tree; the old one is dropped now.
+    void install(kora_ui::WidgetPtr view) { content = std::move(view); }
+
+    // The fields, in their documented order.
+    kora_ui::Sender<Operation> operations_tx;
+    kora_ui::Receiver<Operation> operations_rx;
+    std::optional<DeviceSnapshot> snapshot;
+    std::optional<kora_ui::Receiver<DeviceSnapshot>> refresh_rx;
+    std::optional<kora_ui::PendingPick> document_pick;
+    std::optional<kora_ui::Receiver<PreviewResult>> preview_rx;
+    std::optional<kora_ui::PendingPick> save_pick;
+    std::vector<ScannedPage> pages;
+    std::optional<Notice> notice;
+    std::optional<std::string> selected_job;
+    std::optional<std::filesystem::path> print_document;
+    std::optional<std::string> print_printer;
+    std::optional<std::string> scan_scanner;
+    std::optional<ScannedPage> current_page;
+    PrintPreview preview = PrintPreview::unavailable();
+    kora_ui::WidgetPtr content;
+    kora_ui::LocalState<double> copies{1.0};
+    kora_ui::LocalState<bool> two_sided{false};
+    kora_ui::LocalState<std::size_t> scan_resolution{1};
+    kora_ui::LocalState<std::size_t> scan_colour{0};
+    kora_ui::LocalState<std::size_t> scan_source{0};
+    kora_ui::LocalState<std::size_t> scan_language{0};
+    kora_ui::LocalState<kora_ui::CropSelection> crop_selection{kora_ui::CropSelection::whole()};
+    std::uint64_t current_index = 0;
+    bool save_as_document = false;
+    bool scanning = false;
+
+  private:
+    explicit Presswick(std::pair<kora_ui::Sender<Operation>, kora_ui::Receiver<Operation>> channel,
+                       kora_ui::WidgetPtr content);
+};
+
+// Wraps exactly one child and forwards everything to it; only its type name is its own.
+class DashboardCard final : public kora_ui::Widget {
+  public:
+    template <class W>
+    explicit DashboardCard(W&& child) : m_child(kora_ui::into_widget(std::forward<W>(child))) {}
+    std::string_view type_name() const override { return "presswick::surface::DashboardCard"; }
+    std::span<const kora_ui::WidgetPtr> children() const override { return {&m_child, 1}; }
+    bool update(kora_ui::UpdateContext& context) override { return m_child->update(context); }
+    bool needs_idle_sync() const override { return m_child->needs_idle_sync(); }
+    std::vector<kora_actions::Resource> resources() const override { return m_child->resources(); }
+    kora_actions::Outcome invoke_resource_operation_v2(std::uint8_t kind, std::string_view operation,
+                                                       std::string_view arguments) override {
+        return m_child->invoke_resource_operation_v2(kind, operation, arguments);
+    }
+    std::optional<kora_ui::ControlInvocation> take_control_invocation() override {
+        return m_child->take_control_invocation();
+    }
+
+  private:
+    kora_ui::WidgetPtr m_child;
+};
+
+// Applies one operation (the executor).
+void execute(Presswick& state, Operation operation);
+
+}  // namespace presswick::surface
+
+namespace presswick {
+using surface::DashboardCard;
+using surface::Presswick;
+}  // namespace presswick
