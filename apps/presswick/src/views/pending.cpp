@@ -43,10 +43,4 @@ kora_ui::WidgetPtr build_print_view(const DeviceSnapshot&, const std::filesystem
                                     const std::optional<std::string>&, const Presswick&) {
     return header_only("Print a document", "Review the document and choose a printer");
 }
-kora_ui::WidgetPtr build_scan_view(const DeviceSnapshot&, const Presswick& state) {
-    return state.current_page
-               ? header_only("Scanned document", "Review the page before saving it")
-               : header_only("Scan a document", "Choose the scanner and how this page should look");
-}
-
 }  // namespace presswick::views
