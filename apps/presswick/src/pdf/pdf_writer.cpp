@@ -1,0 +1,93 @@
+#include "pdf/pdf_writer.h"
+
+#include <thread>
+
+#include "pdf/compression.h"
+#include "pdf/object_table.h"
+#include "pdf/pdf_text.h"
+#include "pdf/placement.h"
+
+namespace presswick::pdf {
+namespace {
+
+constexpr std::string_view k_font =
+    "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>";
+
+bool is_usable(const PdfPageInput& page) {
+    if (page.width == 0 || page.height == 0) {
+        return false;
+    }
+    std::uint64_t pixels = 0;
+    std::uint64_t bytes = 0;
+    if (__builtin_mul_overflow(std::uint64_t{page.width}, std::uint64_t{page.height}, &pixels) ||
+        __builtin_mul_overflow(pixels, std::uint64_t{3}, &bytes)) {
+        return false;
+    }
+    return bytes == page.rgb.size();
+}
+
+std::string image_entries(const PdfPageInput& page) {
+    return " /Type /XObject /Subtype /Image /Width " + format_integer(page.width) + " /Height " +
+           format_integer(page.height) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /FlateDecode";
+}
+
+std::string content_stream(const PdfPageInput& page, const std::string& image_name) {
+    const Placement p = placement_for(page.width, page.height);
+    std::string content = "q " + format_real(p.sw) + " 0 0 " + format_real(p.sh) + " " + format_real(p.x) +
+                          " " + format_real(p.y) + " cm /" + image_name + " Do Q\n";
+    if (has_visible_text(page.text)) {
+        content += "BT /F1 10 Tf 3 Tr 18 18 Td (";
+        content += escape_literal(to_winansi(page.text));  // the whole text, not the trimmed one
+        content += ") Tj ET\n";
+    }
+    return content;
+}
+
+std::string reference(std::size_t number) {
+    return format_integer(number) + " 0 R";
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> write_pdf(std::span<const PdfPageInput> pages) {
+    return write_pdf(pages, std::thread::hardware_concurrency());
+}
+
+std::vector<std::uint8_t> write_pdf(std::span<const PdfPageInput> pages, unsigned threads) {
+    // Positions (i) of the usable pages; the images are compressed first, all at once, in parallel.
+    std::vector<std::size_t> usable;
+    std::vector<std::span<const std::uint8_t>> pixels;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (is_usable(pages[i])) {
+            usable.push_back(i);
+            pixels.push_back(pages[i].rgb);
+        }
+    }
+    std::vector<Buffer> images = zlib_compress_all(pixels, threads);
+
+    ObjectTable table;
+    const std::size_t font = table.add_object(std::string(k_font));
+    const std::size_t tree = table.add_object({});
+    std::string kids;
+    for (std::size_t k = 0; k < usable.size(); ++k) {
+        const PdfPageInput& page = pages[usable[k]];
+        const std::string name = "Im" + format_integer(usable[k]);
+        const std::size_t image = table.add_stream_object(image_entries(page), std::move(images[k]));
+        const std::size_t content = table.add_stream_object({}, Buffer::copy_of(content_stream(page, name)));
+        const std::string resources = "<< /Font << /F1 " + reference(font) + " >> /XObject << /" + name +
+                                      " " + reference(image) + " >> >>";
+        const std::size_t page_object = table.add_object("<< /Type /Page /Parent " + reference(tree) +
+                                                         " /MediaBox [0 0 595 842] /Resources " + resources +
+                                                         " /Contents " + reference(content) + " >>");
+        if (!kids.empty()) {
+            kids += ' ';
+        }
+        kids += reference(page_object);
+    }
+    table.replace_object(
+        tree, "<< /Type /Pages /Count " + format_integer(usable.size()) + " /Kids [" + kids + "] >>");
+    const std::size_t catalog = table.add_object("<< /Type /Catalog /Pages " + reference(tree) + " >>");
+    return std::move(table).serialize(catalog);
+}
+
+}  // namespace presswick::pdf
