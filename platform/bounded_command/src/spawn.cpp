@@ -1,0 +1,222 @@
+#include "spawn.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+extern char** environ;
+
+namespace bounded_command::detail {
+
+namespace {
+
+std::error_code last_error() {
+    return {errno, std::system_category()};
+}
+
+class FileActions {
+  public:
+    FileActions() { m_status = posix_spawn_file_actions_init(&m_actions); }
+    ~FileActions() {
+        if (m_status == 0) {
+            posix_spawn_file_actions_destroy(&m_actions);
+        }
+    }
+    FileActions(const FileActions&) = delete;
+    FileActions& operator=(const FileActions&) = delete;
+
+    [[nodiscard]] int status() const { return m_status; }
+    posix_spawn_file_actions_t* get() { return &m_actions; }
+
+  private:
+    posix_spawn_file_actions_t m_actions{};
+    int m_status;
+};
+
+class Attributes {
+  public:
+    Attributes() { m_status = posix_spawnattr_init(&m_attr); }
+    ~Attributes() {
+        if (m_status == 0) {
+            posix_spawnattr_destroy(&m_attr);
+        }
+    }
+    Attributes(const Attributes&) = delete;
+    Attributes& operator=(const Attributes&) = delete;
+
+    [[nodiscard]] int status() const { return m_status; }
+    posix_spawnattr_t* get() { return &m_attr; }
+
+  private:
+    posix_spawnattr_t m_attr{};
+    int m_status;
+};
+
+// The inherited environment with the command's additions replacing entries of the same name.
+std::vector<std::string> child_environment(const PreparedCommand& command) {
+    std::vector<std::string> entries;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        std::string_view text(*entry);
+        const std::string_view name = text.substr(0, text.find('='));
+        bool replaced = false;
+        for (const auto& [added, value] : command.environment) {
+            replaced = replaced || added == name;
+        }
+        if (!replaced) {
+            entries.emplace_back(text);
+        }
+    }
+    for (const auto& [name, value] : command.environment) {
+        entries.push_back(name + "=" + value);
+    }
+    return entries;
+}
+
+std::vector<char*> pointers_to(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    pointers.reserve(texts.size() + 1);
+    for (auto& text : texts) {
+        pointers.push_back(text.data());
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+}  // namespace
+
+Fd& Fd::operator=(Fd&& other) noexcept {
+    if (this != &other) {
+        reset();
+        m_fd = other.release();
+    }
+    return *this;
+}
+
+int Fd::release() {
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
+}
+
+void Fd::reset() {
+    if (m_fd >= 0) {
+        // Linux releases the descriptor even when close reports EINTR: never retry.
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+std::expected<Pipe, std::error_code> make_pipe() {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        return std::unexpected(last_error());
+    }
+    return Pipe{Fd(ends[0]), Fd(ends[1])};
+}
+
+Child::~Child() {
+    if (m_pid > 0) {
+        kill();
+        (void)wait();
+    }
+}
+
+void Child::kill() const {
+    if (m_pid > 0) {
+        // The child leads its own group: this reaches anything it started as well.
+        ::kill(-m_pid, SIGKILL);
+        ::kill(m_pid, SIGKILL);
+    }
+}
+
+std::expected<int, std::error_code> Child::wait() {
+    int status = 0;
+    pid_t result;
+    do {
+        result = ::waitpid(m_pid, &status, 0);
+    } while (result < 0 && errno == EINTR);
+    if (result < 0) {
+        const auto error = last_error();
+        if (error != std::errc::interrupted) {
+            m_pid = -1;  // nothing left that we could reap
+        }
+        return std::unexpected(error);
+    }
+    m_pid = -1;
+    return status;
+}
+
+std::expected<Child, std::error_code> spawn_child(
+    const PreparedCommand& command, const std::optional<std::filesystem::path>& working_directory,
+    const Fd& stdout_write, const Fd& stderr_write) {
+    FileActions actions;
+    if (actions.status() != 0) {
+        return std::unexpected(std::error_code(actions.status(), std::system_category()));
+    }
+    int status = posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (status == 0) {
+        status = posix_spawn_file_actions_adddup2(actions.get(), stdout_write.get(), STDOUT_FILENO);
+    }
+    if (status == 0) {
+        status = posix_spawn_file_actions_adddup2(actions.get(), stderr_write.get(), STDERR_FILENO);
+    }
+    if (status == 0) {
+        // Descriptors that others opened without close-on-exec stay ours as well.
+        status = posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1);
+    }
+    if (status == 0 && working_directory) {
+        status = posix_spawn_file_actions_addchdir_np(actions.get(), working_directory->c_str());
+    }
+
+    Attributes attributes;
+    if (status == 0) {
+        status = attributes.status();
+    }
+    sigset_t defaults;
+    sigset_t empty;
+    sigfillset(&defaults);
+    sigemptyset(&empty);
+    if (status == 0) {
+        status = posix_spawnattr_setflags(
+            attributes.get(), POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    }
+    if (status == 0) {
+        status = posix_spawnattr_setpgroup(attributes.get(), 0);
+    }
+    if (status == 0) {
+        status = posix_spawnattr_setsigdefault(attributes.get(), &defaults);
+    }
+    if (status == 0) {
+        status = posix_spawnattr_setsigmask(attributes.get(), &empty);
+    }
+    if (status != 0) {
+        return std::unexpected(std::error_code(status, std::system_category()));
+    }
+
+    std::vector<std::string> argv_texts;
+    argv_texts.reserve(command.args.size() + 1);
+    argv_texts.push_back(command.program);
+    argv_texts.insert(argv_texts.end(), command.args.begin(), command.args.end());
+    std::vector<std::string> env_texts = child_environment(command);
+    std::vector<char*> argv = pointers_to(argv_texts);
+    std::vector<char*> envp = pointers_to(env_texts);
+
+    pid_t pid = -1;
+    status = posix_spawnp(&pid, command.program.c_str(), actions.get(), attributes.get(), argv.data(),
+                          envp.data());
+    if (status != 0) {
+        // glibc reports a failed exec here and has already reaped the short-lived child.
+        return std::unexpected(std::error_code(status, std::system_category()));
+    }
+    return Child(pid);
+}
+
+}  // namespace bounded_command::detail

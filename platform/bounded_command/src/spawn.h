@@ -1,0 +1,70 @@
+// The owned pieces of one child run: descriptors, the spawned child, and how it is started.
+#pragma once
+
+#include <sys/types.h>
+
+#include <expected>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "bounded_command/bounded_command.h"
+
+namespace bounded_command::detail {
+
+// One owned file descriptor, closed on destruction.
+class Fd {
+  public:
+    Fd() = default;
+    explicit Fd(int fd) : m_fd(fd) {}
+    Fd(Fd&& other) noexcept : m_fd(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept;
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { reset(); }
+
+    [[nodiscard]] int get() const { return m_fd; }
+    [[nodiscard]] bool is_open() const { return m_fd >= 0; }
+    int release();
+    void reset();
+
+  private:
+    int m_fd = -1;
+};
+
+struct Pipe {
+    Fd read_end;
+    Fd write_end;
+};
+
+// A close-on-exec pipe, so that no other child ever inherits it.
+[[nodiscard]] std::expected<Pipe, std::error_code> make_pipe();
+
+// A started child. Until it is waited for, destruction kills its process group and reaps it,
+// so no path out of a run leaves a running child or a zombie behind.
+class Child {
+  public:
+    explicit Child(pid_t pid) : m_pid(pid) {}
+    Child(Child&& other) noexcept : m_pid(other.m_pid) { other.m_pid = -1; }
+    Child& operator=(Child&&) = delete;
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    ~Child();
+
+    [[nodiscard]] pid_t pid() const { return m_pid; }
+    // SIGKILL to the child's process group and to the child itself.
+    void kill() const;
+    // Blocks until the child has ended and reaps it; the raw wait status, or the error of waitpid.
+    [[nodiscard]] std::expected<int, std::error_code> wait();
+
+  private:
+    pid_t m_pid;
+};
+
+// posix_spawnp with stdin from /dev/null, stdout and stderr to the given pipe ends, no other descriptor, a
+// new process group, default signal dispositions and an empty signal mask.
+[[nodiscard]] std::expected<Child, std::error_code> spawn_child(
+    const PreparedCommand& command, const std::optional<std::filesystem::path>& working_directory,
+    const Fd& stdout_write, const Fd& stderr_write);
+
+}  // namespace bounded_command::detail
