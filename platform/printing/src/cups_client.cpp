@@ -1,0 +1,577 @@
+#include "cups_client.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "cups_handles.h"
+#include "parsing.h"
+
+namespace os_actions::printing::cups {
+
+namespace {
+
+std::unexpected<std::string> failure(std::string text) { return std::unexpected(std::move(text)); }
+
+std::string last_error() {
+    const char* text = cupsLastErrorString();
+    return text && *text ? text : ippErrorString(cupsLastError());
+}
+
+Ipp new_request(ipp_op_t op, const std::string& uri) {
+    Ipp request(ippNewRequest(op));
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    return request;
+}
+
+void request_attributes(ipp_t* request, const std::vector<const char*>& names) {
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", static_cast<int>(names.size()),
+                  nullptr, names.data());
+}
+
+std::vector<std::string> strings_of(ipp_attribute_t* attr) {
+    std::vector<std::string> out;
+    const int count = ippGetCount(attr);
+    for (int i = 0; i < count; ++i) {
+        const char* value = ippGetString(attr, i, nullptr);
+        out.emplace_back(value ? value : "");
+    }
+    return out;
+}
+
+std::vector<int> integers_of(ipp_attribute_t* attr) {
+    std::vector<int> out;
+    const int count = ippGetCount(attr);
+    for (int i = 0; i < count; ++i) {
+        out.push_back(ippGetInteger(attr, i));
+    }
+    return out;
+}
+
+// Calls fn(first, end) for each group of the given tag in a response (attributes are visited by name).
+template <class Fn>
+void for_each_group(ipp_t* response, ipp_tag_t tag, Fn&& fn) {
+    std::vector<ipp_attribute_t*> group;
+    auto flush = [&] {
+        if (!group.empty()) {
+            fn(group);
+            group.clear();
+        }
+    };
+    for (auto* attr = ippFirstAttribute(response); attr; attr = ippNextAttribute(response)) {
+        if (ippGetGroupTag(attr) != tag || !ippGetName(attr)) {
+            flush();
+            continue;
+        }
+        group.push_back(attr);
+    }
+    flush();
+}
+
+// --- The per-user default ------------------------------------------------------------------------
+
+// Where the per-user default lives instead of ~/.cups when a private print system asks for it
+// (libcups 2.4 has no such setting of its own: it always writes $HOME/.cups/lpoptions).
+std::optional<std::filesystem::path> private_user_config() {
+    const char* dir = std::getenv("PRESSWICK_CUPS_USERCONFIG");
+    if (!dir || !*dir) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(dir);
+}
+
+std::optional<std::string> read_private_default(const std::filesystem::path& dir) {
+    std::ifstream in(dir / "lpoptions");
+    if (!in) {
+        return std::nullopt;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    return detail::lpoptions_default(text.str());
+}
+
+Result<void> write_private_default(const std::filesystem::path& dir, const std::string& queue) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    const auto target = dir / "lpoptions";
+    const auto temp = dir / "lpoptions.new";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return failure("Could not write " + target.string() + ": " + std::strerror(errno));
+    }
+    const std::string text = "Default " + queue + "\n";
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!written || std::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return failure("Could not write " + target.string() + ": " + std::strerror(errno));
+    }
+    return {};
+}
+
+// The user's preferred destination: the private one when set, else what libcups reports (LPDEST,
+// PRINTER, lpoptions, then the server default).
+std::optional<std::string> preferred_queue(http_t* http, const std::vector<PrintQueue>& known) {
+    auto exists = [&](const std::string& name) {
+        return std::ranges::any_of(known, [&](const PrintQueue& q) { return q.name == name; });
+    };
+    if (const auto dir = private_user_config()) {
+        if (auto chosen = read_private_default(*dir); chosen && exists(*chosen)) {
+            return chosen;
+        }
+        if (const char* server_default = cupsGetDefault2(http)) {
+            return std::string(server_default);
+        }
+        return std::nullopt;
+    }
+    cups_dest_t* dest = cupsGetNamedDest(http, nullptr, nullptr);
+    if (!dest) {
+        return std::nullopt;
+    }
+    std::string name = dest->name;
+    cupsFreeDests(1, dest);
+    return name;
+}
+
+// --- Live status checks --------------------------------------------------------------------------
+
+// Asks the device behind a network queue for its printer attributes.
+bool device_answers(const std::string& device_uri) {
+    cups_dest_t* dest = cupsGetDestWithURI(nullptr, device_uri.c_str());
+    if (!dest) {
+        return false;
+    }
+    char resource[1024] = "/";
+    int cancel = 0;
+    Http http(cupsConnectDest(dest, CUPS_DEST_FLAGS_DEVICE, device_timeout_ms, &cancel, resource, sizeof resource,
+                              nullptr, nullptr));
+    cupsFreeDests(1, dest);
+    if (!http) {
+        return false;
+    }
+    httpSetTimeout(http.get(), device_timeout_ms / 1000.0, nullptr, nullptr);
+    char host[256];
+    httpGetHostname(http.get(), host, sizeof host);
+    char uri[1024];
+    httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, host, httpAddrPort(httpGetAddress(http.get())),
+                    resource);
+    auto request = new_request(IPP_OP_GET_PRINTER_ATTRIBUTES, uri);
+    request_attributes(request.get(), {"printer-state"});
+    Ipp response(cupsDoRequest(http.get(), request.release(), resource));
+    return response && cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
+}
+
+// Runs every check at once and waits at most the device timeout for all of them together; a check
+// still running then counts as not answered and finishes on its own.
+std::vector<bool> check_devices(const std::vector<std::string>& uris) {
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::vector<bool> answered;
+        std::size_t remaining = 0;
+    };
+    auto shared = std::make_shared<Shared>();
+    shared->answered.assign(uris.size(), false);
+    shared->remaining = uris.size();
+    for (std::size_t i = 0; i < uris.size(); ++i) {
+        std::thread([shared, i, uri = uris[i]] {
+            const bool ok = device_answers(uri);
+            std::lock_guard lock(shared->mutex);
+            shared->answered[i] = ok;
+            if (--shared->remaining == 0) {
+                shared->done.notify_all();
+            }
+        }).detach();
+    }
+    std::unique_lock lock(shared->mutex);
+    shared->done.wait_for(lock, std::chrono::milliseconds(device_timeout_ms), [&] { return shared->remaining == 0; });
+    return shared->answered;
+}
+
+struct QueueRow {
+    PrintQueue queue;
+    int ipp_state = 3;
+    std::string device_uri;
+};
+
+QueueRow queue_row(const std::vector<ipp_attribute_t*>& group) {
+    QueueRow row;
+    std::vector<std::string> names, colours;
+    std::vector<int> levels;
+    for (auto* attr : group) {
+        const std::string_view name = ippGetName(attr);
+        if (name == "printer-name") {
+            row.queue.name = ippGetString(attr, 0, nullptr);
+        } else if (name == "printer-state") {
+            row.ipp_state = ippGetInteger(attr, 0);
+        } else if (name == "printer-state-reasons") {
+            row.queue.state_reasons = detail::clean_reasons(strings_of(attr));
+        } else if (name == "printer-is-accepting-jobs") {
+            row.queue.accepting = ippGetBoolean(attr, 0) != 0;
+        } else if (name == "marker-names") {
+            names = strings_of(attr);
+        } else if (name == "marker-colors") {
+            colours = strings_of(attr);
+        } else if (name == "marker-levels") {
+            levels = integers_of(attr);
+        } else if (name == "device-uri") {
+            row.device_uri = ippGetString(attr, 0, nullptr);
+        }
+    }
+    row.queue.supplies = detail::parse_supplies(names, colours, levels);
+    return row;
+}
+
+Result<void> simple_request(ipp_op_t op, const std::string& uri, int job_id = 0) {
+    auto http = connect_server();
+    if (!http) {
+        return std::unexpected(http.error());
+    }
+    auto request = new_request(op, uri);
+    if (job_id > 0) {
+        ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job_id);
+    }
+    auto response = send(http->get(), request.release(), "/admin/");
+    if (!response) {
+        return std::unexpected(response.error());
+    }
+    return {};
+}
+
+bool dns_sd_available() {
+    // libcups browses through avahi on the D-Bus system bus; avahi-daemon also keeps this socket.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, "/run/avahi-daemon/socket", sizeof address.sun_path - 1);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+// --- Shared handles --------------------------------------------------------------------------------
+
+Result<Http> connect_server() {
+    const char* server = cupsServer();
+    Http http(httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, server_timeout_ms, nullptr));
+    if (!http) {
+        return failure(std::string("Could not reach the print server at ") + server + ": " +
+                       (errno ? std::strerror(errno) : last_error()));
+    }
+    httpSetTimeout(http.get(), server_timeout_ms / 1000.0, nullptr, nullptr);
+    return http;
+}
+
+Result<Ipp> send(http_t* http, ipp_t* request, const char* resource) {
+    Ipp response(cupsDoRequest(http, request, resource));
+    if (!response || cupsLastError() > IPP_STATUS_OK_CONFLICTING) {
+        return failure(last_error());
+    }
+    return response;
+}
+
+std::string printer_uri(const std::string& queue) {
+    char uri[1024];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     queue.c_str());
+    return uri;
+}
+
+// --- Lists -----------------------------------------------------------------------------------------
+
+Result<std::vector<PrintQueue>> queues() {
+    auto http = connect_server();
+    if (!http) {
+        return std::unexpected(http.error());
+    }
+    Ipp request(ippNewRequest(IPP_OP_CUPS_GET_PRINTERS));
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    request_attributes(request.get(), {"printer-name", "printer-state", "printer-state-reasons",
+                                       "printer-is-accepting-jobs", "marker-names", "marker-colors", "marker-levels",
+                                       "device-uri"});
+    auto response = send(http->get(), request.release());
+    if (!response) {
+        if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+            return std::vector<PrintQueue>{};  // a server without queues
+        }
+        return std::unexpected("Could not list printers: " + response.error());
+    }
+    std::vector<QueueRow> rows;
+    for_each_group(response->get(), IPP_TAG_PRINTER, [&](const auto& group) {
+        auto row = queue_row(group);
+        if (!row.queue.name.empty()) {
+            rows.push_back(std::move(row));
+        }
+    });
+
+    std::vector<std::string> network_uris;
+    std::vector<std::size_t> network_rows;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (detail::is_network_device(rows[i].device_uri)) {
+            network_uris.push_back(rows[i].device_uri);
+            network_rows.push_back(i);
+        }
+    }
+    const auto answers = check_devices(network_uris);
+
+    std::vector<PrintQueue> out;
+    out.reserve(rows.size());
+    for (auto& row : rows) {
+        row.queue.answered = !detail::reasons_mean_unreachable(row.queue.state_reasons);
+        out.push_back(std::move(row.queue));
+    }
+    for (std::size_t k = 0; k < network_rows.size(); ++k) {
+        out[network_rows[k]].answered = out[network_rows[k]].answered && answers[k];
+    }
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i].state = detail::queue_state(rows[i].ipp_state, out[i].state_reasons, out[i].answered);
+    }
+    if (const auto preferred = preferred_queue(http->get(), out)) {
+        for (auto& q : out) {
+            q.is_default = q.name == *preferred;
+        }
+    }
+    return out;
+}
+
+Result<std::vector<PrintJob>> jobs() {
+    auto http = connect_server();
+    if (!http) {
+        return std::unexpected(http.error());
+    }
+    auto request = new_request(IPP_OP_GET_JOBS, "ipp://localhost/");
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
+    request_attributes(request.get(), {"job-id", "job-printer-uri", "job-name", "job-state", "job-impressions",
+                                       "job-impressions-completed", "time-at-creation", "time-at-completed",
+                                       "job-originating-user-name"});
+    auto response = send(http->get(), request.release());
+    if (!response) {
+        if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+            return std::vector<PrintJob>{};
+        }
+        return std::unexpected("Could not list print jobs: " + response.error());
+    }
+    const std::time_t now = std::time(nullptr);
+    std::vector<PrintJob> out;
+    for_each_group(response->get(), IPP_TAG_JOB, [&](const auto& group) {
+        PrintJob job;
+        int number = 0;
+        std::time_t created = 0, completed = 0;
+        for (auto* attr : group) {
+            const std::string_view name = ippGetName(attr);
+            if (name == "job-id") {
+                number = ippGetInteger(attr, 0);
+            } else if (name == "job-printer-uri") {
+                job.queue = detail::queue_from_printer_uri(ippGetString(attr, 0, nullptr));
+            } else if (name == "job-name") {
+                job.title = ippGetString(attr, 0, nullptr);
+            } else if (name == "job-state") {
+                job.state = detail::job_state_from_ipp(ippGetInteger(attr, 0));
+            } else if (name == "job-impressions" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
+                job.pages_total = static_cast<std::uint32_t>(std::max(0, ippGetInteger(attr, 0)));
+            } else if (name == "job-impressions-completed" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
+                job.pages_done = static_cast<std::uint32_t>(std::max(0, ippGetInteger(attr, 0)));
+            } else if (name == "time-at-creation" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
+                created = ippGetInteger(attr, 0);
+            } else if (name == "time-at-completed" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
+                completed = ippGetInteger(attr, 0);
+            } else if (name == "job-originating-user-name") {
+                job.owner = ippGetString(attr, 0, nullptr);
+            }
+        }
+        if (number <= 0) {
+            return;
+        }
+        job.id = job.queue + "-" + std::to_string(number);
+        job.time_label = detail::time_label(completed > 0 ? completed : created, now);
+        out.push_back(std::move(job));
+    });
+    return out;
+}
+
+Result<std::vector<DriverlessPrinter>> discover_driverless() {
+    if (!dns_sd_available()) {
+        return failure("No DNS-SD service (avahi-daemon) is running, so printers on the network cannot be found.");
+    }
+    std::vector<DriverlessPrinter> found;
+    auto on_dest = [](void* data, unsigned flags, cups_dest_t* dest) -> int {
+        auto& list = *static_cast<std::vector<DriverlessPrinter>*>(data);
+        if (flags & CUPS_DEST_FLAGS_REMOVED) {
+            return 1;
+        }
+        const char* uri = cupsGetOption("device-uri", dest->num_options, dest->options);
+        const char* type = cupsGetOption("printer-type", dest->num_options, dest->options);
+        const bool discovered = type && (std::strtoul(type, nullptr, 10) & CUPS_PRINTER_DISCOVERED);
+        if (!uri || !discovered || !detail::is_network_device(uri)) {
+            return 1;
+        }
+        const char* info = cupsGetOption("printer-info", dest->num_options, dest->options);
+        const char* location = cupsGetOption("printer-location", dest->num_options, dest->options);
+        DriverlessPrinter printer{.uri = uri, .name = info && *info ? info : dest->name, .location = std::nullopt};
+        if (location && *location) {
+            printer.location = location;
+        }
+        const auto same = std::ranges::find(list, printer.name, &DriverlessPrinter::name);
+        if (same == list.end()) {
+            list.push_back(std::move(printer));
+        } else if (printer.uri.starts_with("ipps:") && !same->uri.starts_with("ipps:")) {
+            *same = std::move(printer);
+        }
+        return 1;
+    };
+    int cancel = 0;
+    if (!cupsEnumDests(CUPS_DEST_FLAGS_NONE, 2500, &cancel, 0, 0, on_dest, &found) && found.empty()) {
+        return failure("Could not search for printers: " + last_error());
+    }
+    return found;
+}
+
+// --- Operations ------------------------------------------------------------------------------------
+
+Result<void> add_driverless(const std::string& uri, const std::string& name) {
+    if (!uri.starts_with("ipp://") && !uri.starts_with("ipps://")) {
+        return failure("Not an IPP printer address: " + uri);
+    }
+    const auto queue = detail::queue_name_from(name);
+    auto http = connect_server();
+    if (!http) {
+        return std::unexpected(http.error());
+    }
+    // Making the IPP Everywhere model asks the printer for its capabilities: allow it time.
+    httpSetTimeout(http->get(), 60.0, nullptr, nullptr);
+    auto request = new_request(IPP_OP_CUPS_ADD_MODIFY_PRINTER, printer_uri(queue));
+    ippAddString(request.get(), IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, uri.c_str());
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "ppd-name", nullptr, "everywhere");
+    ippAddString(request.get(), IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, name.c_str());
+    ippAddBoolean(request.get(), IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
+    ippAddInteger(request.get(), IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
+    auto response = send(http->get(), request.release(), "/admin/");
+    if (!response) {
+        return failure("Could not add " + name + ": " + response.error());
+    }
+    return {};
+}
+
+Result<void> set_default(const std::string& queue) {
+    auto http = connect_server();
+    if (!http) {
+        return std::unexpected(http.error());
+    }
+    if (const auto dir = private_user_config()) {
+        auto request = new_request(IPP_OP_GET_PRINTER_ATTRIBUTES, printer_uri(queue));
+        request_attributes(request.get(), {"printer-name"});
+        if (auto response = send(http->get(), request.release()); !response) {
+            return failure("No printer " + queue + ": " + response.error());
+        }
+        return write_private_default(*dir, queue);
+    }
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(http->get(), &dests);
+    bool found = false;
+    for (int i = 0; i < count; ++i) {
+        dests[i].is_default = !dests[i].instance && queue == dests[i].name;
+        found = found || dests[i].is_default;
+    }
+    if (!found) {
+        cupsFreeDests(count, dests);
+        return failure("No printer " + queue);
+    }
+    const int status = cupsSetDests2(http->get(), count, dests);
+    cupsFreeDests(count, dests);
+    if (status != 0) {
+        return failure("Could not save the preferred printer: " + last_error());
+    }
+    return {};
+}
+
+Result<void> set_enabled(const std::string& queue, bool enabled) {
+    const auto uri = printer_uri(queue);
+    if (enabled) {
+        if (auto r = simple_request(IPP_OP_RESUME_PRINTER, uri); !r) {
+            return r;
+        }
+        return simple_request(IPP_OP_CUPS_ACCEPT_JOBS, uri);
+    }
+    if (auto r = simple_request(IPP_OP_PAUSE_PRINTER, uri); !r) {
+        return r;
+    }
+    return simple_request(IPP_OP_CUPS_REJECT_JOBS, uri);
+}
+
+Result<void> cancel_job(const std::string& job_id) {
+    const auto ref = detail::parse_job_id(job_id);
+    if (!ref) {
+        return failure("Not a job id: " + job_id);
+    }
+    return simple_request(IPP_OP_CANCEL_JOB, printer_uri(ref->queue), ref->number);
+}
+
+Result<void> retry_job(const std::string& job_id) {
+    const auto ref = detail::parse_job_id(job_id);
+    if (!ref) {
+        return failure("Not a job id: " + job_id);
+    }
+    auto http = connect_server();
+    if (!http) {
+        return std::unexpected(http.error());
+    }
+    auto request = new_request(IPP_OP_GET_JOB_ATTRIBUTES, printer_uri(ref->queue));
+    ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", ref->number);
+    request_attributes(request.get(), {"job-state"});
+    auto response = send(http->get(), request.release());
+    if (!response) {
+        return failure("No job " + job_id + ": " + response.error());
+    }
+    const int state = ippGetInteger(ippFindAttribute(response->get(), "job-state", IPP_TAG_ENUM), 0);
+    switch (state) {
+        case IPP_JSTATE_PENDING:
+        case IPP_JSTATE_PROCESSING: return {};  // already in the queue
+        case IPP_JSTATE_HELD: return simple_request(IPP_OP_RELEASE_JOB, printer_uri(ref->queue), ref->number);
+        default: return simple_request(IPP_OP_RESTART_JOB, printer_uri(ref->queue), ref->number);
+    }
+}
+
+Result<void> print_document(const std::string& queue, const std::filesystem::path& document, std::uint16_t copies,
+                            bool two_sided) {
+    if (copies < 1 || copies > 99) {
+        return failure("Copies must be between 1 and 99");
+    }
+    if (::access(document.c_str(), R_OK) != 0) {
+        return failure("Cannot read " + document.string() + ": " + std::strerror(errno));
+    }
+    auto http = connect_server();
+    if (!http) {
+        return std::unexpected(http.error());
+    }
+    cups_option_t* options = nullptr;
+    int count = cupsAddOption("copies", std::to_string(copies).c_str(), 0, &options);
+    count = cupsAddOption("sides", two_sided ? "two-sided-long-edge" : "one-sided", count, &options);
+    const auto title = document.filename().string();
+    const int job = cupsPrintFile2(http->get(), queue.c_str(), document.c_str(), title.c_str(), count, options);
+    cupsFreeOptions(count, options);
+    if (job <= 0) {
+        return failure("Could not print " + title + ": " + last_error());
+    }
+    return {};
+}
+
+}  // namespace os_actions::printing::cups

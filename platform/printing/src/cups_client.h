@@ -1,0 +1,20 @@
+// The CUPS half of the system print service: queues, jobs and every printer and job operation,
+// through libcups (the server and per-user settings libcups itself reads: CUPS_SERVER, client.conf).
+#pragma once
+
+#include "printing/printing.h"
+
+namespace os_actions::printing::cups {
+
+[[nodiscard]] Result<std::vector<PrintQueue>> queues();
+[[nodiscard]] Result<std::vector<PrintJob>> jobs();
+[[nodiscard]] Result<std::vector<DriverlessPrinter>> discover_driverless();
+[[nodiscard]] Result<void> add_driverless(const std::string& uri, const std::string& name);
+[[nodiscard]] Result<void> set_default(const std::string& queue);
+[[nodiscard]] Result<void> set_enabled(const std::string& queue, bool enabled);
+[[nodiscard]] Result<void> cancel_job(const std::string& job_id);
+[[nodiscard]] Result<void> retry_job(const std::string& job_id);
+[[nodiscard]] Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
+                                          std::uint16_t copies, bool two_sided);
+
+}  // namespace os_actions::printing::cups

@@ -1,0 +1,69 @@
+// Pure helpers of the CUPS + SANE service: turning server attributes into records, and choosing
+// scanner option values. No I/O, so they are unit-tested on their own.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "printing/printing.h"
+
+namespace os_actions::printing::detail {
+
+// Supplies from the parallel marker-names / marker-colors / marker-levels lists. A negative level
+// (-1 unknown, -2 unavailable, -3 "some remaining") is not reported; absent when there are no names.
+[[nodiscard]] std::optional<std::vector<Supply>> parse_supplies(const std::vector<std::string>& names,
+                                                                const std::vector<std::string>& colours,
+                                                                const std::vector<int>& levels);
+
+// Splits a comma-separated option value as libcups' destination options carry it ("a,b\,c" → "a", "b,c").
+[[nodiscard]] std::vector<std::string> split_option_list(std::string_view value);
+
+// printer-state-reasons without "none", without duplicates, in the server's order.
+[[nodiscard]] std::vector<std::string> clean_reasons(const std::vector<std::string>& reasons);
+// Whether a reason says the device is offline or did not answer ("offline-report", "timed-out", ...).
+[[nodiscard]] bool reason_means_unreachable(std::string_view reason);
+[[nodiscard]] bool reasons_mean_unreachable(const std::vector<std::string>& reasons);
+
+// IPP printer-state (3 idle, 4 processing, 5 stopped) with the reasons and the live check.
+[[nodiscard]] QueueState queue_state(int ipp_printer_state, const std::vector<std::string>& reasons,
+                                     bool answered);
+
+// Whether a device address is on the network and can be asked directly (ipp, ipps, DNS-SD names).
+[[nodiscard]] bool is_network_device(std::string_view device_uri);
+
+// IPP job-state (3..9) as the records number it: 1 waiting, 2 in progress, 3 needs attention,
+// 4 canceled, 5 could not print, 6 printed; absent for values outside IPP's range.
+[[nodiscard]] std::optional<std::uint8_t> job_state_from_ipp(int ipp_job_state);
+
+// "today", "yesterday", else a short date ("3 Dec", with the year when it is not the current one),
+// all in local time.
+[[nodiscard]] std::string time_label(std::time_t when, std::time_t now);
+
+// "{queue}-{number}" → queue and number; nothing when the text is not a job id.
+struct JobRef {
+    std::string queue;
+    int number = 0;
+};
+[[nodiscard]] std::optional<JobRef> parse_job_id(std::string_view id);
+// The queue name at the end of a printer URI ("ipp://localhost/printers/Studio_printer").
+[[nodiscard]] std::string queue_from_printer_uri(std::string_view uri);
+
+// A valid CUPS queue name from a printer's display name: printable ASCII except space, '/', '#', '\\',
+// '?', quotes and '@', each run of others replaced by one '_', at most 127 bytes, never empty.
+[[nodiscard]] std::string queue_name_from(std::string_view display_name);
+
+// The per-user default in an lpoptions text: the last "Default NAME[/INSTANCE]" line's name.
+[[nodiscard]] std::optional<std::string> lpoptions_default(std::string_view text);
+
+// Scanner option choices. Each answers the backend's value to set, or nothing to keep the default.
+[[nodiscard]] std::optional<std::string> choose_mode(const std::vector<std::string>& modes, std::uint8_t colour_mode);
+[[nodiscard]] std::optional<std::string> choose_source(const std::vector<std::string>& sources, std::uint8_t source);
+// Nearest allowed resolution: from a list of values, or a range [min, max] with step quant (0: any).
+[[nodiscard]] double nearest_in_list(const std::vector<double>& allowed, double wanted);
+[[nodiscard]] double nearest_in_range(double min, double max, double quant, double wanted);
+
+}  // namespace os_actions::printing::detail
