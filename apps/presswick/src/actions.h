@@ -1,0 +1,40 @@
+// The action contract of Part 1.3: the "presswick" resource and its children, and turning an invocation
+// of "presswick.operation" into an Operation.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kora_actions/resource.h"
+#include "operation.h"
+#include "snapshot.h"
+
+namespace presswick::actions {
+
+inline constexpr std::string_view kOperationId = "presswick.operation";
+
+inline constexpr std::string_view kInvalidOperation = "invalid Presswick operation: ";
+inline constexpr std::string_view kUnknownOperation = "unknown Presswick operation";
+inline constexpr std::string_view kWrongExecutionKind = "Presswick operation has the wrong execution kind";
+inline constexpr std::string_view kNoLongerAvailable = "Presswick resource is no longer available";
+
+// The one resource, built from the snapshot (children only when there is one).
+[[nodiscard]] kora_actions::Resource presswick_resource(const std::optional<DeviceSnapshot>& snapshot);
+// Lowercase hex of the UTF-8 bytes, two digits a byte.
+[[nodiscard]] std::string hex_identifier(std::string_view text);
+
+// What an invocation comes to: nothing (not ours), an operation to execute, or a failure message.
+struct Parsed {
+    enum class Kind : std::uint8_t { not_handled, operation, failed };
+    Kind kind = Kind::not_handled;
+    std::optional<Operation> operation;
+    std::string message;
+};
+[[nodiscard]] Parsed parse_invocation(std::uint8_t execution_kind, std::string_view operation_id,
+                                      std::string_view arguments);
+
+}  // namespace presswick::actions

@@ -1,0 +1,36 @@
+#include "display.h"
+
+namespace presswick {
+
+namespace {
+bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+}  // namespace
+
+std::string display_name(std::string_view text) {
+    std::string out;
+    bool pending_space = false;
+    for (char c : text) {
+        if (c == '_' || c == '-' || is_space(c)) {
+            pending_space = !out.empty();
+            continue;
+        }
+        if (pending_space) {
+            out.push_back(' ');
+            pending_space = false;
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::string document_title(const os_actions::printing::PrintJob& job) {
+    if (job.title) {
+        return *job.title;
+    }
+    const auto dash = job.id.rfind('-');
+    return "Document " + (dash == std::string::npos ? job.id : job.id.substr(dash + 1));
+}
+
+}  // namespace presswick

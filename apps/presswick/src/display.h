@@ -1,0 +1,16 @@
+// Display helpers shared by views, notices and the action contract (Part 3.1).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "printing/printing.h"
+
+namespace presswick {
+
+// "_" and "-" become spaces, then the words are joined with single spaces: Studio_printer → Studio printer.
+[[nodiscard]] std::string display_name(std::string_view text);
+// The job's title, or "Document {}" with the part of the id after its last "-".
+[[nodiscard]] std::string document_title(const os_actions::printing::PrintJob& job);
+
+}  // namespace presswick

@@ -1,0 +1,173 @@
+// The executor's entry, the shared recompositions and the collection order of update.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "surface/execute_internal.h"
+#include "views/views.h"
+
+namespace presswick::surface {
+
+void execute(Presswick& state, Operation operation) {
+    std::visit([&state](auto&& op) { apply(state, std::move(op)); }, std::move(operation));
+}
+
+void install_home(Presswick& state) {
+    if (!state.snapshot) {
+        state.install(views::build_first_run_view());
+        return;
+    }
+    state.install(views::build_dashboard_view(*state.snapshot, state, state.notice));
+}
+
+void install_scan_view(Presswick& state) {
+    if (state.snapshot) {
+        state.install(views::build_scan_view(*state.snapshot, state));
+    }
+}
+
+void install_print_dialog(Presswick& state) {
+    if (state.snapshot && state.print_document) {
+        state.install(views::build_print_view(*state.snapshot, *state.print_document, state.preview,
+                                              state.print_printer, state));
+    }
+}
+
+bool has_page(const Presswick& state, std::size_t index) {
+    return index < state.pages.size();
+}
+
+void refresh_current_copy(Presswick& state) {
+    if (has_page(state, state.current_index)) {
+        state.current_page = state.pages[state.current_index];
+    } else {
+        state.current_page.reset();
+    }
+}
+
+void make_current(Presswick& state, std::size_t index) {
+    state.current_index = index;
+    refresh_current_copy(state);
+    (void)state.crop_selection.publish(kora_ui::CropSelection::whole());
+}
+
+void begin_refresh(Presswick& state) {
+    state.refresh_rx.reset();
+    state.refresh_rx = start_refresh();
+}
+
+namespace {
+bool valid_utf8(const std::string& text) {
+    std::size_t i = 0;
+    const auto n = text.size();
+    while (i < n) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t len = 0;
+        std::uint32_t cp = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((c & 0xE0) == 0xC0) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + len > n) {
+            return false;
+        }
+        for (std::size_t k = 1; k < len; ++k) {
+            const auto cc = static_cast<unsigned char>(text[i + k]);
+            if ((cc & 0xC0) != 0x80) {
+                return false;
+            }
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        const bool overlong = (len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
+        if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            return false;
+        }
+        i += len;
+    }
+    return true;
+}
+}  // namespace
+
+std::string file_name_or(const std::filesystem::path& path, const std::string& fallback) {
+    auto name = path.filename().string();
+    if (name.empty() || name == "." || name == ".." || !valid_utf8(name)) {
+        return fallback;
+    }
+    return name;
+}
+
+std::uint16_t copies_for_printing(double value) {
+    const double clamped = std::isnan(value) ? value : std::clamp(value, 1.0, 99.0);
+    char buffer[64];
+    const int length = std::snprintf(buffer, sizeof buffer, "%.0f", clamped);
+    const std::string text(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+    std::uint16_t copies = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), copies);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        return 1;
+    }
+    return copies;
+}
+
+bool collect_one_result(Presswick& state) {
+    // 1. The document picker: empty moves on; a disconnected channel is a failure.
+    if (state.document_pick) {
+        auto poll = state.document_pick->try_take();
+        if (poll.kind != kora_ui::PickPoll::Kind::pending) {
+            state.document_pick.reset();
+            apply_document_pick(state, std::move(poll));
+            return true;
+        }
+    }
+    // 2. The preview: a value or a disconnected channel.
+    if (state.preview_rx) {
+        auto got = state.preview_rx->try_recv();
+        if (got.status == kora_ui::RecvStatus::value) {
+            apply_preview(state, std::move(*got.value));
+            return true;
+        }
+        if (got.status == kora_ui::RecvStatus::disconnected) {
+            apply_preview(state, std::nullopt);
+            return true;
+        }
+    }
+    // 3. The save picker.
+    if (state.save_pick) {
+        auto poll = state.save_pick->try_take();
+        if (poll.kind != kora_ui::PickPoll::Kind::pending) {
+            state.save_pick.reset();
+            apply_save_pick(state, std::move(poll));
+            return true;
+        }
+    }
+    // 4. The refresh: empty and disconnected alike leave it pending.
+    if (state.refresh_rx) {
+        auto got = state.refresh_rx->try_recv();
+        if (got.status == kora_ui::RecvStatus::value) {
+            apply_snapshot(state, std::move(*got.value));
+            return true;
+        }
+    }
+    // 5. One operation.
+    auto got = state.operations_rx.try_recv();
+    if (got.status == kora_ui::RecvStatus::value) {
+        execute(state, std::move(*got.value));
+        return true;
+    }
+    return false;
+}
+
+}  // namespace presswick::surface

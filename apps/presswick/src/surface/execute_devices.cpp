@@ -1,0 +1,69 @@
+// Printer and job operations: compose the notice pair, start the worker; OperationFinished.
+
+#include "display.h"
+#include "surface/execute_internal.h"
+#include "workers.h"
+
+namespace presswick::surface {
+
+namespace {
+Notice good(std::string title, std::string detail) {
+    return {std::move(title), std::move(detail), true};
+}
+Notice bad(std::string title, std::string detail) {
+    return {std::move(title), std::move(detail), false};
+}
+}  // namespace
+
+void apply(Presswick& state, AddPrinter op) {
+    const auto name = display_name(op.printer.name);
+    workers::NoticePair notices{good("Printer added", name + " is ready for your apps."),
+                                bad("Could not add printer",
+                                    "Check that " + name + " is awake and connected, then try again.")};
+    (void)workers::start_add_printer(state.operations_tx, std::move(op.printer), std::move(notices));
+}
+
+void apply(Presswick& state, SetPreferredPrinter op) {
+    const auto name = display_name(op.name);
+    workers::NoticePair notices{
+        good("Preferred printer changed",
+             "New documents will use " + name + " unless you choose another printer."),
+        bad("Could not change the preferred printer",
+            name + " is still available; try again in a moment.")};
+    (void)workers::start_default_printer(state.operations_tx, std::move(op.name), std::move(notices));
+}
+
+void apply(Presswick& state, SetPrinterEnabled op) {
+    const std::string unchanged = "Nothing changed. Check the printer connection and try again.";
+    workers::NoticePair notices =
+        op.enabled ? workers::NoticePair{good("Printer resumed", "Waiting documents can print now."),
+                                         bad("Could not resume printer", unchanged)}
+                   : workers::NoticePair{good("Printer paused", "Documents will wait until you resume it."),
+                                         bad("Could not pause printer", unchanged)};
+    (void)workers::start_toggle_printer(state.operations_tx, std::move(op.name), op.enabled, std::move(notices));
+}
+
+void apply(Presswick& state, CancelJob op) {
+    state.selected_job.reset();
+    workers::NoticePair notices{
+        good("Document canceled", "It was removed from the printer."),
+        bad("Could not cancel document", "The document may still print. Check the queue and try again.")};
+    (void)workers::start_cancel_job(state.operations_tx, std::move(op.id), std::move(notices));
+}
+
+void apply(Presswick& state, RetryJob op) {
+    workers::NoticePair notices{good("Document sent again", "It is back in the print queue."),
+                                bad("Could not try again", "Check the printer, then try again.")};
+    (void)workers::start_retry_job(state.operations_tx, std::move(op.id), std::move(notices));
+}
+
+void apply(Presswick& state, OperationFinished op) {
+    state.notice = std::move(op.notice);
+    if (state.current_page) {
+        install_scan_view(state);
+        return;
+    }
+    begin_refresh(state);
+}
+
+}  // namespace presswick::surface

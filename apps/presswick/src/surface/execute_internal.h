@@ -1,0 +1,83 @@
+// Inside the executor: the shared recompositions and the per-flow handlers that execute() dispatches to.
+// Every function here runs on the UI thread.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+#include "surface/presswick.h"
+
+namespace presswick::surface {
+
+// The three shared recompositions of Part 2.2.
+void install_home(Presswick& state);
+void install_scan_view(Presswick& state);
+void install_print_dialog(Presswick& state);
+
+// Makes page i current: index, a copy (or nothing when i is no page), and the whole-page crop.
+void make_current(Presswick& state, std::size_t index);
+// current_page = a copy of the page at current_index, or nothing.
+void refresh_current_copy(Presswick& state);
+[[nodiscard]] bool has_page(const Presswick& state, std::size_t index);
+
+// Starts a refresh, replacing (dropping) any pending one.
+void begin_refresh(Presswick& state);
+
+// The file-name part of a path when it is valid UTF-8, else `fallback`.
+[[nodiscard]] std::string file_name_or(const std::filesystem::path& path, const std::string& fallback);
+// Copies from the local state: clamped to 1..99, rounded, read back as a 16-bit number; 1 otherwise.
+[[nodiscard]] std::uint16_t copies_for_printing(double value);
+
+// One finished result, in the collection order of Part 2.3; false when nothing was pending.
+[[nodiscard]] bool collect_one_result(Presswick& state);
+
+// Handlers by flow (execute_navigation.cpp, execute_devices.cpp, execute_print.cpp, execute_scan.cpp,
+// execute_pages.cpp, execute_save.cpp).
+void apply(Presswick& state, Refresh);
+void apply(Presswick& state, CloseScan);
+void apply(Presswick& state, ShowQueue);
+void apply(Presswick& state, ShowHistory);
+void apply(Presswick& state, ShowDiagnostics);
+void apply(Presswick& state, FindPrinters);
+void apply(Presswick& state, PrintersFound op);
+void apply(Presswick& state, ShowDevice op);
+void apply(Presswick& state, SelectJob op);
+void apply_snapshot(Presswick& state, DeviceSnapshot snapshot);
+
+void apply(Presswick& state, AddPrinter op);
+void apply(Presswick& state, SetPreferredPrinter op);
+void apply(Presswick& state, SetPrinterEnabled op);
+void apply(Presswick& state, CancelJob op);
+void apply(Presswick& state, RetryJob op);
+void apply(Presswick& state, OperationFinished op);
+
+void apply(Presswick& state, ChooseDocument);
+void apply(Presswick& state, ChoosePrintPrinter op);
+void apply(Presswick& state, PrintDocument);
+void apply(Presswick& state, CancelPrint);
+void apply_document_pick(Presswick& state, kora_ui::PickPoll poll);
+void apply_preview(Presswick& state, PreviewResult result);
+
+void apply(Presswick& state, OpenScan);
+void apply(Presswick& state, ChooseScanner op);
+void apply(Presswick& state, ScanPage);
+void apply(Presswick& state, PageScanned op);
+void apply(Presswick& state, ScanAnother);
+void apply(Presswick& state, CopyText);
+void apply(Presswick& state, RecognizePage);
+void apply(Presswick& state, PageRecognized op);
+
+void apply(Presswick& state, PreviousPage);
+void apply(Presswick& state, NextPage);
+void apply(Presswick& state, MovePageEarlier);
+void apply(Presswick& state, MovePageLater);
+void apply(Presswick& state, DeletePage);
+void apply(Presswick& state, RotatePage);
+void apply(Presswick& state, CropPage);
+
+void apply(Presswick& state, SavePage);
+void apply(Presswick& state, SaveDocument);
+void apply_save_pick(Presswick& state, kora_ui::PickPoll poll);
+
+}  // namespace presswick::surface

@@ -1,0 +1,63 @@
+// Saving: the two save pickers and what their result starts.
+
+#include "scan/saving.h"
+#include "surface/execute_internal.h"
+
+namespace presswick::surface {
+
+void apply(Presswick& state, SavePage) {
+    if (!state.current_page || state.save_pick) {
+        return;
+    }
+    state.save_as_document = false;
+    state.save_pick = kora_ui::PickRequest::save("Save scanned page", "Save")
+                          .suggested_name("Scanned page.png")
+                          .thread_name("presswick-scan-save-picker")
+                          .send();
+}
+
+void apply(Presswick& state, SaveDocument) {
+    if (state.pages.empty() || state.save_pick) {
+        return;
+    }
+    state.save_as_document = true;
+    state.save_pick = kora_ui::PickRequest::save("Save scanned document", "Save")
+                          .suggested_name("Scanned document.pdf")
+                          .thread_name("presswick-scan-document-save-picker")
+                          .send();
+}
+
+void apply_save_pick(Presswick& state, kora_ui::PickPoll poll) {
+    const bool document = std::exchange(state.save_as_document, false);
+    switch (poll.kind) {
+        case kora_ui::PickPoll::Kind::cancelled:
+        case kora_ui::PickPoll::Kind::pending:
+            return;
+        case kora_ui::PickPoll::Kind::failed:
+        case kora_ui::PickPoll::Kind::disconnected:
+            state.notice = Notice{"Could not open the file picker", "Try saving the scanned page again.", false};
+            install_scan_view(state);
+            return;
+        case kora_ui::PickPoll::Kind::path:
+            break;
+    }
+    auto path = scan::with_default_extension(std::move(poll.path), document);
+    Bytes bytes;
+    if (document) {
+        bytes = scan::build_document_pdf(state.pages);
+    } else {
+        if (!state.current_page) {
+            return;
+        }
+        bytes = state.current_page->encoded;
+    }
+    const auto saved = "Saved " + file_name_or(path, "the page") + ".";
+    const Notice success = document ? Notice{"Scanned document saved", saved, true}
+                                    : Notice{"Scanned page saved", saved, true};
+    const Notice failure =
+        document ? Notice{"Could not save scanned document", "Choose another location and try again.", false}
+                 : Notice{"Could not save scanned page", "Choose another location and try again.", false};
+    (void)scan::start_save_worker(state.operations_tx, std::move(path), std::move(bytes), success, failure);
+}
+
+}  // namespace presswick::surface

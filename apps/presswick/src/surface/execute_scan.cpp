@@ -1,0 +1,138 @@
+// The scan flow: opening, choosing a scanner, scanning, recognition, copying text, closing.
+#include <algorithm>
+
+#include "kora_ui/clipboard.h"
+#include "scan/scan_worker.h"
+#include "surface/execute_internal.h"
+
+namespace presswick::surface {
+
+namespace {
+
+std::uint16_t resolution_for(std::size_t index) {
+    switch (index) {
+        case 0:
+            return 150;
+        case 2:
+            return 600;
+        default:
+            return 300;
+    }
+}
+
+std::uint8_t choice_of(std::size_t index) {
+    return index == 1 || index == 2 ? static_cast<std::uint8_t>(index) : 0;
+}
+
+bool blank(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+    });
+}
+
+}  // namespace
+
+void apply(Presswick& state, OpenScan) {
+    state.notice.reset();
+    state.pages.clear();
+    state.current_page.reset();
+    state.current_index = 0;
+    state.scanning = false;
+    if (state.snapshot && state.snapshot->scanners && !state.snapshot->scanners->empty()) {
+        state.scan_scanner = state.snapshot->scanners->front().id;
+    } else {
+        state.scan_scanner.reset();
+    }
+    install_scan_view(state);
+}
+
+void apply(Presswick& state, ChooseScanner op) {
+    state.scan_scanner = std::move(op.id);
+    install_scan_view(state);
+}
+
+void apply(Presswick& state, ScanPage) {
+    if (!state.scan_scanner) {
+        return;
+    }
+    const auto& language = RecognitionLanguage::for_index(state.scan_language.get());
+    scan::ScanRequest request{*state.scan_scanner,
+                              os_actions::printing::ScanSettings{resolution_for(state.scan_resolution.get()),
+                                                                 choice_of(state.scan_colour.get()),
+                                                                 choice_of(state.scan_source.get())},
+                              std::string(language.code), std::string(language.english_name)};
+    state.scanning = true;
+    install_scan_view(state);
+    (void)scan::start_scan_worker(state.operations_tx, std::move(request));
+}
+
+void apply(Presswick& state, PageScanned op) {
+    state.scanning = false;
+    if (!op.result) {
+        state.notice = Notice{"Could not scan this page",
+                              "Check that the scanner is connected and the paper is positioned, then try again.",
+                              false};
+    } else {
+        state.pages.push_back(std::move(*op.result));
+        make_current(state, state.pages.size() - 1);
+    }
+    install_scan_view(state);
+}
+
+void apply(Presswick& state, ScanAnother) {
+    state.notice.reset();
+    state.current_page.reset();
+    install_scan_view(state);
+}
+
+void apply(Presswick& state, CloseScan) {
+    state.current_page.reset();
+    state.scanning = false;
+    install_home(state);
+}
+
+void apply(Presswick& state, CopyText) {
+    if (!state.current_page || !state.current_page->text || blank(*state.current_page->text)) {
+        return;
+    }
+    kora_ui::text_selection::clipboard_copy(*state.current_page->text);
+    state.notice = Notice{"Text copied", "Paste the recognized text into any app.", true};
+    install_scan_view(state);
+}
+
+void apply(Presswick& state, RecognizePage) {
+    if (!has_page(state, state.current_index) || state.pages[state.current_index].recognizing) {
+        return;
+    }
+    auto& page = state.pages[state.current_index];
+    page.recognizing = true;
+    refresh_current_copy(state);
+    install_scan_view(state);
+    (void)scan::start_recognition_worker(state.operations_tx, page);
+}
+
+void apply(Presswick& state, PageRecognized op) {
+    if (op.key == nullptr) {
+        return;  // no buffer, so no page it could belong to
+    }
+    const auto found = std::find_if(state.pages.begin(), state.pages.end(),
+                                    [&op](const ScannedPage& page) { return page.key() == op.key; });
+    if (found == state.pages.end()) {
+        return;
+    }
+    if (!op.result) {
+        found->recognizing = false;
+        state.notice = Notice{"Text was not updated", std::move(op.result.error()), false};
+    } else {
+        found->text = std::move(op.result->text);
+        found->status = std::move(op.result->status);
+        found->text_stale = false;
+        found->recognizing = false;
+    }
+    if (static_cast<std::size_t>(found - state.pages.begin()) == state.current_index && state.current_page) {
+        refresh_current_copy(state);
+    }
+    install_scan_view(state);
+}
+
+}  // namespace presswick::surface

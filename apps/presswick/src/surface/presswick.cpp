@@ -1,0 +1,63 @@
+#include "surface/presswick.h"
+
+#include <utility>
+
+#include "actions.h"
+#include "surface/execute_internal.h"
+#include "views/views.h"
+
+namespace presswick::surface {
+
+Presswick::Presswick(kora_ui::WidgetPtr content) : Presswick(kora_ui::channel<Operation>(), std::move(content)) {}
+
+Presswick::Presswick(std::pair<kora_ui::Sender<Operation>, kora_ui::Receiver<Operation>> channel,
+                     kora_ui::WidgetPtr view)
+    : operations_tx(std::move(channel.first)), operations_rx(std::move(channel.second)), content(std::move(view)) {}
+
+std::unique_ptr<Presswick> Presswick::new_default_root() {
+    // The documented order: the operation channel, the loading view, the first refresh, the local states.
+    auto channel = kora_ui::channel<Operation>();
+    auto loading = views::build_loading_view();
+    auto refresh = start_refresh();
+    std::unique_ptr<Presswick> root(new Presswick(std::move(channel), std::move(loading)));
+    root->refresh_rx = std::move(refresh);
+    return root;
+}
+
+bool Presswick::update(kora_ui::UpdateContext& context) {
+    if (!collect_one_result(*this)) {
+        return content->update(context);
+    }
+    (void)content->update(context);
+    return true;
+}
+
+bool Presswick::needs_idle_sync() const {
+    return refresh_rx.has_value() || document_pick.has_value() || save_pick.has_value();
+}
+
+std::vector<kora_actions::Resource> Presswick::resources() const {
+    return {actions::presswick_resource(snapshot)};
+}
+
+kora_actions::Outcome Presswick::invoke_resource_operation_v2(std::uint8_t execution_kind,
+                                                             std::string_view operation_id,
+                                                             std::string_view arguments) {
+    auto parsed = actions::parse_invocation(execution_kind, operation_id, arguments);
+    switch (parsed.kind) {
+        case actions::Parsed::Kind::not_handled:
+            return kora_actions::Outcome::not_handled();
+        case actions::Parsed::Kind::failed:
+            return kora_actions::Outcome::failed(std::move(parsed.message));
+        case actions::Parsed::Kind::operation:
+            break;
+    }
+    execute(*this, std::move(*parsed.operation));
+    return kora_actions::Outcome::handled();
+}
+
+std::optional<kora_ui::ControlInvocation> Presswick::take_control_invocation() {
+    return content->take_control_invocation();
+}
+
+}  // namespace presswick::surface

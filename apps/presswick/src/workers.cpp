@@ -1,0 +1,113 @@
+#include "workers.h"
+
+#include <utility>
+
+#include "kora_ui/thread.h"
+
+#if __has_include("thumbnail/thumbnail.h")
+#include "thumbnail/thumbnail.h"
+#define PRESSWICK_HAVE_THUMBNAIL 1
+#endif
+
+namespace presswick::workers {
+
+namespace printing = os_actions::printing;
+
+bool spawn_worker(const std::string& name, std::function<void()> work) {
+    return kora_ui::spawn_named_thread(name, std::move(work));
+}
+
+namespace {
+
+// The common shape of the two-notice workers: one call, pick a notice, post it, end.
+template <class Call>
+bool start_with_notices(const char* name, OperationSender sender, NoticePair notices, Call call) {
+    return spawn_worker(name, [sender = std::move(sender), notices = std::move(notices),
+                               call = std::move(call)]() mutable {
+        const bool ok = call().has_value();  // the service's own error text is dropped
+        (void)sender.send(OperationFinished{ok ? std::move(notices.success) : std::move(notices.failure)});
+    });
+}
+
+#ifdef PRESSWICK_HAVE_THUMBNAIL
+// The thumbnail library hands back an image (or a failure); only RGBA, width and height are used.
+template <class Generated>
+PreviewResult to_preview(Generated&& generated) {
+    if (!generated) {
+        return std::nullopt;
+    }
+    auto& image = *generated;
+    PreviewImage out;
+    using Rgba = std::remove_cvref_t<decltype(image.rgba)>;
+    if constexpr (std::is_same_v<Rgba, kora_ui::Pixels>) {
+        out.rgba = image.rgba;
+    } else {
+        out.rgba = std::make_shared<const std::vector<std::uint8_t>>(image.rgba.begin(), image.rgba.end());
+    }
+    out.width = static_cast<std::uint32_t>(image.width);
+    out.height = static_cast<std::uint32_t>(image.height);
+    return out;
+}
+#endif
+
+}  // namespace
+
+bool start_discovery(OperationSender sender) {
+    return spawn_worker("kora-printer-discovery", [sender = std::move(sender)] {
+        (void)sender.send(PrintersFound{printing::discover_driverless()});
+    });
+}
+
+bool start_add_printer(OperationSender sender, printing::DriverlessPrinter printer, NoticePair notices) {
+    return start_with_notices("kora-add-printer", std::move(sender), std::move(notices),
+                              [printer = std::move(printer)] {
+                                  return printing::add_driverless(printer.uri, printer.name);
+                              });
+}
+
+bool start_default_printer(OperationSender sender, std::string queue, NoticePair notices) {
+    return start_with_notices("kora-default-printer", std::move(sender), std::move(notices),
+                              [queue = std::move(queue)] { return printing::set_default(queue); });
+}
+
+bool start_toggle_printer(OperationSender sender, std::string queue, bool enabled, NoticePair notices) {
+    return start_with_notices("kora-toggle-printer", std::move(sender), std::move(notices),
+                              [queue = std::move(queue), enabled] {
+                                  return printing::set_enabled(queue, enabled);
+                              });
+}
+
+bool start_cancel_job(OperationSender sender, std::string job_id, NoticePair notices) {
+    return start_with_notices("kora-cancel-print-job", std::move(sender), std::move(notices),
+                              [job_id = std::move(job_id)] { return printing::cancel_job(job_id); });
+}
+
+bool start_retry_job(OperationSender sender, std::string job_id, NoticePair notices) {
+    return start_with_notices("kora-retry-print-job", std::move(sender), std::move(notices),
+                              [job_id = std::move(job_id)] { return printing::retry_job(job_id); });
+}
+
+bool start_print_document(OperationSender sender, std::filesystem::path document, std::string queue,
+                          std::uint16_t copies, bool two_sided, NoticePair notices) {
+    return start_with_notices("kora-print-document", std::move(sender), std::move(notices),
+                              [document = std::move(document), queue = std::move(queue), copies, two_sided] {
+                                  return printing::print_document(queue, document, copies, two_sided);
+                              });
+}
+
+kora_ui::Receiver<PreviewResult> start_preview(std::filesystem::path document) {
+    auto [sender, receiver] = kora_ui::channel<PreviewResult>();
+    (void)spawn_worker("kora-print-preview", [sender = std::move(sender), document = std::move(document)] {
+#ifdef PRESSWICK_HAVE_THUMBNAIL
+        const auto category = thumbnail::category_for_path(document);
+        (void)sender.send(to_preview(thumbnail::generate(document, category, 720)));
+#else
+        // The thumbnail library is not built yet: no image.
+        (void)document;
+        (void)sender.send(PreviewResult{});
+#endif
+    });
+    return std::move(receiver);
+}
+
+}  // namespace presswick::workers

@@ -1,0 +1,47 @@
+// The operation workers of Part 2.3: one named, detached thread per request, posting back once.
+// Everything a worker needs (texts, paths, both notices, a sender) is built on the UI thread first.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "kora_ui/channel.h"
+#include "notice.h"
+#include "operation.h"
+#include "preview.h"
+#include "printing/printing.h"
+
+namespace presswick::workers {
+
+using OperationSender = kora_ui::Sender<Operation>;
+
+// The success and the failure notice of a worker; the worker only chooses.
+struct NoticePair {
+    Notice success;
+    Notice failure;
+};
+
+// Starts a detached thread named `name` running `work`; false when it could not be created (the work
+// and everything it holds are dropped then).
+[[nodiscard]] bool spawn_worker(const std::string& name, std::function<void()> work);
+
+// "kora-printer-discovery": posts PrintersFound.
+[[nodiscard]] bool start_discovery(OperationSender sender);
+// The others post OperationFinished with one of the two notices.
+[[nodiscard]] bool start_add_printer(OperationSender sender, os_actions::printing::DriverlessPrinter printer,
+                                     NoticePair notices);
+[[nodiscard]] bool start_default_printer(OperationSender sender, std::string queue, NoticePair notices);
+[[nodiscard]] bool start_toggle_printer(OperationSender sender, std::string queue, bool enabled,
+                                        NoticePair notices);
+[[nodiscard]] bool start_cancel_job(OperationSender sender, std::string job_id, NoticePair notices);
+[[nodiscard]] bool start_retry_job(OperationSender sender, std::string job_id, NoticePair notices);
+[[nodiscard]] bool start_print_document(OperationSender sender, std::filesystem::path document, std::string queue,
+                                        std::uint16_t copies, bool two_sided, NoticePair notices);
+
+// "kora-print-preview": a new preview channel whose receiver is returned whether or not the thread
+// started; when it did not, the dropped sender leaves the channel disconnected.
+[[nodiscard]] kora_ui::Receiver<PreviewResult> start_preview(std::filesystem::path document);
+
+}  // namespace presswick::workers
