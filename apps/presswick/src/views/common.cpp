@@ -1,0 +1,150 @@
+#include "views/common.h"
+
+#include <algorithm>
+
+#include "surface/presswick.h"
+
+namespace presswick::views {
+
+namespace printing = os_actions::printing;
+using namespace kora_ui;
+
+std::string printer_status_text(const printing::PrintQueue& printer) {
+    switch (printer.state) {
+        case printing::QueueState::printing: return "Printing";
+        case printing::QueueState::paused: return "Paused";
+        case printing::QueueState::unreachable: return "Cannot reach this printer";
+        default: return printer.accepting ? "Ready" : "Not accepting new documents";
+    }
+}
+
+std::vector<std::string> failed_sections(const DeviceSnapshot& snapshot, bool printers, bool documents,
+                                         bool scanners) {
+    std::vector<std::string> failed;
+    if (printers && !snapshot.printers) {
+        failed.emplace_back("printers");
+    }
+    if (documents && !snapshot.jobs) {
+        failed.emplace_back("documents");
+    }
+    if (scanners && !snapshot.scanners) {
+        failed.emplace_back("scanners");
+    }
+    return failed;
+}
+
+std::optional<std::uint8_t> lowest_supply(const printing::PrintQueue& printer) {
+    if (!printer.supplies) {
+        return std::nullopt;
+    }
+    std::optional<std::uint8_t> lowest;
+    for (const auto& supply : *printer.supplies) {
+        if (supply.level && (!lowest || *supply.level < *lowest)) {
+            lowest = supply.level;
+        }
+    }
+    return lowest;
+}
+
+PagePosition active_page_position(const printing::PrintJob& job) {
+    PagePosition position;
+    position.total = job.pages_total && *job.pages_total > 1 ? *job.pages_total : 1;
+    position.page = job.pages_done ? std::min(*job.pages_done + 1, position.total) : 1;
+    return position;
+}
+
+float progress_fraction(const printing::PrintJob& job) {
+    const auto percent = job.progress_percent();
+    return percent ? static_cast<float>(*percent) / 100.0F : 0.0F;
+}
+
+Text body_text(std::string text) { return Text(std::move(text), text_size::body); }
+Text caption_text(std::string text) { return Text(std::move(text), text_size::caption); }
+
+Button operation_button(std::string control_id, std::string label, Operation operation,
+                        const surface::Presswick& state) {
+    return Button(std::move(control_id), std::move(label))
+        .on_action([sender = state.operations_tx, operation = std::move(operation)] { sender.send(operation); });
+}
+
+Button plain_button(std::string control_id, std::string label) {
+    return Button(std::move(control_id), std::move(label)).on_action(InvokeControlId{}).with_style(ButtonStyle::plain);
+}
+
+WidgetPtr card(std::string title, WidgetPtr body) {
+    return boxed(widget::card::surface(std::move(title), std::nullopt, std::move(body)));
+}
+
+WidgetPtr card_with_action(std::string title, Button header, WidgetPtr body) {
+    return boxed(widget::card::surface(std::move(title), std::move(header), std::move(body)));
+}
+
+WidgetPtr notice_banner(const Notice& notice) {
+    return boxed(Banner(notice.positive ? BannerStyle::confirmation : BannerStyle::failure, notice.title,
+                        notice.detail));
+}
+
+std::optional<WidgetPtr> service_problem_banner(const std::vector<std::string>& sections,
+                                                const surface::Presswick& state) {
+    if (sections.empty()) {
+        return std::nullopt;
+    }
+    std::string title = "Some device information couldn't be checked";
+    if (sections.size() == 1) {
+        title = sections[0] == "printers"    ? "Printers couldn't be checked"
+                : sections[0] == "documents" ? "Print jobs couldn't be checked"
+                                             : "Scanners couldn't be checked";
+    }
+    std::string joined;
+    for (const auto& section : sections) {
+        joined += joined.empty() ? section : " or " + section;
+    }
+    auto retry = operation_button("presswick.service.retry", "Try again", Refresh{}, state).with_icon(icon::refresh);
+    return card_with_action(
+        std::move(title), std::move(retry),
+        boxed(body_text(fill(
+            "Presswick couldn't get {} right now. Your saved devices and documents have not been removed.", joined))));
+}
+
+WidgetPtr page_header(std::string title, std::string subtitle, const surface::Presswick& state) {
+    return boxed(Column()
+                     .push(operation_button("presswick.back", "Presswick", CloseScan{}, state)
+                               .with_icon(icon::back)
+                               .with_style(ButtonStyle::subtle))
+                     .push(Spacer(14))
+                     .push(Text(std::move(title), text_size::page_title))
+                     .push(caption_text(std::move(subtitle))));
+}
+
+WidgetPtr app_header(std::string subtitle) {
+    return boxed(Row()
+                     .push(Column().push(Text("Presswick", text_size::page_title)).push(caption_text(std::move(subtitle))))
+                     .push(Spacer::flexible())
+                     .push(Row()
+                               .push(plain_button("presswick.add", "Add printer"))
+                               .push(plain_button("presswick.print", "Print a document"))));
+}
+
+WidgetPtr labelled_meter(const std::string& label, std::string value_text, float fraction) {
+    return boxed(Column()
+                     .push(body_text(fill("{}: {}", label, value_text)))
+                     .push(Spacer(6))
+                     .push(ProgressBar(fraction).with_accessible_label(fill("{} level", label))));
+}
+
+WidgetPtr lowest_supply_part(const printing::PrintQueue& printer) {
+    const auto lowest = lowest_supply(printer);
+    if (!lowest) {
+        return boxed(caption_text("Supply levels unavailable"));
+    }
+    return labelled_meter("Lowest supply", fill("{}% remaining", *lowest), static_cast<float>(*lowest) / 100.0F);
+}
+
+WidgetPtr frame_page(Column page, float max_width) {
+    return boxed(Row()
+                     .push(Spacer::flexible())
+                     .push(Container().with_child(Scrollable().with_child(std::move(page))).flexible().max_width(max_width))
+                     .push(Spacer::flexible()));
+}
+
+}  // namespace presswick::views

@@ -1,0 +1,119 @@
+// The building blocks every view shares (Part 3.1): display helpers, headers, cards, banners,
+// operation buttons and the page frame.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "display.h"
+#include "kora_ui/widgets.h"
+#include "notice.h"
+#include "operation.h"
+#include "printing/printing.h"
+#include "snapshot.h"
+
+namespace presswick::surface {
+class Presswick;
+}
+
+namespace presswick::views {
+
+// Fills each "{}" of a quoted text in turn (GCC 12 has no <format>).
+template <class T>
+std::string as_text(const T& value) {
+    if constexpr (std::is_convertible_v<const T&, std::string_view>) {
+        return std::string(std::string_view(value));
+    } else {
+        return std::to_string(value);
+    }
+}
+template <class... Args>
+[[nodiscard]] std::string fill(std::string_view pattern, const Args&... args) {
+    const std::string values[] = {std::string(), as_text(args)...};
+    std::string out;
+    std::size_t next = 1;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '{' && i + 1 < pattern.size() && pattern[i + 1] == '}' && next <= sizeof...(Args)) {
+            out += values[next++];
+            ++i;
+        } else {
+            out += pattern[i];
+        }
+    }
+    return out;
+}
+
+namespace text_size {
+inline constexpr float page_title = 28;
+inline constexpr float status_line = 21;
+inline constexpr float page_position = 20;
+inline constexpr float section_heading = 19;
+inline constexpr float card_title = 18;
+inline constexpr float document_title = 17;
+inline constexpr float tools_heading = 16;
+inline constexpr float body = 14;
+inline constexpr float caption = 13;
+}  // namespace text_size
+
+namespace icon {
+inline constexpr int printer = 5;
+inline constexpr int add = 18;
+inline constexpr int find = 19;
+inline constexpr int preview_missing = 23;
+inline constexpr int scan = 28;
+inline constexpr int back = 38;
+inline constexpr int open = 39;
+inline constexpr int history = 60;
+inline constexpr int diagnostics = 70;
+inline constexpr int refresh = 76;
+}  // namespace icon
+
+// ---- display helpers ----
+[[nodiscard]] std::string printer_status_text(const os_actions::printing::PrintQueue& printer);
+// "printers", "documents", "scanners" for the asked sections that failed, in that order.
+[[nodiscard]] std::vector<std::string> failed_sections(const DeviceSnapshot& snapshot, bool printers,
+                                                       bool documents, bool scanners);
+// The smallest reported supply level, or none ("Supply levels unavailable").
+[[nodiscard]] std::optional<std::uint8_t> lowest_supply(const os_actions::printing::PrintQueue& printer);
+// Page P of T of an active document: T is the total when above 1, else 1; P is done + 1, at most T.
+struct PagePosition {
+    std::uint32_t page = 1;
+    std::uint32_t total = 1;
+};
+[[nodiscard]] PagePosition active_page_position(const os_actions::printing::PrintJob& job);
+// The reported progress as a fraction 0..1 (0 when none is reported).
+[[nodiscard]] float progress_fraction(const os_actions::printing::PrintJob& job);
+
+// ---- building blocks ----
+[[nodiscard]] kora_ui::Text body_text(std::string text);
+[[nodiscard]] kora_ui::Text caption_text(std::string text);
+[[nodiscard]] kora_ui::Button operation_button(std::string control_id, std::string label, Operation operation,
+                                               const surface::Presswick& state);
+[[nodiscard]] kora_ui::Button plain_button(std::string control_id, std::string label);
+[[nodiscard]] kora_ui::WidgetPtr card(std::string title, kora_ui::WidgetPtr body);
+[[nodiscard]] kora_ui::WidgetPtr card_with_action(std::string title, kora_ui::Button header,
+                                                  kora_ui::WidgetPtr body);
+[[nodiscard]] kora_ui::WidgetPtr notice_banner(const Notice& notice);
+[[nodiscard]] std::optional<kora_ui::WidgetPtr> service_problem_banner(const std::vector<std::string>& sections,
+                                                                       const surface::Presswick& state);
+[[nodiscard]] kora_ui::WidgetPtr page_header(std::string title, std::string subtitle,
+                                             const surface::Presswick& state);
+[[nodiscard]] kora_ui::WidgetPtr app_header(std::string subtitle);
+[[nodiscard]] kora_ui::WidgetPtr labelled_meter(const std::string& label, std::string value_text, float fraction);
+// The lowest-supply caption or meter of the printer cards.
+[[nodiscard]] kora_ui::WidgetPtr lowest_supply_part(const os_actions::printing::PrintQueue& printer);
+[[nodiscard]] kora_ui::WidgetPtr frame_page(kora_ui::Column page, float max_width);
+
+// Surface-specific helpers kept here so tests can read them directly.
+[[nodiscard]] std::string print_document_name(const std::filesystem::path& document);
+[[nodiscard]] std::vector<kora_ui::DropdownOption> printer_options(const DeviceSnapshot& snapshot);
+[[nodiscard]] std::string condition_advice(std::string_view reason);
+
+inline constexpr float kWideFrame = 1120;
+inline constexpr float kNarrowFrame = 920;
+
+}  // namespace presswick::views

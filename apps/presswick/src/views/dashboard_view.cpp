@@ -1,0 +1,168 @@
+// The home surface (Part 3.2): summary line, current document, printer cards, scanner and ways onward.
+
+#include "surface/presswick.h"
+#include "views/common.h"
+#include "views/views.h"
+
+namespace presswick::views {
+
+namespace printing = os_actions::printing;
+using namespace kora_ui;
+
+namespace {
+
+bool is_active(const printing::PrintJob& job) { return job.state.value_or(0) <= 3; }
+
+std::vector<const printing::PrintJob*> active_documents(const DeviceSnapshot& snapshot) {
+    std::vector<const printing::PrintJob*> active;
+    if (snapshot.jobs) {
+        for (const auto& job : *snapshot.jobs) {
+            if (is_active(job)) {
+                active.push_back(&job);
+            }
+        }
+    }
+    return active;
+}
+
+std::string summary_line(bool any_failure, std::size_t active) {
+    if (any_failure) {
+        return "Some information needs refreshing";
+    }
+    if (active == 1) {
+        return "One document is active";
+    }
+    if (active >= 2) {
+        return fill("{} documents are active", active);
+    }
+    return "Everything is ready";
+}
+
+WidgetPtr panel(std::string title, WidgetPtr body, WidgetPtr action) {
+    return boxed(DashboardCard(Container().with_child(Column()
+                                                          .push(Text(std::move(title), text_size::card_title))
+                                                          .push(Spacer(14))
+                                                          .push(std::move(body))
+                                                          .push(Spacer(16))
+                                                          .push(std::move(action)))));
+}
+
+std::string current_title(const printing::PrintJob& job) {
+    switch (job.state.value_or(0)) {
+        case 3: return "Needs attention";
+        case 1: return "Waiting to print";
+        default: return "Printing now";
+    }
+}
+
+WidgetPtr current_document_panel(const printing::PrintJob& job, const Presswick& state) {
+    const auto position = active_page_position(job);
+    auto details = Column()
+                       .push(Text(document_title(job), text_size::document_title))
+                       .push(caption_text(fill("Sent to {}", display_name(job.queue))))
+                       .push(Spacer(12))
+                       .push(ProgressBar(progress_fraction(job)).with_accessible_label("Current document progress"));
+    auto body = boxed(Row()
+                          .push(PagePreview("Current document", position.page, position.total))
+                          .push(Container().with_child(std::move(details)).flexible()));
+    auto action = boxed(Column()
+                            .push(operation_button("presswick.queue", "Open queue", ShowQueue{}, state))
+                            .push(Spacer(10))
+                            .push(operation_button("presswick.job.cancel", "Cancel", SelectJob{job.id}, state)));
+    return panel(current_title(job), std::move(body), std::move(action));
+}
+
+WidgetPtr printer_card(const printing::PrintQueue& printer, const Presswick& state) {
+    auto details = Column()
+                       .push(body_text(printer_status_text(printer)))
+                       .push(Spacer(10))
+                       .push(lowest_supply_part(printer))
+                       .push(Spacer(8))
+                       .push(caption_text(printer.is_default ? "Preferred printer" : "Available to your apps"));
+    auto column = Column()
+                      .push(Text(display_name(printer.name), text_size::card_title))
+                      .push(Spacer(14))
+                      .push(Row().push(IconWidget(icon::printer, 1.5F, 34)).push(Container().with_child(std::move(details)).flexible()))
+                      .push(Spacer(16))
+                      .push(operation_button(fill("presswick.device.open.{}", printer.name), "Open",
+                                             ShowDevice{printer.name}, state)
+                                .with_icon(icon::open));
+    return boxed(DashboardCard(Container().with_child(std::move(column))));
+}
+
+}  // namespace
+
+WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& state,
+                               const std::optional<Notice>& notice) {
+    const auto active = active_documents(snapshot);
+    const bool any_failure = !snapshot.printers || !snapshot.jobs || !snapshot.scanners;
+
+    Column page;
+    page.push(Column()
+                  .push(Text("Presswick", text_size::page_title))
+                  .push(caption_text(summary_line(any_failure, active.size()))))
+        .push(Spacer(14))
+        .push(Row()
+                  .push(operation_button("presswick.add", "Add printer", FindPrinters{}, state).with_icon(icon::add))
+                  .push(operation_button("presswick.print", "Print a document", ChooseDocument{}, state)
+                            .with_icon(icon::printer)
+                            .with_style(ButtonStyle::primary)))
+        .push(Spacer(20));
+    if (notice) {
+        page.push(notice_banner(*notice)).push(Spacer(14));
+    }
+    if (auto banner = service_problem_banner(failed_sections(snapshot, true, true, true), state)) {
+        page.push(std::move(*banner)).push(Spacer(14));
+    }
+    if (!active.empty()) {
+        page.push(current_document_panel(*active.front(), state)).push(Spacer(28));
+    }
+    if (snapshot.printers) {
+        page.push(Column()
+                      .push(Text("Your printers", text_size::section_heading))
+                      .push(Spacer(8))
+                      .push(operation_button("presswick.refresh", "Refresh", Refresh{}, state).with_icon(icon::refresh)))
+            .push(Spacer(10));
+        if (snapshot.printers->empty()) {
+            page.push(card_with_action(
+                "No printers added",
+                operation_button("presswick.discover.empty", "Find a printer", FindPrinters{}, state).with_icon(icon::find),
+                boxed(body_text("You can still scan documents below. Add a printer whenever you need one."))));
+        } else {
+            Column cards;
+            for (const auto& printer : *snapshot.printers) {
+                cards.push(printer_card(printer, state)).push(Spacer(14));
+            }
+            page.push(std::move(cards));
+        }
+    }
+    if (snapshot.scanners && !snapshot.scanners->empty()) {
+        page.push(Spacer(18))
+            .push(panel("Scan a document",
+                        boxed(Row()
+                                  .push(IconWidget(icon::scan, 1.5F, 30))
+                                  .push(body_text(fill("{} is ready", snapshot.scanners->front().name)))),
+                        boxed(operation_button("presswick.scan.open", "Start scanning", OpenScan{}, state)
+                                  .with_icon(icon::scan))));
+    }
+    Column closing;
+    if (snapshot.jobs) {
+        const bool any_printed =
+            std::ranges::any_of(*snapshot.jobs, [](const auto& job) { return job.state == std::uint8_t{6}; });
+        closing
+            .push(panel("Recent documents",
+                        boxed(body_text(any_printed ? "Review what printed and quickly print a retained job again."
+                                                    : "Completed documents will appear here.")),
+                        boxed(operation_button("presswick.history.open", "See all", ShowHistory{}, state)
+                                  .with_icon(icon::history))))
+            .push(Spacer(14));
+    }
+    closing.push(panel("Device help",
+                       boxed(body_text("Plain-language checks for connections, paper, supplies, and scanners.")),
+                       boxed(operation_button("presswick.diagnostics.open", "Check devices", ShowDiagnostics{}, state)
+                                 .with_icon(icon::diagnostics))));
+    page.push(Spacer(18)).push(std::move(closing));
+    return frame_page(std::move(page), kWideFrame);
+}
+
+}  // namespace presswick::views

@@ -1,0 +1,58 @@
+// One printer (Part 3.4): status, role, supply levels and controls.
+
+#include "surface/presswick.h"
+#include "views/common.h"
+#include "views/views.h"
+
+namespace presswick::views {
+
+namespace printing = os_actions::printing;
+using namespace kora_ui;
+
+namespace {
+
+WidgetPtr supplies_body(const printing::PrintQueue& printer) {
+    if (!printer.supplies || printer.supplies->empty()) {
+        return boxed(body_text("This printer does not report supply levels."));
+    }
+    Column meters;
+    for (const auto& supply : *printer.supplies) {
+        const auto level = supply.level.value_or(0);
+        meters.push(labelled_meter(supply.name, fill("{}% remaining", level), static_cast<float>(level) / 100.0F))
+            .push(Spacer(10));
+    }
+    return boxed(std::move(meters));
+}
+
+Row controls(const printing::PrintQueue& printer, const Presswick& state) {
+    const bool pause = printer.accepting && printer.state != printing::QueueState::paused;
+    Row row;
+    row.push(operation_button("presswick.device.enabled", pause ? "Pause printer" : "Resume printer",
+                              SetPrinterEnabled{printer.name, !pause}, state));
+    if (!printer.is_default) {
+        row.push(operation_button("presswick.device.default", "Make preferred", SetPreferredPrinter{printer.name}, state));
+    }
+    row.push(operation_button("presswick.device.queue", "View print queue", ShowQueue{}, state))
+        .push(operation_button("presswick.device.diagnostics", "Check printer", ShowDiagnostics{}, state));
+    return row;
+}
+
+}  // namespace
+
+WidgetPtr build_device_view(const printing::PrintQueue& printer, const Presswick& state) {
+    Column page;
+    page.push(page_header(display_name(printer.name), "Status, supplies, and controls", state))
+        .push(Spacer(20))
+        .push(Card(Row()
+                       .push(IconWidget(icon::printer, 1.5F, 52))
+                       .push(Column()
+                                 .push(Text(printer_status_text(printer), text_size::status_line))
+                                 .push(caption_text(printer.is_default ? "Preferred printer" : "Available to your apps")))))
+        .push(Spacer(16))
+        .push(card("Ink and toner", supplies_body(printer)))
+        .push(Spacer(16))
+        .push(card("Printer controls", boxed(controls(printer, state))));
+    return frame_page(std::move(page), kNarrowFrame);
+}
+
+}  // namespace presswick::views

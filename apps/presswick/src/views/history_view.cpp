@@ -1,0 +1,76 @@
+// Finished documents the print service retains (Part 3.5), each with "Print again".
+
+#include "surface/presswick.h"
+#include "views/common.h"
+#include "views/views.h"
+
+namespace presswick::views {
+
+namespace printing = os_actions::printing;
+using namespace kora_ui;
+
+namespace {
+
+constexpr std::size_t kMaxHistoryCards = 50;
+
+bool is_finished(const printing::PrintJob& job) {
+    return job.state && *job.state >= 4 && *job.state <= 6;
+}
+
+std::string outcome_label(std::uint8_t state) {
+    switch (state) {
+        case 4: return "Canceled";
+        case 5: return "Did not print";
+        default: return "Printed";
+    }
+}
+
+std::string page_text(const printing::PrintJob& job) {
+    if (!job.pages_total) {
+        return "Page count unavailable";
+    }
+    return fill("{} page{}", *job.pages_total, *job.pages_total == 1 ? "" : "s");
+}
+
+WidgetPtr history_card(const printing::PrintJob& job, const Presswick& state) {
+    const std::uint32_t total = job.pages_total && *job.pages_total > 0 ? *job.pages_total : 1;
+    auto details = Column()
+                       .push(body_text(outcome_label(*job.state)))
+                       .push(caption_text(fill("{}, sent to {}, {}", page_text(job), display_name(job.queue),
+                                                      job.time_label)))
+                       .push(Spacer(12))
+                       .push(operation_button(fill("presswick.history.repeat.{}", job.id), "Print again",
+                                              RetryJob{job.id}, state)
+                                 .with_icon(icon::refresh));
+    return boxed(Container().with_child(card(document_title(job), boxed(Row()
+                                                                           .push(PagePreview("Printed document", total, total))
+                                                                           .push(Container().with_child(std::move(details)).flexible())))));
+}
+
+}  // namespace
+
+WidgetPtr build_history_view(const DeviceSnapshot& snapshot, const Presswick& state) {
+    Column page;
+    page.push(page_header("Print history", "Documents retained by your print service", state)).push(Spacer(20));
+    if (auto banner = service_problem_banner(failed_sections(snapshot, false, true, false), state)) {
+        page.push(std::move(*banner)).push(Spacer(14));
+    }
+    std::vector<const printing::PrintJob*> finished;
+    if (snapshot.jobs) {
+        for (const auto& job : *snapshot.jobs) {
+            if (is_finished(job)) {
+                finished.push_back(&job);
+            }
+        }
+    }
+    if (finished.empty()) {
+        page.push(card("No completed documents yet",
+                       boxed(body_text("After a document finishes or is canceled, its status will appear here."))));
+    }
+    for (std::size_t i = 0; i < finished.size() && i < kMaxHistoryCards; ++i) {
+        page.push(history_card(*finished[i], state)).push(Spacer(12));
+    }
+    return frame_page(std::move(page), kNarrowFrame);
+}
+
+}  // namespace presswick::views

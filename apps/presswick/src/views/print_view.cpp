@@ -1,0 +1,131 @@
+// The print dialog (Part 3.7): the document with its preview, copies, both sides and the printer.
+
+#include "surface/presswick.h"
+#include "views/common.h"
+#include "views/views.h"
+
+namespace presswick::views {
+
+namespace printing = os_actions::printing;
+using namespace kora_ui;
+
+namespace {
+
+WidgetPtr preview_part(const PrintPreview& preview, const std::string& name) {
+    switch (preview.kind) {
+        case PrintPreview::Kind::preparing:
+            return boxed(ProgressBar::indeterminate().with_accessible_label("Preparing document preview"));
+        case PrintPreview::Kind::ready:
+            return boxed(Image(preview.image.rgba, preview.image.width, preview.image.height)
+                             .with_accessible_label(fill("Preview of {}", name)));
+        case PrintPreview::Kind::unavailable: break;
+    }
+    return boxed(Column()
+                     .push(IconWidget(icon::preview_missing, 1.5F, 42))
+                     .push(Spacer(10))
+                     .push(body_text("Preview unavailable"))
+                     .push(caption_text("The original document is unchanged.")));
+}
+
+WidgetPtr flexible_card(WidgetPtr card_widget) {
+    return boxed(Container().with_child(std::move(card_widget)).flexible().min_width(260));
+}
+
+}  // namespace
+
+std::string print_document_name(const std::filesystem::path& document) {
+    const auto name = document.filename();
+    if (name.empty()) {
+        return "Selected document";
+    }
+    // Valid text: the name's bytes must be UTF-8.
+    const std::string bytes = name.string();
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || i + length > bytes.size()) {
+            return "Selected document";
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) {
+                return "Selected document";
+            }
+        }
+        i += length;
+    }
+    return bytes;
+}
+
+std::vector<DropdownOption> printer_options(const DeviceSnapshot& snapshot) {
+    std::vector<DropdownOption> options;
+    if (snapshot.printers) {
+        for (const auto& printer : *snapshot.printers) {
+            options.push_back({printer.name, fill("{} ({})", display_name(printer.name), printer_status_text(printer))});
+        }
+    }
+    return options;
+}
+
+WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem::path& document,
+                           const PrintPreview& preview, const std::optional<std::string>& printer,
+                           const Presswick& state) {
+    const auto name = print_document_name(document);
+    Column page;
+    page.push(page_header("Print a document", "Review the document and choose a printer", state)).push(Spacer(16));
+    if (auto banner = service_problem_banner(failed_sections(snapshot, true, false, false), state)) {
+        page.push(std::move(*banner)).push(Spacer(12));
+    }
+    auto document_card = card(name, boxed(Column()
+                                              .push(preview_part(preview, name))
+                                              .push(Spacer(10))
+                                              .push(body_text("Ready to print"))
+                                              .push(caption_text("The printer will render this document"))));
+    auto options_card = card("Printing options",
+                             boxed(Column()
+                                       .push(Row()
+                                                 .push(body_text("Copies"))
+                                                 .push(Spacer::flexible())
+                                                 .push(NumberInput::from_state(state.copies)
+                                                           .with_range(1, 99)
+                                                           .with_id("presswick.print.copies")
+                                                           .with_accessible_label("Number of copies")))
+                                       .push(Spacer(18))
+                                       .push(Row()
+                                                 .push(body_text("Print on both sides"))
+                                                 .push(Spacer::flexible())
+                                                 .push(Toggle::from_state(state.two_sided)
+                                                           .with_accessible_label("Print on both sides")))));
+    auto dropdown = Dropdown("Printer")
+                        .with_id("presswick.print.printer")
+                        .with_placeholder("Choose a printer")
+                        .set_value_options(printer_options(snapshot))
+                        .on_change([sender = state.operations_tx](const std::string& value) {
+                            sender.send(ChoosePrintPrinter{value});
+                        });
+    if (printer) {
+        dropdown = std::move(dropdown).publish_local_state(*printer);
+    }
+    auto printer_card = card("Printer", boxed(Column()
+                                                  .push(std::move(dropdown))
+                                                  .push(Spacer(10))
+                                                  .push(caption_text("Choose where to send this document."))));
+    page.push(Row()
+                  .push(flexible_card(std::move(document_card)))
+                  .push(flexible_card(std::move(options_card)))
+                  .push(flexible_card(std::move(printer_card))))
+        .push(Spacer(24))
+        .push(Divider())
+        .push(Spacer(12));
+    Row buttons;
+    buttons.push(Spacer::flexible()).push(operation_button("presswick.print.cancel", "Cancel", CancelPrint{}, state));
+    if (printer) {
+        buttons.push(operation_button("presswick.print.submit", "Print", PrintDocument{}, state)
+                         .with_icon(icon::printer)
+                         .with_style(ButtonStyle::primary));
+    }
+    page.push(std::move(buttons));
+    return frame_page(std::move(page), kWideFrame);
+}
+
+}  // namespace presswick::views

@@ -1,0 +1,94 @@
+// The print queue (Part 3.3): one card per document, retry, and cancel with a confirmation step.
+
+#include "surface/presswick.h"
+#include "views/common.h"
+#include "views/views.h"
+
+namespace presswick::views {
+
+namespace printing = os_actions::printing;
+using namespace kora_ui;
+
+namespace {
+
+constexpr std::size_t kMaxQueueCards = 24;
+
+std::string state_label(std::optional<std::uint8_t> state) {
+    switch (state.value_or(0)) {
+        case 1: return "Waiting";
+        case 3: return "Needs attention";
+        case 4: return "Canceled";
+        case 5: return "Could not print";
+        case 6: return "Printed";
+        default: return "In progress";
+    }
+}
+
+Row job_buttons(const printing::PrintJob& job, const Presswick& state, const std::optional<std::string>& selected) {
+    const auto job_state = job.state.value_or(0);
+    const bool retry = job_state == 3 || job_state == 4 || job_state == 5;
+    const bool cancel = job_state <= 3 || job_state == 5;
+    Row row;
+    if (retry) {
+        row.push(operation_button("presswick.job.retry", "Try again", RetryJob{job.id}, state).with_icon(icon::refresh));
+    }
+    if (cancel) {
+        if (selected == job.id) {
+            row.push(operation_button("presswick.job.cancel", "Confirm cancel", CancelJob{job.id}, state)
+                         .with_style(ButtonStyle::primary));
+        } else {
+            row.push(operation_button("presswick.job.cancel", "Cancel", SelectJob{job.id}, state));
+        }
+    }
+    return row;
+}
+
+WidgetPtr document_card(const printing::PrintJob& job, const Presswick& state,
+                        const std::optional<std::string>& selected) {
+    const auto position = active_page_position(job);
+    auto details = Column()
+                       .push(body_text(state_label(job.state)))
+                       .push(caption_text(fill("Sent to {}", display_name(job.queue))))
+                       .push(Spacer(10))
+                       .push(ProgressBar(progress_fraction(job)).with_accessible_label("Document progress"))
+                       .push(Spacer(10))
+                       .push(job_buttons(job, state, selected));
+    return card(document_title(job), boxed(Row()
+                                               .push(PagePreview("Queued document", position.page, position.total))
+                                               .push(Container().with_child(std::move(details)).flexible())));
+}
+
+}  // namespace
+
+WidgetPtr build_queue_view(const DeviceSnapshot& snapshot, const Presswick& state,
+                           const std::optional<std::string>& selected_job, const std::optional<Notice>& notice) {
+    Column page;
+    page.push(page_header("Print queue", "Every document, in one place", state)).push(Spacer(20));
+    if (notice) {
+        page.push(notice_banner(*notice)).push(Spacer(14));
+    }
+    if (auto banner = service_problem_banner(failed_sections(snapshot, false, true, false), state)) {
+        page.push(std::move(*banner)).push(Spacer(14));
+    }
+    if (selected_job) {
+        page.push(Banner(BannerStyle::caution, "Cancel this document?",
+                         "It will be removed from the printer. This cannot be undone."))
+            .push(Spacer(14));
+    }
+    if (!snapshot.jobs || snapshot.jobs->empty()) {
+        page.push(card("Nothing waiting", boxed(body_text("New documents will appear here as soon as an app sends them."))));
+    } else {
+        CardGrid grid(330, 420);
+        std::size_t shown = 0;
+        for (const auto& job : *snapshot.jobs) {
+            if (shown++ == kMaxQueueCards) {
+                break;
+            }
+            grid.push(document_card(job, state, selected_job));
+        }
+        page.push(std::move(grid));
+    }
+    return frame_page(std::move(page), kNarrowFrame);
+}
+
+}  // namespace presswick::views

@@ -1,0 +1,34 @@
+// The platform thumbnail service: a small RGBA picture of a document's first page.
+// PDF through poppler, images through the image decoder, plain text drawn as a page.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace thumbnail {
+
+enum class Category : std::uint8_t { pdf, image, text, other };
+
+struct Image {
+    std::shared_ptr<const std::vector<std::uint8_t>> rgba;  // width * height * 4 bytes, row-major
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+};
+
+// From the file's first bytes when it can be read (magic numbers), else from its extension.
+[[nodiscard]] Category category_for_path(const std::filesystem::path& path);
+
+// The first page, scaled so that its longer side is at most `max_side` (never enlarged beyond it).
+// A file of category `other`, an unreadable or broken file, or one too large to decode is a failure.
+[[nodiscard]] std::expected<Image, std::string> generate(const std::filesystem::path& path, Category category,
+                                                         std::uint32_t max_side);
+
+namespace category {
+using thumbnail::category_for_path;
+}
+
+}  // namespace thumbnail
