@@ -1,6 +1,7 @@
 // Rotating and cropping a page: new buffers replace the old ones, so the page key changes.
 #pragma once
 
+#include <cstdint>
 #include <expected>
 #include <string>
 
@@ -9,9 +10,26 @@
 
 namespace presswick::scan {
 
+// A rectangle of whole pixels inside a page.
+struct PixelRect {
+    std::uint32_t x = 0;
+    std::uint32_t y = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    bool operator==(const PixelRect&) const = default;
+};
+
+// Finite, inside the page and at least the minimum span in both directions.
+[[nodiscard]] bool crop_selection_valid(const kora_ui::CropSelection& selection);
+// The pixels a valid selection cuts from a width x height page: never empty, never outside the page.
+[[nodiscard]] PixelRect crop_rectangle(const kora_ui::CropSelection& selection, std::uint32_t width,
+                                       std::uint32_t height);
+
 // Turns the page a quarter turn clockwise; the error is the reason shown to the user.
+// On failure the page is left exactly as it was.
 [[nodiscard]] std::expected<void, std::string> rotate_page(ScannedPage& page);
 // Cuts the page to the selection (fractions of the page); the error is the reason shown to the user.
+// The whole-page selection changes nothing. On failure the page is left exactly as it was.
 [[nodiscard]] std::expected<void, std::string> crop_page(ScannedPage& page,
                                                          const kora_ui::CropSelection& selection);
 

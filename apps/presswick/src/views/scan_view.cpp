@@ -1,18 +1,245 @@
-// The scan setup and result pages.
+// The scan setup page ("Scan a document") and the result page ("Scanned document").
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "kora_ui/widgets.h"
+#include "scan/scanned_page.h"
 #include "surface/presswick.h"
+#include "views/common.h"
 #include "views/views.h"
 
 namespace presswick::views {
 
-kora_ui::WidgetPtr build_scan_view(const DeviceSnapshot&, const Presswick& state) {
-    auto header = [](std::string title, std::string subtitle) {
-        return kora_ui::boxed(kora_ui::Column()
-                                  .push(kora_ui::Text(std::move(title), 28))
-                                  .push(kora_ui::Text(std::move(subtitle), 13)));
+namespace {
+
+using kora_ui::Column;
+using kora_ui::Row;
+using kora_ui::Spacer;
+using kora_ui::Text;
+using kora_ui::WidgetPtr;
+
+constexpr std::size_t kTextPreviewBytes = 320;
+
+bool is_blank(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c) != 0; });
+}
+
+// The first 320 characters, cut on a character boundary of the UTF-8 text.
+std::string text_preview(const std::string& text) {
+    std::size_t characters = 0;
+    std::size_t end = 0;
+    while (end < text.size() && characters < kTextPreviewBytes) {
+        ++end;
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+            ++end;
+        }
+        ++characters;
+    }
+    return text.substr(0, end);
+}
+
+struct PageSetting {
+    const char* label;
+    const char* control_id;
+    const char* select_action_id;
+    std::vector<std::string> options;
+    const kora_ui::LocalState<std::size_t>& selected;
+};
+
+void push_header(Column& page, std::string title, std::string subtitle, const Presswick& state) {
+    page.push(page_header(std::move(title), std::move(subtitle), state)).push(Spacer(20));
+    if (state.notice) {
+        page.push(notice_banner(*state.notice)).push(Spacer(14));
+    }
+}
+
+WidgetPtr scanner_choice(const DeviceSnapshot& snapshot, const Presswick& state) {
+    Column column;
+    if (!snapshot.scanners) {
+        if (auto banner = service_problem_banner({"scanners"}, state)) {
+            column.push(std::move(*banner));
+        }
+        return kora_ui::boxed(std::move(column));
+    }
+    for (const auto& scanner : *snapshot.scanners) {
+        const bool chosen = state.scan_scanner == scanner.id;
+        column.push(operation_button("presswick.scan.device",
+                                     chosen ? "Selected: " + scanner.name : scanner.name,
+                                     ChooseScanner{scanner.id}, state));
+    }
+    if (snapshot.scanners->empty()) {
+        column.push(body_text(
+            "No scanner is available. Check its cable or network connection, then refresh Presswick."));
+    }
+    return kora_ui::boxed(std::move(column));
+}
+
+WidgetPtr page_settings(const Presswick& state) {
+    const PageSetting settings[] = {
+        {"Quality",
+         "presswick.scan.resolution",
+         "presswick.scan.resolution.select",
+         {"150 dpi", "300 dpi", "600 dpi"},
+         state.scan_resolution},
+        {"Appearance",
+         "presswick.scan.color",
+         "presswick.scan.color.select",
+         {"Color", "Grayscale", "Text"},
+         state.scan_colour},
+        {"Paper source",
+         "presswick.scan.source",
+         "presswick.scan.source.select",
+         {"Flatbed", "Feeder", "Two-sided"},
+         state.scan_source},
+        {"Text language",
+         "presswick.scan.language",
+         "presswick.scan.language.select",
+         {},
+         state.scan_language},
     };
-    return state.current_page ? header("Scanned document", "Review the page before saving it")
-                              : header("Scan a document", "Choose the scanner and how this page should look");
+    Column column;
+    bool first = true;
+    for (const auto& setting : settings) {
+        auto options = setting.options;
+        if (options.empty()) {
+            for (const auto& language : RecognitionLanguage::all()) {
+                options.emplace_back(language.label);
+            }
+        }
+        if (!first) {
+            column.push(Spacer(14));
+        }
+        first = false;
+        column.push(body_text(setting.label))
+            .push(Spacer(6))
+            .push(kora_ui::ToggleGroup(setting.control_id, setting.select_action_id, std::move(options),
+                                       setting.selected));
+    }
+    return kora_ui::boxed(std::move(column));
+}
+
+WidgetPtr setup_page(const DeviceSnapshot& snapshot, const Presswick& state) {
+    Column page;
+    push_header(page, "Scan a document", "Choose the scanner and how this page should look", state);
+    const std::string summary = state.pages.empty() ? std::string("No pages captured yet")
+                                                    : std::to_string(state.pages.size()) +
+                                                          " pages captured — new scans will be added";
+    page.push(card("Current document", kora_ui::boxed(body_text(summary))))
+        .push(Spacer(16))
+        .push(card("Scanner", scanner_choice(snapshot, state)))
+        .push(Spacer(16))
+        .push(card("Page settings", page_settings(state)))
+        .push(Spacer(16));
+    Row actions;
+    actions.push(operation_button("presswick.scan.cancel", "Cancel", CloseScan{}, state));
+    if (state.scanning) {
+        actions.push(body_text("Scanning page…"));
+    } else if (state.scan_scanner) {
+        actions.push(operation_button("presswick.scan.start", "Scan page", ScanPage{}, state));
+    }
+    page.push(std::move(actions));
+    return kora_ui::boxed(std::move(page));
+}
+
+WidgetPtr page_column(const ScannedPage& current, std::uint64_t position, std::size_t count,
+                      const Presswick& state) {
+    Column column;
+    column
+        .push(Text("Page " + std::to_string(position) + " of " + std::to_string(count),
+                   text_size::page_position))
+        .push(Spacer(6))
+        .push(caption_text(current.width > current.height ? "Landscape page" : "Portrait page"))
+        .push(caption_text("Reading text as " + current.language))
+        .push(Spacer(14))
+        .push(body_text(current.status));
+    const bool has_text = current.text && !is_blank(*current.text);
+    if (current.text) {
+        std::string preview = text_preview(*current.text);
+        if (!is_blank(preview)) {
+            column.push(Spacer(12))
+                .push(card("Recognized text", kora_ui::boxed(body_text(std::move(preview)))));
+        }
+    }
+    Row tools;
+    tools.push(operation_button("presswick.scan.rotate", "Rotate right", RotatePage{}, state))
+        .push(operation_button("presswick.scan.apply-crop", "Apply crop", CropPage{}, state));
+    if (current.recognizing) {
+        tools.push(caption_text("Updating recognized text…"));
+    } else if (current.text_stale) {
+        tools.push(
+            operation_button("presswick.scan.recognize", "Update recognized text", RecognizePage{}, state));
+    }
+    if (has_text) {
+        tools.push(operation_button("presswick.scan.copy-text", "Copy recognized text", CopyText{}, state));
+    }
+    column.push(Spacer(16))
+        .push(Text("Page tools", text_size::tools_heading))
+        .push(Spacer(8))
+        .push(std::move(tools));
+    return kora_ui::boxed(std::move(column));
+}
+
+WidgetPtr navigation_row(bool first, bool last, const Presswick& state) {
+    Row row;
+    if (!first) {
+        row.push(operation_button("presswick.scan.previous", "Previous page", PreviousPage{}, state));
+    }
+    if (!last) {
+        row.push(operation_button("presswick.scan.next", "Next page", NextPage{}, state));
+    }
+    if (!first) {
+        row.push(operation_button("presswick.scan.move-earlier", "Move before previous page",
+                                  MovePageEarlier{}, state));
+    }
+    if (!last) {
+        row.push(
+            operation_button("presswick.scan.move-later", "Move after next page", MovePageLater{}, state));
+    }
+    row.push(operation_button("presswick.scan.delete-page", "Remove this page", DeletePage{}, state));
+    return kora_ui::boxed(std::move(row));
+}
+
+WidgetPtr result_page(const ScannedPage& current, const Presswick& state) {
+    const std::size_t count = state.pages.size();
+    const std::uint64_t position = state.current_index + 1;
+    const bool first = state.current_index == 0;
+    const bool last = position >= count;
+
+    Column page;
+    push_header(page, "Scanned document", "Review the page before saving it", state);
+    page.push(Row()
+                  .push(operation_button("presswick.scan.save-document", "Save document", SaveDocument{},
+                                         state))
+                  .push(operation_button("presswick.scan.again", "Scan another page", ScanAnother{}, state)))
+        .push(Spacer(16))
+        .push(Row()
+                  .push(kora_ui::Container().flexible().with_child(kora_ui::ImageCropEditor(
+                      current.pixels, current.width, current.height, state.crop_selection)))
+                  .push(kora_ui::Card(page_column(current, position, count, state))))
+        .push(Spacer(12));
+    Column pages_body;
+    pages_body
+        .push(body_text("Page " + std::to_string(position) + " selected · " + std::to_string(count) +
+                        (count == 1 ? " page" : " pages") + " total"))
+        .push(Spacer(10))
+        .push(navigation_row(first, last, state));
+    page.push(card("Pages in this document", kora_ui::boxed(std::move(pages_body))))
+        .push(Spacer(12))
+        .push(Row()
+                  .push(operation_button("presswick.scan.save-page", "Export this page", SavePage{}, state))
+                  .push(operation_button("presswick.scan.done", "Back to Presswick", CloseScan{}, state)));
+    return kora_ui::boxed(std::move(page));
+}
+
+}  // namespace
+
+WidgetPtr build_scan_view(const DeviceSnapshot& snapshot, const Presswick& state) {
+    WidgetPtr page =
+        state.current_page ? result_page(*state.current_page, state) : setup_page(snapshot, state);
+    return kora_ui::boxed(kora_ui::Scrollable().with_child(std::move(page)));
 }
 
 }  // namespace presswick::views

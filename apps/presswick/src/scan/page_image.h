@@ -1,0 +1,44 @@
+// Page images in and out: decoding the scanner's untrusted bytes to RGBA, and encoding RGBA as PNG.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "ocr/prepare.h"
+#include "scan/scanned_page.h"
+
+namespace presswick::scan {
+
+// The largest page the program accepts from a scanner: what text recognition accepts.
+[[nodiscard]] constexpr bool page_size_allowed(std::uint64_t width, std::uint64_t height) {
+    return width > 0 && height > 0 && width <= ocr::max_page_side && height <= ocr::max_page_side &&
+           width * height <= ocr::max_page_pixels;
+}
+
+// A decoded page: `channels` bytes a pixel as the file stored them (1 grey, 2 grey+alpha, 3 RGB, 4 RGBA).
+// The samples stay in the decoder's own buffer (no copy of a 35 MB page).
+struct DecodedImage {
+    std::shared_ptr<const std::uint8_t> data;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint8_t channels = 0;
+
+    [[nodiscard]] std::span<const std::uint8_t> samples() const {
+        return {data.get(), std::size_t{width} * height * channels};
+    }
+};
+
+// Decodes any format the image library knows, detected from the bytes. The declared size is checked
+// against the page limits before anything is decoded; every failure is an error text.
+[[nodiscard]] std::expected<DecodedImage, std::string> decode_page_image(std::span<const std::uint8_t> bytes);
+// The image as RGBA, 8 bits a channel; alpha is opaque when the image had none.
+[[nodiscard]] Bytes to_rgba(const DecodedImage& image);
+// RGBA as a PNG file with the library's default settings; the error is the library's message.
+[[nodiscard]] std::expected<Bytes, std::string> encode_png(std::span<const std::uint8_t> rgba,
+                                                           std::uint32_t width, std::uint32_t height);
+
+}  // namespace presswick::scan

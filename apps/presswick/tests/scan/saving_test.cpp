@@ -1,0 +1,96 @@
+// Saving: the extension rules, the document PDF, and the writer worker's file and notices.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include <sys/stat.h>
+
+#include "scan/saving.h"
+#include "scan_support.h"
+
+namespace presswick::scan {
+namespace {
+
+using scan_test::pattern_page;
+using scan_test::read_file;
+using scan_test::TempDir;
+using scan_test::wait_for;
+
+const Notice kSaved{"Scanned page saved", "Saved out.png.", true};
+const Notice kNotSaved{"Could not save scanned page", "Choose another location and try again.", false};
+
+Bytes bytes_of(std::string text) {
+    return std::make_shared<const std::vector<std::uint8_t>>(text.begin(), text.end());
+}
+
+Notice save_and_wait(const std::filesystem::path& path, Bytes bytes) {
+    auto [tx, rx] = kora_ui::channel<Operation>();
+    EXPECT_TRUE(start_save_worker(tx, path, std::move(bytes), kSaved, kNotSaved));
+    auto posted = wait_for(rx);
+    if (!posted || !std::holds_alternative<OperationFinished>(*posted)) {
+        ADD_FAILURE() << "no notice posted";
+        return {};
+    }
+    return std::get<OperationFinished>(*posted).notice;
+}
+
+TEST(DefaultExtension, AddedOnlyWhenMissing) {
+    EXPECT_EQ(with_default_extension("/tmp/Scan", false), "/tmp/Scan.png");
+    EXPECT_EQ(with_default_extension("/tmp/Scan", true), "/tmp/Scan.pdf");
+    EXPECT_EQ(with_default_extension("/tmp/my scan.v2/page", true), "/tmp/my scan.v2/page.pdf");
+    EXPECT_EQ(with_default_extension("/tmp/photo.jpg", false), "/tmp/photo.jpg");
+    EXPECT_EQ(with_default_extension("/tmp/notes.txt", true), "/tmp/notes.txt");
+    EXPECT_EQ(with_default_extension("/tmp/page.pdf", false), "/tmp/page.pdf");
+    EXPECT_EQ(with_default_extension("/", true), "/");
+}
+
+TEST(DocumentPdf, EveryPageInOrderWithText) {
+    std::vector<ScannedPage> pages{pattern_page(40, 60, "first page words"),
+                                   pattern_page(60, 40, std::nullopt)};
+    Bytes pdf = build_document_pdf(pages);
+    const std::string text(pdf->begin(), pdf->end());
+    EXPECT_TRUE(text.starts_with("%PDF-"));
+    EXPECT_NE(text.find("/Count 2"), std::string::npos);
+}
+
+TEST(DocumentPdf, PageWithShortPixelsIsLeftOut) {
+    std::vector<ScannedPage> pages{pattern_page(40, 60), pattern_page(10, 10)};
+    pages[1].height = 20;
+    Bytes pdf = build_document_pdf(pages);
+    const std::string text(pdf->begin(), pdf->end());
+    EXPECT_NE(text.find("/Count 1"), std::string::npos);
+}
+
+TEST(SaveWorker, WritesExactlyTheBytesOwnerOnly) {
+    TempDir dir;
+    const auto path = dir.path() / "out.png";
+    Bytes data = scan_test::pattern_png(30, 30);
+    EXPECT_EQ(save_and_wait(path, data), kSaved);
+    EXPECT_EQ(read_file(path), *data);
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(SaveWorker, SavingOverALongerFileLeavesNoTail) {
+    TempDir dir;
+    const auto path = dir.path() / "out.png";
+    std::ofstream(path) << std::string(10000, 'x');
+    EXPECT_EQ(save_and_wait(path, bytes_of("short")), kSaved);
+    const auto written = read_file(path);
+    EXPECT_EQ(std::string(written.begin(), written.end()), "short");
+}
+
+TEST(SaveWorker, UnwritableLocationGivesTheFailureNotice) {
+    TempDir dir;
+    // Tests may run as root, which writes into any directory: a regular file as parent fails for everyone.
+    const auto file = dir.path() / "plain-file";
+    std::ofstream(file) << "not a directory";
+    EXPECT_EQ(save_and_wait(file / "out.png", bytes_of("data")), kNotSaved);
+    EXPECT_EQ(save_and_wait(dir.path() / "missing" / "out.png", bytes_of("data")), kNotSaved);
+    EXPECT_EQ(save_and_wait(dir.path(), bytes_of("data")), kNotSaved);
+}
+
+}  // namespace
+}  // namespace presswick::scan

@@ -1,0 +1,117 @@
+// The two recognition workers: a scan through the print service, and a re-recognition of a page.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "printing/scripted_service.h"
+#include "scan/page_image.h"
+#include "scan/scan_worker.h"
+#include "scan_support.h"
+
+namespace presswick::scan {
+namespace {
+
+namespace printing = os_actions::printing;
+using scan_test::pattern_png;
+using scan_test::wait_for;
+
+class ScanWorker : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        service = std::make_shared<printing::ScriptedService>();
+        previous = printing::install_service(service);
+    }
+    void TearDown() override { printing::install_service(previous); }
+
+    std::expected<ScannedPage, std::string> scan(ScanRequest request = {
+                                                     "test:0", {300, 0, 0}, "eng", "English"}) {
+        auto [tx, rx] = kora_ui::channel<Operation>();
+        EXPECT_TRUE(start_scan_worker(tx, std::move(request)));
+        auto posted = wait_for(rx, std::chrono::seconds(60));
+        if (!posted || !std::holds_alternative<PageScanned>(*posted)) {
+            return std::unexpected(std::string("no outcome"));
+        }
+        return std::move(std::get<PageScanned>(*posted).result);
+    }
+
+    std::shared_ptr<printing::ScriptedService> service;
+    std::shared_ptr<printing::Service> previous;
+};
+
+TEST_F(ScanWorker, PageKeepsTheScannersBytesAndTheirPixels) {
+    Bytes png = pattern_png(32, 24);
+    service->set_scan_result(png);
+    auto page = scan({"test:1", {600, 1, 2}, "deu", "German"});
+    ASSERT_TRUE(page.has_value()) << page.error();
+    EXPECT_EQ(page->encoded, png);  // the very buffer, not a copy
+    EXPECT_EQ(page->width, 32u);
+    EXPECT_EQ(page->height, 24u);
+    EXPECT_EQ(*page->pixels, scan_test::pattern_rgba(32, 24));
+    EXPECT_EQ(page->language, "German");
+    EXPECT_FALSE(page->text_stale);
+    EXPECT_FALSE(page->recognizing);
+    EXPECT_FALSE(page->status.empty());
+    ASSERT_EQ(service->calls().size(), 1u);
+    EXPECT_NE(service->calls()[0].find("test:1"), std::string::npos);
+}
+
+TEST_F(ScanWorker, ServiceFailureIsAFailedScan) {
+    service->set_scan_result(std::unexpected(std::string("device busy")));
+    EXPECT_FALSE(scan().has_value());
+}
+
+TEST_F(ScanWorker, UndecodableBytesAreAFailedScan) {
+    service->set_scan_result(
+        std::make_shared<const std::vector<std::uint8_t>>(std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_FALSE(scan().has_value());
+    service->set_scan_result(Bytes{});
+    EXPECT_FALSE(scan().has_value());
+}
+
+TEST_F(ScanWorker, OversizedImageIsAFailedScan) {
+    std::vector<std::uint8_t> bytes = *pattern_png(4, 4);
+    bytes[18] = 0x7f;  // the IHDR width now claims more than 8 million pixels
+    service->set_scan_result(std::make_shared<const std::vector<std::uint8_t>>(bytes));
+    auto page = scan();
+    ASSERT_FALSE(page.has_value());
+    EXPECT_EQ(page.error(), "the scanned image is too large");
+}
+
+TEST(RecognitionWorker, PostsItsOutcomeWithThePageKey) {
+    ScannedPage page = scan_test::pattern_page(40, 40);
+    auto [tx, rx] = kora_ui::channel<Operation>();
+    ASSERT_TRUE(start_recognition_worker(tx, page));
+    auto posted = wait_for(rx, std::chrono::seconds(60));
+    ASSERT_TRUE(posted && std::holds_alternative<PageRecognized>(*posted));
+    EXPECT_EQ(std::get<PageRecognized>(*posted).key, page.key());
+}
+
+TEST(RecognitionWorker, ShortPixelsAreReported) {
+    ScannedPage page = scan_test::pattern_page(40, 40);
+    page.height = 41;
+    auto [tx, rx] = kora_ui::channel<Operation>();
+    ASSERT_TRUE(start_recognition_worker(tx, page));
+    auto posted = wait_for(rx);
+    ASSERT_TRUE(posted && std::holds_alternative<PageRecognized>(*posted));
+    const auto& recognized = std::get<PageRecognized>(*posted);
+    EXPECT_EQ(recognized.key, page.key());
+    ASSERT_FALSE(recognized.result.has_value());
+    EXPECT_EQ(recognized.result.error(), "The scanned page pixels were incomplete.");
+}
+
+TEST(RecognitionWorker, KeyStaysUniqueWhileTheWorkerRuns) {
+    // The worker holds the encoded buffer, so the page may drop it without the address being reused.
+    PageKey key = nullptr;
+    auto [tx, rx] = kora_ui::channel<Operation>();
+    {
+        ScannedPage page = scan_test::pattern_page(40, 40);
+        key = page.key();
+        ASSERT_TRUE(start_recognition_worker(tx, page));
+    }
+    auto posted = wait_for(rx, std::chrono::seconds(60));
+    ASSERT_TRUE(posted && std::holds_alternative<PageRecognized>(*posted));
+    EXPECT_EQ(std::get<PageRecognized>(*posted).key, key);
+}
+
+}  // namespace
+}  // namespace presswick::scan
