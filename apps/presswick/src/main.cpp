@@ -1,0 +1,8 @@
+// Presswick's entry: fill the launch descriptor and hand the process to the toolkit.
+#include "kora_ui/launch.h"
+#include "launch.h"
+
+int main(int argc, char** argv) {
+    const auto descriptor = presswick::launch::make_launch_descriptor();
+    return kora_ui::launch::run_or_exit(descriptor, argc, argv);
+}

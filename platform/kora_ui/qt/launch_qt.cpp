@@ -1,0 +1,216 @@
+// kora_ui::launch::run_or_exit on the Qt host: the toolkit's command line, the window, the desktop
+// backends, the actions export and the event loop.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "kora_ui/clipboard.h"
+#include "kora_ui/launch.h"
+#include "kora_ui/picker.h"
+#include "qt/actions_bus.h"
+#include "qt/desktop.h"
+#include "qt/host.h"
+#include "qt/style.h"
+
+namespace kora_ui::launch {
+
+namespace {
+
+using namespace std::chrono_literals;
+constexpr auto kSettleQuiet = 300ms;
+constexpr auto kSettleLimit = 15s;
+
+struct CommandLine {
+    std::optional<std::string> surface;
+    std::optional<std::string> screenshot;
+    std::vector<char*> rest;  // what Qt may read (the program name first)
+    std::string error;
+};
+
+CommandLine parse_command_line(int argc, char** argv) {
+    CommandLine line;
+    line.rest.push_back(argc > 0 ? argv[0] : const_cast<char*>("kora-app"));
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        auto value_of = [&](const std::string& flag, std::optional<std::string>& into) {
+            if (argument == flag) {
+                if (i + 1 >= argc) {
+                    line.error = flag + " needs a value";
+                    return true;
+                }
+                into = argv[++i];
+                return true;
+            }
+            if (argument.starts_with(flag + "=")) {
+                into = argument.substr(flag.size() + 1);
+                return true;
+            }
+            return false;
+        };
+        if (value_of("--surface", line.surface) || value_of("--screenshot", line.screenshot)) {
+            continue;
+        }
+        line.rest.push_back(argv[i]);
+    }
+    line.rest.push_back(nullptr);
+    return line;
+}
+
+bool has_display() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (const char* value = std::getenv(name); value && *value) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A platform that needs no desktop session was asked for (tests use offscreen).
+bool headless_platform_requested() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (!platform || !*platform) {
+        return false;
+    }
+    const std::string name = platform;
+    return name.starts_with("offscreen") || name.starts_with("minimal") || name.starts_with("vnc") ||
+           name.starts_with("linuxfb") || name.starts_with("eglfs");
+}
+
+// Qt complains on standard error when this is missing; give it a private one.
+void ensure_runtime_directory() {
+    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir) {
+        return;
+    }
+    const std::string path = "/tmp/kora-runtime-" + std::to_string(getuid());
+    QDir().mkpath(QString::fromStdString(path));
+    QFile::setPermissions(QString::fromStdString(path), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                            QFileDevice::ExeOwner);
+    setenv("XDG_RUNTIME_DIR", path.c_str(), 0);
+}
+
+}  // namespace
+
+int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
+    CommandLine line = parse_command_line(argc, argv);
+    const char* program = argc > 0 ? argv[0] : "kora-app";
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "%s: %s\n", program, line.error.c_str());
+        return 2;
+    }
+    if (!has_display() && !headless_platform_requested()) {
+        if (!line.screenshot) {
+            std::fprintf(stderr,
+                         "%s needs a desktop session (no DISPLAY or WAYLAND_DISPLAY is set); to render the "
+                         "window to a picture instead, run: %s --screenshot window.png\n",
+                         program, program);
+            return 3;
+        }
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    ensure_runtime_directory();
+
+    int qt_argc = static_cast<int>(line.rest.size()) - 1;
+    QApplication application(qt_argc, line.rest.data());
+    QApplication::setApplicationName(QString::fromStdString(descriptor.application_id));
+    QGuiApplication::setDesktopFileName(QString::fromStdString(descriptor.application_id));
+    qt::apply_dark_theme(application);
+
+    const SurfaceRequest request{line.surface};
+    if (descriptor.before_window && *descriptor.before_window) {
+        (*descriptor.before_window)();
+    }
+    WidgetPtr root;
+    if (line.surface && descriptor.surface_root) {
+        root = descriptor.surface_root(request);
+    } else if (descriptor.default_root) {
+        root = descriptor.default_root();
+    }
+    if (!root) {
+        std::fprintf(stderr, "%s: the application gave no window content\n", program);
+        return 1;
+    }
+    const WindowSize size = descriptor.window_size ? descriptor.window_size(request) : WindowSize{1280, 800};
+    std::unique_ptr<persist::Store> store;
+    if (descriptor.persist_open) {
+        store = descriptor.persist_open(descriptor.application_id);
+    }
+
+    auto host = std::make_unique<qt::Host>(std::move(root));
+    host->setWindowTitle(QString::fromStdString(descriptor.application_id.substr(
+        descriptor.application_id.rfind('.') == std::string::npos ? 0 : descriptor.application_id.rfind('.') + 1)));
+    if (!host->windowTitle().isEmpty()) {
+        auto title = host->windowTitle();
+        title[0] = title[0].toUpper();
+        host->setWindowTitle(title);
+    }
+    host->resize(static_cast<int>(size.first), static_cast<int>(size.second));
+
+    auto previous_picker = set_picker_backend(qt::make_desktop_picker(&application));
+    qt::install_clipboard_backend(&application);
+
+    std::unique_ptr<qt::ActionsBus> bus;
+    if (!line.screenshot) {
+        bus = qt::start_actions_bus(host->root(), descriptor.application_id, [raw = host.get()] { raw->pump(); });
+    }
+    host->set_control_invocation_handler([&bus](const ControlInvocation& invocation) {
+        if (bus) {
+            bus->offer_control_invocation(invocation);
+        }
+    });
+
+    host->show();
+    if (descriptor.after_window && *descriptor.after_window) {
+        (*descriptor.after_window)();
+    }
+
+    int status = 0;
+    QTimer settle;
+    if (line.screenshot) {
+        const auto started = std::chrono::steady_clock::now();
+        settle.setInterval(50ms);
+        QObject::connect(&settle, &QTimer::timeout, host.get(), [&] {
+            host->pump();
+            const auto now = std::chrono::steady_clock::now();
+            const bool quiet = !host->root().needs_idle_sync() && now - host->last_change() >= kSettleQuiet &&
+                               now - started >= kSettleQuiet;
+            const bool late = now - started >= kSettleLimit;
+            if (!quiet && !late) {
+                return;
+            }
+            settle.stop();
+            if (late) {
+                std::fprintf(stderr, "%s: the window did not settle within 15 s; taking the picture anyway\n",
+                             program);
+            }
+            const QString file = QString::fromStdString(*line.screenshot);
+            if (!host->grab().save(file, "PNG")) {
+                std::fprintf(stderr, "%s: could not write %s\n", program, line.screenshot->c_str());
+                status = 1;
+            }
+            QApplication::quit();
+        });
+        settle.start();
+    }
+    const int loop_status = QApplication::exec();
+    if (descriptor.on_close && *descriptor.on_close) {
+        (*descriptor.on_close)();
+    }
+    bus.reset();
+    host.reset();
+    set_picker_backend(std::move(previous_picker));
+    text_selection::set_clipboard_backend({});
+    return status != 0 ? status : loop_status;
+}
+
+}  // namespace kora_ui::launch

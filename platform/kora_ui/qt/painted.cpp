@@ -1,0 +1,251 @@
+#include "qt/painted.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "kora_ui/theme.h"
+#include "qt/style.h"
+
+namespace kora_ui::qt {
+
+Frame::Frame(QColor fill, QColor border, int radius) : m_fill(fill), m_border(border), m_radius(radius) {}
+
+void Frame::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(m_border.isValid() ? QPen(m_border, 1) : Qt::NoPen);
+    painter.setBrush(m_fill);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius, m_radius);
+}
+
+DividerLine::DividerLine() {
+    setFixedHeight(1);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void DividerLine::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), colour(theme::Theme::dark().border));
+}
+
+ImageView::ImageView(QImage image) : m_image(std::move(image)) {
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+}
+
+QSize ImageView::sizeHint() const {
+    return m_image.isNull() ? QSize(1, 1) : m_image.size();
+}
+
+QSize ImageView::minimumSizeHint() const {
+    const QSize own = sizeHint();
+    const int width = std::min(own.width(), 48);
+    return {width, heightForWidth(width)};
+}
+
+int ImageView::heightForWidth(int width) const {
+    if (m_image.isNull() || m_image.width() == 0) {
+        return 1;
+    }
+    const int shown = std::min(width, m_image.width());
+    return static_cast<int>(std::lround(static_cast<double>(shown) * m_image.height() / m_image.width()));
+}
+
+namespace {
+QRectF fitted(const QSize& image, const QRectF& space, bool grow) {
+    if (image.isEmpty() || space.isEmpty()) {
+        return {};
+    }
+    double scale = std::min(space.width() / image.width(), space.height() / image.height());
+    if (!grow) {
+        scale = std::min(scale, 1.0);
+    }
+    const QSizeF size(image.width() * scale, image.height() * scale);
+    return {space.x() + (space.width() - size.width()) / 2, space.y() + (space.height() - size.height()) / 2,
+            size.width(), size.height()};
+}
+}  // namespace
+
+void ImageView::paintEvent(QPaintEvent*) {
+    if (m_image.isNull()) {
+        return;
+    }
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRectF target = fitted(m_image.size(), QRectF(rect()), false);
+    painter.drawImage(QRectF(target.x(), 0, target.width(), target.height()), m_image);
+}
+
+PageGlyph::PageGlyph(unsigned page, unsigned total)
+    : m_caption(QStringLiteral("Page %1 of %2").arg(page).arg(total)) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void PageGlyph::paintEvent(QPaintEvent*) {
+    const auto dark = theme::Theme::dark();
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF page((width() - 52) / 2.0, 4, 52, 68);
+    const double fold = 12;
+    QPainterPath outline;
+    outline.moveTo(page.topLeft());
+    outline.lineTo(page.right() - fold, page.top());
+    outline.lineTo(page.right(), page.top() + fold);
+    outline.lineTo(page.bottomRight());
+    outline.lineTo(page.bottomLeft());
+    outline.closeSubpath();
+    painter.setPen(QPen(colour(dark.border).lighter(150), 1.2));
+    painter.setBrush(colour(dark.text).darker(115));
+    painter.drawPath(outline);
+    QPainterPath corner;
+    corner.moveTo(page.right() - fold, page.top());
+    corner.lineTo(page.right() - fold, page.top() + fold);
+    corner.lineTo(page.right(), page.top() + fold);
+    painter.setBrush(colour(dark.text_muted));
+    painter.drawPath(corner);
+    painter.setPen(QPen(colour(dark.text_muted).darker(130), 2));
+    for (int line = 0; line < 5; ++line) {
+        const double y = page.top() + 22 + line * 8;
+        const double right = page.right() - (line == 4 ? 22 : 8);
+        painter.drawLine(QPointF(page.left() + 8, y), QPointF(right, y));
+    }
+    QFont small = font_for_size(12);
+    painter.setFont(small);
+    painter.setPen(colour(dark.text_muted));
+    painter.drawText(QRectF(0, page.bottom() + 6, width(), 20), Qt::AlignHCenter | Qt::AlignTop, m_caption);
+}
+
+CropView::CropView(QImage image, std::function<CropSelection()> read, std::function<void(CropSelection)> drag)
+    : m_image(std::move(image)), m_read(std::move(read)), m_drag(std::move(drag)) {
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    setMouseTracking(false);
+    setCursor(Qt::CrossCursor);
+}
+
+QSize CropView::sizeHint() const {
+    if (m_image.isNull()) {
+        return {240, 320};
+    }
+    const int width = std::min(m_image.width(), 420);
+    return {width, heightForWidth(width)};
+}
+
+int CropView::heightForWidth(int width) const {
+    if (m_image.isNull() || m_image.width() == 0) {
+        return width;
+    }
+    const int shown = std::min(width, std::max(m_image.width(), 240));
+    return static_cast<int>(std::lround(static_cast<double>(shown) * m_image.height() / m_image.width()));
+}
+
+QRectF CropView::image_rect() const {
+    const QRectF space = QRectF(rect()).adjusted(6, 6, -6, -6);
+    return fitted(m_image.isNull() ? QSize(3, 4) : m_image.size(), space, true);
+}
+
+void CropView::paintEvent(QPaintEvent*) {
+    const auto dark = theme::Theme::dark();
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRectF area = image_rect();
+    if (!m_image.isNull()) {
+        painter.drawImage(area, m_image);
+    }
+    const CropSelection s = m_read();
+    const QRectF crop(area.x() + s.left * area.width(), area.y() + s.top * area.height(),
+                      (s.right - s.left) * area.width(), (s.bottom - s.top) * area.height());
+    QPainterPath outside;
+    outside.addRect(area);
+    QPainterPath inside;
+    inside.addRect(crop);
+    painter.fillPath(outside.subtracted(inside), QColor(0, 0, 0, 130));
+    painter.setPen(QPen(colour(dark.accent), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(crop);
+    painter.setBrush(colour(dark.accent));
+    painter.setPen(QPen(QColor(255, 255, 255), 1));
+    for (const QPointF corner : {crop.topLeft(), crop.topRight(), crop.bottomLeft(), crop.bottomRight()}) {
+        painter.drawRect(QRectF(corner.x() - 5, corner.y() - 5, 10, 10));
+    }
+}
+
+void CropView::mousePressEvent(QMouseEvent* event) {
+    const QRectF area = image_rect();
+    if (area.isEmpty() || event->button() != Qt::LeftButton) {
+        return;
+    }
+    const CropSelection s = m_read();
+    const QPointF p = event->position();
+    auto near = [&](double fx, double fy) {
+        const QPointF corner(area.x() + fx * area.width(), area.y() + fy * area.height());
+        return std::abs(p.x() - corner.x()) <= 12 && std::abs(p.y() - corner.y()) <= 12;
+    };
+    if (near(s.left, s.top)) {
+        m_grip = Grip::top_left;
+    } else if (near(s.right, s.top)) {
+        m_grip = Grip::top_right;
+    } else if (near(s.left, s.bottom)) {
+        m_grip = Grip::bottom_left;
+    } else if (near(s.right, s.bottom)) {
+        m_grip = Grip::bottom_right;
+    } else {
+        const QRectF crop(area.x() + s.left * area.width(), area.y() + s.top * area.height(),
+                          (s.right - s.left) * area.width(), (s.bottom - s.top) * area.height());
+        m_grip = crop.contains(p) ? Grip::move : Grip::none;
+    }
+    m_press = p;
+    m_at_press = s;
+}
+
+void CropView::mouseMoveEvent(QMouseEvent* event) {
+    const QRectF area = image_rect();
+    if (m_grip == Grip::none || area.isEmpty()) {
+        return;
+    }
+    const double fx = std::clamp((event->position().x() - area.x()) / area.width(), 0.0, 1.0);
+    const double fy = std::clamp((event->position().y() - area.y()) / area.height(), 0.0, 1.0);
+    const double min = 0.05;
+    CropSelection s = m_at_press;
+    switch (m_grip) {
+        case Grip::top_left:
+            s.left = std::min(fx, s.right - min);
+            s.top = std::min(fy, s.bottom - min);
+            break;
+        case Grip::top_right:
+            s.right = std::max(fx, s.left + min);
+            s.top = std::min(fy, s.bottom - min);
+            break;
+        case Grip::bottom_left:
+            s.left = std::min(fx, s.right - min);
+            s.bottom = std::max(fy, s.top + min);
+            break;
+        case Grip::bottom_right:
+            s.right = std::max(fx, s.left + min);
+            s.bottom = std::max(fy, s.top + min);
+            break;
+        case Grip::move: {
+            const double dx = (event->position().x() - m_press.x()) / area.width();
+            const double dy = (event->position().y() - m_press.y()) / area.height();
+            const double w = s.right - s.left;
+            const double h = s.bottom - s.top;
+            s.left = std::clamp(m_at_press.left + dx, 0.0, 1.0 - w);
+            s.top = std::clamp(m_at_press.top + dy, 0.0, 1.0 - h);
+            s.right = s.left + w;
+            s.bottom = s.top + h;
+            break;
+        }
+        case Grip::none:
+            break;
+    }
+    m_drag(s);
+    update();
+}
+
+void CropView::mouseReleaseEvent(QMouseEvent*) {
+    m_grip = Grip::none;
+}
+
+}  // namespace kora_ui::qt

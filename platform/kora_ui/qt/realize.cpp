@@ -1,0 +1,501 @@
+#include "qt/realize.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <cmath>
+#include <limits>
+
+#include "kora_ui/theme.h"
+#include "kora_ui/widgets.h"
+#include "qt/flow_layout.h"
+#include "qt/painted.h"
+#include "qt/style.h"
+
+namespace kora_ui::qt {
+
+namespace {
+
+constexpr int kRowSpacing = 8;
+constexpr int kCardPadding = 18;
+constexpr int kGridGap = 16;
+
+QString qs(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Runs `work` only while the realization's tree is alive, then tells the host.
+template <class Work>
+auto guarded(RealizeContext& context, Work work) {
+    return [alive = context.alive, after = context.after_input, work](auto&&... args) {
+        if (!alive->load()) {
+            return;
+        }
+        work(std::forward<decltype(args)>(args)...);
+        if (after) {
+            after();
+        }
+    };
+}
+
+const QPalette& primary_palette() {
+    static const QPalette palette = [] {
+        QPalette p = QApplication::palette();
+        const auto dark = theme::Theme::dark();
+        p.setColor(QPalette::Button, colour(dark.accent));
+        p.setColor(QPalette::ButtonText, QColor(255, 255, 255));
+        return p;
+    }();
+    return palette;
+}
+
+const QPalette& banner_palette() {
+    static const QPalette palette = [] {
+        QPalette p = QApplication::palette();
+        const auto on_banner = colour(theme::Theme::dark().on_banner);
+        p.setColor(QPalette::WindowText, on_banner);
+        p.setColor(QPalette::PlaceholderText, on_banner);
+        return p;
+    }();
+    return palette;
+}
+
+QColor banner_colour(BannerStyle style) {
+    const auto dark = theme::Theme::dark();
+    switch (style) {
+        case BannerStyle::failure: return colour(dark.failure);
+        case BannerStyle::caution: return colour(dark.caution);
+        case BannerStyle::confirmation: return colour(dark.confirmation);
+    }
+    return colour(dark.surface);
+}
+
+QLabel* make_label(const std::string& text, float size, bool wrap, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(qs(text));
+    label->setFont(font_for_size(size));
+    if (size < 14) {
+        label->setForegroundRole(QPalette::PlaceholderText);
+    }
+    label->setWordWrap(wrap);
+    return label;
+}
+
+QWidget* make_button(Button& button, QWidget* parent, RealizeContext& context) {
+    auto* widget = new QPushButton(button_text(button.label()), parent);
+    widget->setObjectName(qs(std::string(button.control_id())));
+    widget->setAccessibleName(qs(button.label()));
+    widget->setAutoDefault(false);
+    if (button.icon()) {
+        widget->setIcon(icon_for_code(*button.icon()));
+        widget->setIconSize(QSize(18, 18));
+    }
+    switch (button.style()) {
+        case ButtonStyle::primary:
+            widget->setPalette(primary_palette());
+            break;
+        case ButtonStyle::subtle:
+            widget->setFlat(true);
+            break;
+        case ButtonStyle::standard:
+        case ButtonStyle::plain:
+            break;
+    }
+    widget->setEnabled(button.has_action());
+    QObject::connect(widget, &QPushButton::clicked, widget, guarded(context, [node = &button](bool) { node->press(); }));
+    return widget;
+}
+
+bool fits_int(double value) {
+    return std::isfinite(value) && std::floor(value) == value && std::abs(value) <= 1e9;
+}
+
+QWidget* make_number_input(NumberInput& input, QWidget* parent, RealizeContext& context) {
+    const double current = input.state().get();
+    QAbstractSpinBox* box = nullptr;
+    if (fits_int(input.minimum()) && fits_int(input.maximum())) {
+        auto* spin = new QSpinBox(parent);
+        spin->setRange(static_cast<int>(input.minimum()), static_cast<int>(input.maximum()));
+        spin->setValue(static_cast<int>(std::lround(current)));
+        QObject::connect(spin, &QSpinBox::valueChanged, spin,
+                         guarded(context, [node = &input](int value) { node->enter(value); }));
+        box = spin;
+    } else {
+        auto* spin = new QDoubleSpinBox(parent);
+        const double low = std::isfinite(input.minimum()) ? std::max(input.minimum(), -1e12) : -1e12;
+        const double high = std::isfinite(input.maximum()) ? std::min(input.maximum(), 1e12) : 1e12;
+        spin->setRange(low, high);
+        spin->setDecimals(2);
+        spin->setValue(current);
+        QObject::connect(spin, &QDoubleSpinBox::valueChanged, spin,
+                         guarded(context, [node = &input](double value) { node->enter(value); }));
+        box = spin;
+    }
+    box->setObjectName(qs(std::string(input.control_id())));
+    box->setAccessibleName(qs(input.accessible_label()));
+    box->setMinimumWidth(84);
+    return box;
+}
+
+QWidget* make_dropdown(Dropdown& dropdown, QWidget* parent, RealizeContext& context) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(qs(std::string(dropdown.control_id())));
+    combo->setAccessibleName(qs(dropdown.label()));
+    combo->setPlaceholderText(qs(dropdown.placeholder()));
+    int chosen = -1;
+    const auto& options = dropdown.options();
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        combo->addItem(qs(options[i].label), qs(options[i].value));
+        if (dropdown.value() && *dropdown.value() == options[i].value) {
+            chosen = static_cast<int>(i);
+        }
+    }
+    combo->setCurrentIndex(chosen);
+    combo->setMinimumWidth(200);
+    QObject::connect(combo, &QComboBox::activated, combo, guarded(context, [node = &dropdown, combo](int index) {
+                         if (index >= 0) {
+                             node->choose(combo->itemData(index).toString().toStdString());
+                         }
+                     }));
+    return combo;
+}
+
+QWidget* make_toggle_group(ToggleGroup& group, QWidget* parent, RealizeContext& context) {
+    auto* strip = new QWidget(parent);
+    strip->setObjectName(qs(std::string(group.control_id())));
+    auto* layout = new QHBoxLayout(strip);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* buttons = new QButtonGroup(strip);
+    buttons->setExclusive(true);
+    const std::size_t selected = group.selected().get();
+    for (std::size_t i = 0; i < group.options().size(); ++i) {
+        auto* segment = new QPushButton(button_text(group.options()[i]), strip);
+        segment->setCheckable(true);
+        segment->setChecked(i == selected);
+        segment->setAutoDefault(false);
+        segment->setAccessibleName(qs(group.options()[i]));
+        if (i == selected) {
+            segment->setPalette(primary_palette());
+        }
+        buttons->addButton(segment, static_cast<int>(i));
+        layout->addWidget(segment);
+    }
+    QObject::connect(buttons, &QButtonGroup::idClicked, strip,
+                     guarded(context, [node = &group](int index) { node->select(static_cast<std::size_t>(index)); }));
+    return strip;
+}
+
+QImage image_from(const Pixels& rgba, std::uint32_t width, std::uint32_t height) {
+    if (!rgba || width == 0 || height == 0 ||
+        rgba->size() < static_cast<std::size_t>(width) * height * 4) {
+        return {};
+    }
+    // Shares the immutable buffer: the image keeps a reference until Qt lets go of it.
+    auto* keep = new Pixels(rgba);
+    return QImage(
+        rgba->data(), static_cast<int>(width), static_cast<int>(height), static_cast<qsizetype>(width) * 4,
+        QImage::Format_RGBA8888, [](void* info) { delete static_cast<Pixels*>(info); }, keep);
+}
+
+QWidget* make_frame(QColor fill, QColor border, int radius, QWidget* parent, QVBoxLayout*& layout, int padding) {
+    auto* frame = new Frame(fill, border, radius);
+    frame->setParent(parent);
+    layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(padding, padding, padding, padding);
+    layout->setSpacing(0);
+    return frame;
+}
+
+bool fills(const Widget& node) {
+    if (const auto* container = dynamic_cast<const Container*>(&node)) {
+        return container->is_flexible();
+    }
+    if (const auto* spacer = dynamic_cast<const Spacer*>(&node)) {
+        return spacer->is_flexible();
+    }
+    return dynamic_cast<const Scrollable*>(&node) != nullptr;
+}
+
+bool is_known(const Widget& node) {
+    return node.type_name().starts_with("kora_ui::");
+}
+
+// A wrapper of a type the host does not know (the program's root, DashboardCard): its children
+// take its place.
+bool is_transparent(const Widget& node) {
+    return !is_known(node) && !node.children().empty();
+}
+
+bool any_fills(const Widget& node) {
+    for (const auto& child : node.children()) {
+        if (fills(*child) || (is_transparent(*child) && any_fills(*child))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool stretches_in_row(const Widget& node) {
+    return dynamic_cast<const Container*>(&node) || dynamic_cast<const Scrollable*>(&node) ||
+           dynamic_cast<const CardSurface*>(&node) || dynamic_cast<const Card*>(&node) ||
+           dynamic_cast<const CardGrid*>(&node) || dynamic_cast<const Column*>(&node);
+}
+
+bool keeps_own_width(const Widget& node) {
+    return dynamic_cast<const Button*>(&node) || dynamic_cast<const NumberInput*>(&node) ||
+           dynamic_cast<const Dropdown*>(&node) || dynamic_cast<const Toggle*>(&node) ||
+           dynamic_cast<const ToggleGroup*>(&node) || dynamic_cast<const IconWidget*>(&node) ||
+           dynamic_cast<const PagePreview*>(&node) || dynamic_cast<const Image*>(&node);
+}
+
+QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bool wrap_text);
+
+void add_children(QBoxLayout& layout, Widget& node, QWidget* parent, RealizeContext& context) {
+    for (const auto& child : node.children()) {
+        add_to_layout(layout, *child, parent, context);
+    }
+}
+
+QWidget* make_stack(Widget& node, bool vertical, QWidget* parent, RealizeContext& context) {
+    auto* box = new QWidget(parent);
+    QBoxLayout* layout = vertical ? static_cast<QBoxLayout*>(new QVBoxLayout(box))
+                                  : static_cast<QBoxLayout*>(new QHBoxLayout(box));
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(vertical ? 0 : kRowSpacing);
+    add_children(*layout, node, box, context);
+    if (!any_fills(node)) {
+        layout->addStretch(1);
+    }
+    return box;
+}
+
+QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bool wrap_text) {
+    ++context.realized;
+    if (auto* column = dynamic_cast<Column*>(&node)) {
+        return make_stack(*column, true, parent, context);
+    }
+    if (auto* row = dynamic_cast<Row*>(&node)) {
+        return make_stack(*row, false, parent, context);
+    }
+    if (auto* text = dynamic_cast<Text*>(&node)) {
+        return make_label(text->text(), text->size(), wrap_text, parent);
+    }
+    if (auto* button = dynamic_cast<Button*>(&node)) {
+        return make_button(*button, parent, context);
+    }
+    if (auto* container = dynamic_cast<Container*>(&node)) {
+        auto* box = new QWidget(parent);
+        auto* layout = new QVBoxLayout(box);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        add_children(*layout, *container, box, context);
+        if (container->min_width()) {
+            box->setMinimumWidth(static_cast<int>(*container->min_width()));
+        }
+        if (container->max_width()) {
+            box->setMaximumWidth(static_cast<int>(*container->max_width()));
+        }
+        if (container->is_flexible()) {
+            box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        }
+        return box;
+    }
+    if (auto* card = dynamic_cast<CardSurface*>(&node)) {
+        const auto dark = theme::Theme::dark();
+        QVBoxLayout* layout = nullptr;
+        auto* frame = make_frame(colour(dark.surface), colour(dark.border), 12, parent, layout, kCardPadding);
+        auto* header = new QHBoxLayout();
+        header->setSpacing(kRowSpacing);
+        auto* title = make_label(card->title(), 18, false, frame);
+        header->addWidget(title, 1);
+        if (auto* button = const_cast<Button*>(card->header())) {
+            header->addWidget(make_button(*button, frame, context), 0, Qt::AlignVCenter);
+        }
+        layout->addLayout(header);
+        layout->addSpacing(12);
+        add_to_layout(*layout, const_cast<Widget&>(card->body()), frame, context);
+        frame->setAccessibleName(qs(card->title()));
+        return frame;
+    }
+    if (auto* card = dynamic_cast<Card*>(&node)) {
+        const auto dark = theme::Theme::dark();
+        QVBoxLayout* layout = nullptr;
+        auto* frame = make_frame(colour(dark.surface), colour(dark.border), 12, parent, layout, kCardPadding);
+        add_children(*layout, *card, frame, context);
+        return frame;
+    }
+    if (auto* grid = dynamic_cast<CardGrid*>(&node)) {
+        auto* box = new QWidget(parent);
+        auto* layout = new FlowLayout(static_cast<int>(grid->min_column_width()),
+                                      static_cast<int>(grid->max_card_width()), kGridGap);
+        box->setLayout(layout);
+        for (const auto& child : grid->children()) {
+            layout->addWidget(realize_node(*child, box, context, true));
+        }
+        return box;
+    }
+    if (auto* scrollable = dynamic_cast<Scrollable*>(&node)) {
+        auto* area = new QScrollArea(parent);
+        area->setFrameShape(QFrame::NoFrame);
+        area->setWidgetResizable(true);
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area->viewport()->setAutoFillBackground(false);
+        context.scroll_areas.emplace_back(area);
+        auto* inner = new QWidget(area);
+        auto* layout = new QVBoxLayout(inner);
+        layout->setContentsMargins(0, 0, 4, 0);
+        layout->setSpacing(0);
+        add_children(*layout, *scrollable, inner, context);
+        if (!any_fills(*scrollable)) {
+            layout->addStretch(1);
+        }
+        area->setWidget(inner);
+        return area;
+    }
+    if (auto* spacer = dynamic_cast<Spacer*>(&node)) {
+        auto* gap = new QWidget(parent);
+        const int size = static_cast<int>(spacer->size());
+        gap->setFixedSize(size, size);
+        if (spacer->is_flexible()) {
+            gap->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+            gap->setMinimumSize(0, 0);
+            gap->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        }
+        return gap;
+    }
+    if (dynamic_cast<Divider*>(&node)) {
+        auto* line = new DividerLine();
+        line->setParent(parent);
+        return line;
+    }
+    if (auto* banner = dynamic_cast<Banner*>(&node)) {
+        QVBoxLayout* layout = nullptr;
+        auto* frame = make_frame(banner_colour(banner->style()), QColor(), 10, parent, layout, 0);
+        frame->setPalette(banner_palette());
+        layout->setContentsMargins(16, 12, 16, 12);
+        layout->setSpacing(2);
+        layout->addWidget(make_label(banner->text(), 15, true, frame));
+        if (!banner->message().empty()) {
+            layout->addWidget(make_label(banner->message(), 14, true, frame));
+        }
+        frame->setAccessibleName(qs(banner->text()));
+        return frame;
+    }
+    if (auto* bar = dynamic_cast<ProgressBar*>(&node)) {
+        auto* widget = new QProgressBar(parent);
+        widget->setTextVisible(false);
+        widget->setFixedHeight(8);
+        if (bar->is_indeterminate()) {
+            widget->setRange(0, 0);
+        } else {
+            widget->setRange(0, 1000);
+            widget->setValue(static_cast<int>(std::lround(bar->fraction() * 1000)));
+        }
+        widget->setAccessibleName(qs(bar->accessible_label()));
+        return widget;
+    }
+    if (auto* image = dynamic_cast<Image*>(&node)) {
+        auto* view = new ImageView(image_from(image->rgba(), image->width(), image->height()));
+        view->setParent(parent);
+        view->setAccessibleName(qs(image->accessible_label()));
+        return view;
+    }
+    if (auto* icon = dynamic_cast<IconWidget*>(&node)) {
+        auto* label = new QLabel(parent);
+        const int size = std::max(8, static_cast<int>(std::lround(icon->size())));
+        label->setPixmap(icon_for_code(icon->icon()).pixmap(size, size));
+        label->setFixedSize(size, size);
+        return label;
+    }
+    if (auto* preview = dynamic_cast<PagePreview*>(&node)) {
+        auto* glyph = new PageGlyph(preview->page(), preview->total());
+        glyph->setParent(parent);
+        glyph->setAccessibleName(qs(preview->label()));
+        glyph->setAccessibleDescription(QStringLiteral("Page %1 of %2").arg(preview->page()).arg(preview->total()));
+        return glyph;
+    }
+    if (auto* editor = dynamic_cast<ImageCropEditor*>(&node)) {
+        auto alive = context.alive;
+        auto* view = new CropView(
+            image_from(editor->rgba(), editor->width(), editor->height()),
+            [alive, editor] { return alive->load() ? editor->selection().get() : CropSelection::whole(); },
+            [alive, editor](CropSelection wanted) {
+                if (alive->load()) {
+                    editor->drag_to(wanted);
+                }
+            });
+        view->setParent(parent);
+        view->setAccessibleName(QStringLiteral("Crop area"));
+        return view;
+    }
+    if (auto* toggle = dynamic_cast<Toggle*>(&node)) {
+        auto* box = new QCheckBox(parent);
+        box->setChecked(toggle->state().get());
+        box->setAccessibleName(qs(toggle->accessible_label()));
+        QObject::connect(box, &QCheckBox::toggled, box, guarded(context, [node = toggle](bool on) { node->set(on); }));
+        return box;
+    }
+    if (auto* group = dynamic_cast<ToggleGroup*>(&node)) {
+        return make_toggle_group(*group, parent, context);
+    }
+    if (auto* dropdown = dynamic_cast<Dropdown*>(&node)) {
+        return make_dropdown(*dropdown, parent, context);
+    }
+    if (auto* input = dynamic_cast<NumberInput*>(&node)) {
+        return make_number_input(*input, parent, context);
+    }
+    // A type of the program's own: a single child stands in for it, several are stacked.
+    if (node.children().size() == 1) {
+        --context.realized;
+        return realize_node(*node.children().front(), parent, context, wrap_text);
+    }
+    return make_stack(node, true, parent, context);
+}
+
+}  // namespace
+
+QString button_text(const std::string& label) {
+    return qs(label).replace('&', QStringLiteral("&&"));
+}
+
+QWidget* realize(Widget& node, QWidget* parent, RealizeContext& context) {
+    return realize_node(node, parent, context, true);
+}
+
+void add_to_layout(QBoxLayout& layout, Widget& node, QWidget* parent, RealizeContext& context) {
+    const bool vertical = layout.direction() == QBoxLayout::TopToBottom || layout.direction() == QBoxLayout::BottomToTop;
+    if (auto* spacer = dynamic_cast<Spacer*>(&node)) {
+        ++context.realized;
+        if (spacer->is_flexible()) {
+            layout.addStretch(1);
+        } else {
+            layout.addSpacing(static_cast<int>(std::lround(spacer->size())));
+        }
+        return;
+    }
+    if (is_transparent(node)) {
+        for (const auto& child : node.children()) {
+            add_to_layout(layout, *child, parent, context);
+        }
+        return;
+    }
+    QWidget* widget = realize_node(node, parent, context, vertical);
+    const int stretch = fills(node) ? 1 : 0;
+    if (vertical) {
+        layout.addWidget(widget, stretch, keeps_own_width(node) ? Qt::AlignLeft : Qt::Alignment());
+    } else {
+        layout.addWidget(widget, stretch, stretches_in_row(node) ? Qt::Alignment() : Qt::AlignVCenter);
+    }
+}
+
+}  // namespace kora_ui::qt
