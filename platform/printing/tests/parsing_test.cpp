@@ -1,0 +1,180 @@
+// The pure helpers of the CUPS + SANE service.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "parsing.h"
+
+namespace os_actions::printing::detail {
+namespace {
+
+TEST(Supplies, AbsentWithoutMarkers) { EXPECT_FALSE(parse_supplies({}, {}, {}).has_value()); }
+
+TEST(Supplies, NegativeLevelsAreNotReported) {
+    const auto s = parse_supplies({"Black", "Cyan", "Magenta", "Waste"}, {"#000000", "#00FFFF", "none", ""},
+                                  {80, -1, -3, 250});
+    ASSERT_TRUE(s.has_value());
+    ASSERT_EQ(s->size(), 4u);
+    EXPECT_EQ((*s)[0], (Supply{"Black", "#000000", 80}));
+    EXPECT_EQ((*s)[1].level, std::nullopt);
+    EXPECT_EQ((*s)[2].level, std::nullopt);
+    EXPECT_EQ((*s)[2].colour, std::nullopt);
+    EXPECT_EQ((*s)[3].colour, std::nullopt);
+    EXPECT_EQ((*s)[3].level, 100);
+}
+
+TEST(Supplies, SingleMarkerAndShortLists) {
+    const auto s = parse_supplies({"Toner"}, {}, {42});
+    ASSERT_TRUE(s.has_value());
+    EXPECT_EQ(*s, (std::vector<Supply>{{"Toner", std::nullopt, 42}}));
+    const auto t = parse_supplies({"A", "B"}, {"#111111"}, {});
+    ASSERT_TRUE(t.has_value());
+    EXPECT_EQ((*t)[1], (Supply{"B", std::nullopt, std::nullopt}));
+}
+
+TEST(Supplies, EscapedOptionLists) {
+    EXPECT_EQ(split_option_list("Black Ink,Cyan\\, light"), (std::vector<std::string>{"Black Ink", "Cyan, light"}));
+    EXPECT_EQ(split_option_list("80"), (std::vector<std::string>{"80"}));
+    EXPECT_TRUE(split_option_list("").empty());
+}
+
+TEST(QueueState, MapsPrinterStateAndReasons) {
+    EXPECT_EQ(queue_state(3, {}, true), QueueState::idle);
+    EXPECT_EQ(queue_state(4, {}, true), QueueState::printing);
+    EXPECT_EQ(queue_state(5, {"paused"}, true), QueueState::paused);
+    EXPECT_EQ(queue_state(5, {"offline-report"}, false), QueueState::paused);
+    EXPECT_EQ(queue_state(3, {"offline-report"}, true), QueueState::unreachable);
+    EXPECT_EQ(queue_state(4, {"timed-out-error"}, true), QueueState::unreachable);
+    EXPECT_EQ(queue_state(3, {"media-empty-warning"}, false), QueueState::unreachable);
+    EXPECT_EQ(queue_state(3, {"media-empty-warning"}, true), QueueState::idle);
+}
+
+TEST(QueueState, ReasonsDropNoneAndDuplicates) {
+    EXPECT_EQ(clean_reasons({"none"}), std::vector<std::string>{});
+    EXPECT_EQ(clean_reasons({"media-low-report", "none", "media-low-report", "toner-low-warning"}),
+              (std::vector<std::string>{"media-low-report", "toner-low-warning"}));
+    EXPECT_TRUE(reason_means_unreachable("offline"));
+    EXPECT_TRUE(reason_means_unreachable("offline-report"));
+    EXPECT_FALSE(reason_means_unreachable("media-empty-warning"));
+    EXPECT_FALSE(reason_means_unreachable("offline-something"));
+}
+
+TEST(QueueState, NetworkDevices) {
+    EXPECT_TRUE(is_network_device("ipp://localhost:8632/ipp/print"));
+    EXPECT_TRUE(is_network_device("IPPS://printer.local/ipp/print"));
+    EXPECT_TRUE(is_network_device("dnssd://Acme._ipp._tcp.local/?uuid=1"));
+    EXPECT_TRUE(is_network_device("implicitclass://x._ipps._tcp.local/"));
+    EXPECT_FALSE(is_network_device("usb://Acme/Laser?serial=1"));
+    EXPECT_FALSE(is_network_device("socket://192.0.2.1:9100"));
+    EXPECT_FALSE(is_network_device(""));
+}
+
+TEST(JobState, MapsIppStates) {
+    EXPECT_EQ(job_state_from_ipp(3), 1);
+    EXPECT_EQ(job_state_from_ipp(4), 3);
+    EXPECT_EQ(job_state_from_ipp(5), 2);
+    EXPECT_EQ(job_state_from_ipp(6), 3);
+    EXPECT_EQ(job_state_from_ipp(7), 4);
+    EXPECT_EQ(job_state_from_ipp(8), 5);
+    EXPECT_EQ(job_state_from_ipp(9), 6);
+    EXPECT_EQ(job_state_from_ipp(0), std::nullopt);
+    EXPECT_EQ(job_state_from_ipp(10), std::nullopt);
+}
+
+class TimeLabel : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+    }
+    static std::time_t at(int year, int month, int day, int hour) {
+        std::tm tm{};
+        tm.tm_year = year - 1900;
+        tm.tm_mon = month - 1;
+        tm.tm_mday = day;
+        tm.tm_hour = hour;
+        return timegm(&tm);
+    }
+};
+
+TEST_F(TimeLabel, TodayYesterdayAndShortDates) {
+    const auto now = at(2026, 12, 8, 9);
+    EXPECT_EQ(time_label(at(2026, 12, 8, 0), now), "today");
+    EXPECT_EQ(time_label(at(2026, 12, 8, 23), now), "today");
+    EXPECT_EQ(time_label(at(2026, 12, 7, 23), now), "yesterday");
+    EXPECT_EQ(time_label(at(2026, 12, 7, 0), now), "yesterday");
+    EXPECT_EQ(time_label(at(2026, 12, 3, 12), now), "3 Dec");
+    EXPECT_EQ(time_label(at(2025, 11, 20, 12), now), "20 Nov 2025");
+    EXPECT_EQ(time_label(at(2026, 12, 31, 23), at(2027, 1, 1, 1)), "yesterday");
+}
+
+TEST(JobId, ParsesQueueAndNumber) {
+    const auto ref = parse_job_id("Studio_printer-42");
+    ASSERT_TRUE(ref.has_value());
+    EXPECT_EQ(ref->queue, "Studio_printer");
+    EXPECT_EQ(ref->number, 42);
+    const auto dashed = parse_job_id("my-queue-7");
+    ASSERT_TRUE(dashed.has_value());
+    EXPECT_EQ(dashed->queue, "my-queue");
+    EXPECT_FALSE(parse_job_id("Studio_printer").has_value());
+    EXPECT_FALSE(parse_job_id("-3").has_value());
+    EXPECT_FALSE(parse_job_id("q-").has_value());
+    EXPECT_FALSE(parse_job_id("q-0").has_value());
+    EXPECT_FALSE(parse_job_id("q-12x").has_value());
+    EXPECT_FALSE(parse_job_id("q-99999999999999").has_value());
+    EXPECT_EQ(queue_from_printer_uri("ipp://localhost/printers/Office_laser"), "Office_laser");
+}
+
+TEST(QueueName, SanitisesDisplayNames) {
+    EXPECT_EQ(queue_name_from("Acme Studio 1"), "Acme_Studio_1");
+    EXPECT_EQ(queue_name_from("  HP/LaserJet #2 @ Office  "), "HP_LaserJet_2_Office");
+    EXPECT_EQ(queue_name_from("Büro-Drucker"), "B_ro-Drucker");
+    EXPECT_EQ(queue_name_from(""), "Printer");
+    EXPECT_EQ(queue_name_from("???"), "Printer");
+    EXPECT_EQ(queue_name_from(std::string(300, 'a')).size(), 127u);
+}
+
+TEST(Lpoptions, FindsTheLastDefault) {
+    EXPECT_EQ(lpoptions_default("Dest Office_laser sides=one-sided\nDefault Studio_printer\n"), "Studio_printer");
+    EXPECT_EQ(lpoptions_default("Default A/draft copies=2\nDefault B"), "B");
+    EXPECT_EQ(lpoptions_default("Default A/draft copies=2"), "A");
+    EXPECT_EQ(lpoptions_default("Dest A\n"), std::nullopt);
+}
+
+TEST(SaneOptions, ModesByUsualNames) {
+    const std::vector<std::string> test_backend{"Gray", "Color"};
+    EXPECT_EQ(choose_mode(test_backend, 0), "Color");
+    EXPECT_EQ(choose_mode(test_backend, 1), "Gray");
+    EXPECT_EQ(choose_mode(test_backend, 2), std::nullopt);
+    const std::vector<std::string> other{"Lineart", "Halftone", "Gray", "Color"};
+    EXPECT_EQ(choose_mode(other, 2), "Lineart");
+    const std::vector<std::string> epson{"Binary", "Gray", "Color Lineart", "24bit Color"};
+    EXPECT_EQ(choose_mode(epson, 0), "24bit Color");
+    EXPECT_EQ(choose_mode(epson, 2), "Binary");
+    EXPECT_EQ(choose_mode({"Grayscale", "RGB"}, 1), "Grayscale");
+    EXPECT_EQ(choose_mode({"Grayscale", "RGB"}, 0), "RGB");
+}
+
+TEST(SaneOptions, SourcesByKeywords) {
+    const std::vector<std::string> test_backend{"Flatbed", "Automatic Document Feeder"};
+    EXPECT_EQ(choose_source(test_backend, 0), "Flatbed");
+    EXPECT_EQ(choose_source(test_backend, 1), "Automatic Document Feeder");
+    EXPECT_EQ(choose_source(test_backend, 2), std::nullopt);
+    const std::vector<std::string> fujitsu{"ADF Front", "ADF Back", "ADF Duplex"};
+    EXPECT_EQ(choose_source(fujitsu, 0), std::nullopt);
+    EXPECT_EQ(choose_source(fujitsu, 1), "ADF Front");
+    EXPECT_EQ(choose_source(fujitsu, 2), "ADF Duplex");
+}
+
+TEST(SaneOptions, NearestResolution) {
+    EXPECT_EQ(nearest_in_list({75, 100, 200, 600}, 150), 100);
+    EXPECT_EQ(nearest_in_list({75, 100, 200, 600}, 300), 200);
+    EXPECT_EQ(nearest_in_list({}, 300), 300);
+    EXPECT_EQ(nearest_in_range(1, 1200, 0, 300), 300);
+    EXPECT_EQ(nearest_in_range(1, 1200, 0, 5000), 1200);
+    EXPECT_EQ(nearest_in_range(50, 600, 100, 300), 350);
+    EXPECT_EQ(nearest_in_range(100, 600, 100, 640), 600);
+}
+
+}  // namespace
+}  // namespace os_actions::printing::detail
