@@ -459,8 +459,9 @@ Result<void> add_driverless(const std::string& uri, const std::string& name) {
     // Making the IPP Everywhere model asks the printer for its capabilities: allow it time.
     httpSetTimeout(http->get(), 60.0, nullptr, nullptr);
     auto request = new_request(IPP_OP_CUPS_ADD_MODIFY_PRINTER, printer_uri(queue));
-    ippAddString(request.get(), IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, uri.c_str());
+    // Operation attributes first: a group may not start again once the printer group has begun.
     ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "ppd-name", nullptr, "everywhere");
+    ippAddString(request.get(), IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, uri.c_str());
     ippAddString(request.get(), IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, name.c_str());
     ippAddBoolean(request.get(), IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
     ippAddInteger(request.get(), IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);

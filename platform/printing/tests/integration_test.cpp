@@ -230,6 +230,30 @@ TEST(SandboxQueues, SetDefaultReadsBackAndLeavesTheUsersFileAlone) {
     EXPECT_EQ(printing_test::read_file(g_home / ".cups" / "lpoptions"), g_real_lpoptions);
 }
 
+TEST(SandboxDiscovery, FindsAndAddsTheVirtualPrinters) {
+    REQUIRE_SANDBOX();
+    const auto start = std::chrono::steady_clock::now();
+    const auto found = printing::discover_driverless();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    ASSERT_TRUE(found.has_value()) << found.error();
+    const auto studio = std::ranges::find(*found, std::string("Acme Studio 1"), &printing::DriverlessPrinter::name);
+    ASSERT_NE(studio, found->end());
+    EXPECT_TRUE(studio->uri.starts_with("ipps://")) << studio->uri;
+    EXPECT_EQ(studio->location, "Studio");
+    EXPECT_EQ(std::ranges::count(*found, std::string("Acme Studio 1"), &printing::DriverlessPrinter::name), 1);
+
+    const auto added = printing::add_driverless(studio->uri, studio->name);
+    ASSERT_TRUE(added.has_value()) << added.error();
+    const auto queues = printing::queues();
+    ASSERT_TRUE(queues.has_value());
+    const auto queue = find_queue(*queues, "Acme_Studio_1");
+    delete_queue("Acme_Studio_1");
+    ASSERT_TRUE(queue.has_value());
+    EXPECT_TRUE(queue->accepting);
+    EXPECT_NE(queue->state, printing::QueueState::paused);
+    EXPECT_FALSE(printing::add_driverless("usb://Acme/Laser", "Laser").has_value());
+}
+
 // --- Jobs ------------------------------------------------------------------------------------------
 
 TEST(SandboxJobs, PrintsAPdfAndATextFile) {
