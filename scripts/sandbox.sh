@@ -48,6 +48,32 @@ stop() {
   rm -f "$D/sandbox.env"
 }
 
+# A private system bus and avahi on loopback, for when the machine has none.
+start_dns_sd() {
+  local bus=$1
+  # A killed avahi leaves its pid file (and, until reaped, a zombie that avahi takes for a live daemon).
+  if [ -f /run/avahi-daemon/pid ] && ! alive "$(cat /run/avahi-daemon/pid)"; then
+    rm -f /run/avahi-daemon/pid 2>/dev/null
+  fi
+  rm -f "$D/dbus.sock"
+  dbus-daemon --config-file="$D/dbus.conf" --nofork --nopidfile >"$D/log/dbus.log" 2>&1 &
+  echo $! >"$D/dbus.pid"
+  waitfor dbus "[ -S '$D/dbus.sock' ]" || return 1
+  DBUS_SYSTEM_BUS_ADDRESS=$bus avahi-daemon -f "$D/avahi.conf" --no-drop-root --no-chroot --no-rlimits \
+    --no-proc-title >"$D/log/avahi.log" 2>&1 &
+  echo $! >"$D/avahi.pid"
+  waitfor avahi "DBUS_SYSTEM_BUS_ADDRESS=$bus dbus-send --system --print-reply --dest=org.freedesktop.Avahi / \
+    org.freedesktop.Avahi.Server.GetState | grep -q 'int32 2'"
+}
+
+stop_dns_sd() {
+  for n in avahi dbus; do
+    [ -f "$D/$n.pid" ] && kill "$(cat "$D/$n.pid")" 2>/dev/null
+    rm -f "$D/$n.pid"
+  done
+  sleep 0.2
+}
+
 running() {
   [ -f "$D/sandbox.env" ] && [ -f "$D/cupsd.pid" ] && alive "$(cat "$D/cupsd.pid")"
 }
@@ -86,18 +112,12 @@ start() {
 <allow receive_sender="*"/></policy></busconfig>
 EOF
     printf '[server]\nuse-ipv4=yes\nuse-ipv6=no\nallow-interfaces=lo\nenable-dbus=yes\n[wide-area]\nenable-wide-area=no\n[publish]\npublish-hinfo=no\npublish-workstation=no\n' >"$D/avahi.conf"
-    dbus-daemon --config-file="$D/dbus.conf" --nofork --nopidfile >"$D/log/dbus.log" 2>&1 &
-    echo $! >"$D/dbus.pid"
-    waitfor dbus "[ -S '$D/dbus.sock' ]" || { stop; return 1; }
-    DBUS_SYSTEM_BUS_ADDRESS=$bus avahi-daemon -f "$D/avahi.conf" --no-drop-root --no-chroot --no-rlimits \
-      --no-proc-title >"$D/log/avahi.log" 2>&1 &
-    echo $! >"$D/avahi.pid"
-    waitfor avahi "DBUS_SYSTEM_BUS_ADDRESS=$bus dbus-send --system --print-reply --dest=org.freedesktop.Avahi / \
-      org.freedesktop.Avahi.Server.GetState | grep -q 'int32 2'" || {
+    # Once more after a failed first try (a daemon of a killed sandbox may still be going away).
+    if ! start_dns_sd "$bus" && ! { stop_dns_sd; start_dns_sd "$bus"; }; then
       echo "sandbox: avahi-daemon did not start; only one private avahi can run per machine" >&2
       stop
       return 1
-    }
+    fi
   fi
 
   local group user
