@@ -1,0 +1,40 @@
+// The temporary PNG handed to the engine: created exclusively in the system's temporary directory,
+// owner-only, and removed when the owner goes away, whatever happened in between.
+#pragma once
+
+#include <expected>
+#include <filesystem>
+
+#include "ocr/types.h"
+
+namespace ocr {
+
+class TempPng {
+  public:
+    // A new, empty file named ".tmp" + 6 random letters or digits + ".png"; `io_failure` when none can be
+    // made.
+    [[nodiscard]] static std::expected<TempPng, OcrError> create();
+
+    TempPng(TempPng&& other) noexcept;
+    TempPng& operator=(TempPng&&) = delete;
+    TempPng(const TempPng&) = delete;
+    TempPng& operator=(const TempPng&) = delete;
+    ~TempPng();
+
+    // Writes the image as an 8-bit grayscale PNG with the library's default settings; `image_encoding` on
+    // failure.
+    [[nodiscard]] std::expected<void, OcrError> write(const GrayImage& image);
+
+    [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
+
+  private:
+    TempPng(std::filesystem::path path, int fd) : m_path(std::move(path)), m_fd(fd) {}
+
+    std::filesystem::path m_path;
+    int m_fd = -1;
+};
+
+// The image as an 8-bit grayscale PNG in memory, or the PNG library's error.
+[[nodiscard]] std::expected<std::vector<std::uint8_t>, std::string> encode_gray_png(const GrayImage& image);
+
+}  // namespace ocr

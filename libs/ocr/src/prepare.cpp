@@ -1,0 +1,274 @@
+#include "ocr/prepare.h"
+
+#include <stb_image_resize.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace ocr {
+
+namespace {
+
+constexpr std::uint32_t skew_min_side = 32;
+constexpr std::uint32_t skew_work_side = 1200;
+constexpr double min_rotation_degrees = 0.4;
+
+std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t sum = 0;
+    return __builtin_add_overflow(a, b, &sum) ? std::numeric_limits<std::uint64_t>::max() : sum;
+}
+
+std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t product = 0;
+    return __builtin_mul_overflow(a, b, &product) ? std::numeric_limits<std::uint64_t>::max() : product;
+}
+
+double radians(double degrees) {
+    return degrees * std::numbers::pi / 180.0;
+}
+
+// Nearest integer, halves away from zero; exact for the magnitudes of pixel coordinates.
+std::int64_t round_half_away(double value) {
+    auto whole = static_cast<std::int64_t>(value);
+    const double rest = value - static_cast<double>(whole);
+    if (rest >= 0.5) {
+        ++whole;
+    } else if (rest <= -0.5) {
+        --whole;
+    }
+    return whole;
+}
+
+std::array<std::uint8_t, 256> contrast_table() {
+    const float max = 255.0F;
+    const float factor = ((100.0F + 22.0F) / 100.0F) * ((100.0F + 22.0F) / 100.0F);
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t v = 0; v < table.size(); ++v) {
+        const float c = static_cast<float>(v);
+        const float d = ((c / max - 0.5F) * factor + 0.5F) * max;
+        table[v] = static_cast<std::uint8_t>(std::clamp(d, 0.0F, max));
+    }
+    return table;
+}
+
+std::size_t channels_of(PixelLayout layout) {
+    return static_cast<std::size_t>(layout);
+}
+
+// The working copy of the skew search: no side longer than 1200 pixels.
+GrayImage measuring_copy(const GrayImage& image) {
+    const std::uint32_t longest = std::max(image.width, image.height);
+    if (longest <= skew_work_side) {
+        return image;
+    }
+    GrayImage small;
+    small.width = image.width * skew_work_side / longest;
+    small.height = image.height * skew_work_side / longest;
+    if (small.width == 0 || small.height == 0) {
+        return {};
+    }
+    small.pixels.resize(static_cast<std::size_t>(small.width) * small.height);
+    const int ok = stbir_resize_uint8_generic(
+        image.pixels.data(), static_cast<int>(image.width), static_cast<int>(image.height),
+        static_cast<int>(image.width), small.pixels.data(), static_cast<int>(small.width),
+        static_cast<int>(small.height), static_cast<int>(small.width), 1, STBIR_ALPHA_CHANNEL_NONE, 0,
+        STBIR_EDGE_CLAMP, STBIR_FILTER_TRIANGLE, STBIR_COLORSPACE_LINEAR, nullptr);
+    return ok != 0 ? small : GrayImage{};
+}
+
+}  // namespace
+
+bool exceeds_page_limits(std::uint32_t width, std::uint32_t height) {
+    return width > max_page_side || height > max_page_side ||
+           static_cast<std::uint64_t>(width) * height > max_page_pixels;
+}
+
+GrayImage to_luminance(const ImageView& image) {
+    GrayImage gray{image.width, image.height, {}};
+    const std::size_t count = static_cast<std::size_t>(image.width) * image.height;
+    gray.pixels.resize(count);
+    const std::size_t channels = channels_of(image.layout);
+    const std::uint8_t* source = image.pixels.data();
+    if (channels <= 2) {
+        for (std::size_t i = 0; i < count; ++i) {
+            gray.pixels[i] = source[i * channels];
+        }
+        return gray;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* p = source + i * channels;
+        gray.pixels[i] = static_cast<std::uint8_t>((2126U * p[0] + 7152U * p[1] + 722U * p[2]) / 10000U);
+    }
+    return gray;
+}
+
+void raise_contrast(GrayImage& image) {
+    static const std::array<std::uint8_t, 256> table = contrast_table();
+    for (auto& v : image.pixels) {
+        v = table[v];
+    }
+}
+
+std::uint8_t otsu_threshold(const GrayImage& image) {
+    std::array<std::uint64_t, 256> counts{};
+    for (const std::uint8_t v : image.pixels) {
+        ++counts[v];
+    }
+    std::uint64_t total = 0;
+    std::uint64_t pixels = 0;
+    for (std::size_t v = 0; v < counts.size(); ++v) {
+        total = saturating_add(total, saturating_mul(v, counts[v]));
+        pixels = saturating_add(pixels, counts[v]);
+    }
+    std::uint8_t threshold = 127;
+    double best = 0.0;
+    std::uint64_t background = 0;
+    std::uint64_t background_sum = 0;
+    for (std::size_t v = 0; v < counts.size(); ++v) {
+        background = saturating_add(background, counts[v]);
+        if (background == 0) {
+            continue;
+        }
+        const std::uint64_t foreground = pixels - background;
+        if (foreground == 0) {
+            continue;
+        }
+        background_sum = saturating_add(background_sum, saturating_mul(v, counts[v]));
+        const double mean_b = static_cast<double>(background_sum) / static_cast<double>(background);
+        const double mean_f = static_cast<double>(total - background_sum) / static_cast<double>(foreground);
+        const double variance = static_cast<double>(background) * static_cast<double>(foreground) *
+                                (mean_b - mean_f) * (mean_b - mean_f);
+        if (variance > best) {
+            best = variance;
+            threshold = static_cast<std::uint8_t>(v);
+        }
+    }
+    return threshold;
+}
+
+std::uint64_t projection_score(const GrayImage& image, std::uint8_t threshold, double degrees) {
+    const double sn = std::sin(radians(degrees));
+    const double cs = std::cos(radians(degrees));
+    const auto margin = static_cast<std::int64_t>(std::ceil(std::abs(sn) * image.width)) + 2;
+    const auto size = static_cast<std::int64_t>(image.height) + 2 * margin;
+    std::vector<std::uint32_t> profile(static_cast<std::size_t>(size), 0);
+    const double cx = (image.width - 1.0) * 0.5;
+    const double cy = (image.height - 1.0) * 0.5;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        const std::uint8_t* row = image.pixels.data() + static_cast<std::size_t>(y) * image.width;
+        const double row_term = cs * (y - cy);
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+            if (row[x] > threshold) {
+                continue;
+            }
+            const double turned = cy + sn * (x - cx) + row_term;
+            const auto index = round_half_away(turned) + margin;
+            if (index >= 0 && index < size) {
+                auto& counter = profile[static_cast<std::size_t>(index)];
+                counter += counter != std::numeric_limits<std::uint32_t>::max() ? 1 : 0;
+            }
+        }
+    }
+    std::uint64_t score = 0;
+    for (const std::uint32_t counter : profile) {
+        score = saturating_add(score, static_cast<std::uint64_t>(counter) * counter);
+    }
+    return score;
+}
+
+std::optional<double> estimate_skew(const GrayImage& image) {
+    if (image.width < skew_min_side || image.height < skew_min_side) {
+        return std::nullopt;
+    }
+    const GrayImage work = measuring_copy(image);
+    const std::uint64_t pixels = work.pixels.size();
+    if (pixels == 0) {
+        return std::nullopt;
+    }
+    const std::uint8_t threshold = otsu_threshold(work);
+    const auto dark = static_cast<std::uint64_t>(std::count_if(
+        work.pixels.begin(), work.pixels.end(), [threshold](std::uint8_t v) { return v <= threshold; }));
+    if (dark < pixels / 1000 || dark > 2 * pixels / 5) {
+        return std::nullopt;
+    }
+    const std::uint64_t baseline = projection_score(work, threshold, 0.0);
+    std::uint64_t best_score = baseline;
+    std::optional<double> best_angle;
+    for (int k = -10; k <= 10; ++k) {
+        const double angle = k / 2.0;
+        const std::uint64_t score = projection_score(work, threshold, angle);
+        if (score > best_score) {
+            best_score = score;
+            best_angle = angle;
+        }
+    }
+    if (!best_angle || std::abs(*best_angle) < min_rotation_degrees) {
+        return std::nullopt;
+    }
+    if (best_score > saturating_mul(baseline, 108) / 100) {
+        return best_angle;
+    }
+    return std::nullopt;
+}
+
+GrayImage rotate_image(const GrayImage& image, double degrees) {
+    const std::uint32_t w = image.width;
+    const std::uint32_t h = image.height;
+    GrayImage out{w, h, std::vector<std::uint8_t>(image.pixels.size(), 255)};
+    if (w == 0 || h == 0) {
+        return out;
+    }
+    const double sn = std::sin(radians(degrees));
+    const double cs = std::cos(radians(degrees));
+    const double cx = (w - 1.0) * 0.5;
+    const double cy = (h - 1.0) * 0.5;
+    const auto p = [&image, w](std::uint32_t x, std::uint32_t y) {
+        return static_cast<double>(image.pixels[static_cast<std::size_t>(y) * w + x]);
+    };
+    for (std::uint32_t y = 0; y < h; ++y) {
+        const double dy = y - cy;
+        std::uint8_t* row = out.pixels.data() + static_cast<std::size_t>(y) * w;
+        for (std::uint32_t x = 0; x < w; ++x) {
+            const double dx = x - cx;
+            const double sx = cx + dx * cs + dy * sn;
+            const double sy = cy + dy * cs - dx * sn;
+            if (sx < 0.0 || sy < 0.0 || sx >= w || sy >= h) {
+                continue;
+            }
+            const std::uint32_t x0 = std::min(static_cast<std::uint32_t>(sx), w - 1);
+            const std::uint32_t y0 = std::min(static_cast<std::uint32_t>(sy), h - 1);
+            const std::uint32_t x1 = std::min(x0 + 1, w - 1);
+            const std::uint32_t y1 = std::min(y0 + 1, h - 1);
+            const double fx = sx - x0;
+            const double fy = sy - y0;
+            const double value = (1.0 - fy) * ((1.0 - fx) * p(x0, y0) + fx * p(x1, y0)) +
+                                 fy * ((1.0 - fx) * p(x0, y1) + fx * p(x1, y1));
+            row[x] = static_cast<std::uint8_t>(std::min<std::int64_t>(round_half_away(value), 255));
+        }
+    }
+    return out;
+}
+
+std::expected<GrayImage, OcrError> prepare_page_image(const ImageView& image) {
+    if (exceeds_page_limits(image.width, image.height)) {
+        return std::unexpected(OcrError{OcrErrorKind::image_too_large, {}, {}});
+    }
+    const std::size_t needed =
+        static_cast<std::size_t>(image.width) * image.height * channels_of(image.layout);
+    if (image.pixels.size() < needed) {
+        return std::unexpected(
+            OcrError{OcrErrorKind::image_encoding, "the pixel buffer is shorter than the image size", {}});
+    }
+    GrayImage gray = to_luminance(image);
+    raise_contrast(gray);
+    const std::optional<double> angle = estimate_skew(gray);
+    if (angle && std::abs(*angle) >= min_rotation_degrees) {
+        return rotate_image(gray, *angle);
+    }
+    return gray;
+}
+
+}  // namespace ocr

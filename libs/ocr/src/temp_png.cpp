@@ -1,0 +1,133 @@
+#include "ocr/temp_png.h"
+
+#include <fcntl.h>
+#include <png.h>
+#include <sys/random.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace ocr {
+
+namespace {
+
+constexpr std::string_view alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr int name_attempts = 100;
+
+std::error_code last_error() {
+    return {errno, std::system_category()};
+}
+
+// Six letters or digits from the system's random source, without modulo bias.
+std::expected<std::string, std::error_code> random_suffix() {
+    std::string suffix;
+    while (suffix.size() < 6) {
+        std::array<std::uint8_t, 16> bytes{};
+        const ssize_t got = ::getrandom(bytes.data(), bytes.size(), 0);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::unexpected(last_error());
+        }
+        for (ssize_t i = 0; i < got && suffix.size() < 6; ++i) {
+            if (bytes[i] < 4 * alphabet.size()) {
+                suffix += alphabet[bytes[i] % alphabet.size()];
+            }
+        }
+    }
+    return suffix;
+}
+
+OcrError io_failure(std::string what, std::error_code error) {
+    return OcrError{OcrErrorKind::io_failure, std::move(what), error};
+}
+
+}  // namespace
+
+std::expected<TempPng, OcrError> TempPng::create() {
+    std::error_code error;
+    const std::filesystem::path directory = std::filesystem::temp_directory_path(error);
+    if (error) {
+        return std::unexpected(io_failure("no temporary directory", error));
+    }
+    for (int attempt = 0; attempt < name_attempts; ++attempt) {
+        auto suffix = random_suffix();
+        if (!suffix) {
+            return std::unexpected(io_failure("no random name for the temporary file", suffix.error()));
+        }
+        std::filesystem::path path = directory / (".tmp" + *suffix + ".png");
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            return TempPng(std::move(path), fd);
+        }
+        if (errno != EEXIST) {
+            return std::unexpected(io_failure("the temporary file could not be created", last_error()));
+        }
+    }
+    return std::unexpected(
+        io_failure("the temporary file could not be created", std::make_error_code(std::errc::file_exists)));
+}
+
+TempPng::TempPng(TempPng&& other) noexcept : m_path(std::move(other.m_path)), m_fd(other.m_fd) {
+    other.m_path.clear();
+    other.m_fd = -1;
+}
+
+TempPng::~TempPng() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+    if (!m_path.empty()) {
+        ::unlink(m_path.c_str());
+    }
+}
+
+std::expected<void, OcrError> TempPng::write(const GrayImage& image) {
+    auto png = encode_gray_png(image);
+    if (!png) {
+        return std::unexpected(OcrError{OcrErrorKind::image_encoding, std::move(png.error()), {}});
+    }
+    const std::uint8_t* data = png->data();
+    std::size_t left = png->size();
+    while (left > 0) {
+        const ssize_t n = ::write(m_fd, data, left);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            const int code = n < 0 ? errno : EIO;
+            return std::unexpected(OcrError{OcrErrorKind::image_encoding, std::strerror(code), {}});
+        }
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return {};
+}
+
+std::expected<std::vector<std::uint8_t>, std::string> encode_gray_png(const GrayImage& image) {
+    if (image.pixels.size() != static_cast<std::size_t>(image.width) * image.height) {
+        return std::unexpected(std::string("the pixel buffer does not match the image size"));
+    }
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = image.width;
+    png.height = image.height;
+    png.format = PNG_FORMAT_GRAY;
+    // An upper bound of the encoded size: one encoding pass is enough.
+    std::vector<std::uint8_t> bytes(PNG_IMAGE_PNG_SIZE_MAX(png));
+    png_alloc_size_t size = bytes.size();
+    if (png_image_write_to_memory(&png, bytes.data(), &size, 0, image.pixels.data(), 0, nullptr) == 0) {
+        std::string message = png.message[0] != '\0' ? png.message : "PNG encoding failed";
+        png_image_free(&png);
+        return std::unexpected(message);
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+}  // namespace ocr
