@@ -56,10 +56,10 @@ start_dns_sd() {
     rm -f /run/avahi-daemon/pid 2>/dev/null
   fi
   rm -f "$D/dbus.sock"
-  dbus-daemon --config-file="$D/dbus.conf" --nofork --nopidfile >"$D/log/dbus.log" 2>&1 &
+  setsid dbus-daemon --config-file="$D/dbus.conf" --nofork --nopidfile >"$D/log/dbus.log" 2>&1 &
   echo $! >"$D/dbus.pid"
   waitfor dbus "[ -S '$D/dbus.sock' ]" || return 1
-  DBUS_SYSTEM_BUS_ADDRESS=$bus avahi-daemon -f "$D/avahi.conf" --no-drop-root --no-chroot --no-rlimits \
+  DBUS_SYSTEM_BUS_ADDRESS=$bus setsid avahi-daemon -f "$D/avahi.conf" --no-drop-root --no-chroot --no-rlimits \
     --no-proc-title >"$D/log/avahi.log" 2>&1 &
   echo $! >"$D/avahi.pid"
   waitfor avahi "DBUS_SYSTEM_BUS_ADDRESS=$bus dbus-send --system --print-reply --dest=org.freedesktop.Avahi / \
@@ -171,13 +171,13 @@ EOF
   export DBUS_SYSTEM_BUS_ADDRESS=${bus:-${DBUS_SYSTEM_BUS_ADDRESS:-}}
   [ -z "$DBUS_SYSTEM_BUS_ADDRESS" ] && unset DBUS_SYSTEM_BUS_ADDRESS
   export CUPS_SERVER=$D/cups.sock CUPS_SERVERROOT=$D/client HOME=$D/home
-  cupsd -f -s "$D/etc/cups-files.conf" -c "$D/etc/cupsd.conf" >"$D/log/cupsd.out" 2>&1 &
+  setsid cupsd -f -s "$D/etc/cups-files.conf" -c "$D/etc/cupsd.conf" >"$D/log/cupsd.out" 2>&1 &
   echo $! >"$D/cupsd.pid"
-  ippeveprinter -p "$STUDIO_PORT" -n localhost -d "$D/jobs/studio" -c "$D/studio-cmd.sh" -2 -s 10,8 \
+  setsid ippeveprinter -p "$STUDIO_PORT" -n localhost -d "$D/jobs/studio" -c "$D/studio-cmd.sh" -2 -s 10,8 \
     -f application/pdf,image/pwg-raster,image/urf,image/jpeg -M Acme -m "Studio 1" -l "Studio" \
     "Acme Studio 1" >"$D/log/ippeveprinter-studio.log" 2>&1 &
   echo $! >"$D/ippeveprinter-studio.pid"
-  ippeveprinter -p "$OFFICE_PORT" -n localhost -d "$D/jobs/office" -c "$D/office-cmd.sh" -2 -s 20 \
+  setsid ippeveprinter -p "$OFFICE_PORT" -n localhost -d "$D/jobs/office" -c "$D/office-cmd.sh" -2 -s 20 \
     -f application/pdf,image/pwg-raster,image/urf -M Acme -m "Laser 2" -l "Office" \
     "Acme Laser 2" >"$D/log/ippeveprinter-office.log" 2>&1 &
   echo $! >"$D/ippeveprinter-office.pid"

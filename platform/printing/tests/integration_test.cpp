@@ -246,8 +246,9 @@ TEST(SandboxDiscovery, FindsAndAddsTheVirtualPrinters) {
     ASSERT_TRUE(added.has_value()) << added.error();
     const auto queues = printing::queues();
     ASSERT_TRUE(queues.has_value());
+    // Left in place: cupsd 2.4 crashes (free(): invalid pointer) when a queue is deleted while its
+    // IPP Everywhere model is still being made; the sandbox is made afresh for every run anyway.
     const auto queue = find_queue(*queues, "Acme_Studio_1");
-    delete_queue("Acme_Studio_1");
     ASSERT_TRUE(queue.has_value());
     EXPECT_TRUE(queue->accepting);
     EXPECT_NE(queue->state, printing::QueueState::paused);
