@@ -1,0 +1,316 @@
+// Print flow (Part 2.2): the document picker and its results, the preview, copies, printing, cancelling.
+#include <cmath>
+#include <limits>
+
+#include "harness.h"
+
+namespace presswick::testing {
+namespace {
+
+using kora_ui::PickOutcome;
+
+class PrintFlow : public ExecutorTest {
+  protected:
+    void SetUp() override {
+        ExecutorTest::SetUp();
+        answers.queues = std::vector{queue("Office_laser"), queue("Studio_printer", true)};
+    }
+    // Opens the picker and takes a chosen path through update.
+    void choose(Presswick& state, const std::filesystem::path& path) {
+        picker->answer_path(path);
+        surface::execute(state, ChooseDocument{});
+        ASSERT_TRUE(pump_until(state, [&] { return !state.document_pick.has_value(); }));
+    }
+    // Prints with the given copies value and answers the call the worker made.
+    std::string print_with_copies(double copies) {
+        auto state = loaded_root();
+        choose(*state, "/tmp/report.pdf");
+        (void)state->copies.write_from_control(copies);
+        service->clear_calls();
+        surface::execute(*state, PrintDocument{});
+        EXPECT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+        for (const auto& call : service_calls()) {
+            if (call.starts_with("print_document(")) {
+                return call;
+            }
+        }
+        return {};
+    }
+};
+
+TEST_F(PrintFlow, ChooseDocumentOpensThePickerAsDocumented) {
+    auto state = loaded_root();
+    (void)state->copies.write_from_control(4.0);
+    (void)state->two_sided.write_from_control(true);
+    state->preview = PrintPreview::preparing();
+    const auto* before = state->content.get();
+    picker->hold();
+    surface::execute(*state, ChooseDocument{});
+    ASSERT_TRUE(state->document_pick.has_value());
+    EXPECT_EQ(state->content.get(), before) << "the content is not changed";
+    EXPECT_EQ(state->copies.get(), 1.0);
+    EXPECT_FALSE(state->two_sided.get());
+    EXPECT_EQ(state->preview.kind, PrintPreview::Kind::unavailable);
+    EXPECT_FALSE(state->preview_rx.has_value());
+    EXPECT_TRUE(state->needs_idle_sync()) << "a pending document pick needs idle sync";
+    ASSERT_TRUE(pump_until(*state, [&] { return picker->requests().size() == 1; }));
+    const auto request = picker->requests().front();
+    EXPECT_EQ(request.mode(), kora_ui::PickRequest::Mode::open);
+    EXPECT_EQ(request.title(), "Choose a document to print");
+    EXPECT_EQ(request.accept_label(), "Choose");
+    EXPECT_EQ(request.picker_thread_name(), "presswick-document-picker");
+    ASSERT_EQ(request.filters().size(), 1U);
+    EXPECT_EQ(request.filters()[0].name(), "Documents and images");
+    EXPECT_EQ(request.filters()[0].mimetypes(),
+              (std::vector<std::string>{"application/pdf", "image/png", "image/jpeg", "text/plain"}));
+    EXPECT_TRUE(request.includes_all_files());
+    EXPECT_EQ(spawned_count("presswick-document-picker"), 1);
+}
+
+TEST_F(PrintFlow, SecondChooseWhileThePickerIsOpenDoesNothing) {
+    auto state = loaded_root();
+    picker->hold();
+    surface::execute(*state, ChooseDocument{});
+    (void)state->copies.write_from_control(3.0);
+    surface::execute(*state, ChooseDocument{});
+    EXPECT_EQ(state->copies.get(), 3.0) << "the second request must not reset the copies";
+    EXPECT_EQ(spawned_count("presswick-document-picker"), 1);
+    picker->release();
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->document_pick.has_value(); }));
+    EXPECT_EQ(picker->requests().size(), 1U);
+}
+
+TEST_F(PrintFlow, ChosenPathPicksThePreferredPrinterStartsThePreviewAndShowsTheDialog) {
+    auto state = loaded_root();
+    choose(*state, "/tmp/report.pdf");
+    EXPECT_EQ(state->print_document, std::filesystem::path("/tmp/report.pdf"));
+    EXPECT_EQ(state->print_printer, std::optional<std::string>("Studio_printer"));
+    EXPECT_EQ(spawned_count("kora-print-preview"), 1);
+    EXPECT_TRUE(shows(*state, kPrintDialog));
+    EXPECT_FALSE(state->needs_idle_sync()) << "a pending preview does not count";
+    // The preview result comes second in the order; either way it leaves preparing and redraws the dialog.
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->preview_rx.has_value(); }));
+    EXPECT_NE(state->preview.kind, PrintPreview::Kind::preparing);
+    EXPECT_TRUE(shows(*state, kPrintDialog));
+}
+
+TEST_F(PrintFlow, WithoutAPreferredPrinterTheFirstIsChosen) {
+    answers.queues = std::vector{queue("Office_laser"), queue("Studio_printer")};
+    auto state = loaded_root();
+    choose(*state, "/tmp/a.pdf");
+    EXPECT_EQ(state->print_printer, std::optional<std::string>("Office_laser"));
+}
+
+TEST_F(PrintFlow, FailedPrinterListLeavesNoPrinterChosen) {
+    answers.queues = std::unexpected(std::string("cups down"));
+    auto state = loaded_root();
+    state->print_printer = "stale";
+    choose(*state, "/tmp/a.pdf");
+    EXPECT_FALSE(state->print_printer.has_value());
+    EXPECT_TRUE(state->print_document.has_value());
+}
+
+TEST_F(PrintFlow, CancelledPickChangesNothing) {
+    auto state = loaded_root();
+    state->notice = Notice{"kept", "kept", true};
+    const auto* before = state->content.get();
+    picker->answer({PickOutcome::Kind::cancelled, {}, {}});
+    surface::execute(*state, ChooseDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->document_pick.has_value(); }));
+    EXPECT_EQ(state->content.get(), before);
+    EXPECT_EQ(state->notice, (Notice{"kept", "kept", true}));
+    EXPECT_FALSE(state->print_document.has_value());
+    EXPECT_EQ(spawned_count("kora-print-preview"), 0);
+}
+
+TEST_F(PrintFlow, FailedPickSetsThePickerNoticeAndShowsHome) {
+    auto state = loaded_root();
+    surface::execute(*state, ShowQueue{});
+    picker->answer({PickOutcome::Kind::failed, {}, "portal gone"});
+    surface::execute(*state, ChooseDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->document_pick.has_value(); }));
+    EXPECT_EQ(state->notice,
+              (Notice{"Could not open the file picker", "Try again, or print from the document's app.", false}));
+    EXPECT_TRUE(is_dashboard(*state));
+}
+
+TEST_F(PrintFlow, PickerThreadThatCannotStartCountsAsAFailure) {
+    auto state = loaded_root();
+    refuse("presswick-document-picker");
+    surface::execute(*state, ChooseDocument{});
+    ASSERT_TRUE(state->document_pick.has_value());
+    ASSERT_TRUE(pump_one(*state));
+    EXPECT_FALSE(state->document_pick.has_value());
+    ASSERT_TRUE(state->notice.has_value());
+    EXPECT_EQ(state->notice->title, "Could not open the file picker");
+    EXPECT_EQ(state->notice->detail, "Try again, or print from the document's app.");
+}
+
+TEST_F(PrintFlow, FailedPickWithoutSnapshotShowsFirstRun) {
+    auto state = bare_root();
+    picker->answer({PickOutcome::Kind::failed, {}, "x"});
+    surface::execute(*state, ChooseDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->document_pick.has_value(); }));
+    EXPECT_TRUE(shows(*state, kFirstRun));
+}
+
+TEST_F(PrintFlow, PreviewThreadThatCannotStartMakesThePreviewUnavailableAfterTheNextUpdate) {
+    auto state = loaded_root();
+    refuse("kora-print-preview");
+    choose(*state, "/tmp/report.pdf");
+    EXPECT_EQ(state->preview.kind, PrintPreview::Kind::preparing);
+    ASSERT_TRUE(state->preview_rx.has_value());
+    ASSERT_TRUE(pump_one(*state));
+    EXPECT_EQ(state->preview.kind, PrintPreview::Kind::unavailable);
+    EXPECT_FALSE(state->preview_rx.has_value());
+    EXPECT_TRUE(shows(*state, kPrintDialog));
+}
+
+TEST_F(PrintFlow, DocumentChosenBeforeTheFirstSnapshotIsKeptButTheDialogWaits) {
+    auto state = bare_root();
+    const auto* before = state->content.get();
+    refuse("kora-print-preview");
+    choose(*state, "/tmp/early.pdf");
+    EXPECT_EQ(state->print_document, std::filesystem::path("/tmp/early.pdf"));
+    EXPECT_EQ(state->preview.kind, PrintPreview::Kind::preparing);
+    EXPECT_EQ(spawned_count("kora-print-preview"), 1);
+    EXPECT_EQ(state->content.get(), before) << "no print dialog without a snapshot";
+    // The snapshot arrives, then the preview result recomposes the dialog.
+    state->snapshot = DeviceSnapshot{std::vector{queue("Studio_printer")}, std::vector<printing::PrintJob>{},
+                                     std::vector<printing::Scanner>{}};
+    ASSERT_TRUE(pump_one(*state));
+    EXPECT_TRUE(shows(*state, kPrintDialog));
+}
+
+TEST_F(PrintFlow, ChoosingAnotherDocumentRestartsThePreview) {
+    auto state = loaded_root();
+    refuse("kora-print-preview");
+    choose(*state, "/tmp/a.pdf");
+    choose(*state, "/tmp/b.pdf");
+    EXPECT_EQ(state->print_document, std::filesystem::path("/tmp/b.pdf"));
+    EXPECT_EQ(spawned_count("kora-print-preview"), 2);
+}
+
+TEST_F(PrintFlow, ChoosePrintPrinterSetsThePrinterAndRedrawsTheDialog) {
+    auto state = loaded_root();
+    choose(*state, "/tmp/a.pdf");
+    surface::execute(*state, ChoosePrintPrinter{"Office_laser"});
+    EXPECT_EQ(state->print_printer, std::optional<std::string>("Office_laser"));
+    EXPECT_TRUE(shows(*state, kPrintDialog));
+}
+
+TEST_F(PrintFlow, ChoosePrintPrinterWithoutADocumentInstallsNothing) {
+    auto state = loaded_root();
+    const auto* before = state->content.get();
+    surface::execute(*state, ChoosePrintPrinter{"Office_laser"});
+    EXPECT_EQ(state->content.get(), before);
+}
+
+TEST_F(PrintFlow, PrintingSendsTheDocumentAndKeepsTheDialogUntilTheRefresh) {
+    auto state = loaded_root();
+    choose(*state, "/tmp/report.pdf");
+    (void)state->copies.write_from_control(2.0);
+    (void)state->two_sided.write_from_control(true);
+    const auto* dialog = state->content.get();
+    service->clear_calls();
+    surface::execute(*state, PrintDocument{});
+    EXPECT_FALSE(state->print_document.has_value());
+    EXPECT_FALSE(state->print_printer.has_value());
+    EXPECT_EQ(state->preview.kind, PrintPreview::Kind::unavailable);
+    EXPECT_FALSE(state->preview_rx.has_value());
+    EXPECT_EQ(state->content.get(), dialog) << "the dialog stays until the refresh";
+    EXPECT_EQ(spawned_count("kora-print-document"), 1);
+    ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+    EXPECT_EQ(state->notice,
+              (Notice{"Document sent to printer", "report.pdf was sent to Studio printer.", true}));
+    EXPECT_TRUE(wait_for_call("print_document(Studio_printer,/tmp/report.pdf,2,true)"));
+    EXPECT_TRUE(state->refresh_rx.has_value()) << "the outcome starts a refresh";
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->refresh_rx.has_value(); }));
+    EXPECT_TRUE(is_dashboard(*state));
+}
+
+TEST_F(PrintFlow, FailedPrintShowsTheFixedSentenceNotTheServiceText) {
+    auto state = loaded_root();
+    choose(*state, "/tmp/report.pdf");
+    service->set_operation_result(std::unexpected(std::string("client-error-not-possible")));
+    surface::execute(*state, PrintDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+    EXPECT_EQ(state->notice,
+              (Notice{"Could not print document", "report.pdf was not sent. Check the printer and try again.",
+                      false}));
+}
+
+TEST_F(PrintFlow, DocumentNameThatIsNotUtf8IsCalledDocument) {
+    auto state = loaded_root();
+    choose(*state, std::filesystem::path("/tmp/\xff\xfe.pdf"));
+    surface::execute(*state, PrintDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+    EXPECT_EQ(state->notice->detail, "Document was sent to Studio printer.");
+}
+
+TEST_F(PrintFlow, PrintWithoutAPrinterDoesNothingAndClearsTheDocument) {
+    answers.queues = std::vector<printing::PrintQueue>{};
+    auto state = loaded_root();
+    choose(*state, "/tmp/report.pdf");
+    ASSERT_FALSE(state->print_printer.has_value());
+    surface::execute(*state, PrintDocument{});
+    EXPECT_FALSE(state->print_document.has_value());
+    EXPECT_EQ(spawned_count("kora-print-document"), 0);
+    EXPECT_FALSE(state->notice.has_value());
+}
+
+TEST_F(PrintFlow, PrintWithoutADocumentDoesNothingAndClearsThePrinter) {
+    auto state = loaded_root();
+    state->print_printer = "Studio_printer";
+    surface::execute(*state, PrintDocument{});
+    EXPECT_FALSE(state->print_printer.has_value());
+    EXPECT_EQ(spawned_count("kora-print-document"), 0);
+}
+
+TEST_F(PrintFlow, CopiesAreClamped) {
+    EXPECT_EQ(print_with_copies(0.0), "print_document(Studio_printer,/tmp/report.pdf,1,false)");
+    EXPECT_EQ(print_with_copies(150.0), "print_document(Studio_printer,/tmp/report.pdf,99,false)");
+    EXPECT_EQ(print_with_copies(2.4), "print_document(Studio_printer,/tmp/report.pdf,2,false)");
+    EXPECT_EQ(print_with_copies(2.6), "print_document(Studio_printer,/tmp/report.pdf,3,false)");
+    EXPECT_EQ(print_with_copies(std::nan("")), "print_document(Studio_printer,/tmp/report.pdf,1,false)");
+    EXPECT_EQ(print_with_copies(-std::numeric_limits<double>::infinity()),
+              "print_document(Studio_printer,/tmp/report.pdf,1,false)");
+    EXPECT_EQ(print_with_copies(std::numeric_limits<double>::infinity()),
+              "print_document(Studio_printer,/tmp/report.pdf,99,false)");
+}
+
+TEST_F(PrintFlow, PrintThreadThatCannotStartHasNoEffect) {
+    auto state = loaded_root();
+    choose(*state, "/tmp/report.pdf");
+    refuse("kora-print-document");
+    surface::execute(*state, PrintDocument{});
+    settle(*state);
+    EXPECT_FALSE(state->notice.has_value());
+    EXPECT_FALSE(state->refresh_rx.has_value());
+}
+
+TEST_F(PrintFlow, CancelPrintClearsEverythingAndShowsHome) {
+    auto state = loaded_root();
+    choose(*state, "/tmp/report.pdf");
+    (void)state->copies.write_from_control(5.0);
+    (void)state->two_sided.write_from_control(true);
+    surface::execute(*state, CancelPrint{});
+    EXPECT_FALSE(state->print_document.has_value());
+    EXPECT_FALSE(state->print_printer.has_value());
+    EXPECT_EQ(state->preview.kind, PrintPreview::Kind::unavailable);
+    EXPECT_FALSE(state->preview_rx.has_value());
+    EXPECT_EQ(state->copies.get(), 1.0);
+    EXPECT_FALSE(state->two_sided.get());
+    EXPECT_TRUE(is_dashboard(*state));
+}
+
+TEST_F(PrintFlow, ResetsAreNotWrittenWhenPublicationIsRefused) {
+    auto state = loaded_root();
+    (void)state->copies.write_from_control(5.0);
+    state->copies.wake().revoke();
+    surface::execute(*state, CancelPrint{});
+    EXPECT_EQ(state->copies.get(), 5.0);
+}
+
+}  // namespace
+}  // namespace presswick::testing

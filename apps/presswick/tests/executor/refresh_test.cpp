@@ -1,0 +1,241 @@
+// The root state, the refresh and the collection order of update (Parts 2.1, 2.3, 2.4).
+#include <thread>
+
+#include "harness.h"
+#include "kora_ui/widgets.h"
+
+namespace presswick::testing {
+namespace {
+
+// A service whose first queues() call waits until released and answers "First"; later ones "Second".
+class GatedService final : public printing::Service {
+  public:
+    explicit GatedService(std::shared_ptr<printing::ScriptedService> inner) : m_inner(std::move(inner)) {}
+    printing::Result<std::vector<printing::PrintQueue>> queues() override {
+        std::unique_lock lock(m_mutex);
+        if (m_first) {
+            m_first = false;
+            m_cv.wait_for(lock, std::chrono::seconds(10), [this] { return m_released; });
+            return std::vector{queue("First")};
+        }
+        return std::vector{queue("Second")};
+    }
+    void release() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_released = true;
+        }
+        m_cv.notify_all();
+    }
+    printing::Result<std::vector<printing::PrintJob>> jobs() override { return m_inner->jobs(); }
+    printing::Result<std::vector<printing::Scanner>> scanners() override { return m_inner->scanners(); }
+    printing::Result<std::vector<printing::DriverlessPrinter>> discover_driverless() override { return m_inner->discover_driverless(); }
+    printing::Result<void> add_driverless(const std::string& u, const std::string& n) override { return m_inner->add_driverless(u, n); }
+    printing::Result<void> set_default(const std::string& q) override { return m_inner->set_default(q); }
+    printing::Result<void> set_enabled(const std::string& q, bool e) override { return m_inner->set_enabled(q, e); }
+    printing::Result<void> cancel_job(const std::string& j) override { return m_inner->cancel_job(j); }
+    printing::Result<void> retry_job(const std::string& j) override { return m_inner->retry_job(j); }
+    printing::Result<void> print_document(const std::string& q, const std::filesystem::path& d, std::uint16_t c,
+                                          bool t) override {
+        return m_inner->print_document(q, d, c, t);
+    }
+    printing::Result<printing::Bytes> scan_page(const std::string& s, const printing::ScanSettings& o) override {
+        return m_inner->scan_page(s, o);
+    }
+
+  private:
+    std::shared_ptr<printing::ScriptedService> m_inner;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_first = true;
+    bool m_released = false;
+};
+
+using Refreshing = ExecutorTest;
+
+TEST_F(Refreshing, FreshRootShowsLoadingAndWaitsForTheFirstRefresh) {
+    auto state = Presswick::new_default_root();
+    EXPECT_TRUE(state->needs_idle_sync());
+    EXPECT_TRUE(state->refresh_rx.has_value());
+    EXPECT_TRUE(shows(*state, kLoading));
+    EXPECT_EQ(spawned_count("kora-presswick-refresh"), 1);
+    EXPECT_EQ(state->type_name(), "presswick::surface::Presswick");
+    EXPECT_EQ(state->copies.get(), 1.0);
+    EXPECT_FALSE(state->two_sided.get());
+    EXPECT_EQ(state->scan_resolution.get(), 1U);
+    EXPECT_EQ(state->scan_colour.get(), 0U);
+    EXPECT_EQ(state->scan_source.get(), 0U);
+    EXPECT_EQ(state->scan_language.get(), 0U);
+    EXPECT_EQ(state->crop_selection.get(), kora_ui::CropSelection::whole());
+    EXPECT_EQ(state->preview.kind, PrintPreview::Kind::unavailable);
+    EXPECT_FALSE(state->snapshot.has_value());
+    EXPECT_FALSE(state->notice.has_value());
+    EXPECT_EQ(state->current_index, 0U);
+    EXPECT_FALSE(state->scanning);
+    EXPECT_FALSE(state->save_as_document);
+    ASSERT_EQ(state->children().size(), 1U);
+    EXPECT_EQ(state->children()[0].get(), state->content.get());
+}
+
+TEST_F(Refreshing, RefreshThatCannotStartLeavesNoPendingRefresh) {
+    refuse("kora-presswick-refresh");
+    auto state = Presswick::new_default_root();
+    EXPECT_FALSE(state->refresh_rx.has_value());
+    EXPECT_FALSE(state->needs_idle_sync());
+    EXPECT_TRUE(shows(*state, kLoading));
+}
+
+TEST_F(Refreshing, TheWorkerReadsQueuesJobsScannersInOrder) {
+    auto state = loaded_root();
+    surface::execute(*state, Refresh{});
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->refresh_rx.has_value(); }));
+    EXPECT_EQ(service_calls(), (std::vector<std::string>{"queues()", "jobs()", "scanners()"}));
+}
+
+TEST_F(Refreshing, AllThreeFailingReplacesAGoodSnapshotWhole) {
+    answers.queues = std::vector{queue("Lab_printer")};
+    answers.scanners = std::vector{scanner("s", "S")};
+    auto state = loaded_root();
+    printing::ScriptedService::Answers broken;
+    broken.queues = std::unexpected(std::string("q down"));
+    broken.jobs = std::unexpected(std::string("j down"));
+    broken.scanners = std::unexpected(std::string("s down"));
+    service->script(broken);
+    surface::execute(*state, Refresh{});
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->refresh_rx.has_value(); }));
+    ASSERT_TRUE(state->snapshot.has_value());
+    EXPECT_EQ(state->snapshot->printers, (Section<printing::PrintQueue>(std::unexpected(std::string("q down")))));
+    EXPECT_EQ(state->snapshot->jobs, (Section<printing::PrintJob>(std::unexpected(std::string("j down")))));
+    EXPECT_EQ(state->snapshot->scanners, (Section<printing::Scanner>(std::unexpected(std::string("s down")))));
+    EXPECT_TRUE(is_dashboard(*state));
+}
+
+TEST_F(Refreshing, PartialFailureKeepsTheOtherParts) {
+    answers.jobs = std::unexpected(std::string("j down"));
+    answers.scanners = std::vector{scanner("s", "S")};
+    auto state = loaded_root();
+    EXPECT_TRUE(state->snapshot->printers.has_value());
+    EXPECT_FALSE(state->snapshot->jobs.has_value());
+    EXPECT_EQ(state->snapshot->scanners->size(), 1U);
+}
+
+TEST_F(Refreshing, RefreshClearsTheNoticeAndShowsLoading) {
+    auto state = loaded_root();
+    state->notice = Notice{"x", "y", true};
+    surface::execute(*state, Refresh{});
+    EXPECT_FALSE(state->notice.has_value());
+    EXPECT_TRUE(shows(*state, kLoading));
+    EXPECT_TRUE(state->needs_idle_sync());
+}
+
+TEST_F(Refreshing, RefreshThatCannotStartKeepsTheSnapshotAndTheLoadingView) {
+    answers.queues = std::vector{queue("Lab_printer")};
+    auto state = loaded_root();
+    const auto before = *state->snapshot;
+    refuse("kora-presswick-refresh");
+    surface::execute(*state, Refresh{});
+    settle(*state);
+    EXPECT_FALSE(state->refresh_rx.has_value());
+    EXPECT_EQ(state->snapshot, before);
+    EXPECT_TRUE(shows(*state, kLoading));
+}
+
+TEST_F(Refreshing, OnlyTheSecondOfTwoRefreshesIsApplied) {
+    auto gated = std::make_shared<GatedService>(service);
+    (void)printing::install_service(gated);
+    auto state = bare_root();
+    surface::execute(*state, Refresh{});
+    surface::execute(*state, Refresh{});
+    ASSERT_TRUE(pump_until(*state, [&] { return state->snapshot.has_value(); }));
+    EXPECT_EQ(state->snapshot->printers->front().name, "Second");
+    gated->release();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    settle(*state);
+    EXPECT_EQ(state->snapshot->printers->front().name, "Second");
+}
+
+TEST_F(Refreshing, ASnapshotReturnsTheWindowToTheDashboardAndKeepsTheSelection) {
+    answers.jobs = std::vector{job("Lab_printer-7", 1)};
+    auto state = loaded_root();
+    surface::execute(*state, SelectJob{"Lab_printer-7"});
+    EXPECT_TRUE(shows(*state, kQueue));
+    state->notice = Notice{"Printer paused", "Documents will wait until you resume it.", true};
+    surface::execute(*state, OperationFinished{*state->notice});
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->refresh_rx.has_value(); }));
+    EXPECT_TRUE(is_dashboard(*state));
+    EXPECT_EQ(state->selected_job, std::optional<std::string>("Lab_printer-7"));
+}
+
+TEST_F(Refreshing, UpdateTakesTheSnapshotBeforeAnOperation) {
+    auto state = Presswick::new_default_root();
+    ASSERT_TRUE(wait_for_call("scanners()"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    (void)state->operations_tx.send(ShowHistory{});
+    kora_ui::UpdateContext context;
+    ASSERT_TRUE(state->update(context));
+    EXPECT_TRUE(state->snapshot.has_value());
+    EXPECT_TRUE(is_dashboard(*state)) << "the snapshot came first";
+    ASSERT_TRUE(state->update(context));
+    EXPECT_TRUE(shows(*state, kHistory)) << "then the operation";
+}
+
+TEST_F(Refreshing, UpdateTakesThePickerBeforeTheRefresh) {
+    auto state = loaded_root();
+    picker->answer({kora_ui::PickOutcome::Kind::failed, {}, "x"});
+    picker->hold();
+    surface::execute(*state, ChooseDocument{});
+    surface::execute(*state, Refresh{});
+    ASSERT_TRUE(wait_for_call("scanners()"));
+    picker->release();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    kora_ui::UpdateContext context;
+    ASSERT_TRUE(state->update(context));
+    EXPECT_FALSE(state->document_pick.has_value());
+    EXPECT_TRUE(state->refresh_rx.has_value()) << "the refresh waits for the next update";
+}
+
+TEST_F(Refreshing, AStillEmptyRefreshStaysPending) {
+    auto gated = std::make_shared<GatedService>(service);
+    (void)printing::install_service(gated);
+    auto state = bare_root();
+    surface::execute(*state, Refresh{});
+    kora_ui::UpdateContext context;
+    EXPECT_FALSE(state->update(context));
+    EXPECT_TRUE(state->refresh_rx.has_value());
+    gated->release();
+    ASSERT_TRUE(pump_until(*state, [&] { return state->snapshot.has_value(); }));
+}
+
+TEST_F(Refreshing, UpdateWithNothingPendingIsHandedToTheContent) {
+    auto state = bare_root();
+    kora_ui::UpdateContext context;
+    EXPECT_FALSE(state->update(context));
+    EXPECT_FALSE(state->needs_idle_sync());
+}
+
+TEST_F(Refreshing, ControlInvocationsComeFromTheContent) {
+    auto state = bare_root();
+    state->install(kora_ui::boxed(kora_ui::Column().push(
+        kora_ui::Button("presswick.add.first", "Find printers").on_action(kora_ui::InvokeControlId{}))));
+    EXPECT_FALSE(state->take_control_invocation().has_value());
+    ASSERT_TRUE(kora_ui::testing::press(*state, "presswick.add.first"));
+    const auto taken = state->take_control_invocation();
+    ASSERT_TRUE(taken.has_value());
+    EXPECT_EQ(taken->control_id, "presswick.add.first");
+    EXPECT_FALSE(state->take_control_invocation().has_value());
+}
+
+TEST_F(Refreshing, ResultsArrivingAfterTheWindowIsGoneAreDropped) {
+    auto gated = std::make_shared<GatedService>(service);
+    (void)printing::install_service(gated);
+    {
+        auto state = bare_root();
+        surface::execute(*state, Refresh{});
+    }
+    gated->release();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    SUCCEED() << "the worker's send to a closed channel did not crash";
+}
+
+}  // namespace
+}  // namespace presswick::testing

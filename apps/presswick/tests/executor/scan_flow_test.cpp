@@ -1,0 +1,307 @@
+// Scan flow (Part 2.2): opening, choosing a scanner, scanning, scanned pages, recognition, copying text.
+#include "harness.h"
+
+namespace presswick::testing {
+namespace {
+
+class ScanFlow : public ExecutorTest {
+  protected:
+    void SetUp() override {
+        ExecutorTest::SetUp();
+        answers.scanners = std::vector{scanner("test:0", "Flatbed one"), scanner("test:1", "Feeder two")};
+    }
+    // A loaded root on the scan result page with `count` pages, the last one current.
+    std::unique_ptr<Presswick> with_pages(int count) {
+        auto state = loaded_root();
+        surface::execute(*state, OpenScan{});
+        for (int i = 0; i < count; ++i) {
+            surface::execute(*state, PageScanned{page(static_cast<std::uint8_t>(i + 1))});
+        }
+        return state;
+    }
+};
+
+TEST_F(ScanFlow, OpenScanStartsAnEmptyDocumentOnTheFirstScanner) {
+    auto state = loaded_root();
+    state->notice = Notice{"old", "old", false};
+    state->pages = {page(1), page(2)};
+    state->current_page = state->pages[1];
+    state->current_index = 1;
+    state->scanning = true;
+    surface::execute(*state, OpenScan{});
+    EXPECT_FALSE(state->notice.has_value());
+    EXPECT_TRUE(state->pages.empty());
+    EXPECT_FALSE(state->current_page.has_value());
+    EXPECT_EQ(state->current_index, 0U);
+    EXPECT_FALSE(state->scanning);
+    EXPECT_EQ(state->scan_scanner, std::optional<std::string>("test:0"));
+    EXPECT_TRUE(shows(*state, kScanSetup));
+}
+
+TEST_F(ScanFlow, OpenScanWithoutScannersClearsTheScanner) {
+    answers.scanners = std::vector<printing::Scanner>{};
+    auto state = loaded_root();
+    state->scan_scanner = "stale";
+    surface::execute(*state, OpenScan{});
+    EXPECT_FALSE(state->scan_scanner.has_value());
+}
+
+TEST_F(ScanFlow, OpenScanWithAFailedScannerListClearsTheScanner) {
+    answers.scanners = std::unexpected(std::string("sane down"));
+    auto state = loaded_root();
+    state->scan_scanner = "stale";
+    surface::execute(*state, OpenScan{});
+    EXPECT_FALSE(state->scan_scanner.has_value());
+    EXPECT_TRUE(shows(*state, kScanSetup));
+}
+
+TEST_F(ScanFlow, OpenScanWithoutSnapshotInstallsNothing) {
+    auto state = bare_root();
+    const auto* before = state->content.get();
+    surface::execute(*state, OpenScan{});
+    EXPECT_EQ(state->content.get(), before);
+}
+
+TEST_F(ScanFlow, ChooseScannerSetsItAndRedraws) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    const auto* before = state->content.get();
+    surface::execute(*state, ChooseScanner{"test:1"});
+    EXPECT_EQ(state->scan_scanner, std::optional<std::string>("test:1"));
+    EXPECT_NE(state->content.get(), before);
+}
+
+TEST_F(ScanFlow, ScanPageWithoutScannerDoesNothing) {
+    answers.scanners = std::vector<printing::Scanner>{};
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    const auto* before = state->content.get();
+    surface::execute(*state, ScanPage{});
+    EXPECT_FALSE(state->scanning);
+    EXPECT_EQ(state->content.get(), before);
+    EXPECT_EQ(spawned_count("kora-scan-document"), 0);
+}
+
+TEST_F(ScanFlow, ScanPageSetsScanningAndPassesTheChosenSettings) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    (void)state->scan_resolution.write_from_control(2);
+    (void)state->scan_colour.write_from_control(2);
+    (void)state->scan_source.write_from_control(1);
+    const auto* before = state->content.get();
+    surface::execute(*state, ScanPage{});
+    EXPECT_TRUE(state->scanning);
+    EXPECT_NE(state->content.get(), before);
+    if (spawned_count("kora-scan-document") == 0) {
+        GTEST_SKIP() << "the scan worker is still a stand-in";
+    }
+    EXPECT_TRUE(wait_for_call("scan_page(test:0,600,2,1)"));
+}
+
+TEST_F(ScanFlow, OutOfRangeChoicesFallBackToTheDefaults) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    (void)state->scan_resolution.write_from_control(7);
+    (void)state->scan_colour.write_from_control(9);
+    (void)state->scan_source.write_from_control(3);
+    surface::execute(*state, ScanPage{});
+    if (spawned_count("kora-scan-document") == 0) {
+        GTEST_SKIP() << "the scan worker is still a stand-in";
+    }
+    EXPECT_TRUE(wait_for_call("scan_page(test:0,300,0,0)"));
+}
+
+TEST_F(ScanFlow, ScanThreadThatCannotStartLeavesScanningSet) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    refuse("kora-scan-document");
+    surface::execute(*state, ScanPage{});
+    settle(*state);
+    EXPECT_TRUE(state->scanning);
+    EXPECT_TRUE(state->pages.empty());
+}
+
+TEST_F(ScanFlow, FailedScanClearsScanningAndSetsTheNotice) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    state->scanning = true;
+    surface::execute(*state, PageScanned{std::unexpected(std::string("jammed"))});
+    EXPECT_FALSE(state->scanning);
+    EXPECT_TRUE(state->pages.empty());
+    EXPECT_EQ(state->notice,
+              (Notice{"Could not scan this page",
+                      "Check that the scanner is connected and the paper is positioned, then try again.", false}));
+    EXPECT_TRUE(shows(*state, kScanSetup));
+}
+
+TEST_F(ScanFlow, ScannedPageIsAppendedAndBecomesCurrent) {
+    auto state = with_pages(1);
+    state->notice = Notice{"kept", "kept", true};
+    (void)state->crop_selection.write_from_control({0.1, 0.1, 0.9, 0.9});
+    state->scanning = true;
+    auto second = page(9);
+    const auto key = second.key();
+    surface::execute(*state, PageScanned{second});
+    EXPECT_FALSE(state->scanning);
+    ASSERT_EQ(state->pages.size(), 2U);
+    EXPECT_EQ(state->current_index, 1U);
+    ASSERT_TRUE(state->current_page.has_value());
+    EXPECT_EQ(state->current_page->key(), key);
+    EXPECT_EQ(state->crop_selection.get(), kora_ui::CropSelection::whole());
+    EXPECT_EQ(state->notice, (Notice{"kept", "kept", true})) << "a scanned page leaves the notice";
+    EXPECT_TRUE(shows(*state, kScanResult));
+}
+
+TEST_F(ScanFlow, ScanAnotherKeepsThePagesAndShowsTheSetup) {
+    auto state = with_pages(2);
+    state->notice = Notice{"x", "y", true};
+    surface::execute(*state, ScanAnother{});
+    EXPECT_FALSE(state->notice.has_value());
+    EXPECT_FALSE(state->current_page.has_value());
+    EXPECT_EQ(state->pages.size(), 2U);
+    EXPECT_EQ(state->current_index, 1U);
+    EXPECT_TRUE(shows(*state, kScanSetup));
+}
+
+TEST_F(ScanFlow, CloseScanKeepsThePagesAndShowsHome) {
+    auto state = with_pages(2);
+    state->scanning = true;
+    surface::execute(*state, CloseScan{});
+    EXPECT_FALSE(state->current_page.has_value());
+    EXPECT_FALSE(state->scanning);
+    EXPECT_EQ(state->pages.size(), 2U);
+    EXPECT_TRUE(is_dashboard(*state));
+}
+
+TEST_F(ScanFlow, CloseScanWithoutSnapshotShowsFirstRun) {
+    auto state = bare_root();
+    surface::execute(*state, CloseScan{});
+    EXPECT_TRUE(shows(*state, kFirstRun));
+}
+
+TEST_F(ScanFlow, CopyTextPutsTheWholeUntrimmedTextOnTheClipboard) {
+    auto state = with_pages(1);
+    state->pages[0].text = "  Total 12.50\n";
+    state->current_page = state->pages[0];
+    surface::execute(*state, CopyText{});
+    EXPECT_EQ(clipboard(), std::vector<std::string>{"  Total 12.50\n"});
+    EXPECT_EQ(state->notice, (Notice{"Text copied", "Paste the recognized text into any app.", true}));
+    EXPECT_TRUE(shows(*state, kScanResult));
+}
+
+TEST_F(ScanFlow, CopyTextOfBlankOrMissingTextDoesNothing) {
+    auto state = with_pages(1);
+    state->current_page->text = " \t\n ";
+    const auto* before = state->content.get();
+    surface::execute(*state, CopyText{});
+    state->current_page->text.reset();
+    surface::execute(*state, CopyText{});
+    state->current_page.reset();
+    surface::execute(*state, CopyText{});
+    EXPECT_TRUE(clipboard().empty());
+    EXPECT_FALSE(state->notice.has_value());
+    EXPECT_EQ(state->content.get(), before);
+}
+
+TEST_F(ScanFlow, OperationFinishedWhileAPageIsCurrentShowsTheNoticeInTheScanViewWithoutRefresh) {
+    auto state = with_pages(1);
+    const int refreshes = spawned_count("kora-presswick-refresh");
+    surface::execute(*state, OperationFinished{Notice{"Scanned page saved", "Saved a.png.", true}});
+    EXPECT_EQ(state->notice, (Notice{"Scanned page saved", "Saved a.png.", true}));
+    EXPECT_EQ(spawned_count("kora-presswick-refresh"), refreshes);
+    EXPECT_FALSE(state->refresh_rx.has_value());
+    EXPECT_TRUE(shows(*state, kScanResult));
+}
+
+TEST_F(ScanFlow, RecognizePageSetsTheFlagAndRefusesASecondStart) {
+    auto state = with_pages(1);
+    surface::execute(*state, RecognizePage{});
+    EXPECT_TRUE(state->pages[0].recognizing);
+    ASSERT_TRUE(state->current_page.has_value());
+    EXPECT_TRUE(state->current_page->recognizing);
+    const int started = spawned_count("kora-recognize-scanned-page");
+    const auto* before = state->content.get();
+    surface::execute(*state, RecognizePage{});
+    EXPECT_EQ(state->content.get(), before) << "a second request does nothing, not even a redraw";
+    EXPECT_EQ(spawned_count("kora-recognize-scanned-page"), started);
+}
+
+TEST_F(ScanFlow, RecognizePageWithoutAPageDoesNothing) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    const auto* before = state->content.get();
+    surface::execute(*state, RecognizePage{});
+    EXPECT_EQ(state->content.get(), before);
+    EXPECT_EQ(spawned_count("kora-recognize-scanned-page"), 0);
+}
+
+TEST_F(ScanFlow, RecognitionThreadThatCannotStartLeavesTheFlagSet) {
+    auto state = with_pages(1);
+    refuse("kora-recognize-scanned-page");
+    surface::execute(*state, RecognizePage{});
+    settle(*state);
+    EXPECT_TRUE(state->pages[0].recognizing);
+}
+
+TEST_F(ScanFlow, RecognitionOfAPageThatIsGoneIsDropped) {
+    auto state = with_pages(1);
+    const auto gone = page(7);
+    const auto* before = state->content.get();
+    surface::execute(*state, PageRecognized{gone.key(), std::unexpected(std::string("boom"))});
+    EXPECT_FALSE(state->notice.has_value());
+    EXPECT_EQ(state->content.get(), before);
+}
+
+TEST_F(ScanFlow, KeysAreComparedByIdentityNotContent) {
+    auto state = with_pages(1);
+    auto twin = state->pages[0];
+    twin.encoded = std::make_shared<const std::vector<std::uint8_t>>(*state->pages[0].encoded);
+    surface::execute(*state, PageRecognized{twin.key(), RecognizedText{"other", "Recognized 1 words."}});
+    EXPECT_EQ(state->pages[0].text, std::optional<std::string>("page 1"));
+}
+
+TEST_F(ScanFlow, FailedRecognitionClearsOnlyTheFlagAndSetsTheNotice) {
+    auto state = with_pages(1);
+    state->pages[0].text_stale = true;
+    surface::execute(*state, RecognizePage{});
+    surface::execute(*state, PageRecognized{state->pages[0].key(),
+                                            std::unexpected(std::string("Text could not be recognized on this page."))});
+    EXPECT_FALSE(state->pages[0].recognizing);
+    EXPECT_TRUE(state->pages[0].text_stale);
+    EXPECT_EQ(state->pages[0].text, std::optional<std::string>("page 1"));
+    EXPECT_FALSE(state->current_page->recognizing);
+    EXPECT_EQ(state->notice,
+              (Notice{"Text was not updated", "Text could not be recognized on this page.", false}));
+}
+
+TEST_F(ScanFlow, RecognitionResultUpdatesThePageAndItsCurrentCopy) {
+    auto state = with_pages(1);
+    state->pages[0].text_stale = true;
+    state->notice = Notice{"kept", "kept", true};
+    surface::execute(*state, RecognizePage{});
+    surface::execute(*state, PageRecognized{state->pages[0].key(), RecognizedText{std::nullopt, "No text was found on this page."}});
+    EXPECT_FALSE(state->pages[0].text.has_value());
+    EXPECT_EQ(state->pages[0].status, "No text was found on this page.");
+    EXPECT_FALSE(state->pages[0].text_stale);
+    EXPECT_FALSE(state->pages[0].recognizing);
+    EXPECT_EQ(state->current_page->status, "No text was found on this page.");
+    EXPECT_EQ(state->notice, (Notice{"kept", "kept", true}));
+}
+
+TEST_F(ScanFlow, RecognitionOfAnotherPageLeavesTheCurrentCopyAlone) {
+    auto state = with_pages(2);
+    surface::execute(*state, PageRecognized{state->pages[0].key(), RecognizedText{"new", "Recognized 1 words."}});
+    EXPECT_EQ(state->pages[0].text, std::optional<std::string>("new"));
+    EXPECT_EQ(state->current_page->text, std::optional<std::string>("page 2"));
+}
+
+TEST_F(ScanFlow, RecognitionAfterScanAnotherDoesNotBringThePageBack) {
+    auto state = with_pages(1);
+    surface::execute(*state, ScanAnother{});
+    surface::execute(*state, PageRecognized{state->pages[0].key(), RecognizedText{"new", "Recognized 1 words."}});
+    EXPECT_EQ(state->pages[0].text, std::optional<std::string>("new"));
+    EXPECT_FALSE(state->current_page.has_value());
+}
+
+}  // namespace
+}  // namespace presswick::testing
