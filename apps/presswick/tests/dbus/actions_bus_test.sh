@@ -127,19 +127,6 @@ expect_call "invoke kora.control:presswick.refresh invoke" 0 "" invoke kora.cont
 waitfor "the dashboard back after the refresh" "listing | grep -q '^kora.control:presswick.refresh '" &&
   pass "the dashboard is back after the refresh"
 
-# A control that invokes its own id is offered as the signal ControlInvoked.
-if listing | grep -q '^kora.control:presswick.add '; then
-  timeout 5 dbus-monitor --session "type='signal',interface='org.kora.Actions',member='ControlInvoked'" \
-    >"$WORK/monitor" 2>/dev/null &
-  monitor=$!
-  sleep 0.5
-  expect_call "invoke kora.control:presswick.add invoke" 0 "" invoke kora.control:presswick.add invoke
-  waitfor "ControlInvoked(presswick.add, -1)" "grep -A2 ControlInvoked '$WORK/monitor' | grep -q 'int64 -1' &&
-    grep -A1 ControlInvoked '$WORK/monitor' | grep -q 'string \"presswick.add\"'" && pass "signal ControlInvoked"
-  kill "$monitor" 2>/dev/null
-  wait "$monitor" 2>/dev/null
-fi
-
 # 4. The scan view and its resolution control: 600 dpi is segment 2.
 expect_call "invoke presswick scan-document" 0 "" invoke presswick scan-document
 waitfor "the resolution control" "listing | grep -q '^kora.control:presswick.scan.resolution '"
