@@ -1,0 +1,152 @@
+// The toolkit core: publication rule, picker result kinds, channels, tree walking and pressing.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <limits>
+#include <thread>
+
+#include "kora_ui/channel.h"
+#include "kora_ui/controls.h"
+#include "kora_ui/picker.h"
+#include "kora_ui/testing.h"
+#include "kora_ui/thread.h"
+#include "kora_ui/widgets.h"
+
+using namespace kora_ui;
+
+TEST(Publication, RefusedAuthorizationWritesNothing) {
+    WakeHandle wake;
+    LocalState<double> cell(1.0, wake);
+    wake.revoke();
+    EXPECT_FALSE(cell.publish(5.0));
+    EXPECT_EQ(cell.get(), 1.0);
+    EXPECT_EQ(cell.version(), 0u);
+}
+
+TEST(Publication, VersionAtMaximumStoresNothing) {
+    LocalState<bool> cell(false);
+    cell.set_version_for_testing(std::numeric_limits<std::uint64_t>::max());
+    EXPECT_FALSE(cell.publish(true));
+    EXPECT_FALSE(cell.get());
+}
+
+TEST(Publication, AllowedPublicationStoresAndCounts) {
+    LocalState<double> cell(1.0);
+    EXPECT_TRUE(cell.publish(3.0));
+    EXPECT_EQ(cell.get(), 3.0);
+    EXPECT_EQ(cell.version(), 1u);
+}
+
+namespace {
+class Scripted final : public PickerBackend {
+  public:
+    explicit Scripted(PickOutcome outcome) : m_outcome(std::move(outcome)) {}
+    PickOutcome pick(const PickRequest&) override { return m_outcome; }
+
+  private:
+    PickOutcome m_outcome;
+};
+
+PickPoll wait_for(PendingPick& pending) {
+    for (int i = 0; i < 500; ++i) {
+        auto poll = pending.try_take();
+        if (poll.kind != PickPoll::Kind::pending) {
+            return poll;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return {};
+}
+}  // namespace
+
+TEST(Picker, ResultKinds) {
+    auto request = PickRequest::open("Choose", "Open").all_files().thread_name("test-picker");
+    set_picker_backend(std::make_shared<Scripted>(PickOutcome{PickOutcome::Kind::path, "/tmp/a.pdf", {}}));
+    auto pending = request.send();
+    auto got = wait_for(pending);
+    EXPECT_EQ(got.kind, PickPoll::Kind::path);
+    EXPECT_EQ(got.path, "/tmp/a.pdf");
+
+    set_picker_backend(std::make_shared<Scripted>(PickOutcome{PickOutcome::Kind::cancelled, {}, {}}));
+    auto cancelled = request.send();
+    EXPECT_EQ(wait_for(cancelled).kind, PickPoll::Kind::cancelled);
+
+    set_picker_backend(std::make_shared<Scripted>(PickOutcome{PickOutcome::Kind::failed, {}, "broken"}));
+    auto failed = request.send();
+    auto failure = wait_for(failed);
+    EXPECT_EQ(failure.kind, PickPoll::Kind::failed);
+    EXPECT_EQ(failure.message, "broken");
+    set_picker_backend(nullptr);
+}
+
+TEST(Picker, ThreadThatCannotStartIsDisconnected) {
+    std::string seen;
+    set_spawn_hook([&seen](std::string_view name) {
+        seen = name;
+        return false;
+    });
+    auto pending = PickRequest::save("Save", "Save").thread_name("presswick-save-picker").send();
+    set_spawn_hook({});
+    EXPECT_EQ(seen, "presswick-save-picker");
+    EXPECT_EQ(pending.try_take().kind, PickPoll::Kind::disconnected);
+}
+
+TEST(Channel, ValuesInOrderThenDisconnected) {
+    auto [tx, rx] = channel<int>();
+    EXPECT_EQ(rx.try_recv().status, RecvStatus::empty);
+    EXPECT_TRUE(tx.send(1));
+    EXPECT_TRUE(tx.send(2));
+    EXPECT_EQ(*rx.try_recv().value, 1);
+    EXPECT_EQ(*rx.try_recv().value, 2);
+    { auto gone = std::move(tx); }
+    EXPECT_EQ(rx.try_recv().status, RecvStatus::disconnected);
+}
+
+TEST(Channel, SendToDroppedReceiverFailsAndWakeOnFirstValue) {
+    int wakes = 0;
+    set_channel_wake_hook([&wakes] { ++wakes; });
+    auto pair = channel<int>();
+    pair.first.send(1);
+    pair.first.send(2);
+    EXPECT_EQ(wakes, 1);
+    { auto receiver = std::move(pair.second); }
+    EXPECT_FALSE(pair.first.send(3));
+    set_channel_wake_hook({});
+}
+
+TEST(Tree, WalkAndPress) {
+    int pressed = 0;
+    Column tree;
+    tree.push(Text("Title", 28))
+        .push(widget::card::surface("Card", std::nullopt, Column().push(Button("a.b", "Go").on_action([&] { ++pressed; }))))
+        .push(Button("a.invoke", "Invoke").on_action(InvokeControlId{}))
+        .push(ProgressBar::indeterminate().with_accessible_label("Loading"));
+    EXPECT_TRUE(testing::contains_text(tree, "Card"));
+    EXPECT_EQ(testing::find_by_type_name(tree, "kora_ui::Button").size(), 2u);
+    EXPECT_EQ(testing::collect_accessible_labels(tree), std::vector<std::string>{"Loading"});
+    EXPECT_TRUE(testing::press(tree, "a.b"));
+    EXPECT_EQ(pressed, 1);
+    EXPECT_FALSE(testing::press(tree, "missing"));
+    EXPECT_TRUE(testing::press(tree, "a.invoke"));
+    auto invocation = tree.take_control_invocation();
+    ASSERT_TRUE(invocation);
+    EXPECT_EQ(invocation->control_id, "a.invoke");
+    EXPECT_FALSE(tree.take_control_invocation());
+}
+
+TEST(Controls, ResourcesAndInvocation) {
+    int pressed = 0;
+    LocalState<std::size_t> selected(0);
+    Column tree;
+    tree.push(Button("c.go", "Go").on_action([&] { ++pressed; }))
+        .push(ToggleGroup("c.mode", "select", {"One", "Two"}, selected));
+    EXPECT_EQ(control_resources(tree).size(), 2u);
+    EXPECT_EQ(invoke_control(tree, 0, kControlInvokeOperation, "\"c.go\"").kind, kora_actions::Outcome::Kind::handled);
+    EXPECT_EQ(pressed, 1);
+    EXPECT_EQ(invoke_control(tree, 0, kSegmentedSelectOperation, R"({"control":"c.mode","index":1})").kind,
+              kora_actions::Outcome::Kind::handled);
+    EXPECT_EQ(selected.get(), 1u);
+    EXPECT_NE(invoke_control(tree, 0, kSegmentedSelectOperation, R"({"control":"c.mode","index":5})").kind,
+              kora_actions::Outcome::Kind::handled);
+    EXPECT_EQ(invoke_control(tree, 0, "other", "{}").kind, kora_actions::Outcome::Kind::not_handled);
+}

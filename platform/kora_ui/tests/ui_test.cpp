@@ -1,0 +1,122 @@
+// The Qt host offscreen: a tree with every widget type is realized, a click runs a button's action,
+// typing into the number input changes its cell, and Qt prints no warning meanwhile.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <cstdlib>
+
+#include "kora_ui/widgets.h"
+#include "qt/host.h"
+#include "qt/style.h"
+
+using namespace kora_ui;
+
+namespace {
+QStringList g_warnings;
+
+void fail_on_warnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtDebugMsg || type == QtInfoMsg) {
+        return;
+    }
+    if (message.contains("This plugin does not support propagateSizeHints()")) {
+        return;
+    }
+    g_warnings << message;
+}
+
+struct Cells {
+    LocalState<double> copies{1.0};
+    LocalState<bool> two_sided{false};
+    LocalState<std::size_t> mode{0};
+    LocalState<CropSelection> crop{CropSelection::whole()};
+    int pressed = 0;
+};
+
+WidgetPtr every_widget(Cells& cells) {
+    auto pixels = std::make_shared<const std::vector<std::uint8_t>>(40 * 30 * 4, 200);
+    return boxed(
+        Column()
+            .push(Text("Presswick", 28))
+            .push(Text("A caption", 13))
+            .push(Spacer(12))
+            .push(Banner(BannerStyle::failure, "Failed", "Details"))
+            .push(Banner(BannerStyle::caution, "Careful"))
+            .push(Banner(BannerStyle::confirmation, "Done & dusted"))
+            .push(Divider())
+            .push(widget::card::surface("Card title", Button("t.header", "Refresh").with_icon(76).on_action([] {}),
+                                        Column()
+                                            .push(ProgressBar(0.4F).with_accessible_label("Level"))
+                                            .push(ProgressBar::indeterminate().with_accessible_label("Loading"))))
+            .push(Card(Text("Plain card", 14)))
+            .push(Row()
+                      .push(Button("t.press", "Press & go").on_action([&cells] { ++cells.pressed; }))
+                      .push(Spacer::flexible())
+                      .push(NumberInput::from_state(cells.copies).with_range(1, 99).with_id("t.copies")
+                                .with_accessible_label("Copies"))
+                      .push(Toggle::from_state(cells.two_sided).with_accessible_label("Two-sided"))
+                      .push(ToggleGroup("t.mode", "select", {"Colour", "Grey"}, cells.mode))
+                      .push(Dropdown("Printer").with_id("t.printer").with_placeholder("Choose a printer")
+                                .set_value_options({{"a", "Printer A"}, {"b", "Printer B"}})))
+            .push(Container().with_child(Scrollable().with_child(Column().push(Text("Inside", 14)))).flexible()
+                      .min_width(100).max_width(600))
+            .push(CardGrid(240, 400).push(Card(Text("One", 14))).push(Card(Text("Two", 14))))
+            .push(Image(pixels, 40, 30).with_accessible_label("Picture"))
+            .push(IconWidget(5, 1.5F, 34))
+            .push(PagePreview("Current document", 2, 5))
+            .push(ImageCropEditor(pixels, 40, 30, cells.crop)));
+}
+}  // namespace
+
+TEST(QtHost, RealizesEveryWidgetAndRunsControls) {
+    g_warnings.clear();
+    Cells cells;
+    qt::Host host(every_widget(cells));
+    host.resize(1280, 800);
+    host.show();
+    QApplication::processEvents();
+    EXPECT_GE(host.realized_widgets(), 25u);
+
+    auto* button = host.findChild<QPushButton*>("t.press");
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), "Press && go");
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(cells.pressed, 1);
+
+    auto* spin = host.findChild<QSpinBox*>("t.copies");
+    ASSERT_NE(spin, nullptr);
+    EXPECT_EQ(spin->accessibleName(), "Copies");
+    spin->setFocus();
+    spin->selectAll();
+    QTest::keyClicks(spin, "7");
+    EXPECT_EQ(cells.copies.get(), 7.0);
+    QApplication::processEvents();
+    host.pump();
+    host.grab();
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join("\n").toStdString();
+}
+
+TEST(QtHost, RebuildKeepsTheOldTreeSafe) {
+    Cells cells;
+    qt::Host host(every_widget(cells));
+    host.show();
+    const auto before = host.rebuild_count();
+    host.rebuild();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(host.rebuild_count(), before + 1);
+    EXPECT_NE(host.findChild<QPushButton*>("t.press"), nullptr);
+}
+
+int main(int argc, char** argv) {
+    // gtest_discover_tests runs this binary without the test environment.
+    if (!std::getenv("QT_QPA_PLATFORM")) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    qInstallMessageHandler(fail_on_warnings);
+    QApplication application(argc, argv);
+    qt::apply_dark_theme(application);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
