@@ -92,18 +92,21 @@ std::string decode_utf8_lossy(std::span<const std::uint8_t> bytes) {
 }
 
 char32_t next_code_point(std::string_view text, std::size_t& at) {
-    const auto byte = [&text](std::size_t i) {
-        return static_cast<std::uint8_t>(text[i]);
-    };
-    const std::uint8_t first = byte(at);
+    const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    const std::uint8_t first = bytes[at];
     if (first < 0x80) {
         ++at;
         return first;
     }
-    const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : 2;
+    std::size_t invalid = 0;
+    const std::size_t length = valid_length(bytes, at, invalid);
+    if (length == 0) {
+        at += 1;
+        return 0xFFFD;
+    }
     char32_t c = first & (0x7F >> length);
-    for (std::size_t k = 1; k < length && at + k < text.size(); ++k) {
-        c = (c << 6) | (byte(at + k) & 0x3F);
+    for (std::size_t k = 1; k < length; ++k) {
+        c = (c << 6) | (bytes[at + k] & 0x3F);
     }
     at += length;
     return c;
@@ -131,7 +134,8 @@ std::string_view trim_white_space(std::string_view text) {
             --start;
         }
         std::size_t next = start;
-        if (!is_white_space(next_code_point(text, next))) {
+        // A sequence that does not end exactly here is invalid, and so not white space.
+        if (!is_white_space(next_code_point(text, next)) || next != end) {
             break;
         }
         end = start;

@@ -134,6 +134,17 @@ TEST(ParseEngineTsv, TextIsTrimmedOfUnicodeWhiteSpace) {
     EXPECT_EQ(words[1].text, "a b");
 }
 
+TEST(ParseEngineTsv, UndecodedBytesAreKeptAsTheyAre) {
+    // Callers decode first; raw bytes must still not break the trimming (found by the fuzz target).
+    const auto words = words_of(header + row("1\t1\t1\t1\t1", "0\t0\t1\t1", "90", "\xC2") +
+                                row("1\t1\t1\t1\t2", "0\t0\t1\t1", "90", " a\xE2\x80") +
+                                row("1\t1\t1\t1\t3", "0\t0\t1\t1", "90", "\x80\x80 \xC2\xA0"));
+    ASSERT_EQ(words.size(), 3u);
+    EXPECT_EQ(words[0].text, "\xC2");
+    EXPECT_EQ(words[1].text, "a\xE2\x80");
+    EXPECT_EQ(words[2].text, "\x80\x80");
+}
+
 TEST(ParseEngineTsv, TextFieldOfMoreThan4096BytesIsSkipped) {
     const auto words = words_of(header + row("1\t1\t1\t1\t1", "0\t0\t1\t1", "90", std::string(4096, 'a')) +
                                 row("1\t1\t1\t1\t2", "0\t0\t1\t1", "90", std::string(4097, 'b')) +
