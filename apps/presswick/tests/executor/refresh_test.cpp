@@ -15,10 +15,17 @@ class GatedService final : public printing::Service {
         std::unique_lock lock(m_mutex);
         if (m_first) {
             m_first = false;
+            m_entered = true;
+            m_cv.notify_all();
             m_cv.wait_for(lock, std::chrono::seconds(10), [this] { return m_released; });
             return std::vector{queue("First")};
         }
         return std::vector{queue("Second")};
+    }
+    // Waits until the first queues() call is being held.
+    bool wait_entered() {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::seconds(5), [this] { return m_entered; });
     }
     void release() {
         {
@@ -49,6 +56,7 @@ class GatedService final : public printing::Service {
     std::condition_variable m_cv;
     bool m_first = true;
     bool m_released = false;
+    bool m_entered = false;
 };
 
 using Refreshing = ExecutorTest;
@@ -145,6 +153,7 @@ TEST_F(Refreshing, OnlyTheSecondOfTwoRefreshesIsApplied) {
     (void)printing::install_service(gated);
     auto state = bare_root();
     surface::execute(*state, Refresh{});
+    ASSERT_TRUE(gated->wait_entered()) << "the first worker holds the first answer";
     surface::execute(*state, Refresh{});
     ASSERT_TRUE(pump_until(*state, [&] { return state->snapshot.has_value(); }));
     EXPECT_EQ(state->snapshot->printers->front().name, "Second");
