@@ -216,7 +216,25 @@ QWidget* make_frame(QColor fill, QColor border, int radius, QWidget* parent, QVB
     return frame;
 }
 
+bool holds_scrollable(const Widget& node, int depth) {
+    if (dynamic_cast<const Scrollable*>(&node)) {
+        return true;
+    }
+    if (depth == 0) {
+        return false;
+    }
+    for (const auto& child : node.children()) {
+        if (holds_scrollable(*child, depth - 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool fills(const Widget& node) {
+    if (dynamic_cast<const Row*>(&node)) {
+        return holds_scrollable(node, 2);
+    }
     if (const auto* container = dynamic_cast<const Container*>(&node)) {
         return container->is_flexible();
     }
@@ -266,7 +284,10 @@ void add_children(QBoxLayout& layout, Widget& node, QWidget* parent, RealizeCont
     }
 }
 
-QWidget* make_stack(Widget& node, bool vertical, QWidget* parent, RealizeContext& context) {
+QWidget* make_stack(Widget& node, bool vertical, QWidget* parent, RealizeContext& context, bool wrap_text = true) {
+    // Texts of a column placed in a row do not wrap (a wrapped label in a row wraps early).
+    const bool outer_wrap = context.wrap;
+    context.wrap = vertical ? wrap_text && outer_wrap : outer_wrap;
     auto* box = new QWidget(parent);
     QBoxLayout* layout = vertical ? static_cast<QBoxLayout*>(new QVBoxLayout(box))
                                   : static_cast<QBoxLayout*>(new QHBoxLayout(box));
@@ -276,13 +297,14 @@ QWidget* make_stack(Widget& node, bool vertical, QWidget* parent, RealizeContext
     if (!any_fills(node)) {
         layout->addStretch(1);
     }
+    context.wrap = outer_wrap;
     return box;
 }
 
 QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bool wrap_text) {
     ++context.realized;
     if (auto* column = dynamic_cast<Column*>(&node)) {
-        return make_stack(*column, true, parent, context);
+        return make_stack(*column, true, parent, context, wrap_text);
     }
     if (auto* row = dynamic_cast<Row*>(&node)) {
         return make_stack(*row, false, parent, context);
@@ -298,7 +320,10 @@ QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bo
         auto* layout = new QVBoxLayout(box);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
+        const bool outer_wrap = context.wrap;
+        context.wrap = true;
         add_children(*layout, *container, box, context);
+        context.wrap = outer_wrap;
         if (container->min_width()) {
             box->setMinimumWidth(static_cast<int>(*container->min_width()));
         }
@@ -489,8 +514,9 @@ void add_to_layout(QBoxLayout& layout, Widget& node, QWidget* parent, RealizeCon
         }
         return;
     }
-    QWidget* widget = realize_node(node, parent, context, vertical);
-    const int stretch = fills(node) ? 1 : 0;
+    QWidget* widget = realize_node(node, parent, context, vertical && context.wrap);
+    // A flexible container outweighs flexible spacers (which then only centre it up to its maximum).
+    const int stretch = fills(node) ? (dynamic_cast<Container*>(&node) ? 1000 : 1) : 0;
     if (vertical) {
         layout.addWidget(widget, stretch, keeps_own_width(node) ? Qt::AlignLeft : Qt::Alignment());
     } else {

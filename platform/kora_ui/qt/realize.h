@@ -22,6 +22,7 @@ struct RealizeContext {
     std::function<void()> after_input;
     // Filled with the scrollable areas in tree order (the host restores their positions).
     std::vector<QPointer<QScrollArea>> scroll_areas;
+    bool wrap = true;          // whether texts in columns may wrap here
     std::size_t realized = 0;  // kora_ui widgets realized, for measurements
 };
 

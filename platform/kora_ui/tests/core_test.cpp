@@ -121,13 +121,13 @@ TEST(Tree, WalkAndPress) {
         .push(widget::card::surface("Card", std::nullopt, Column().push(Button("a.b", "Go").on_action([&] { ++pressed; }))))
         .push(Button("a.invoke", "Invoke").on_action(InvokeControlId{}))
         .push(ProgressBar::indeterminate().with_accessible_label("Loading"));
-    EXPECT_TRUE(testing::contains_text(tree, "Card"));
-    EXPECT_EQ(testing::find_by_type_name(tree, "kora_ui::Button").size(), 2u);
-    EXPECT_EQ(testing::collect_accessible_labels(tree), std::vector<std::string>{"Loading"});
-    EXPECT_TRUE(testing::press(tree, "a.b"));
+    EXPECT_TRUE(kora_ui::testing::contains_text(tree, "Card"));
+    EXPECT_EQ(kora_ui::testing::find_by_type_name(tree, "kora_ui::Button").size(), 2u);
+    EXPECT_EQ(kora_ui::testing::collect_accessible_labels(tree), std::vector<std::string>{"Loading"});
+    EXPECT_TRUE(kora_ui::testing::press(tree, "a.b"));
     EXPECT_EQ(pressed, 1);
-    EXPECT_FALSE(testing::press(tree, "missing"));
-    EXPECT_TRUE(testing::press(tree, "a.invoke"));
+    EXPECT_FALSE(kora_ui::testing::press(tree, "missing"));
+    EXPECT_TRUE(kora_ui::testing::press(tree, "a.invoke"));
     auto invocation = tree.take_control_invocation();
     ASSERT_TRUE(invocation);
     EXPECT_EQ(invocation->control_id, "a.invoke");
