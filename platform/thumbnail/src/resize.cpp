@@ -14,8 +14,12 @@ std::expected<std::vector<std::uint8_t>, std::string> read_file(const std::files
     if (!in) {
         return std::unexpected("cannot open the file");
     }
-    std::vector<std::uint8_t> bytes(limit);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(limit));
+    // Never allocate more than the file holds (the limit may be large).
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    const std::size_t wanted = error ? limit : static_cast<std::size_t>(std::min<std::uintmax_t>(size, limit));
+    std::vector<std::uint8_t> bytes(wanted);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(wanted));
     if (in.bad()) {
         return std::unexpected("cannot read the file");
     }

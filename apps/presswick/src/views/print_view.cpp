@@ -96,16 +96,14 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
                                                  .push(Spacer::flexible())
                                                  .push(Toggle::from_state(state.two_sided)
                                                            .with_accessible_label("Print on both sides")))));
-    auto dropdown = Dropdown("Printer")
+    auto unchosen = Dropdown("Printer")
                         .with_id("presswick.print.printer")
                         .with_placeholder("Choose a printer")
                         .set_value_options(printer_options(snapshot))
                         .on_change([sender = state.operations_tx](const std::string& value) {
                             sender.send(ChoosePrintPrinter{value});
                         });
-    if (printer) {
-        dropdown = std::move(dropdown).publish_local_state(*printer);
-    }
+    Dropdown dropdown = printer ? Dropdown(std::move(unchosen).publish_local_state(*printer)) : std::move(unchosen);
     auto printer_card = card("Printer", boxed(Column()
                                                   .push(std::move(dropdown))
                                                   .push(Spacer(10))

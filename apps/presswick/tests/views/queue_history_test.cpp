@@ -1,0 +1,147 @@
+// Parts 3.3 and 3.5: the print queue and the print history.
+#include "view_support.h"
+
+namespace views_test {
+namespace {
+
+using namespace presswick::views;
+
+std::vector<std::string> buttons_for_state(std::optional<std::uint8_t> state) {
+    Root root;
+    auto tree = build_queue_view(snapshot_with({}, {job("a-1", state)}, {}), root.state, std::nullopt, std::nullopt);
+    std::vector<std::string> labels;
+    for (auto label : button_labels(*tree)) {
+        if (label != "Presswick") {
+            labels.push_back(label);
+        }
+    }
+    return labels;
+}
+
+TEST(Queue, ButtonSetsPerState) {
+    using L = std::vector<std::string>;
+    EXPECT_EQ(buttons_for_state(std::nullopt), (L{"Cancel"}));
+    EXPECT_EQ(buttons_for_state(0), (L{"Cancel"}));
+    EXPECT_EQ(buttons_for_state(1), (L{"Cancel"}));
+    EXPECT_EQ(buttons_for_state(2), (L{"Cancel"}));
+    EXPECT_EQ(buttons_for_state(3), (L{"Try again", "Cancel"}));
+    EXPECT_EQ(buttons_for_state(4), (L{"Try again"}));
+    EXPECT_EQ(buttons_for_state(5), (L{"Try again", "Cancel"}));
+    EXPECT_EQ(buttons_for_state(6), (L{}));
+}
+
+TEST(Queue, StateLabels) {
+    Root root;
+    auto tree = build_queue_view(snapshot_with({}, {job("a-0", 0), job("a-1", 1), job("a-3", 3), job("a-4", 4),
+                                                    job("a-5", 5), job("a-6", 6), job("a-7", std::nullopt)},
+                                               {}),
+                                 root.state, std::nullopt, std::nullopt);
+    auto texts = collect_texts(*tree);
+    EXPECT_EQ(count(texts, "In progress"), 2U);
+    for (auto label : {"Waiting", "Needs attention", "Canceled", "Could not print", "Printed"}) {
+        EXPECT_EQ(count(texts, label), 1U) << label;
+    }
+}
+
+TEST(Queue, SelectionConfirmsOnlyThatCard) {
+    Root root;
+    auto tree = build_queue_view(snapshot_with({}, {job("a-1", 2), job("a-2", 1)}, {}), root.state,
+                                 std::string("a-2"), std::nullopt);
+    auto cancels = buttons_with_id(*tree, "presswick.job.cancel");
+    ASSERT_EQ(cancels.size(), 2U);
+    EXPECT_EQ(cancels[0]->label(), "Cancel");
+    EXPECT_EQ(cancels[1]->label(), "Confirm cancel");
+    auto banners = kora_ui::testing::find_all<kora_ui::Banner>(*tree);
+    ASSERT_EQ(banners.size(), 1U);
+    EXPECT_EQ(banners[0]->style(), kora_ui::BannerStyle::caution);
+    EXPECT_EQ(banners[0]->text(), "Cancel this document?");
+    cancels[1]->press();
+    auto op = root.state.operations_rx.try_recv();
+    ASSERT_TRUE(op.value);
+    EXPECT_EQ(std::get<presswick::CancelJob>(*op.value).id, "a-2");
+    cancels[0]->press();
+    EXPECT_EQ(std::get<presswick::SelectJob>(*root.state.operations_rx.try_recv().value).id, "a-1");
+}
+
+TEST(Queue, ShowsAtMost24InACardGrid) {
+    std::vector<printing::PrintJob> jobs;
+    for (int i = 0; i < 30; ++i) {
+        jobs.push_back(job("q-" + std::to_string(i), 1, std::nullopt, 3, "Office_laser"));
+    }
+    Root root;
+    auto tree = build_queue_view(snapshot_with({}, jobs, {}), root.state, std::nullopt, std::nullopt);
+    auto grids = kora_ui::testing::find_all<kora_ui::CardGrid>(*tree);
+    ASSERT_EQ(grids.size(), 1U);
+    EXPECT_EQ(grids[0]->children().size(), 24U);
+    EXPECT_EQ(grids[0]->min_column_width(), 330.0F);
+    EXPECT_EQ(grids[0]->max_card_width(), 420.0F);
+    EXPECT_TRUE(contains_text(*tree, "q-23.pdf"));
+    EXPECT_FALSE(contains_text(*tree, "q-24.pdf"));
+    EXPECT_EQ(count(collect_texts(*tree), "Sent to Office laser"), 24U);
+}
+
+TEST(Queue, FailedSectionShowsBannerAndNothingWaiting) {
+    Root root;
+    presswick::DeviceSnapshot failed{std::vector<printing::PrintQueue>{}, std::unexpected("x"),
+                                     std::vector<printing::Scanner>{}};
+    auto tree = build_queue_view(failed, root.state, std::nullopt, std::nullopt);
+    EXPECT_TRUE(contains_text(*tree, "Print jobs couldn't be checked"));
+    EXPECT_TRUE(contains_text(*tree, "Nothing waiting"));
+    auto retry = root.press(*tree, "presswick.job.retry");
+    EXPECT_FALSE(retry);
+}
+
+TEST(Queue, RetrySendsTheId) {
+    Root root;
+    auto tree = build_queue_view(snapshot_with({}, {job("x-9", 5)}, {}), root.state, std::nullopt, std::nullopt);
+    EXPECT_EQ(std::get<presswick::RetryJob>(*root.press(*tree, "presswick.job.retry")).id, "x-9");
+}
+
+TEST(History, OnlyFinishedWithOutcomeAndPageTexts) {
+    Root root;
+    auto tree = build_history_view(snapshot_with({}, {job("h-1", 2), job("h-2", 6, 1, 1), job("h-3", 5, 0, 0),
+                                                      job("h-4", 4, std::nullopt, 12), job("h-5", 6)},
+                                                 {}),
+                                   root.state);
+    auto texts = collect_texts(*tree);
+    EXPECT_FALSE(contains_text(*tree, "h-1.pdf"));
+    EXPECT_EQ(count(texts, "1 page, sent to Studio printer, today"), 1U);
+    EXPECT_EQ(count(texts, "0 pages, sent to Studio printer, today"), 1U);
+    EXPECT_EQ(count(texts, "12 pages, sent to Studio printer, today"), 1U);
+    EXPECT_EQ(count(texts, "Page count unavailable, sent to Studio printer, today"), 1U);
+    EXPECT_EQ(count(texts, "Did not print"), 1U);
+    EXPECT_EQ(count(texts, "Canceled"), 1U);
+    EXPECT_EQ(count(texts, "Printed"), 2U);
+    auto previews = kora_ui::testing::find_all<kora_ui::PagePreview>(*tree);
+    ASSERT_EQ(previews.size(), 4U);
+    EXPECT_EQ(previews[1]->page(), 1U);  // 0 pages reported: page 1 of 1
+    EXPECT_EQ(previews[1]->total(), 1U);
+    EXPECT_EQ(previews[2]->page(), 12U);
+    EXPECT_EQ(previews[2]->total(), 12U);
+    auto op = root.press(*tree, "presswick.history.repeat.h-4");
+    EXPECT_EQ(std::get<presswick::RetryJob>(*op).id, "h-4");
+}
+
+TEST(History, ShowsAtMost50) {
+    std::vector<printing::PrintJob> jobs;
+    for (int i = 0; i < 80; ++i) {
+        jobs.push_back(job("h-" + std::to_string(i), 6, 2, 2));
+    }
+    Root root;
+    auto tree = build_history_view(snapshot_with({}, jobs, {}), root.state);
+    EXPECT_EQ(kora_ui::testing::find_all<kora_ui::PagePreview>(*tree).size(), 50U);
+    EXPECT_EQ(buttons_with_id(*tree, "presswick.history.repeat.h-49").size(), 1U);
+    EXPECT_TRUE(buttons_with_id(*tree, "presswick.history.repeat.h-50").empty());
+}
+
+TEST(History, FailedSection) {
+    Root root;
+    presswick::DeviceSnapshot failed{std::vector<printing::PrintQueue>{}, std::unexpected("x"),
+                                     std::vector<printing::Scanner>{}};
+    auto tree = build_history_view(failed, root.state);
+    EXPECT_TRUE(contains_text(*tree, "Print jobs couldn't be checked"));
+    EXPECT_TRUE(contains_text(*tree, "No completed documents yet"));
+}
+
+}  // namespace
+}  // namespace views_test

@@ -1,0 +1,115 @@
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "sample.h"
+#include "surface/presswick.h"
+#include "thumbnail/thumbnail.h"
+#include "views/views.h"
+
+namespace {
+
+namespace printing = os_actions::printing;
+
+presswick::DeviceSnapshot big_snapshot(int printers, int jobs) {
+    presswick::DeviceSnapshot snapshot = presswick::sample::snapshot();
+    auto base_printer = snapshot.printers->front();
+    auto base_job = snapshot.jobs->front();
+    snapshot.printers->clear();
+    snapshot.jobs->clear();
+    for (int i = 0; i < printers; ++i) {
+        auto p = base_printer;
+        p.name = "Printer_" + std::to_string(i);
+        p.is_default = i == 0;
+        snapshot.printers->push_back(p);
+    }
+    for (int i = 0; i < jobs; ++i) {
+        auto j = base_job;
+        j.id = "Printer_" + std::to_string(i % printers) + "-" + std::to_string(i);
+        j.queue = "Printer_" + std::to_string(i % printers);
+        j.state = static_cast<std::uint8_t>(i % 7);
+        snapshot.jobs->push_back(j);
+    }
+    return snapshot;
+}
+
+void BM_DashboardBuild_50x200(benchmark::State& bench) {
+    presswick::Presswick state(presswick::views::build_loading_view());
+    const auto snapshot = big_snapshot(50, 200);
+    for (auto _ : bench) {
+        auto tree = presswick::views::build_dashboard_view(snapshot, state, std::nullopt);
+        benchmark::DoNotOptimize(tree);
+    }
+}
+BENCHMARK(BM_DashboardBuild_50x200)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_QueueBuild_24(benchmark::State& bench) {
+    presswick::Presswick state(presswick::views::build_loading_view());
+    const auto snapshot = big_snapshot(4, 24);
+    for (auto _ : bench) {
+        auto tree = presswick::views::build_queue_view(snapshot, state, std::nullopt, std::nullopt);
+        benchmark::DoNotOptimize(tree);
+    }
+}
+BENCHMARK(BM_QueueBuild_24)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// A 20-page A4 PDF with text and shapes on every page, written by hand.
+std::filesystem::path twenty_page_pdf() {
+    const auto path = std::filesystem::temp_directory_path() / "views-bench-20-pages.pdf";
+    std::vector<std::string> objects{"<< /Type /Catalog /Pages 2 0 R >>", ""};
+    std::string kids;
+    const int font = 3;
+    objects.push_back("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    for (int i = 0; i < 20; ++i) {
+        const int page = static_cast<int>(objects.size()) + 1;
+        kids += std::to_string(page) + " 0 R ";
+        std::string content = "0.2 0.3 0.6 rg 50 700 495 80 re f 0 g BT /F1 11 Tf 60 660 Td 14 TL ";
+        for (int line = 0; line < 40; ++line) {
+            content += "(Page " + std::to_string(i + 1) + " line " + std::to_string(line) +
+                       ": the quick brown fox jumps over the lazy dog) '\n";
+        }
+        content += "ET";
+        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 " +
+                          std::to_string(font) + " 0 R >> >> /Contents " + std::to_string(page + 1) + " 0 R >>");
+        objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream");
+    }
+    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count 20 >>";
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const auto xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (auto offset : offsets) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    std::ofstream(path, std::ios::binary) << pdf;
+    return path;
+}
+
+void BM_PreviewOf20PagePdf(benchmark::State& bench) {
+    const auto path = twenty_page_pdf();
+    for (auto _ : bench) {
+        auto image = thumbnail::generate(path, thumbnail::category_for_path(path), 720);
+        if (!image) {
+            bench.SkipWithError(image.error().c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(image);
+    }
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_PreviewOf20PagePdf)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+}  // namespace
+
+BENCHMARK_MAIN();
