@@ -1,4 +1,4 @@
-// The action contract of Part 1.3: the "presswick" resource and its children, and turning an invocation
+// The action contract: the "presswick" resource and its children, and turning an invocation
 // of "presswick.operation" into an Operation.
 #pragma once
 

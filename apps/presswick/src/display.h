@@ -1,4 +1,4 @@
-// Display helpers shared by views, notices and the action contract (Part 3.1).
+// Display helpers shared by views, notices and the action contract.
 #pragma once
 
 #include <string>

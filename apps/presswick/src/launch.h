@@ -1,4 +1,4 @@
-// The launch descriptor of Part 1.1 and the named surfaces of Part 1.2.
+// The launch descriptor and the named surfaces.
 #pragma once
 
 #include <array>
@@ -26,7 +26,7 @@ inline constexpr std::array<std::string_view, 16> kSurfaceNames{
 [[nodiscard]] kora_ui::launch::WindowSize window_size_for_surface(const kora_ui::launch::SurfaceRequest& request);
 [[nodiscard]] kora_ui::WidgetPtr new_root_for_surface(const kora_ui::launch::SurfaceRequest& request);
 [[nodiscard]] kora_ui::WidgetPtr new_default_root();
-// The descriptor exactly as the table of Part 1.1 fills it.
+// The descriptor exactly as the table fills it.
 [[nodiscard]] kora_ui::launch::LaunchDescriptor make_launch_descriptor();
 
 }  // namespace presswick::launch

@@ -1,4 +1,4 @@
-// The operation workers of Part 2.3: one named, detached thread per request, posting back once.
+// The operation workers: one named, detached thread per request, posting back once.
 // Everything a worker needs (texts, paths, both notices, a sender) is built on the UI thread first.
 #pragma once
 

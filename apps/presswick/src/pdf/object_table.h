@@ -1,5 +1,5 @@
 // The writer's object table and the file layout around it: header, objects, cross-reference table,
-// trailer (Part 6.1 steps 5 and 7).
+// trailer.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,4 @@
-// The invisible text layer's string: UTF-8 to one WinAnsi byte per character, then literal escaping
-// (Part 6.1 step 4).
+// The invisible text layer's string: UTF-8 to one WinAnsi byte per character, then literal escaping.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-// The PDF writer (Part 6.1): scanned pages become the bytes of one searchable PDF 1.7 file.
+// The PDF writer: scanned pages become the bytes of one searchable PDF 1.7 file.
 #pragma once
 
 #include <cstdint>

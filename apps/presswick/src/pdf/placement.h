@@ -1,4 +1,4 @@
-// Where a page image goes on the A4 page, and how the writer spells numbers (Part 6.1 steps 1 and 3).
+// Where a page image goes on the A4 page, and how the writer spells numbers.
 #pragma once
 
 #include <cstdint>

@@ -10,7 +10,7 @@
 
 namespace presswick::surface {
 
-// The three shared recompositions of Part 2.2.
+// The three shared recompositions.
 void install_home(Presswick& state);
 void install_scan_view(Presswick& state);
 void install_print_dialog(Presswick& state);
@@ -29,7 +29,7 @@ void begin_refresh(Presswick& state);
 // Copies from the local state: clamped to 1..99, rounded, read back as a 16-bit number; 1 otherwise.
 [[nodiscard]] std::uint16_t copies_for_printing(double value);
 
-// One finished result, in the collection order of Part 2.3; false when nothing was pending.
+// One finished result, in the collection order; false when nothing was pending.
 [[nodiscard]] bool collect_one_result(Presswick& state);
 
 // Handlers by flow (execute_navigation.cpp, execute_devices.cpp, execute_print.cpp, execute_scan.cpp,

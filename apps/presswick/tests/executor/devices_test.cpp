@@ -1,4 +1,4 @@
-// Printer and job operations and the views they reach (Parts 2.2, 2.3).
+// Printer and job operations and the views they reach.
 #include "harness.h"
 
 namespace presswick::testing {

@@ -1,4 +1,4 @@
-// The resource and action contract (Part 1.3): the declaration and invocation parsing.
+// The resource and action contract: the declaration and invocation parsing.
 #include "actions.h"
 #include "harness.h"
 

@@ -1,4 +1,4 @@
-// Page operations (Part 2.2): moving between pages, reordering, deleting, rotating and cropping.
+// Page operations: moving between pages, reordering, deleting, rotating and cropping.
 #include "harness.h"
 
 namespace presswick::testing {

@@ -1,4 +1,4 @@
-// Print flow (Part 2.2): the document picker and its results, the preview, copies, printing, cancelling.
+// Print flow: the document picker and its results, the preview, copies, printing, cancelling.
 #include <cmath>
 #include <limits>
 

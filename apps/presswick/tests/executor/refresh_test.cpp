@@ -1,4 +1,4 @@
-// The root state, the refresh and the collection order of update (Parts 2.1, 2.3, 2.4).
+// The root state, the refresh and the collection order of update.
 #include <thread>
 
 #include "harness.h"

@@ -1,4 +1,4 @@
-// Saving (Part 2.2): the two save pickers and what their results start.
+// Saving: the two save pickers and what their results start.
 #include <fstream>
 
 #include <unistd.h>

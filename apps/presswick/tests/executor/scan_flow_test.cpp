@@ -1,4 +1,4 @@
-// Scan flow (Part 2.2): opening, choosing a scanner, scanning, scanned pages, recognition, copying text.
+// Scan flow: opening, choosing a scanner, scanning, scanned pages, recognition, copying text.
 #include "harness.h"
 
 namespace presswick::testing {

@@ -1,4 +1,4 @@
-// The launch descriptor of Part 1.1 and the surface table of Part 1.2.
+// The launch descriptor and the surface table.
 #include <gtest/gtest.h>
 
 #include "launch.h"

@@ -1,4 +1,4 @@
-// Every row of the WinAnsi conversion table of Part 6.1 step 4, and the escaping.
+// Every row of the WinAnsi conversion table, and the escaping.
 #include "pdf/pdf_text.h"
 
 #include <gtest/gtest.h>

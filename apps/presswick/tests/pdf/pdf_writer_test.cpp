@@ -1,4 +1,4 @@
-// Exact bytes of write_pdf for the cases Part 6.1 documents.
+// Exact bytes of write_pdf for the documented cases.
 #include "pdf/pdf_writer.h"
 
 #include <gtest/gtest.h>

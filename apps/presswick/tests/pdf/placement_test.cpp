@@ -1,4 +1,4 @@
-// The placement of Part 6.1 step 3 and the number forms of step 1.
+// The placement table and the shortest round-trip number forms.
 #include "pdf/placement.h"
 
 #include <gtest/gtest.h>
