@@ -1,12 +1,12 @@
 #include "ocr/prepare.h"
 
-#include <stb_image_resize.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
+
+#include "resize.h"
 
 namespace ocr {
 
@@ -70,13 +70,60 @@ GrayImage measuring_copy(const GrayImage& image) {
     if (small.width == 0 || small.height == 0) {
         return {};
     }
-    small.pixels.resize(static_cast<std::size_t>(small.width) * small.height);
-    const int ok = stbir_resize_uint8_generic(
-        image.pixels.data(), static_cast<int>(image.width), static_cast<int>(image.height),
-        static_cast<int>(image.width), small.pixels.data(), static_cast<int>(small.width),
-        static_cast<int>(small.height), static_cast<int>(small.width), 1, STBIR_ALPHA_CHANNEL_NONE, 0,
-        STBIR_EDGE_CLAMP, STBIR_FILTER_TRIANGLE, STBIR_COLORSPACE_LINEAR, nullptr);
-    return ok != 0 ? small : GrayImage{};
+    return detail::resize_triangle(image, small.width, small.height);
+}
+
+struct DarkPixel {
+    std::uint32_t x;
+    std::uint32_t y;
+};
+
+// The pixels at or below the threshold, in row order: the skew search scores the same ones 22 times.
+std::vector<DarkPixel> dark_pixels(const GrayImage& image, std::uint8_t threshold) {
+    std::vector<DarkPixel> dark;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        const std::uint8_t* row = image.pixels.data() + static_cast<std::size_t>(y) * image.width;
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+            if (row[x] <= threshold) {
+                dark.push_back({x, y});
+            }
+        }
+    }
+    return dark;
+}
+
+// The projection score of the dark pixels of a width x height image turned by `degrees`.
+std::uint64_t score_of(const std::vector<DarkPixel>& dark, std::uint32_t width, std::uint32_t height,
+                       double degrees) {
+    const double sn = std::sin(radians(degrees));
+    const double cs = std::cos(radians(degrees));
+    const auto margin = static_cast<std::int64_t>(std::ceil(std::abs(sn) * width)) + 2;
+    const auto size = static_cast<std::int64_t>(height) + 2 * margin;
+    const double cx = (width - 1.0) * 0.5;
+    const double cy = (height - 1.0) * 0.5;
+    // y' = cy + sn (x - cx) + cs (y - cy), evaluated left to right: the first sum depends on x only,
+    // the last term on y only, so both come from tables without changing a single rounding.
+    std::vector<double> by_column(width);
+    for (std::uint32_t x = 0; x < width; ++x) {
+        by_column[x] = cy + sn * (x - cx);
+    }
+    std::vector<double> by_row(height);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        by_row[y] = cs * (y - cy);
+    }
+    std::vector<std::uint32_t> profile(static_cast<std::size_t>(size), 0);
+    for (const DarkPixel& p : dark) {
+        const std::int64_t index = round_half_away(by_column[p.x] + by_row[p.y]) + margin;
+        if (index >= 0 && index < size) {
+            auto& counter = profile[static_cast<std::size_t>(index)];
+            counter += counter != std::numeric_limits<std::uint32_t>::max() ? 1 : 0;
+        }
+    }
+    std::uint64_t score = 0;
+    for (const std::uint32_t counter : profile) {
+        score = saturating_add(score, static_cast<std::uint64_t>(counter) * counter);
+    }
+    return score;
 }
 
 }  // namespace
@@ -150,33 +197,7 @@ std::uint8_t otsu_threshold(const GrayImage& image) {
 }
 
 std::uint64_t projection_score(const GrayImage& image, std::uint8_t threshold, double degrees) {
-    const double sn = std::sin(radians(degrees));
-    const double cs = std::cos(radians(degrees));
-    const auto margin = static_cast<std::int64_t>(std::ceil(std::abs(sn) * image.width)) + 2;
-    const auto size = static_cast<std::int64_t>(image.height) + 2 * margin;
-    std::vector<std::uint32_t> profile(static_cast<std::size_t>(size), 0);
-    const double cx = (image.width - 1.0) * 0.5;
-    const double cy = (image.height - 1.0) * 0.5;
-    for (std::uint32_t y = 0; y < image.height; ++y) {
-        const std::uint8_t* row = image.pixels.data() + static_cast<std::size_t>(y) * image.width;
-        const double row_term = cs * (y - cy);
-        for (std::uint32_t x = 0; x < image.width; ++x) {
-            if (row[x] > threshold) {
-                continue;
-            }
-            const double turned = cy + sn * (x - cx) + row_term;
-            const auto index = round_half_away(turned) + margin;
-            if (index >= 0 && index < size) {
-                auto& counter = profile[static_cast<std::size_t>(index)];
-                counter += counter != std::numeric_limits<std::uint32_t>::max() ? 1 : 0;
-            }
-        }
-    }
-    std::uint64_t score = 0;
-    for (const std::uint32_t counter : profile) {
-        score = saturating_add(score, static_cast<std::uint64_t>(counter) * counter);
-    }
-    return score;
+    return score_of(dark_pixels(image, threshold), image.width, image.height, degrees);
 }
 
 std::optional<double> estimate_skew(const GrayImage& image) {
@@ -189,17 +210,16 @@ std::optional<double> estimate_skew(const GrayImage& image) {
         return std::nullopt;
     }
     const std::uint8_t threshold = otsu_threshold(work);
-    const auto dark = static_cast<std::uint64_t>(std::count_if(
-        work.pixels.begin(), work.pixels.end(), [threshold](std::uint8_t v) { return v <= threshold; }));
-    if (dark < pixels / 1000 || dark > 2 * pixels / 5) {
+    const std::vector<DarkPixel> dark = dark_pixels(work, threshold);
+    if (dark.size() < pixels / 1000 || dark.size() > 2 * pixels / 5) {
         return std::nullopt;
     }
-    const std::uint64_t baseline = projection_score(work, threshold, 0.0);
+    const std::uint64_t baseline = score_of(dark, work.width, work.height, 0.0);
     std::uint64_t best_score = baseline;
     std::optional<double> best_angle;
     for (int k = -10; k <= 10; ++k) {
         const double angle = k / 2.0;
-        const std::uint64_t score = projection_score(work, threshold, angle);
+        const std::uint64_t score = score_of(dark, work.width, work.height, angle);
         if (score > best_score) {
             best_score = score;
             best_angle = angle;
@@ -225,27 +245,61 @@ GrayImage rotate_image(const GrayImage& image, double degrees) {
     const double cs = std::cos(radians(degrees));
     const double cx = (w - 1.0) * 0.5;
     const double cy = (h - 1.0) * 0.5;
-    const auto p = [&image, w](std::uint32_t x, std::uint32_t y) {
-        return static_cast<double>(image.pixels[static_cast<std::size_t>(y) * w + x]);
-    };
+    // sx = cx + dx cs + dy sn and sy = cy + dy cs - dx sn, evaluated left to right: the parts that depend
+    // on x alone come from tables, with exactly the same roundings.
+    std::vector<double> sx_of_column(w);
+    std::vector<double> dx_sn(w);
+    for (std::uint32_t x = 0; x < w; ++x) {
+        const double dx = x - cx;
+        sx_of_column[x] = cx + dx * cs;
+        dx_sn[x] = dx * sn;
+    }
+    const std::uint8_t* source = image.pixels.data();
+    // Where a source row and the next are all white, every sample between them is white.
+    std::vector<std::uint8_t> white_below(h);
+    for (std::uint32_t y = 0; y < h; ++y) {
+        const auto is_white = [&](std::uint32_t r) {
+            const std::uint8_t* row = source + static_cast<std::size_t>(r) * w;
+            return std::all_of(row, row + w, [](std::uint8_t v) { return v == 255; });
+        };
+        white_below[y] = static_cast<std::uint8_t>(is_white(y));
+    }
+    for (std::uint32_t y = 0; y + 1 < h; ++y) {
+        white_below[y] = static_cast<std::uint8_t>(white_below[y] != 0 && white_below[y + 1] != 0);
+    }
     for (std::uint32_t y = 0; y < h; ++y) {
         const double dy = y - cy;
+        const double dy_sn = dy * sn;
+        const double sy_of_row = cy + dy * cs;
         std::uint8_t* row = out.pixels.data() + static_cast<std::size_t>(y) * w;
         for (std::uint32_t x = 0; x < w; ++x) {
-            const double dx = x - cx;
-            const double sx = cx + dx * cs + dy * sn;
-            const double sy = cy + dy * cs - dx * sn;
+            const double sx = sx_of_column[x] + dy_sn;
+            const double sy = sy_of_row - dx_sn[x];
             if (sx < 0.0 || sy < 0.0 || sx >= w || sy >= h) {
                 continue;
             }
-            const std::uint32_t x0 = std::min(static_cast<std::uint32_t>(sx), w - 1);
             const std::uint32_t y0 = std::min(static_cast<std::uint32_t>(sy), h - 1);
+            if (white_below[y0] != 0) {
+                continue;  // already white
+            }
+            const std::uint32_t x0 = std::min(static_cast<std::uint32_t>(sx), w - 1);
             const std::uint32_t x1 = std::min(x0 + 1, w - 1);
             const std::uint32_t y1 = std::min(y0 + 1, h - 1);
+            const std::uint8_t* top = source + static_cast<std::size_t>(y0) * w;
+            const std::uint8_t* bottom = source + static_cast<std::size_t>(y1) * w;
+            const std::uint8_t p00 = top[x0];
+            const std::uint8_t p10 = top[x1];
+            const std::uint8_t p01 = bottom[x0];
+            const std::uint8_t p11 = bottom[x1];
+            // Four equal neighbours interpolate to within a few ulps of their value, which rounds back to it.
+            if (p00 == p10 && p00 == p01 && p00 == p11) {
+                row[x] = p00;
+                continue;
+            }
             const double fx = sx - x0;
             const double fy = sy - y0;
-            const double value = (1.0 - fy) * ((1.0 - fx) * p(x0, y0) + fx * p(x1, y0)) +
-                                 fy * ((1.0 - fx) * p(x0, y1) + fx * p(x1, y1));
+            const double value =
+                (1.0 - fy) * ((1.0 - fx) * p00 + fx * p10) + fy * ((1.0 - fx) * p01 + fx * p11);
             row[x] = static_cast<std::uint8_t>(std::min<std::int64_t>(round_half_away(value), 255));
         }
     }

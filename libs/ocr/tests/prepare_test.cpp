@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ocr/prepare.h"
+#include "text_page.h"
 
 namespace {
 
@@ -143,6 +144,100 @@ TEST(Rotation, SamplesBilinearlyAndRoundsHalvesUp) {
     GrayImage ramp{3, 1, {0, 101, 200}};
     // 180 degrees about x = 1 mirrors exactly.
     EXPECT_EQ(ocr::rotate_image(ramp, 180.0).pixels, (std::vector<std::uint8_t>{200, 101, 255}));
+}
+
+// The formulas exactly as written, pixel by pixel, to hold the optimised code to them.
+GrayImage literal_rotation(const GrayImage& image, double degrees) {
+    const std::uint32_t w = image.width;
+    const std::uint32_t h = image.height;
+    GrayImage out = filled(w, h, 255);
+    const double sn = std::sin(degrees * M_PI / 180);
+    const double cs = std::cos(degrees * M_PI / 180);
+    const double cx = (w - 1) * 0.5;
+    const double cy = (h - 1) * 0.5;
+    for (std::uint32_t y = 0; y < h; ++y) {
+        for (std::uint32_t x = 0; x < w; ++x) {
+            const double dx = x - cx;
+            const double dy = y - cy;
+            const double sx = cx + dx * cs + dy * sn;
+            const double sy = cy + dy * cs - dx * sn;
+            if (sx < 0 || sy < 0 || sx >= w || sy >= h) {
+                continue;
+            }
+            const std::uint32_t x0 =
+                std::min<std::uint32_t>(static_cast<std::uint32_t>(std::floor(sx)), w - 1);
+            const std::uint32_t y0 =
+                std::min<std::uint32_t>(static_cast<std::uint32_t>(std::floor(sy)), h - 1);
+            const std::uint32_t x1 = std::min(x0 + 1, w - 1);
+            const std::uint32_t y1 = std::min(y0 + 1, h - 1);
+            const double fx = sx - x0;
+            const double fy = sy - y0;
+            const double value = (1 - fy) * ((1 - fx) * image.at(x0, y0) + fx * image.at(x1, y0)) +
+                                 fy * ((1 - fx) * image.at(x0, y1) + fx * image.at(x1, y1));
+            out.pixels[static_cast<std::size_t>(y) * w + x] =
+                static_cast<std::uint8_t>(std::min(std::round(value), 255.0));
+        }
+    }
+    return out;
+}
+
+std::uint64_t literal_score(const GrayImage& image, std::uint8_t t, double degrees) {
+    const double sn = std::sin(degrees * M_PI / 180);
+    const double cs = std::cos(degrees * M_PI / 180);
+    const auto margin = static_cast<long long>(std::ceil(std::abs(sn) * image.width)) + 2;
+    std::vector<std::uint64_t> profile(image.height + 2 * margin, 0);
+    const double cx = (image.width - 1) * 0.5;
+    const double cy = (image.height - 1) * 0.5;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+            if (image.at(x, y) <= t) {
+                const double turned = cy + sn * (x - cx) + cs * (y - cy);
+                const long long index = std::llround(turned) + margin;
+                if (index >= 0 && index < static_cast<long long>(profile.size())) {
+                    ++profile[static_cast<std::size_t>(index)];
+                }
+            }
+        }
+    }
+    std::uint64_t score = 0;
+    for (const auto c : profile) {
+        score += c * c;
+    }
+    return score;
+}
+
+GrayImage noisy(std::uint32_t w, std::uint32_t h) {
+    GrayImage image = filled(w, h, 255);
+    std::uint32_t state = 12345;
+    for (auto& v : image.pixels) {
+        state = state * 1664525 + 1013904223;
+        // Mostly white, with runs of dark and grey values like a page of text.
+        const std::uint32_t r = state >> 24;
+        v = r < 160 ? 255 : static_cast<std::uint8_t>(r);
+    }
+    return image;
+}
+
+TEST(Rotation, MatchesTheFormulaPixelForPixel) {
+    const GrayImage image = noisy(173, 211);
+    for (const double degrees : {-5.0, -2.0, -0.5, 0.4, 1.5, 3.0, 4.5, 37.0, 90.0, 180.0}) {
+        EXPECT_EQ(ocr::rotate_image(image, degrees), literal_rotation(image, degrees)) << degrees;
+    }
+    // White rows and runs of equal pixels take shortcuts: they must give the same values.
+    GrayImage bars = ocr::testing::bar_page(240, 320, 2.0);
+    ocr::raise_contrast(bars);
+    for (const double degrees : {-2.0, 1.0, 4.5}) {
+        EXPECT_EQ(ocr::rotate_image(bars, degrees), literal_rotation(bars, degrees)) << degrees;
+    }
+}
+
+TEST(ProjectionScore, MatchesTheFormula) {
+    const GrayImage image = noisy(301, 199);
+    for (const double degrees : {-5.0, -4.5, -1.0, -0.5, 0.0, 0.5, 2.5, 5.0, 30.0}) {
+        for (const std::uint8_t t : {0, 100, 200, 255}) {
+            EXPECT_EQ(ocr::projection_score(image, t, degrees), literal_score(image, t, degrees)) << degrees;
+        }
+    }
 }
 
 TEST(PageLimits, AtMost10000OnASideAnd60MillionInAll) {

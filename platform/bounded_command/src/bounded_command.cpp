@@ -37,8 +37,8 @@ enum class ReadResult : std::uint8_t { more, end, over_limit, failed };
 
 // One read of what is available. Never holds more than limit + 1 bytes: one byte over is enough to know.
 ReadResult read_available(Stream& stream, std::error_code& error) {
-    const std::size_t room = stream.limit - std::min(stream.limit, stream.bytes.size()) + 1;
-    const std::size_t want = std::min(read_chunk, room);
+    const std::size_t left = stream.limit - std::min(stream.limit, stream.bytes.size());
+    const std::size_t want = left >= read_chunk ? read_chunk : left + 1;
     const std::size_t old_size = stream.bytes.size();
     stream.bytes.resize(old_size + want);
     const ssize_t got = ::read(stream.fd.get(), stream.bytes.data() + old_size, want);
@@ -90,7 +90,9 @@ ExitStatus exit_status_of(int status) {
 std::expected<Output, Failure> run_prepared_with_limits(
     const PreparedCommand& command, const std::optional<std::filesystem::path>& working_directory,
     std::size_t stdout_limit, std::size_t stderr_limit, std::chrono::milliseconds time_limit) {
-    const auto deadline = Clock::now() + time_limit;
+    // Limits beyond a year are a year, so that the deadline cannot overflow the clock.
+    const auto deadline =
+        Clock::now() + std::clamp<std::chrono::milliseconds>(time_limit, {}, std::chrono::hours(24 * 366));
 
     auto out_pipe = detail::make_pipe();
     if (!out_pipe) {

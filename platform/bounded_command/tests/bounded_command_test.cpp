@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -107,6 +108,20 @@ TEST_F(BoundedCommand, DrainsBothStreamsAtOnce) {
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(result->stdout_bytes.size(), 3'000'000u);
     EXPECT_EQ(result->stderr_bytes.size(), 3'000'000u);
+}
+
+TEST_F(BoundedCommand, LimitsAsLargeAsTheTypeAllows) {
+    const auto result =
+        run(child({"both", "200000", "300000"}), SIZE_MAX, SIZE_MAX, std::chrono::milliseconds::max());
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->stdout_bytes.size(), 200'000u);
+    EXPECT_EQ(result->stderr_bytes.size(), 300'000u);
+}
+
+TEST_F(BoundedCommand, NoTimeAtAllIsATimeout) {
+    const auto result = run(child({"exit", "0"}), mib, 4096, 0ms);
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error().kind, FailureKind::timed_out);
 }
 
 TEST_F(BoundedCommand, SleeperIsKilledAtTheTimeLimit) {
