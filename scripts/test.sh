@@ -20,7 +20,10 @@ if [ -x scripts/sandbox.sh ]; then
   sandbox_home=$(mktemp -d /tmp/presswick-home.XXXXXX)
   if scripts/sandbox.sh start; then
     eval "$(scripts/sandbox.sh env)"
-    HOME=$sandbox_home ctest --test-dir "$BUILD" -L integration --output-on-failure || failed=1
+    # Adding a driverless queue can bring cupsd 2.4 down while it builds the queue's model
+    # ("free(): invalid pointer"), so that test runs last, after everything that needs the server.
+    HOME=$sandbox_home ctest --test-dir "$BUILD" -L integration -E SandboxDiscovery --output-on-failure || failed=1
+    HOME=$sandbox_home ctest --test-dir "$BUILD" -L integration -R SandboxDiscovery --output-on-failure || failed=1
     scripts/sandbox.sh stop
   else
     echo "the private print system did not start" >&2
