@@ -258,11 +258,9 @@ GrayImage rotate_image(const GrayImage& image, double degrees) {
     // Where a source row and the next are all white, every sample between them is white.
     std::vector<std::uint8_t> white_below(h);
     for (std::uint32_t y = 0; y < h; ++y) {
-        const auto is_white = [&](std::uint32_t r) {
-            const std::uint8_t* row = source + static_cast<std::size_t>(r) * w;
-            return std::all_of(row, row + w, [](std::uint8_t v) { return v == 255; });
-        };
-        white_below[y] = static_cast<std::uint8_t>(is_white(y));
+        const std::uint8_t* row = source + static_cast<std::size_t>(y) * w;
+        white_below[y] =
+            static_cast<std::uint8_t>(std::all_of(row, row + w, [](std::uint8_t v) { return v == 255; }));
     }
     for (std::uint32_t y = 0; y + 1 < h; ++y) {
         white_below[y] = static_cast<std::uint8_t>(white_below[y] != 0 && white_below[y + 1] != 0);
