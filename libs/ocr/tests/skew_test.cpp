@@ -16,22 +16,6 @@ GrayImage contrasted(GrayImage image) {
     return image;
 }
 
-// The mean row of the dark pixels in a band of columns, within the rows [from, to).
-double dark_row_mean(const GrayImage& image, std::uint32_t x0, std::uint32_t x1, std::uint32_t from,
-                     std::uint32_t to) {
-    double sum = 0;
-    double count = 0;
-    for (std::uint32_t y = from; y < to; ++y) {
-        for (std::uint32_t x = x0; x < x1; ++x) {
-            if (image.at(x, y) < 128) {
-                sum += y;
-                count += 1;
-            }
-        }
-    }
-    return count > 0 ? sum / count : -1;
-}
-
 // The row at which the first bar below `from` begins in a band of columns.
 std::uint32_t first_dark_row(const GrayImage& image, std::uint32_t x0, std::uint32_t x1, std::uint32_t from) {
     for (std::uint32_t y = from; y < image.height; ++y) {
@@ -50,7 +34,6 @@ TEST(BarPage, NegativeAnglesDescendToTheRight) {
     const std::uint32_t left = first_dark_row(page, 200, 210, 300);
     const std::uint32_t right = first_dark_row(page, 740, 750, left);
     EXPECT_GT(right, left + 10);
-    (void)dark_row_mean;
 }
 
 class SkewOfBars : public testing::TestWithParam<double> {};
