@@ -14,6 +14,7 @@
 #include "bounded_command/bounded_command.h"
 #include "ocr/ocr.h"
 #include "ocr/temp_png.h"
+#include "scoped_env.h"
 #include "text_page.h"
 
 namespace {
@@ -23,28 +24,7 @@ using namespace std::chrono_literals;
 using ocr::GrayImage;
 using ocr::OcrErrorKind;
 
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) {
-            m_old = old;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (m_old) {
-            ::setenv(m_name, m_old->c_str(), 1);
-        } else {
-            ::unsetenv(m_name);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
+using ocr::testing::ScopedEnv;
 
 const std::vector<std::string> english = ocr::testing::english_lines(6);
 const std::vector<std::string> german = {
