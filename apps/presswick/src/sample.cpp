@@ -2,8 +2,7 @@
 
 #include <cstdint>
 
-#include <png.h>
-
+#include "scan/page_image.h"
 #include "views/views.h"
 
 namespace presswick::sample {
@@ -44,25 +43,6 @@ class Canvas {
     std::vector<std::uint8_t> m_rgba;
 };
 
-// The page's image file: the pixels as PNG (libpng's simplified writer).
-Bytes encode_png(const std::vector<std::uint8_t>& rgba, std::uint32_t width, std::uint32_t height) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = width;
-    image.height = height;
-    image.format = PNG_FORMAT_RGBA;
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr)) {
-        return std::make_shared<const std::vector<std::uint8_t>>();
-    }
-    std::vector<std::uint8_t> bytes(size);
-    if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, rgba.data(), 0, nullptr)) {
-        return std::make_shared<const std::vector<std::uint8_t>>();
-    }
-    bytes.resize(size);
-    return std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
-}
-
 printing::PrintJob job(std::string id, std::string title, std::string time_label, std::uint32_t done,
                        std::uint32_t total, std::uint8_t state) {
     printing::PrintJob sample;
@@ -89,8 +69,9 @@ DeviceSnapshot snapshot() {
     printer.supplies = std::vector<printing::Supply>{{"Black", "#111111", 72}, {"Colour", std::nullopt, 64}};
     return DeviceSnapshot{
         std::vector<printing::PrintQueue>{printer},
-        std::vector<printing::PrintJob>{job("Studio_printer-42", "Travel itinerary.pdf", "today", 8, 12, 2),
-                                        job("Studio_printer-41", "Shipping labels.pdf", "yesterday", 2, 2, 6)},
+        std::vector<printing::PrintJob>{
+            job("Studio_printer-42", "Travel itinerary.pdf", "today", 8, 12, 2),
+            job("Studio_printer-41", "Shipping labels.pdf", "yesterday", 2, 2, 6)},
         std::vector<printing::Scanner>{{"scanner0", "Studio scanner"}},
     };
 }
@@ -126,7 +107,8 @@ ScannedPage receipt_page() {
     page.pixels = image.take();
     page.width = 320;
     page.height = 440;
-    page.encoded = encode_png(*page.pixels, page.width, page.height);
+    page.encoded = scan::encode_png(*page.pixels, page.width, page.height)
+                       .value_or(std::make_shared<const std::vector<std::uint8_t>>());
     page.text = "Travel receipt\nCoffee and breakfast  €12.40\nMonday, 7 September";
     page.status = "Recognized 8 words.";
     page.language = "English";
@@ -140,7 +122,9 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
     auto& printers = *sample.printers;
     auto& jobs = *sample.jobs;
     switch (surface_number) {
-        case 1: state->install(views::build_dashboard_view(sample, *state, std::nullopt)); break;
+        case 1:
+            state->install(views::build_dashboard_view(sample, *state, std::nullopt));
+            break;
         case 2:
             printers[0].accepting = false;
             printers[0].state = printing::QueueState::paused;
@@ -148,14 +132,19 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
             jobs[0].state = 3;
             state->install(views::build_dashboard_view(sample, *state, std::nullopt));
             break;
-        case 3: state->install(views::build_first_run_view()); break;
-        case 4: state->install(views::build_queue_view(sample, *state, std::nullopt, std::nullopt)); break;
+        case 3:
+            state->install(views::build_first_run_view());
+            break;
+        case 4:
+            state->install(views::build_queue_view(sample, *state, std::nullopt, std::nullopt));
+            break;
         case 5:
             state->install(printers.empty() ? views::build_dashboard_view(sample, *state, std::nullopt)
                                             : views::build_device_view(printers[0], *state));
             break;
         case 6:
-            state->install(views::build_discovery_view(views::DiscoveryResult(discovered_printers()), *state));
+            state->install(
+                views::build_discovery_view(views::DiscoveryResult(discovered_printers()), *state));
             break;
         case 7:
             state->print_document = "Travel itinerary.pdf";
@@ -166,7 +155,9 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
             state->install(views::build_print_view(sample, *state->print_document, state->preview,
                                                    state->print_printer, *state));
             break;
-        case 8: state->install(views::build_scan_view(sample, *state)); break;
+        case 8:
+            state->install(views::build_scan_view(sample, *state));
+            break;
         case 9: {
             state->scan_scanner = "scanner0";
             auto page = receipt_page();
@@ -176,10 +167,15 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
             state->install(views::build_scan_view(sample, *state));
             break;
         }
-        case 10: state->install(views::build_history_view(sample, *state)); break;
-        case 11: state->install(views::build_diagnostics_view(sample, *state)); break;
+        case 10:
+            state->install(views::build_history_view(sample, *state));
+            break;
+        case 11:
+            state->install(views::build_diagnostics_view(sample, *state));
+            break;
         case 12: {
-            const DeviceSnapshot failed{std::unexpected("service unavailable"), std::unexpected("service unavailable"),
+            const DeviceSnapshot failed{std::unexpected("service unavailable"),
+                                        std::unexpected("service unavailable"),
                                         std::unexpected("service unavailable")};
             state->install(views::build_dashboard_view(failed, *state, std::nullopt));
             break;
