@@ -23,25 +23,25 @@ std::string payload(std::string_view kind, std::string_view target) {
 }
 
 ActionSpec action(std::string id, std::string title, std::uint8_t execution_kind, std::string payload_text) {
-    ActionSpec spec;
-    spec.id = std::move(id);
-    spec.title = std::move(title);
-    spec.execution_kind = execution_kind;
-    spec.operation_id = std::string(kOperationId);
-    spec.payload = nlohmann::json(std::move(payload_text));
-    spec.derive_from_execution_kind();
-    spec.derive_input();
-    return spec;
+    ActionSpec declared;
+    declared.id = std::move(id);
+    declared.title = std::move(title);
+    declared.execution_kind = execution_kind;
+    declared.operation_id = std::string(kOperationId);
+    declared.payload = nlohmann::json(std::move(payload_text));
+    declared.derive_from_execution_kind();
+    declared.derive_input();
+    return declared;
 }
 
 // A payload that is not valid UTF-8 cannot be carried as a JSON string: that declaration is left out.
-void push_if_valid(std::vector<ActionSpec>& actions, ActionSpec spec) {
+void push_if_valid(std::vector<ActionSpec>& actions, ActionSpec declared) {
     try {
-        (void)spec.payload.dump();
+        (void)declared.payload.dump();
     } catch (const nlohmann::json::exception&) {
         return;
     }
-    actions.push_back(std::move(spec));
+    actions.push_back(std::move(declared));
 }
 
 Resource printer_resource(const printing::PrintQueue& printer) {

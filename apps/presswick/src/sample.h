@@ -1,4 +1,4 @@
-// The built-in sample data set (Part 3.1), and the states the named surfaces open on (Part 1.2).
+// The built-in sample data set, and the states the named surfaces open on.
 #pragma once
 
 #include <memory>

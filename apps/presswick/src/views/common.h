@@ -1,4 +1,4 @@
-// The building blocks every view shares (Part 3.1): display helpers, headers, cards, banners,
+// The building blocks every view shares: display helpers, headers, cards, banners,
 // operation buttons and the page frame.
 #pragma once
 

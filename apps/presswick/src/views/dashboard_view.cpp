@@ -1,4 +1,4 @@
-// The home surface (Part 3.2): summary line, current document, printer cards, scanner and ways onward.
+// The home surface: summary line, current document, printer cards, scanner and ways onward.
 
 #include "surface/presswick.h"
 #include "views/common.h"

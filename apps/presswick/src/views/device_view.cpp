@@ -1,4 +1,4 @@
-// One printer (Part 3.4): status, role, supply levels and controls.
+// One printer: status, role, supply levels and controls.
 
 #include "surface/presswick.h"
 #include "views/common.h"

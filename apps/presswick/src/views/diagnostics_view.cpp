@@ -1,4 +1,4 @@
-// "Device help" (Part 3.9): connection counts, plain-language advice per printer, and scanning.
+// "Device help": connection counts, plain-language advice per printer, and scanning.
 #include <algorithm>
 #include <cctype>
 

@@ -1,4 +1,4 @@
-// "Add a printer" (Part 3.6): the search for driverless printers and the printers found.
+// "Add a printer": the search for driverless printers and the printers found.
 
 #include "surface/presswick.h"
 #include "views/common.h"

@@ -1,4 +1,4 @@
-// The loading and first-run views (Part 3.10): no application data, plain columns, no frame.
+// The loading and first-run views: no application data, plain columns, no frame.
 #include "views/common.h"
 #include "views/views.h"
 

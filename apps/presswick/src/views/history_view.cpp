@@ -1,4 +1,4 @@
-// Finished documents the print service retains (Part 3.5), each with "Print again".
+// Finished documents the print service retains, each with "Print again".
 
 #include "surface/presswick.h"
 #include "views/common.h"

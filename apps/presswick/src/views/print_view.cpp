@@ -1,4 +1,4 @@
-// The print dialog (Part 3.7): the document with its preview, copies, both sides and the printer.
+// The print dialog: the document with its preview, copies, both sides and the printer.
 
 #include "surface/presswick.h"
 #include "views/common.h"

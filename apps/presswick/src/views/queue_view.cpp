@@ -1,4 +1,4 @@
-// The print queue (Part 3.3): one card per document, retry, and cancel with a confirmation step.
+// The print queue: one card per document, retry, and cancel with a confirmation step.
 
 #include "surface/presswick.h"
 #include "views/common.h"

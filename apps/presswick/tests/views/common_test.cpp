@@ -1,4 +1,4 @@
-// Part 3.1: display helpers, failed sections, the service problem banner, meters, headers.
+// The shared view helpers: display helpers, failed sections, the service problem banner, meters, headers.
 #include "view_support.h"
 
 namespace views_test {

@@ -1,4 +1,4 @@
-// Part 3.2: the dashboard.
+// The dashboard.
 #include "view_support.h"
 
 namespace views_test {

@@ -1,4 +1,4 @@
-// Parts 3.4 and 3.6: device detail and printer discovery.
+// Device detail and printer discovery.
 #include "view_support.h"
 
 namespace views_test {

@@ -1,4 +1,4 @@
-// Parts 3.7 and 3.9: the print dialog and device help.
+// The print dialog and device help.
 #include "view_support.h"
 
 namespace views_test {

@@ -1,4 +1,4 @@
-// Parts 3.3 and 3.5: the print queue and the print history.
+// The print queue and the print history.
 #include "view_support.h"
 
 namespace views_test {

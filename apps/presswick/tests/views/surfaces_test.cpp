@@ -1,4 +1,4 @@
-// Part 1.2 and the sample data of Part 3.1: each surface number builds its sample state.
+// The named surfaces and the sample data: each surface number builds its sample state.
 #include "view_support.h"
 
 namespace views_test {
