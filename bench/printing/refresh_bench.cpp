@@ -40,8 +40,8 @@ int main(int argc, char** argv) {
     });
     const double lpstat = median_ms(runs, [] { (void)std::system("lpstat -W all -o -p >/dev/null 2>&1"); });
     const double scanimage = median_ms(runs, [] { (void)std::system("scanimage -L >/dev/null 2>&1"); });
-    std::printf("refresh (queues %zu, jobs %zu, scanners %zu): %.1f ms median of %d\n", queues, jobs, scanners,
-                service, runs);
+    std::printf("refresh (queues %zu, jobs %zu, scanners %zu): %.1f ms median of %d\n", queues, jobs,
+                scanners, service, runs);
     std::printf("lpstat -W all -o -p: %.1f ms, scanimage -L: %.1f ms, together %.1f ms\n", lpstat, scanimage,
                 lpstat + scanimage);
     std::printf("ratio service / tools: %.2f\n", service / (lpstat + scanimage));

@@ -44,7 +44,10 @@ void BM_DashboardBuild_50x200(benchmark::State& bench) {
         benchmark::DoNotOptimize(tree);
     }
 }
-BENCHMARK(BM_DashboardBuild_50x200)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_DashboardBuild_50x200)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_QueueBuild_24(benchmark::State& bench) {
     presswick::Presswick state(presswick::views::build_loading_view());
@@ -73,8 +76,10 @@ std::filesystem::path twenty_page_pdf() {
         }
         content += "ET";
         objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 " +
-                          std::to_string(font) + " 0 R >> >> /Contents " + std::to_string(page + 1) + " 0 R >>");
-        objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream");
+                          std::to_string(font) + " 0 R >> >> /Contents " + std::to_string(page + 1) +
+                          " 0 R >>");
+        objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
+                          "\nendstream");
     }
     objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count 20 >>";
     std::string pdf = "%PDF-1.4\n";

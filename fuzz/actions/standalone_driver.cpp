@@ -13,10 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
-    std::vector<std::string> pool{"\x01\x01\"refresh\"", "\x02\x01\"device\\u0000Lab_printer\"",
-                                  "\x02\x01\"history\\u0000x\"", "\x01\x01refresh", "\x02\x01\"scan-device\"",
-                                  "\x01\x01\"pause\\u0000\"", "\x00\x01\"refresh\"", "\x01\x00\"refresh\"",
-                                  "\x02\x01[\"queue\"]", "\x01\x01\"\\ud800\"", "\x02\x01 \"print\" "};
+    std::vector<std::string> pool{"\x01\x01\"refresh\"",         "\x02\x01\"device\\u0000Lab_printer\"",
+                                  "\x02\x01\"history\\u0000x\"", "\x01\x01refresh",
+                                  "\x02\x01\"scan-device\"",     "\x01\x01\"pause\\u0000\"",
+                                  "\x00\x01\"refresh\"",         "\x01\x00\"refresh\"",
+                                  "\x02\x01[\"queue\"]",         "\x01\x01\"\\ud800\"",
+                                  "\x02\x01 \"print\" "};
     const std::string alphabet = "\"\\u0000{}[],:0123456789abcdefnrtl -_\x01\x02\xff\xc3";
     std::mt19937_64 random(12345);
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -32,13 +34,16 @@ int main(int argc, char** argv) {
                                  alphabet[random() % alphabet.size()]);
                     break;
                 case 1:
-                    if (at < input.size()) input.erase(at, 1);
+                    if (at < input.size())
+                        input.erase(at, 1);
                     break;
                 case 2:
-                    if (at < input.size()) input[at] = static_cast<char>(random() % 256);
+                    if (at < input.size())
+                        input[at] = static_cast<char>(random() % 256);
                     break;
                 default:
-                    if (!input.empty()) input[0] = static_cast<char>(random() % 4);
+                    if (!input.empty())
+                        input[0] = static_cast<char>(random() % 4);
             }
         }
         (void)LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());

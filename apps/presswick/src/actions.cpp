@@ -45,17 +45,20 @@ void push_if_valid(std::vector<ActionSpec>& actions, ActionSpec declared) {
 }
 
 Resource printer_resource(const printing::PrintQueue& printer) {
-    Resource child{"presswick.printer." + hex_identifier(printer.name), "presswick.printer",
-                   display_name(printer.name), {}, {}};
+    Resource child{"presswick.printer." + hex_identifier(printer.name),
+                   "presswick.printer",
+                   display_name(printer.name),
+                   {},
+                   {}};
     push_if_valid(child.actions, action("open", "Open printer", kOpenView, payload("device", printer.name)));
     if (!printer.is_default) {
         push_if_valid(child.actions, action("set-default", "Set as default printer", kExecuteTask,
                                             payload("default", printer.name)));
     }
-    push_if_valid(child.actions,
-                  printer.accepting
-                      ? action("toggle-enabled", "Pause printer", kExecuteTask, payload("pause", printer.name))
-                      : action("toggle-enabled", "Resume printer", kExecuteTask, payload("resume", printer.name)));
+    push_if_valid(child.actions, printer.accepting ? action("toggle-enabled", "Pause printer", kExecuteTask,
+                                                            payload("pause", printer.name))
+                                                   : action("toggle-enabled", "Resume printer", kExecuteTask,
+                                                            payload("resume", printer.name)));
     return child;
 }
 
@@ -63,7 +66,8 @@ Resource job_resource(const printing::PrintJob& job) {
     Resource child{"presswick.job." + hex_identifier(job.id), "presswick.job", document_title(job), {}, {}};
     push_if_valid(child.actions, action("open-queue", "Open queue", kOpenView, "queue"));
     if (job.state && *job.state <= 3) {
-        push_if_valid(child.actions, action("cancel", "Cancel document", kExecuteTask, payload("cancel", job.id)));
+        push_if_valid(child.actions,
+                      action("cancel", "Cancel document", kExecuteTask, payload("cancel", job.id)));
     }
     if (job.state && *job.state >= 3 && *job.state <= 5) {
         push_if_valid(child.actions, action("retry", "Print again", kExecuteTask, payload("retry", job.id)));
@@ -72,7 +76,8 @@ Resource job_resource(const printing::PrintJob& job) {
 }
 
 Resource scanner_resource(const printing::Scanner& scanner) {
-    Resource child{"presswick.scanner." + hex_identifier(scanner.id), "presswick.scanner", scanner.name, {}, {}};
+    Resource child{
+        "presswick.scanner." + hex_identifier(scanner.id), "presswick.scanner", scanner.name, {}, {}};
     push_if_valid(child.actions,
                   action("scan", "Scan a document", kOpenView, payload("scan-device", scanner.id)));
     return child;
@@ -105,20 +110,34 @@ constexpr std::array<KindEntry, 15> kKinds{{
 }};
 
 Operation to_operation(std::string_view kind, std::string target) {
-    if (kind == "refresh") return Refresh{};
-    if (kind == "discover") return FindPrinters{};
-    if (kind == "default") return SetPreferredPrinter{std::move(target)};
-    if (kind == "pause") return SetPrinterEnabled{std::move(target), false};
-    if (kind == "resume") return SetPrinterEnabled{std::move(target), true};
-    if (kind == "cancel") return CancelJob{std::move(target)};
-    if (kind == "retry") return RetryJob{std::move(target)};
-    if (kind == "dashboard") return CloseScan{};
-    if (kind == "queue") return ShowQueue{};
-    if (kind == "history") return ShowHistory{};
-    if (kind == "diagnostics") return ShowDiagnostics{};
-    if (kind == "print") return ChooseDocument{};
-    if (kind == "scan") return OpenScan{};
-    if (kind == "device") return ShowDevice{std::move(target)};
+    if (kind == "refresh")
+        return Refresh{};
+    if (kind == "discover")
+        return FindPrinters{};
+    if (kind == "default")
+        return SetPreferredPrinter{std::move(target)};
+    if (kind == "pause")
+        return SetPrinterEnabled{std::move(target), false};
+    if (kind == "resume")
+        return SetPrinterEnabled{std::move(target), true};
+    if (kind == "cancel")
+        return CancelJob{std::move(target)};
+    if (kind == "retry")
+        return RetryJob{std::move(target)};
+    if (kind == "dashboard")
+        return CloseScan{};
+    if (kind == "queue")
+        return ShowQueue{};
+    if (kind == "history")
+        return ShowHistory{};
+    if (kind == "diagnostics")
+        return ShowDiagnostics{};
+    if (kind == "print")
+        return ChooseDocument{};
+    if (kind == "scan")
+        return OpenScan{};
+    if (kind == "device")
+        return ShowDevice{std::move(target)};
     return ChooseScanner{std::move(target)};  // "scan-device", the last row
 }
 
@@ -145,7 +164,8 @@ Resource presswick_resource(const std::optional<DeviceSnapshot>& snapshot) {
     push_if_valid(root.actions, action("open-dashboard", "Open dashboard", kOpenView, "dashboard"));
     push_if_valid(root.actions, action("open-queue", "Open print queue", kOpenView, "queue"));
     push_if_valid(root.actions, action("open-history", "Open print history", kOpenView, "history"));
-    push_if_valid(root.actions, action("run-diagnostics", "Run printer diagnostics", kOpenView, "diagnostics"));
+    push_if_valid(root.actions,
+                  action("run-diagnostics", "Run printer diagnostics", kOpenView, "diagnostics"));
     push_if_valid(root.actions, action("find-printers", "Find network printers", kExecuteTask, "discover"));
     push_if_valid(root.actions, action("print-document", "Print a document", kOpenView, "print"));
     push_if_valid(root.actions, action("scan-document", "Scan a document", kOpenView, "scan"));
@@ -170,7 +190,8 @@ Resource presswick_resource(const std::optional<DeviceSnapshot>& snapshot) {
     return root;
 }
 
-Parsed parse_invocation(std::uint8_t execution_kind, std::string_view operation_id, std::string_view arguments) {
+Parsed parse_invocation(std::uint8_t execution_kind, std::string_view operation_id,
+                        std::string_view arguments) {
     if (execution_kind == 0 || operation_id != kOperationId) {
         return {};
     }
@@ -178,7 +199,8 @@ Parsed parse_invocation(std::uint8_t execution_kind, std::string_view operation_
     try {
         const auto value = nlohmann::json::parse(arguments.begin(), arguments.end());
         if (!value.is_string()) {
-            return failed(std::string(kInvalidOperation) + "invalid type: " + value.type_name() + ", expected a string");
+            return failed(std::string(kInvalidOperation) + "invalid type: " + value.type_name() +
+                          ", expected a string");
         }
         text = value.get<std::string>();
     } catch (const nlohmann::json::exception& error) {

@@ -59,10 +59,9 @@ bool start_discovery(OperationSender sender) {
 }
 
 bool start_add_printer(OperationSender sender, printing::DriverlessPrinter printer, NoticePair notices) {
-    return start_with_notices("kora-add-printer", std::move(sender), std::move(notices),
-                              [printer = std::move(printer)] {
-                                  return printing::add_driverless(printer.uri, printer.name);
-                              });
+    return start_with_notices(
+        "kora-add-printer", std::move(sender), std::move(notices),
+        [printer = std::move(printer)] { return printing::add_driverless(printer.uri, printer.name); });
 }
 
 bool start_default_printer(OperationSender sender, std::string queue, NoticePair notices) {
@@ -71,10 +70,9 @@ bool start_default_printer(OperationSender sender, std::string queue, NoticePair
 }
 
 bool start_toggle_printer(OperationSender sender, std::string queue, bool enabled, NoticePair notices) {
-    return start_with_notices("kora-toggle-printer", std::move(sender), std::move(notices),
-                              [queue = std::move(queue), enabled] {
-                                  return printing::set_enabled(queue, enabled);
-                              });
+    return start_with_notices(
+        "kora-toggle-printer", std::move(sender), std::move(notices),
+        [queue = std::move(queue), enabled] { return printing::set_enabled(queue, enabled); });
 }
 
 bool start_cancel_job(OperationSender sender, std::string job_id, NoticePair notices) {

@@ -122,7 +122,8 @@ std::optional<PickOutcome> pick_with_portal(const PickRequest& request) {
     const QString token = QStringLiteral("kora%1").arg(QRandomGenerator::global()->generate());
     QString sender = bus.baseService().mid(1);
     sender.replace('.', '_');
-    const QString request_path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
+    const QString request_path =
+        QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
 
     PortalResponse waiter;
     // Subscribed before the call, so a quick answer is not missed.
@@ -151,8 +152,8 @@ std::optional<PickOutcome> pick_with_portal(const PickRequest& request) {
     if (save && request.suggested()) {
         options["current_name"] = qs(*request.suggested());
     }
-    auto call = QDBusMessage::createMethodCall(kPortalService, kPortalPath, "org.freedesktop.portal.FileChooser",
-                                               save ? "SaveFile" : "OpenFile");
+    auto call = QDBusMessage::createMethodCall(
+        kPortalService, kPortalPath, "org.freedesktop.portal.FileChooser", save ? "SaveFile" : "OpenFile");
     call << QString() << qs(request.title()) << options;
     const auto reply = bus.call(call, QDBus::Block, 10000);
     if (reply.type() != QDBusMessage::ReplyMessage) {
@@ -194,7 +195,8 @@ PickOutcome pick_with_dialog(const PickRequest& request) {
     QStringList names;
     for (const auto& filter : request.filters()) {
         const auto patterns = patterns_for(filter);
-        names << QStringLiteral("%1 (%2)").arg(qs(filter.name()), patterns.isEmpty() ? "*" : patterns.join(' '));
+        names << QStringLiteral("%1 (%2)").arg(qs(filter.name()),
+                                               patterns.isEmpty() ? "*" : patterns.join(' '));
     }
     if (request.includes_all_files() || names.isEmpty()) {
         names << QStringLiteral("All files (*)");
@@ -242,7 +244,9 @@ std::shared_ptr<PickerBackend> make_desktop_picker(QObject* gui_context, bool us
 
 void install_clipboard_backend(QObject* gui_context) {
     text_selection::set_clipboard_backend([gui_context](const std::string& text) {
-        auto copy = [value = qs(text)] { QGuiApplication::clipboard()->setText(value); };
+        auto copy = [value = qs(text)] {
+            QGuiApplication::clipboard()->setText(value);
+        };
         if (QThread::currentThread() == gui_context->thread()) {
             copy();
         } else {

@@ -13,7 +13,8 @@ namespace kora_ui::qt {
 
 // A picker that runs each pick on the GUI thread of `gui_context` (a blocking queued call from
 // the picker thread). `use_portal` false always uses the dialog.
-[[nodiscard]] std::shared_ptr<PickerBackend> make_desktop_picker(QObject* gui_context, bool use_portal = true);
+[[nodiscard]] std::shared_ptr<PickerBackend> make_desktop_picker(QObject* gui_context,
+                                                                 bool use_portal = true);
 // Installs the Qt clipboard as the toolkit's clipboard backend (calls from other threads are marshalled).
 void install_clipboard_backend(QObject* gui_context);
 // The Qt dialog part alone, on the GUI thread (tests answer it by typing into fileNameEdit).

@@ -74,7 +74,8 @@ int FlowLayout::arrange(const QRect& rect, bool apply) const {
         int row_height = 0;
         for (int i = start; i < end; ++i) {
             auto* item = m_items.at(i);
-            const int h = item->hasHeightForWidth() ? item->heightForWidth(card_width) : item->sizeHint().height();
+            const int h =
+                item->hasHeightForWidth() ? item->heightForWidth(card_width) : item->sizeHint().height();
             row_height = std::max(row_height, h);
         }
         if (apply) {

@@ -94,8 +94,8 @@ void ensure_runtime_directory() {
     }
     const std::string path = "/tmp/kora-runtime-" + std::to_string(getuid());
     QDir().mkpath(QString::fromStdString(path));
-    QFile::setPermissions(QString::fromStdString(path), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                            QFileDevice::ExeOwner);
+    QFile::setPermissions(QString::fromStdString(path),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     setenv("XDG_RUNTIME_DIR", path.c_str(), 0);
 }
 
@@ -147,8 +147,10 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
     }
 
     auto host = std::make_unique<qt::Host>(std::move(root));
-    host->setWindowTitle(QString::fromStdString(descriptor.application_id.substr(
-        descriptor.application_id.rfind('.') == std::string::npos ? 0 : descriptor.application_id.rfind('.') + 1)));
+    host->setWindowTitle(QString::fromStdString(
+        descriptor.application_id.substr(descriptor.application_id.rfind('.') == std::string::npos
+                                             ? 0
+                                             : descriptor.application_id.rfind('.') + 1)));
     if (!host->windowTitle().isEmpty()) {
         auto title = host->windowTitle();
         title[0] = title[0].toUpper();
@@ -161,7 +163,8 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
 
     std::unique_ptr<qt::ActionsBus> bus;
     if (!line.screenshot) {
-        bus = qt::start_actions_bus(host->root(), descriptor.application_id, [raw = host.get()] { raw->pump(); });
+        bus = qt::start_actions_bus(host->root(), descriptor.application_id,
+                                    [raw = host.get()] { raw->pump(); });
     }
     host->set_control_invocation_handler([&bus](const ControlInvocation& invocation) {
         if (bus) {

@@ -71,9 +71,12 @@ const QPalette& banner_palette() {
 QColor banner_colour(BannerStyle style) {
     const auto dark = theme::Theme::dark();
     switch (style) {
-        case BannerStyle::failure: return colour(dark.failure);
-        case BannerStyle::caution: return colour(dark.caution);
-        case BannerStyle::confirmation: return colour(dark.confirmation);
+        case BannerStyle::failure:
+            return colour(dark.failure);
+        case BannerStyle::caution:
+            return colour(dark.caution);
+        case BannerStyle::confirmation:
+            return colour(dark.confirmation);
     }
     return colour(dark.surface);
 }
@@ -111,7 +114,8 @@ QWidget* make_button(Button& button, QWidget* parent, RealizeContext& context) {
             break;
     }
     widget->setEnabled(button.has_action());
-    QObject::connect(widget, &QPushButton::clicked, widget, guarded(context, [node = &button](bool) { node->press(); }));
+    QObject::connect(widget, &QPushButton::clicked, widget,
+                     guarded(context, [node = &button](bool) { node->press(); }));
     return widget;
 }
 
@@ -161,7 +165,8 @@ QWidget* make_dropdown(Dropdown& dropdown, QWidget* parent, RealizeContext& cont
     }
     combo->setCurrentIndex(chosen);
     combo->setMinimumWidth(200);
-    QObject::connect(combo, &QComboBox::activated, combo, guarded(context, [node = &dropdown, combo](int index) {
+    QObject::connect(combo, &QComboBox::activated, combo,
+                     guarded(context, [node = &dropdown, combo](int index) {
                          if (index >= 0) {
                              node->choose(combo->itemData(index).toString().toStdString());
                          }
@@ -190,14 +195,14 @@ QWidget* make_toggle_group(ToggleGroup& group, QWidget* parent, RealizeContext& 
         buttons->addButton(segment, static_cast<int>(i));
         layout->addWidget(segment);
     }
-    QObject::connect(buttons, &QButtonGroup::idClicked, strip,
-                     guarded(context, [node = &group](int index) { node->select(static_cast<std::size_t>(index)); }));
+    QObject::connect(buttons, &QButtonGroup::idClicked, strip, guarded(context, [node = &group](int index) {
+                         node->select(static_cast<std::size_t>(index));
+                     }));
     return strip;
 }
 
 QImage image_from(const Pixels& rgba, std::uint32_t width, std::uint32_t height) {
-    if (!rgba || width == 0 || height == 0 ||
-        rgba->size() < static_cast<std::size_t>(width) * height * 4) {
+    if (!rgba || width == 0 || height == 0 || rgba->size() < static_cast<std::size_t>(width) * height * 4) {
         return {};
     }
     // Shares the immutable buffer: the image keeps a reference until Qt lets go of it.
@@ -207,7 +212,8 @@ QImage image_from(const Pixels& rgba, std::uint32_t width, std::uint32_t height)
         QImage::Format_RGBA8888, [](void* info) { delete static_cast<Pixels*>(info); }, keep);
 }
 
-QWidget* make_frame(QColor fill, QColor border, int radius, QWidget* parent, QVBoxLayout*& layout, int padding) {
+QWidget* make_frame(QColor fill, QColor border, int radius, QWidget* parent, QVBoxLayout*& layout,
+                    int padding) {
     auto* frame = new Frame(fill, border, radius);
     frame->setParent(parent);
     layout = new QVBoxLayout(frame);
@@ -284,7 +290,8 @@ void add_children(QBoxLayout& layout, Widget& node, QWidget* parent, RealizeCont
     }
 }
 
-QWidget* make_stack(Widget& node, bool vertical, QWidget* parent, RealizeContext& context, bool wrap_text = true) {
+QWidget* make_stack(Widget& node, bool vertical, QWidget* parent, RealizeContext& context,
+                    bool wrap_text = true) {
     // Texts of a column placed in a row do not wrap (a wrapped label in a row wraps early).
     const bool outer_wrap = context.wrap;
     context.wrap = vertical ? wrap_text && outer_wrap : outer_wrap;
@@ -446,7 +453,8 @@ QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bo
         auto* glyph = new PageGlyph(preview->page(), preview->total());
         glyph->setParent(parent);
         glyph->setAccessibleName(qs(preview->label()));
-        glyph->setAccessibleDescription(QStringLiteral("Page %1 of %2").arg(preview->page()).arg(preview->total()));
+        glyph->setAccessibleDescription(
+            QStringLiteral("Page %1 of %2").arg(preview->page()).arg(preview->total()));
         return glyph;
     }
     if (auto* editor = dynamic_cast<ImageCropEditor*>(&node)) {
@@ -467,7 +475,8 @@ QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bo
         auto* box = new QCheckBox(parent);
         box->setChecked(toggle->state().get());
         box->setAccessibleName(qs(toggle->accessible_label()));
-        QObject::connect(box, &QCheckBox::toggled, box, guarded(context, [node = toggle](bool on) { node->set(on); }));
+        QObject::connect(box, &QCheckBox::toggled, box,
+                         guarded(context, [node = toggle](bool on) { node->set(on); }));
         return box;
     }
     if (auto* group = dynamic_cast<ToggleGroup*>(&node)) {
@@ -498,7 +507,8 @@ QWidget* realize(Widget& node, QWidget* parent, RealizeContext& context) {
 }
 
 void add_to_layout(QBoxLayout& layout, Widget& node, QWidget* parent, RealizeContext& context) {
-    const bool vertical = layout.direction() == QBoxLayout::TopToBottom || layout.direction() == QBoxLayout::BottomToTop;
+    const bool vertical =
+        layout.direction() == QBoxLayout::TopToBottom || layout.direction() == QBoxLayout::BottomToTop;
     if (auto* spacer = dynamic_cast<Spacer*>(&node)) {
         ++context.realized;
         if (spacer->is_flexible()) {

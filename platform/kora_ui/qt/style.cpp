@@ -89,18 +89,29 @@ struct IconSource {
 
 IconSource source_for(int code) {
     switch (code) {
-        case 76: return {{"view-refresh", "reload", nullptr}, QStyle::SP_BrowserReload};
-        case 5: return {{"printer", "document-print", nullptr}, QStyle::SP_ComputerIcon};
-        case 18: return {{"list-add", "document-new", nullptr}, QStyle::SP_FileDialogNewFolder};
-        case 19: return {{"edit-find", "system-search", nullptr}, QStyle::SP_FileDialogContentsView};
-        case 28: return {{"scanner", "document-import", nullptr}, QStyle::SP_DriveCDIcon};
-        case 38: return {{"go-previous", "go-back", nullptr}, QStyle::SP_ArrowBack};
-        case 39: return {{"document-open", "folder-open", nullptr}, QStyle::SP_DialogOpenButton};
-        case 60: return {{"document-open-recent", "appointment-soon", nullptr}, QStyle::SP_FileDialogDetailedView};
-        case 70: return {{"utilities-system-monitor", "dialog-information", "help-browser"},
-                         QStyle::SP_MessageBoxInformation};
-        case 23: return {{"image-missing", "image-x-generic", nullptr}, QStyle::SP_FileIcon};
-        default: return {{nullptr, nullptr, nullptr}, QStyle::SP_FileIcon};
+        case 76:
+            return {{"view-refresh", "reload", nullptr}, QStyle::SP_BrowserReload};
+        case 5:
+            return {{"printer", "document-print", nullptr}, QStyle::SP_ComputerIcon};
+        case 18:
+            return {{"list-add", "document-new", nullptr}, QStyle::SP_FileDialogNewFolder};
+        case 19:
+            return {{"edit-find", "system-search", nullptr}, QStyle::SP_FileDialogContentsView};
+        case 28:
+            return {{"scanner", "document-import", nullptr}, QStyle::SP_DriveCDIcon};
+        case 38:
+            return {{"go-previous", "go-back", nullptr}, QStyle::SP_ArrowBack};
+        case 39:
+            return {{"document-open", "folder-open", nullptr}, QStyle::SP_DialogOpenButton};
+        case 60:
+            return {{"document-open-recent", "appointment-soon", nullptr}, QStyle::SP_FileDialogDetailedView};
+        case 70:
+            return {{"utilities-system-monitor", "dialog-information", "help-browser"},
+                    QStyle::SP_MessageBoxInformation};
+        case 23:
+            return {{"image-missing", "image-x-generic", nullptr}, QStyle::SP_FileIcon};
+        default:
+            return {{nullptr, nullptr, nullptr}, QStyle::SP_FileIcon};
     }
 }
 }  // namespace

@@ -118,7 +118,8 @@ TEST(Tree, WalkAndPress) {
     int pressed = 0;
     Column tree;
     tree.push(Text("Title", 28))
-        .push(widget::card::surface("Card", std::nullopt, Column().push(Button("a.b", "Go").on_action([&] { ++pressed; }))))
+        .push(widget::card::surface("Card", std::nullopt,
+                                    Column().push(Button("a.b", "Go").on_action([&] { ++pressed; }))))
         .push(Button("a.invoke", "Invoke").on_action(InvokeControlId{}))
         .push(ProgressBar::indeterminate().with_accessible_label("Loading"));
     EXPECT_TRUE(kora_ui::testing::contains_text(tree, "Card"));
@@ -141,7 +142,8 @@ TEST(Controls, ResourcesAndInvocation) {
     tree.push(Button("c.go", "Go").on_action([&] { ++pressed; }))
         .push(ToggleGroup("c.mode", "select", {"One", "Two"}, selected));
     EXPECT_EQ(control_resources(tree).size(), 2u);
-    EXPECT_EQ(invoke_control(tree, 0, kControlInvokeOperation, "\"c.go\"").kind, kora_actions::Outcome::Kind::handled);
+    EXPECT_EQ(invoke_control(tree, 0, kControlInvokeOperation, "\"c.go\"").kind,
+              kora_actions::Outcome::Kind::handled);
     EXPECT_EQ(pressed, 1);
     EXPECT_EQ(invoke_control(tree, 0, kSegmentedSelectOperation, R"({"control":"c.mode","index":1})").kind,
               kora_actions::Outcome::Kind::handled);

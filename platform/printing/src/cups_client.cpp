@@ -24,7 +24,9 @@ namespace os_actions::printing::cups {
 
 namespace {
 
-std::unexpected<std::string> failure(std::string text) { return std::unexpected(std::move(text)); }
+std::unexpected<std::string> failure(std::string text) {
+    return std::unexpected(std::move(text));
+}
 
 std::string last_error() {
     const char* text = cupsLastErrorString();
@@ -39,8 +41,8 @@ Ipp new_request(ipp_op_t op, const std::string& uri) {
 }
 
 void request_attributes(ipp_t* request, const std::vector<const char*>& names) {
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", static_cast<int>(names.size()),
-                  nullptr, names.data());
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  static_cast<int>(names.size()), nullptr, names.data());
 }
 
 std::vector<std::string> strings_of(ipp_attribute_t* attr) {
@@ -114,7 +116,8 @@ Result<void> write_private_default(const std::filesystem::path& dir, const std::
         return failure("Could not write " + target.string() + ": " + std::strerror(errno));
     }
     const std::string text = "Default " + queue + "\n";
-    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
+    const bool written =
+        ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
     ::close(fd);
     if (!written || std::rename(temp.c_str(), target.c_str()) != 0) {
         ::unlink(temp.c_str());
@@ -157,8 +160,8 @@ bool device_answers(const std::string& device_uri) {
     }
     char resource[1024] = "/";
     int cancel = 0;
-    Http http(cupsConnectDest(dest, CUPS_DEST_FLAGS_DEVICE, device_timeout_ms, &cancel, resource, sizeof resource,
-                              nullptr, nullptr));
+    Http http(cupsConnectDest(dest, CUPS_DEST_FLAGS_DEVICE, device_timeout_ms, &cancel, resource,
+                              sizeof resource, nullptr, nullptr));
     cupsFreeDests(1, dest);
     if (!http) {
         return false;
@@ -167,8 +170,8 @@ bool device_answers(const std::string& device_uri) {
     char host[256];
     httpGetHostname(http.get(), host, sizeof host);
     char uri[1024];
-    httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, host, httpAddrPort(httpGetAddress(http.get())),
-                    resource);
+    httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, host,
+                    httpAddrPort(httpGetAddress(http.get())), resource);
     auto request = new_request(IPP_OP_GET_PRINTER_ATTRIBUTES, uri);
     request_attributes(request.get(), {"printer-state"});
     Ipp response(cupsDoRequest(http.get(), request.release(), resource));
@@ -198,7 +201,8 @@ std::vector<bool> check_devices(const std::vector<std::string>& uris) {
         }).detach();
     }
     std::unique_lock lock(shared->mutex);
-    shared->done.wait_for(lock, std::chrono::milliseconds(device_timeout_ms), [&] { return shared->remaining == 0; });
+    shared->done.wait_for(lock, std::chrono::milliseconds(device_timeout_ms),
+                          [&] { return shared->remaining == 0; });
     return shared->answered;
 }
 
@@ -272,7 +276,8 @@ bool dns_sd_available() {
 
 Result<Http> connect_server() {
     const char* server = cupsServer();
-    Http http(httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, server_timeout_ms, nullptr));
+    Http http(
+        httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, server_timeout_ms, nullptr));
     if (!http) {
         return failure(std::string("Could not reach the print server at ") + server + ": " +
                        (errno ? std::strerror(errno) : last_error()));
@@ -305,9 +310,9 @@ Result<std::vector<PrintQueue>> queues() {
     }
     Ipp request(ippNewRequest(IPP_OP_CUPS_GET_PRINTERS));
     ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-    request_attributes(request.get(), {"printer-name", "printer-state", "printer-state-reasons",
-                                       "printer-is-accepting-jobs", "marker-names", "marker-colors", "marker-levels",
-                                       "device-uri"});
+    request_attributes(request.get(),
+                       {"printer-name", "printer-state", "printer-state-reasons", "printer-is-accepting-jobs",
+                        "marker-names", "marker-colors", "marker-levels", "device-uri"});
     auto response = send(http->get(), request.release());
     if (!response) {
         if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
@@ -360,9 +365,9 @@ Result<std::vector<PrintJob>> jobs() {
     }
     auto request = new_request(IPP_OP_GET_JOBS, "ipp://localhost/");
     ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
-    request_attributes(request.get(), {"job-id", "job-printer-uri", "job-name", "job-state", "job-impressions",
-                                       "job-impressions-completed", "time-at-creation", "time-at-completed",
-                                       "job-originating-user-name"});
+    request_attributes(request.get(), {"job-id", "job-printer-uri", "job-name", "job-state",
+                                       "job-impressions", "job-impressions-completed", "time-at-creation",
+                                       "time-at-completed", "job-originating-user-name"});
     auto response = send(http->get(), request.release());
     if (!response) {
         if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
@@ -410,7 +415,8 @@ Result<std::vector<PrintJob>> jobs() {
 
 Result<std::vector<DriverlessPrinter>> discover_driverless() {
     if (!dns_sd_available()) {
-        return failure("No DNS-SD service (avahi-daemon) is running, so printers on the network cannot be found.");
+        return failure(
+            "No DNS-SD service (avahi-daemon) is running, so printers on the network cannot be found.");
     }
     std::vector<DriverlessPrinter> found;
     auto on_dest = [](void* data, unsigned flags, cups_dest_t* dest) -> int {
@@ -426,7 +432,8 @@ Result<std::vector<DriverlessPrinter>> discover_driverless() {
         }
         const char* info = cupsGetOption("printer-info", dest->num_options, dest->options);
         const char* location = cupsGetOption("printer-location", dest->num_options, dest->options);
-        DriverlessPrinter printer{.uri = uri, .name = info && *info ? info : dest->name, .location = std::nullopt};
+        DriverlessPrinter printer{
+            .uri = uri, .name = info && *info ? info : dest->name, .location = std::nullopt};
         if (location && *location) {
             printer.location = location;
         }
@@ -545,14 +552,17 @@ Result<void> retry_job(const std::string& job_id) {
     const int state = ippGetInteger(ippFindAttribute(response->get(), "job-state", IPP_TAG_ENUM), 0);
     switch (state) {
         case IPP_JSTATE_PENDING:
-        case IPP_JSTATE_PROCESSING: return {};  // already in the queue
-        case IPP_JSTATE_HELD: return simple_request(IPP_OP_RELEASE_JOB, printer_uri(ref->queue), ref->number);
-        default: return simple_request(IPP_OP_RESTART_JOB, printer_uri(ref->queue), ref->number);
+        case IPP_JSTATE_PROCESSING:
+            return {};  // already in the queue
+        case IPP_JSTATE_HELD:
+            return simple_request(IPP_OP_RELEASE_JOB, printer_uri(ref->queue), ref->number);
+        default:
+            return simple_request(IPP_OP_RESTART_JOB, printer_uri(ref->queue), ref->number);
     }
 }
 
-Result<void> print_document(const std::string& queue, const std::filesystem::path& document, std::uint16_t copies,
-                            bool two_sided) {
+Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
+                            std::uint16_t copies, bool two_sided) {
     if (copies < 1 || copies > 99) {
         return failure("Copies must be between 1 and 99");
     }
@@ -567,7 +577,8 @@ Result<void> print_document(const std::string& queue, const std::filesystem::pat
     int count = cupsAddOption("copies", std::to_string(copies).c_str(), 0, &options);
     count = cupsAddOption("sides", two_sided ? "two-sided-long-edge" : "one-sided", count, &options);
     const auto title = document.filename().string();
-    const int job = cupsPrintFile2(http->get(), queue.c_str(), document.c_str(), title.c_str(), count, options);
+    const int job =
+        cupsPrintFile2(http->get(), queue.c_str(), document.c_str(), title.c_str(), count, options);
     cupsFreeOptions(count, options);
     if (job <= 0) {
         return failure("Could not print " + title + ": " + last_error());

@@ -10,7 +10,8 @@ namespace os_actions::printing::detail {
 namespace {
 std::string lower(std::string_view text) {
     std::string out(text);
-    std::ranges::transform(out, out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::ranges::transform(out, out.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return out;
 }
 
@@ -109,14 +110,22 @@ bool is_network_device(std::string_view device_uri) {
 
 std::optional<std::uint8_t> job_state_from_ipp(int ipp_job_state) {
     switch (ipp_job_state) {
-        case 3: return 1;  // pending
-        case 4: return 3;  // held
-        case 5: return 2;  // processing
-        case 6: return 3;  // stopped
-        case 7: return 4;  // canceled
-        case 8: return 5;  // aborted
-        case 9: return 6;  // completed
-        default: return std::nullopt;
+        case 3:
+            return 1;  // pending
+        case 4:
+            return 3;  // held
+        case 5:
+            return 2;  // processing
+        case 6:
+            return 3;  // stopped
+        case 7:
+            return 4;  // canceled
+        case 8:
+            return 5;  // aborted
+        case 9:
+            return 6;  // completed
+        default:
+            return std::nullopt;
     }
 }
 
@@ -253,10 +262,14 @@ std::optional<std::string> choose_source(const std::vector<std::string>& sources
         return !is_duplex(s) && (contains(s, "adf") || contains(s, "feeder") || contains(s, "document feed"));
     };
     switch (source) {
-        case 0: return find([](const std::string& s) { return contains(s, "flatbed") || contains(s, "platen"); });
-        case 1: return find(is_feeder);
-        case 2: return find(is_duplex);
-        default: return std::nullopt;
+        case 0:
+            return find([](const std::string& s) { return contains(s, "flatbed") || contains(s, "platen"); });
+        case 1:
+            return find(is_feeder);
+        case 2:
+            return find(is_duplex);
+        default:
+            return std::nullopt;
     }
 }
 

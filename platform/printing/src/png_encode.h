@@ -16,7 +16,7 @@ struct Image {
     std::uint8_t bit_depth = 8;  // 8, or 1 for grey where a set bit is white (PNG's sense)
     std::size_t stride = 0;      // bytes per row in pixels
     std::span<const std::uint8_t> pixels;
-    std::uint32_t dpi = 0;       // written as pHYs when known
+    std::uint32_t dpi = 0;  // written as pHYs when known
 };
 
 [[nodiscard]] Result<Bytes> encode(const Image& image);

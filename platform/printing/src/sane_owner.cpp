@@ -20,7 +20,9 @@ namespace os_actions::printing::sane {
 
 namespace {
 
-std::unexpected<std::string> failure(std::string text) { return std::unexpected(std::move(text)); }
+std::unexpected<std::string> failure(std::string text) {
+    return std::unexpected(std::move(text));
+}
 std::unexpected<std::string> failure(const std::string& what, SANE_Status status) {
     return failure(what + ": " + sane_strstatus(status));
 }
@@ -28,7 +30,7 @@ std::unexpected<std::string> failure(const std::string& what, SANE_Status status
 // --- The owner thread -----------------------------------------------------------------------------
 
 class Owner {
-public:
+  public:
     static Owner& instance() {
         static Owner owner;
         return owner;
@@ -47,7 +49,7 @@ public:
         return answer.get();
     }
 
-private:
+  private:
     struct Shared {
         std::mutex mutex;
         std::condition_variable wake;
@@ -107,7 +109,8 @@ std::optional<Option> find_option(SANE_Handle handle, std::string_view name) {
     }
     for (SANE_Int i = 1; i < count; ++i) {
         const auto* d = sane_get_option_descriptor(handle, i);
-        if (d && d->name && name == d->name && SANE_OPTION_IS_ACTIVE(d->cap) && SANE_OPTION_IS_SETTABLE(d->cap)) {
+        if (d && d->name && name == d->name && SANE_OPTION_IS_ACTIVE(d->cap) &&
+            SANE_OPTION_IS_SETTABLE(d->cap)) {
             return Option{i, d};
         }
     }
@@ -150,7 +153,8 @@ SANE_Status set_word(SANE_Handle handle, const Option& option, SANE_Word value) 
         return SANE_STATUS_INVAL;
     }
     // An option may hold several words (one per channel); set them all.
-    std::vector<SANE_Word> words(static_cast<std::size_t>(option.descriptor->size) / sizeof(SANE_Word), value);
+    std::vector<SANE_Word> words(static_cast<std::size_t>(option.descriptor->size) / sizeof(SANE_Word),
+                                 value);
     return sane_control_option(handle, option.index, SANE_ACTION_SET_VALUE, words.data(), nullptr);
 }
 
@@ -202,7 +206,9 @@ Result<SANE_Word> apply_settings(SANE_Handle handle, const ScanSettings& setting
         if (d->type != SANE_TYPE_INT && !fixed) {
             return failure("The scanner reports an unusable resolution option");
         }
-        auto to_double = [&](SANE_Word w) { return fixed ? SANE_UNFIX(w) : static_cast<double>(w); };
+        auto to_double = [&](SANE_Word w) {
+            return fixed ? SANE_UNFIX(w) : static_cast<double>(w);
+        };
         double dpi = settings.resolution_dpi;
         if (d->constraint_type == SANE_CONSTRAINT_RANGE && d->constraint.range) {
             const auto* r = d->constraint.range;
@@ -220,7 +226,8 @@ Result<SANE_Word> apply_settings(SANE_Handle handle, const ScanSettings& setting
         }
         SANE_Word now = value;
         if (d->size == static_cast<SANE_Int>(sizeof(SANE_Word)) &&
-            sane_control_option(handle, resolution->index, SANE_ACTION_GET_VALUE, &now, nullptr) == SANE_STATUS_GOOD) {
+            sane_control_option(handle, resolution->index, SANE_ACTION_GET_VALUE, &now, nullptr) ==
+                SANE_STATUS_GOOD) {
             applied_dpi = static_cast<SANE_Word>(std::lround(to_double(now)));
         } else {
             applied_dpi = static_cast<SANE_Word>(std::lround(dpi));
@@ -244,7 +251,8 @@ struct Frame {
 Result<void> check_parameters(const SANE_Parameters& p) {
     const std::size_t channels = p.format == SANE_FRAME_RGB ? 3 : 1;
     if (p.depth != 1 && p.depth != 8 && p.depth != 16) {
-        return failure("The scanner sends " + std::to_string(p.depth) + "-bit samples, which are not supported");
+        return failure("The scanner sends " + std::to_string(p.depth) +
+                       "-bit samples, which are not supported");
     }
     if (p.format != SANE_FRAME_GRAY && p.format != SANE_FRAME_RGB && p.format != SANE_FRAME_RED &&
         p.format != SANE_FRAME_GREEN && p.format != SANE_FRAME_BLUE) {
@@ -258,7 +266,8 @@ Result<void> check_parameters(const SANE_Parameters& p) {
     if (static_cast<std::size_t>(p.bytes_per_line) < needed) {
         return failure("The scanner reports fewer bytes per line than its pixels need");
     }
-    if (p.lines > 0 && static_cast<std::size_t>(p.lines) > max_image_bytes / static_cast<std::size_t>(p.bytes_per_line)) {
+    if (p.lines > 0 &&
+        static_cast<std::size_t>(p.lines) > max_image_bytes / static_cast<std::size_t>(p.bytes_per_line)) {
         return failure("The scanned image would be too large");
     }
     return {};

@@ -5,8 +5,17 @@
 namespace os_actions::printing {
 
 namespace {
-std::mutex g_service_mutex;
-std::shared_ptr<Service> g_service;  // the platform layer's one installed service
+// The platform layer's one installed service. Detached workers may still call it while the process
+// exits, so it is never destroyed.
+struct Installed {
+    std::mutex mutex;
+    std::shared_ptr<Service> service;
+};
+
+Installed& installed() {
+    static auto* instance = new Installed;
+    return *instance;
+}
 }  // namespace
 
 std::optional<std::uint8_t> PrintJob::progress_percent() const {
@@ -18,35 +27,49 @@ std::optional<std::uint8_t> PrintJob::progress_percent() const {
 }
 
 std::shared_ptr<Service> install_service(std::shared_ptr<Service> service) {
-    std::lock_guard lock(g_service_mutex);
-    auto previous = std::move(g_service);
-    g_service = std::move(service);
+    std::lock_guard lock(installed().mutex);
+    auto previous = std::move(installed().service);
+    installed().service = std::move(service);
     return previous;
 }
 
 std::shared_ptr<Service> installed_service() {
-    std::lock_guard lock(g_service_mutex);
-    if (!g_service) {
-        g_service = make_system_service();
+    std::lock_guard lock(installed().mutex);
+    if (!installed().service) {
+        installed().service = make_system_service();
     }
-    return g_service;
+    return installed().service;
 }
 
-Result<std::vector<PrintQueue>> queues() { return installed_service()->queues(); }
-Result<std::vector<PrintJob>> jobs() { return installed_service()->jobs(); }
-Result<std::vector<Scanner>> scanners() { return installed_service()->scanners(); }
-Result<std::vector<DriverlessPrinter>> discover_driverless() { return installed_service()->discover_driverless(); }
+Result<std::vector<PrintQueue>> queues() {
+    return installed_service()->queues();
+}
+Result<std::vector<PrintJob>> jobs() {
+    return installed_service()->jobs();
+}
+Result<std::vector<Scanner>> scanners() {
+    return installed_service()->scanners();
+}
+Result<std::vector<DriverlessPrinter>> discover_driverless() {
+    return installed_service()->discover_driverless();
+}
 Result<void> add_driverless(const std::string& uri, const std::string& name) {
     return installed_service()->add_driverless(uri, name);
 }
-Result<void> set_default(const std::string& queue) { return installed_service()->set_default(queue); }
+Result<void> set_default(const std::string& queue) {
+    return installed_service()->set_default(queue);
+}
 Result<void> set_enabled(const std::string& queue, bool enabled) {
     return installed_service()->set_enabled(queue, enabled);
 }
-Result<void> cancel_job(const std::string& job_id) { return installed_service()->cancel_job(job_id); }
-Result<void> retry_job(const std::string& job_id) { return installed_service()->retry_job(job_id); }
-Result<void> print_document(const std::string& queue, const std::filesystem::path& document, std::uint16_t copies,
-                            bool two_sided) {
+Result<void> cancel_job(const std::string& job_id) {
+    return installed_service()->cancel_job(job_id);
+}
+Result<void> retry_job(const std::string& job_id) {
+    return installed_service()->retry_job(job_id);
+}
+Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
+                            std::uint16_t copies, bool two_sided) {
     return installed_service()->print_document(queue, document, copies, two_sided);
 }
 Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) {

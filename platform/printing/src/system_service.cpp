@@ -7,11 +7,13 @@ namespace os_actions::printing {
 
 namespace {
 class SystemService final : public Service {
-public:
+  public:
     Result<std::vector<PrintQueue>> queues() override { return cups::queues(); }
     Result<std::vector<PrintJob>> jobs() override { return cups::jobs(); }
     Result<std::vector<Scanner>> scanners() override { return sane::scanners(); }
-    Result<std::vector<DriverlessPrinter>> discover_driverless() override { return cups::discover_driverless(); }
+    Result<std::vector<DriverlessPrinter>> discover_driverless() override {
+        return cups::discover_driverless();
+    }
     Result<void> add_driverless(const std::string& uri, const std::string& name) override {
         return cups::add_driverless(uri, name);
     }
@@ -31,6 +33,8 @@ public:
 };
 }  // namespace
 
-std::shared_ptr<Service> make_system_service() { return std::make_shared<SystemService>(); }
+std::shared_ptr<Service> make_system_service() {
+    return std::make_shared<SystemService>();
+}
 
 }  // namespace os_actions::printing

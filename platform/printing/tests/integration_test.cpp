@@ -60,9 +60,9 @@ std::filesystem::path write_test_file(const std::string& name, const std::string
 std::string tiny_pdf() {
     const std::string content = "BT /F1 24 Tf 72 720 Td (Presswick test page) Tj ET";
     std::vector<std::string> objects = {
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> "
+        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /F1 5 0 "
+        "R >> "
         ">> >>",
         "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"};
@@ -112,7 +112,8 @@ void expect_printed(const std::string& title) {
 int submit_held_job(const std::string& queue, const std::filesystem::path& file, const std::string& title) {
     cups_option_t* options = nullptr;
     const int count = cupsAddOption("job-hold-until", "indefinite", 0, &options);
-    const int id = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.c_str(), file.c_str(), title.c_str(), count, options);
+    const int id =
+        cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.c_str(), file.c_str(), title.c_str(), count, options);
     cupsFreeOptions(count, options);
     return id;
 }
@@ -213,7 +214,8 @@ TEST(SandboxQueues, PauseAndResume) {
 
 TEST(SandboxQueues, SetDefaultReadsBackAndLeavesTheUsersFileAlone) {
     REQUIRE_SANDBOX();
-    ASSERT_NE(std::getenv("PRESSWICK_CUPS_USERCONFIG"), nullptr) << "eval \"$(scripts/sandbox.sh env)\" first";
+    ASSERT_NE(std::getenv("PRESSWICK_CUPS_USERCONFIG"), nullptr)
+        << "eval \"$(scripts/sandbox.sh env)\" first";
     ASSERT_TRUE(printing::set_default("Office_laser").has_value());
     auto queues = printing::queues();
     ASSERT_TRUE(queues.has_value());
@@ -236,14 +238,17 @@ TEST(SandboxDiscovery, FindsAndAddsTheVirtualPrinters) {
     const auto found = printing::discover_driverless();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     ASSERT_TRUE(found.has_value()) << found.error();
-    const auto studio = std::ranges::find(*found, std::string("Acme Studio 1"), &printing::DriverlessPrinter::name);
+    const auto studio =
+        std::ranges::find(*found, std::string("Acme Studio 1"), &printing::DriverlessPrinter::name);
     ASSERT_NE(studio, found->end());
     EXPECT_TRUE(studio->uri.starts_with("ipps://")) << studio->uri;
     EXPECT_EQ(studio->location, "Studio");
-    EXPECT_EQ(std::ranges::count(*found, std::string("Acme Studio 1"), &printing::DriverlessPrinter::name), 1);
+    EXPECT_EQ(std::ranges::count(*found, std::string("Acme Studio 1"), &printing::DriverlessPrinter::name),
+              1);
 
     if (const auto before = printing::queues(); before && find_queue(*before, "Acme_Studio_1")) {
-        GTEST_SKIP() << "added by an earlier run on this sandbox (re-adding makes cupsd 2.4 regenerate the model)";
+        GTEST_SKIP()
+            << "added by an earlier run on this sandbox (re-adding makes cupsd 2.4 regenerate the model)";
     }
     const auto added = printing::add_driverless(studio->uri, studio->name);
     ASSERT_TRUE(added.has_value()) << added.error();
@@ -314,7 +319,8 @@ TEST(SandboxJobs, RetryReleasesAHeldJob) {
 TEST(SandboxJobs, RetriesACompletedJob) {
     REQUIRE_SANDBOX();
     const auto title = unique_name("again", ".txt");
-    ASSERT_TRUE(printing::print_document("Studio_printer", write_test_file(title, "again\n"), 1, false).has_value());
+    ASSERT_TRUE(
+        printing::print_document("Studio_printer", write_test_file(title, "again\n"), 1, false).has_value());
     std::optional<printing::PrintJob> job;
     ASSERT_TRUE(wait_until(
         [&] {
@@ -359,7 +365,8 @@ bool decodes(const std::vector<std::uint8_t>& bytes) {
 }
 
 printing_test::PngHeader scan(std::uint16_t dpi, std::uint8_t mode) {
-    const auto page = printing::scan_page("test:0", {.resolution_dpi = dpi, .colour_mode = mode, .source = 0});
+    const auto page =
+        printing::scan_page("test:0", {.resolution_dpi = dpi, .colour_mode = mode, .source = 0});
     EXPECT_TRUE(page.has_value()) << page.error();
     if (!page) {
         return {};
@@ -413,9 +420,8 @@ TEST(SandboxScanners, CallersOnManyThreadsAreServedOneAtATime) {
     for (int i = 0; i < 4; ++i) {
         threads.emplace_back([&, i] {
             for (int k = 0; k < 3; ++k) {
-                const auto page = printing::scan_page(i % 2 ? "test:1" : "test:0", {.resolution_dpi = 150,
-                                                                                    .colour_mode = 1,
-                                                                                    .source = 0});
+                const auto page = printing::scan_page(i % 2 ? "test:1" : "test:0",
+                                                      {.resolution_dpi = 150, .colour_mode = 1, .source = 0});
                 const auto list = printing::scanners();
                 good += page.has_value() && list.has_value();
             }

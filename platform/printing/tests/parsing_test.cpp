@@ -8,7 +8,9 @@
 namespace os_actions::printing::detail {
 namespace {
 
-TEST(Supplies, AbsentWithoutMarkers) { EXPECT_FALSE(parse_supplies({}, {}, {}).has_value()); }
+TEST(Supplies, AbsentWithoutMarkers) {
+    EXPECT_FALSE(parse_supplies({}, {}, {}).has_value());
+}
 
 TEST(Supplies, NegativeLevelsAreNotReported) {
     const auto s = parse_supplies({"Black", "Cyan", "Magenta", "Waste"}, {"#000000", "#00FFFF", "none", ""},
@@ -33,7 +35,8 @@ TEST(Supplies, SingleMarkerAndShortLists) {
 }
 
 TEST(Supplies, EscapedOptionLists) {
-    EXPECT_EQ(split_option_list("Black Ink,Cyan\\, light"), (std::vector<std::string>{"Black Ink", "Cyan, light"}));
+    EXPECT_EQ(split_option_list("Black Ink,Cyan\\, light"),
+              (std::vector<std::string>{"Black Ink", "Cyan, light"}));
     EXPECT_EQ(split_option_list("80"), (std::vector<std::string>{"80"}));
     EXPECT_TRUE(split_option_list("").empty());
 }
@@ -82,7 +85,7 @@ TEST(JobState, MapsIppStates) {
 }
 
 class TimeLabel : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::setenv("TZ", "UTC", 1);
         ::tzset();
@@ -135,7 +138,8 @@ TEST(QueueName, SanitisesDisplayNames) {
 }
 
 TEST(Lpoptions, FindsTheLastDefault) {
-    EXPECT_EQ(lpoptions_default("Dest Office_laser sides=one-sided\nDefault Studio_printer\n"), "Studio_printer");
+    EXPECT_EQ(lpoptions_default("Dest Office_laser sides=one-sided\nDefault Studio_printer\n"),
+              "Studio_printer");
     EXPECT_EQ(lpoptions_default("Default A/draft copies=2\nDefault B"), "B");
     EXPECT_EQ(lpoptions_default("Default A/draft copies=2"), "A");
     EXPECT_EQ(lpoptions_default("Dest A\n"), std::nullopt);

@@ -25,11 +25,11 @@ inline bool sandbox_running() {
     return std::filesystem::exists(std::filesystem::path(server).parent_path() / ".presswick-sandbox", ec);
 }
 
-#define REQUIRE_SANDBOX()                                                                              \
-    do {                                                                                               \
-        if (!printing_test::sandbox_running()) {                                                       \
+#define REQUIRE_SANDBOX()                                                                                  \
+    do {                                                                                                   \
+        if (!printing_test::sandbox_running()) {                                                           \
             GTEST_SKIP() << "CUPS_SERVER does not point at the private print system (scripts/sandbox.sh)"; \
-        }                                                                                              \
+        }                                                                                                  \
     } while (0)
 
 // A fresh HOME, so that nothing a test does can reach the user's own files. Call before any thread.
@@ -73,8 +73,8 @@ inline std::optional<PngHeader> png_header(const std::vector<std::uint8_t>& byte
         return std::nullopt;
     }
     auto be32 = [&](std::size_t at) {
-        return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 | std::uint32_t{bytes[at + 2]} << 8 |
-               bytes[at + 3];
+        return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+               std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
     };
     return PngHeader{be32(16), be32(20), bytes[24], bytes[25]};
 }

@@ -23,8 +23,8 @@ std::optional<Category> from_magic(const std::vector<std::uint8_t>& head) {
     if (starts_with(head, "%PDF-")) {
         return Category::pdf;
     }
-    if (starts_with(head, "\x89PNG\r\n\x1a\n") || starts_with(head, "\xff\xd8\xff") || starts_with(head, "GIF87a") ||
-        starts_with(head, "GIF89a") || starts_with(head, "BM")) {
+    if (starts_with(head, "\x89PNG\r\n\x1a\n") || starts_with(head, "\xff\xd8\xff") ||
+        starts_with(head, "GIF87a") || starts_with(head, "GIF89a") || starts_with(head, "BM")) {
         return Category::image;
     }
     return std::nullopt;
@@ -32,9 +32,10 @@ std::optional<Category> from_magic(const std::vector<std::uint8_t>& head) {
 
 Category from_extension(const std::filesystem::path& path) {
     std::string ext = path.extension().string();
-    std::ranges::transform(ext, ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::ranges::transform(ext, ext.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     static constexpr std::array<std::string_view, 9> images{".png", ".jpg", ".jpeg", ".gif", ".bmp",
-                                                           ".tga", ".ppm", ".pgm", ".pnm"};
+                                                            ".tga", ".ppm", ".pgm",  ".pnm"};
     static constexpr std::array<std::string_view, 6> texts{".txt", ".text", ".md", ".csv", ".log", ".conf"};
     if (ext == ".pdf") {
         return Category::pdf;

@@ -17,8 +17,8 @@ inline constexpr std::uint32_t kMaxSourceSide = 20'000;
 // Text files: read at most this much.
 inline constexpr std::size_t kMaxTextBytes = 256 * 1024;
 
-[[nodiscard]] std::expected<std::vector<std::uint8_t>, std::string> read_file(const std::filesystem::path& path,
-                                                                              std::size_t limit);
+[[nodiscard]] std::expected<std::vector<std::uint8_t>, std::string> read_file(
+    const std::filesystem::path& path, std::size_t limit);
 // Triangle-filtered RGBA resize so that the longer side is at most max_side.
 [[nodiscard]] Image fit_rgba(std::vector<std::uint8_t> rgba, std::uint32_t width, std::uint32_t height,
                              std::uint32_t max_side);

@@ -9,7 +9,8 @@
 
 namespace thumbnail::detail {
 
-std::expected<std::vector<std::uint8_t>, std::string> read_file(const std::filesystem::path& path, std::size_t limit) {
+std::expected<std::vector<std::uint8_t>, std::string> read_file(const std::filesystem::path& path,
+                                                                std::size_t limit) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return std::unexpected("cannot open the file");
@@ -17,7 +18,8 @@ std::expected<std::vector<std::uint8_t>, std::string> read_file(const std::files
     // Never allocate more than the file holds (the limit may be large).
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
-    const std::size_t wanted = error ? limit : static_cast<std::size_t>(std::min<std::uintmax_t>(size, limit));
+    const std::size_t wanted =
+        error ? limit : static_cast<std::size_t>(std::min<std::uintmax_t>(size, limit));
     std::vector<std::uint8_t> bytes(wanted);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(wanted));
     if (in.bad()) {
@@ -27,7 +29,8 @@ std::expected<std::vector<std::uint8_t>, std::string> read_file(const std::files
     return bytes;
 }
 
-Image fit_rgba(std::vector<std::uint8_t> rgba, std::uint32_t width, std::uint32_t height, std::uint32_t max_side) {
+Image fit_rgba(std::vector<std::uint8_t> rgba, std::uint32_t width, std::uint32_t height,
+               std::uint32_t max_side) {
     const auto longer = std::max(width, height);
     if (longer <= max_side || max_side == 0) {
         return Image{std::make_shared<const std::vector<std::uint8_t>>(std::move(rgba)), width, height};

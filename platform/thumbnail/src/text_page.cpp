@@ -18,7 +18,11 @@ bool to_printable(const std::vector<std::uint8_t>& bytes, std::string& out) {
         if (lead == 0) {
             return false;
         }
-        std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        std::size_t length = lead < 0x80           ? 1
+                             : (lead >> 5) == 0x6  ? 2
+                             : (lead >> 4) == 0xE  ? 3
+                             : (lead >> 3) == 0x1E ? 4
+                                                   : 0;
         if (length == 0) {
             return false;
         }
@@ -64,7 +68,8 @@ std::vector<std::string> wrap(const std::string& text, std::size_t columns, std:
 
 }  // namespace
 
-std::expected<Image, std::string> render_text_page(const std::vector<std::uint8_t>& bytes, std::uint32_t max_side) {
+std::expected<Image, std::string> render_text_page(const std::vector<std::uint8_t>& bytes,
+                                                   std::uint32_t max_side) {
     std::string text;
     if (!to_printable(bytes, text)) {
         return std::unexpected("the file is not plain text");
@@ -93,12 +98,15 @@ std::expected<Image, std::string> render_text_page(const std::vector<std::uint8_
             const float* v = &quads[static_cast<std::size_t>(q) * 16];
             const float x0 = margin + v[0] * scale, y0 = margin + n * line_height + v[1] * scale;
             const float x1 = margin + v[8] * scale, y1 = margin + n * line_height + v[9] * scale;
-            for (auto y = static_cast<std::int64_t>(std::floor(y0)); y < static_cast<std::int64_t>(std::ceil(y1)); ++y) {
-                for (auto x = static_cast<std::int64_t>(std::floor(x0)); x < static_cast<std::int64_t>(std::ceil(x1)); ++x) {
+            for (auto y = static_cast<std::int64_t>(std::floor(y0));
+                 y < static_cast<std::int64_t>(std::ceil(y1)); ++y) {
+                for (auto x = static_cast<std::int64_t>(std::floor(x0));
+                     x < static_cast<std::int64_t>(std::ceil(x1)); ++x) {
                     if (x < 0 || y < 0 || x >= width || y >= height) {
                         continue;
                     }
-                    auto* pixel = &rgba[(static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)) * 4];
+                    auto* pixel =
+                        &rgba[(static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)) * 4];
                     pixel[0] = 40;
                     pixel[1] = 44;
                     pixel[2] = 52;

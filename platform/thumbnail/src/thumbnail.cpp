@@ -40,7 +40,8 @@ std::expected<Image, std::string> pdf_first_page(const std::filesystem::path& pa
     }
     const double dpi = 72.0 * max_side / longer_points;
     poppler::page_renderer renderer;
-    renderer.set_render_hints(poppler::page_renderer::antialiasing | poppler::page_renderer::text_antialiasing);
+    renderer.set_render_hints(poppler::page_renderer::antialiasing |
+                              poppler::page_renderer::text_antialiasing);
     renderer.set_paper_color(0xffffffff);
     const poppler::image rendered = renderer.render_page(page.get(), dpi, dpi);
     if (!rendered.is_valid() || rendered.format() != poppler::image::format_argb32) {
@@ -51,7 +52,8 @@ std::expected<Image, std::string> pdf_first_page(const std::filesystem::path& pa
     std::vector<std::uint8_t> rgba(std::size_t{width} * height * 4);
     const char* data = rendered.const_data();
     for (std::uint32_t y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const std::uint8_t*>(data + static_cast<std::size_t>(y) * rendered.bytes_per_row());
+        const auto* row = reinterpret_cast<const std::uint8_t*>(data + static_cast<std::size_t>(y) *
+                                                                           rendered.bytes_per_row());
         auto* out = &rgba[std::size_t{y} * width * 4];
         for (std::uint32_t x = 0; x < width; ++x) {
             // ARGB32 in native (little-endian) order: B, G, R, A; the paper is opaque.
@@ -83,25 +85,28 @@ std::expected<Image, std::string> decoded_image(const std::filesystem::path& pat
         std::uint64_t(width) * std::uint64_t(height) > detail::kMaxSourcePixels) {
         return std::unexpected("the image is too large");
     }
-    std::unique_ptr<stbi_uc, void (*)(void*)> pixels(stbi_load_from_memory(bytes->data(), size, &width, &height, &channels, 4),
-                                                     stbi_image_free);
+    std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
+        stbi_load_from_memory(bytes->data(), size, &width, &height, &channels, 4), stbi_image_free);
     if (!pixels) {
         return std::unexpected("the image cannot be decoded");
     }
     std::vector<std::uint8_t> rgba(pixels.get(), pixels.get() + std::size_t(width) * height * 4);
-    return detail::fit_rgba(std::move(rgba), static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
-                            max_side);
+    return detail::fit_rgba(std::move(rgba), static_cast<std::uint32_t>(width),
+                            static_cast<std::uint32_t>(height), max_side);
 }
 
 }  // namespace
 
-std::expected<Image, std::string> generate(const std::filesystem::path& path, Category category, std::uint32_t max_side) {
+std::expected<Image, std::string> generate(const std::filesystem::path& path, Category category,
+                                           std::uint32_t max_side) {
     if (max_side == 0) {
         return std::unexpected("the thumbnail size is zero");
     }
     switch (category) {
-        case Category::pdf: return pdf_first_page(path, max_side);
-        case Category::image: return decoded_image(path, max_side);
+        case Category::pdf:
+            return pdf_first_page(path, max_side);
+        case Category::image:
+            return decoded_image(path, max_side);
         case Category::text: {
             auto bytes = detail::read_file(path, detail::kMaxTextBytes);
             if (!bytes) {
@@ -109,7 +114,8 @@ std::expected<Image, std::string> generate(const std::filesystem::path& path, Ca
             }
             return detail::render_text_page(*bytes, max_side);
         }
-        case Category::other: break;
+        case Category::other:
+            break;
     }
     return std::unexpected("no preview for this kind of file");
 }

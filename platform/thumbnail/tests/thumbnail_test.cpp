@@ -9,7 +9,8 @@
 #include <vector>
 
 // Declared in the library (libstb) but not in stb_image_write.h without its implementation switch.
-extern "C" int stbi_write_png(char const* filename, int w, int h, int comp, const void* data, int stride_in_bytes);
+extern "C" int stbi_write_png(char const* filename, int w, int h, int comp, const void* data,
+                              int stride_in_bytes);
 extern "C" int stbi_write_jpg(char const* filename, int x, int y, int comp, const void* data, int quality);
 
 namespace {
@@ -45,7 +46,8 @@ std::string tiny_pdf(int width, int height, int pages = 1) {
     for (int i = 0; i < pages; ++i) {
         objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(width) + " " +
                           std::to_string(height) + "] /Contents " + std::to_string(4 + 2 * i) + " 0 R >>");
-        objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream");
+        objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
+                          "\nendstream");
     }
     std::string pdf = "%PDF-1.4\n";
     std::vector<std::size_t> offsets;
@@ -152,7 +154,8 @@ TEST_F(ThumbnailTest, MagicBytesWinOverTheExtension) {
 TEST_F(ThumbnailTest, TextIsDrawnAsAPageWithInk) {
     std::string text;
     for (int i = 0; i < 80; ++i) {
-        text += "Line " + std::to_string(i) + ": the quick brown fox jumps over the lazy dog\tand caf\xc3\xa9\n";
+        text +=
+            "Line " + std::to_string(i) + ": the quick brown fox jumps over the lazy dog\tand caf\xc3\xa9\n";
     }
     const auto path = write("notes.txt", text);
     EXPECT_EQ(thumbnail::category_for_path(path), thumbnail::Category::text);
@@ -163,9 +166,9 @@ TEST_F(ThumbnailTest, TextIsDrawnAsAPageWithInk) {
     EXPECT_LT(image->width, image->height);
     const auto& px = *image->rgba;
     const auto dark = std::count_if(px.begin(), px.end(), [](std::uint8_t v) { return v < 100; });
-    EXPECT_GT(dark, 3000);                        // lines of text were drawn
+    EXPECT_GT(dark, 3000);                              // lines of text were drawn
     EXPECT_LT(dark, static_cast<long>(px.size() / 4));  // on a mostly white page
-    EXPECT_EQ(px[0], 255);                        // the margin is paper
+    EXPECT_EQ(px[0], 255);                              // the margin is paper
 }
 
 TEST_F(ThumbnailTest, BinaryFileCalledTextFails) {
@@ -174,8 +177,10 @@ TEST_F(ThumbnailTest, BinaryFileCalledTextFails) {
 }
 
 TEST_F(ThumbnailTest, BrokenFilesFail) {
-    EXPECT_FALSE(thumbnail::generate(write("broken.pdf", "%PDF-1.4\nnot really a pdf"), thumbnail::Category::pdf, 720));
-    EXPECT_FALSE(thumbnail::generate(write("broken.png", "\x89PNG\r\n\x1a\n garbage"), thumbnail::Category::image, 720));
+    EXPECT_FALSE(thumbnail::generate(write("broken.pdf", "%PDF-1.4\nnot really a pdf"),
+                                     thumbnail::Category::pdf, 720));
+    EXPECT_FALSE(thumbnail::generate(write("broken.png", "\x89PNG\r\n\x1a\n garbage"),
+                                     thumbnail::Category::image, 720));
     EXPECT_FALSE(thumbnail::generate(m_dir / "missing.pdf", thumbnail::Category::pdf, 720));
     EXPECT_FALSE(thumbnail::generate(m_dir / "missing.txt", thumbnail::Category::text, 720));
 }

@@ -91,7 +91,8 @@ bool valid_utf8(const std::string& text) {
             }
             cp = (cp << 6) | (cc & 0x3F);
         }
-        const bool overlong = (len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
+        const bool overlong =
+            (len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
         if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
             return false;
         }

@@ -17,9 +17,9 @@ Notice bad(std::string title, std::string detail) {
 
 void apply(Presswick& state, AddPrinter op) {
     const auto name = display_name(op.printer.name);
-    workers::NoticePair notices{good("Printer added", name + " is ready for your apps."),
-                                bad("Could not add printer",
-                                    "Check that " + name + " is awake and connected, then try again.")};
+    workers::NoticePair notices{
+        good("Printer added", name + " is ready for your apps."),
+        bad("Could not add printer", "Check that " + name + " is awake and connected, then try again.")};
     (void)workers::start_add_printer(state.operations_tx, std::move(op.printer), std::move(notices));
 }
 
@@ -28,8 +28,7 @@ void apply(Presswick& state, SetPreferredPrinter op) {
     workers::NoticePair notices{
         good("Preferred printer changed",
              "New documents will use " + name + " unless you choose another printer."),
-        bad("Could not change the preferred printer",
-            name + " is still available; try again in a moment.")};
+        bad("Could not change the preferred printer", name + " is still available; try again in a moment.")};
     (void)workers::start_default_printer(state.operations_tx, std::move(op.name), std::move(notices));
 }
 
@@ -40,7 +39,8 @@ void apply(Presswick& state, SetPrinterEnabled op) {
                                          bad("Could not resume printer", unchanged)}
                    : workers::NoticePair{good("Printer paused", "Documents will wait until you resume it."),
                                          bad("Could not pause printer", unchanged)};
-    (void)workers::start_toggle_printer(state.operations_tx, std::move(op.name), op.enabled, std::move(notices));
+    (void)workers::start_toggle_printer(state.operations_tx, std::move(op.name), op.enabled,
+                                        std::move(notices));
 }
 
 void apply(Presswick& state, CancelJob op) {

@@ -54,7 +54,8 @@ void apply(Presswick& state, FindPrinters) {
 }
 
 void apply(Presswick& state, PrintersFound op) {
-    state.install(views::build_discovery_view(std::optional<views::DiscoveryResult>(std::move(op.result)), state));
+    state.install(
+        views::build_discovery_view(std::optional<views::DiscoveryResult>(std::move(op.result)), state));
 }
 
 void apply_snapshot(Presswick& state, DeviceSnapshot snapshot) {

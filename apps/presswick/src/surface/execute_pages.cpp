@@ -47,7 +47,8 @@ void apply(Presswick& state, DeletePage) {
     if (has_page(state, state.current_index)) {
         state.pages.erase(state.pages.begin() + static_cast<std::ptrdiff_t>(state.current_index));
     }
-    make_current(state, state.pages.empty() ? 0 : std::min<std::size_t>(state.current_index, state.pages.size() - 1));
+    make_current(
+        state, state.pages.empty() ? 0 : std::min<std::size_t>(state.current_index, state.pages.size() - 1));
     install_scan_view(state);
 }
 

@@ -66,8 +66,8 @@ void apply_document_pick(Presswick& state, kora_ui::PickPoll poll) {
             return;
         case kora_ui::PickPoll::Kind::failed:
         case kora_ui::PickPoll::Kind::disconnected:
-            state.notice = Notice{"Could not open the file picker", "Try again, or print from the document's app.",
-                                  false};
+            state.notice = Notice{"Could not open the file picker",
+                                  "Try again, or print from the document's app.", false};
             install_home(state);
             return;
     }
@@ -99,8 +99,8 @@ void apply(Presswick& state, PrintDocument) {
         Notice{"Document sent to printer", document_name + " was sent to " + printer_name + ".", true},
         Notice{"Could not print document", document_name + " was not sent. Check the printer and try again.",
                false}};
-    (void)workers::start_print_document(state.operations_tx, std::move(*document), std::move(*printer), copies,
-                                        two_sided, std::move(notices));
+    (void)workers::start_print_document(state.operations_tx, std::move(*document), std::move(*printer),
+                                        copies, two_sided, std::move(notices));
 }
 
 void apply(Presswick& state, CancelPrint) {

@@ -35,7 +35,8 @@ void apply_save_pick(Presswick& state, kora_ui::PickPoll poll) {
             return;
         case kora_ui::PickPoll::Kind::failed:
         case kora_ui::PickPoll::Kind::disconnected:
-            state.notice = Notice{"Could not open the file picker", "Try saving the scanned page again.", false};
+            state.notice =
+                Notice{"Could not open the file picker", "Try saving the scanned page again.", false};
             install_scan_view(state);
             return;
         case kora_ui::PickPoll::Kind::path:
@@ -52,8 +53,8 @@ void apply_save_pick(Presswick& state, kora_ui::PickPoll poll) {
         bytes = state.current_page->encoded;
     }
     const auto saved = "Saved " + file_name_or(path, "the page") + ".";
-    const Notice success = document ? Notice{"Scanned document saved", saved, true}
-                                    : Notice{"Scanned page saved", saved, true};
+    const Notice success =
+        document ? Notice{"Scanned document saved", saved, true} : Notice{"Scanned page saved", saved, true};
     const Notice failure =
         document ? Notice{"Could not save scanned document", "Choose another location and try again.", false}
                  : Notice{"Could not save scanned page", "Choose another location and try again.", false};

@@ -69,9 +69,9 @@ void apply(Presswick& state, ScanPage) {
 void apply(Presswick& state, PageScanned op) {
     state.scanning = false;
     if (!op.result) {
-        state.notice = Notice{"Could not scan this page",
-                              "Check that the scanner is connected and the paper is positioned, then try again.",
-                              false};
+        state.notice =
+            Notice{"Could not scan this page",
+                   "Check that the scanner is connected and the paper is positioned, then try again.", false};
     } else {
         state.pages.push_back(std::move(*op.result));
         make_current(state, state.pages.size() - 1);

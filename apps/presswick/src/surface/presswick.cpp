@@ -8,11 +8,14 @@
 
 namespace presswick::surface {
 
-Presswick::Presswick(kora_ui::WidgetPtr content) : Presswick(kora_ui::channel<Operation>(), std::move(content)) {}
+Presswick::Presswick(kora_ui::WidgetPtr content)
+    : Presswick(kora_ui::channel<Operation>(), std::move(content)) {}
 
 Presswick::Presswick(std::pair<kora_ui::Sender<Operation>, kora_ui::Receiver<Operation>> channel,
                      kora_ui::WidgetPtr view)
-    : operations_tx(std::move(channel.first)), operations_rx(std::move(channel.second)), content(std::move(view)) {}
+    : operations_tx(std::move(channel.first)),
+      operations_rx(std::move(channel.second)),
+      content(std::move(view)) {}
 
 std::unique_ptr<Presswick> Presswick::new_default_root() {
     // The documented order: the operation channel, the loading view, the first refresh, the local states.
@@ -41,8 +44,8 @@ std::vector<kora_actions::Resource> Presswick::resources() const {
 }
 
 kora_actions::Outcome Presswick::invoke_resource_operation_v2(std::uint8_t execution_kind,
-                                                             std::string_view operation_id,
-                                                             std::string_view arguments) {
+                                                              std::string_view operation_id,
+                                                              std::string_view arguments) {
     auto parsed = actions::parse_invocation(execution_kind, operation_id, arguments);
     switch (parsed.kind) {
         case actions::Parsed::Kind::not_handled:

@@ -11,10 +11,14 @@ using namespace kora_ui;
 
 std::string printer_status_text(const printing::PrintQueue& printer) {
     switch (printer.state) {
-        case printing::QueueState::printing: return "Printing";
-        case printing::QueueState::paused: return "Paused";
-        case printing::QueueState::unreachable: return "Cannot reach this printer";
-        default: return printer.accepting ? "Ready" : "Not accepting new documents";
+        case printing::QueueState::printing:
+            return "Printing";
+        case printing::QueueState::paused:
+            return "Paused";
+        case printing::QueueState::unreachable:
+            return "Cannot reach this printer";
+        default:
+            return printer.accepting ? "Ready" : "Not accepting new documents";
     }
 }
 
@@ -58,17 +62,24 @@ float progress_fraction(const printing::PrintJob& job) {
     return percent ? static_cast<float>(*percent) / 100.0F : 0.0F;
 }
 
-Text body_text(std::string text) { return Text(std::move(text), text_size::body); }
-Text caption_text(std::string text) { return Text(std::move(text), text_size::caption); }
+Text body_text(std::string text) {
+    return Text(std::move(text), text_size::body);
+}
+Text caption_text(std::string text) {
+    return Text(std::move(text), text_size::caption);
+}
 
 Button operation_button(std::string control_id, std::string label, Operation operation,
                         const surface::Presswick& state) {
     return Button(std::move(control_id), std::move(label))
-        .on_action([sender = state.operations_tx, operation = std::move(operation)] { sender.send(operation); });
+        .on_action(
+            [sender = state.operations_tx, operation = std::move(operation)] { sender.send(operation); });
 }
 
 Button plain_button(std::string control_id, std::string label) {
-    return Button(std::move(control_id), std::move(label)).on_action(InvokeControlId{}).with_style(ButtonStyle::plain);
+    return Button(std::move(control_id), std::move(label))
+        .on_action(InvokeControlId{})
+        .with_style(ButtonStyle::plain);
 }
 
 WidgetPtr card(std::string title, WidgetPtr body) {
@@ -99,11 +110,13 @@ std::optional<WidgetPtr> service_problem_banner(const std::vector<std::string>& 
     for (const auto& section : sections) {
         joined += joined.empty() ? section : " or " + section;
     }
-    auto retry = operation_button("presswick.service.retry", "Try again", Refresh{}, state).with_icon(icon::refresh);
+    auto retry =
+        operation_button("presswick.service.retry", "Try again", Refresh{}, state).with_icon(icon::refresh);
     return card_with_action(
         std::move(title), std::move(retry),
         boxed(body_text(fill(
-            "Presswick couldn't get {} right now. Your saved devices and documents have not been removed.", joined))));
+            "Presswick couldn't get {} right now. Your saved devices and documents have not been removed.",
+            joined))));
 }
 
 WidgetPtr page_header(std::string title, std::string subtitle, const surface::Presswick& state) {
@@ -118,7 +131,9 @@ WidgetPtr page_header(std::string title, std::string subtitle, const surface::Pr
 
 WidgetPtr app_header(std::string subtitle) {
     return boxed(Row()
-                     .push(Column().push(Text("Presswick", text_size::page_title)).push(caption_text(std::move(subtitle))))
+                     .push(Column()
+                               .push(Text("Presswick", text_size::page_title))
+                               .push(caption_text(std::move(subtitle))))
                      .push(Spacer::flexible())
                      .push(Row()
                                .push(plain_button("presswick.add", "Add printer"))
@@ -137,13 +152,17 @@ WidgetPtr lowest_supply_part(const printing::PrintQueue& printer) {
     if (!lowest) {
         return boxed(caption_text("Supply levels unavailable"));
     }
-    return labelled_meter("Lowest supply", fill("{}% remaining", *lowest), static_cast<float>(*lowest) / 100.0F);
+    return labelled_meter("Lowest supply", fill("{}% remaining", *lowest),
+                          static_cast<float>(*lowest) / 100.0F);
 }
 
 WidgetPtr frame_page(Column page, float max_width) {
     return boxed(Row()
                      .push(Spacer::flexible())
-                     .push(Container().with_child(Scrollable().with_child(std::move(page))).flexible().max_width(max_width))
+                     .push(Container()
+                               .with_child(Scrollable().with_child(std::move(page)))
+                               .flexible()
+                               .max_width(max_width))
                      .push(Spacer::flexible()));
 }
 

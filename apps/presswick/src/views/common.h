@@ -98,12 +98,13 @@ struct PagePosition {
 [[nodiscard]] kora_ui::WidgetPtr card_with_action(std::string title, kora_ui::Button header,
                                                   kora_ui::WidgetPtr body);
 [[nodiscard]] kora_ui::WidgetPtr notice_banner(const Notice& notice);
-[[nodiscard]] std::optional<kora_ui::WidgetPtr> service_problem_banner(const std::vector<std::string>& sections,
-                                                                       const surface::Presswick& state);
+[[nodiscard]] std::optional<kora_ui::WidgetPtr> service_problem_banner(
+    const std::vector<std::string>& sections, const surface::Presswick& state);
 [[nodiscard]] kora_ui::WidgetPtr page_header(std::string title, std::string subtitle,
                                              const surface::Presswick& state);
 [[nodiscard]] kora_ui::WidgetPtr app_header(std::string subtitle);
-[[nodiscard]] kora_ui::WidgetPtr labelled_meter(const std::string& label, std::string value_text, float fraction);
+[[nodiscard]] kora_ui::WidgetPtr labelled_meter(const std::string& label, std::string value_text,
+                                                float fraction);
 // The lowest-supply caption or meter of the printer cards.
 [[nodiscard]] kora_ui::WidgetPtr lowest_supply_part(const os_actions::printing::PrintQueue& printer);
 [[nodiscard]] kora_ui::WidgetPtr frame_page(kora_ui::Column page, float max_width);

@@ -11,7 +11,9 @@ using namespace kora_ui;
 
 namespace {
 
-bool is_active(const printing::PrintJob& job) { return job.state.value_or(0) <= 3; }
+bool is_active(const printing::PrintJob& job) {
+    return job.state.value_or(0) <= 3;
+}
 
 std::vector<const printing::PrintJob*> active_documents(const DeviceSnapshot& snapshot) {
     std::vector<const printing::PrintJob*> active;
@@ -49,40 +51,48 @@ WidgetPtr panel(std::string title, WidgetPtr body, WidgetPtr action) {
 
 std::string current_title(const printing::PrintJob& job) {
     switch (job.state.value_or(0)) {
-        case 3: return "Needs attention";
-        case 1: return "Waiting to print";
-        default: return "Printing now";
+        case 3:
+            return "Needs attention";
+        case 1:
+            return "Waiting to print";
+        default:
+            return "Printing now";
     }
 }
 
 WidgetPtr current_document_panel(const printing::PrintJob& job, const Presswick& state) {
     const auto position = active_page_position(job);
-    auto details = Column()
-                       .push(Text(document_title(job), text_size::document_title))
-                       .push(caption_text(fill("Sent to {}", display_name(job.queue))))
-                       .push(Spacer(12))
-                       .push(ProgressBar(progress_fraction(job)).with_accessible_label("Current document progress"));
+    auto details =
+        Column()
+            .push(Text(document_title(job), text_size::document_title))
+            .push(caption_text(fill("Sent to {}", display_name(job.queue))))
+            .push(Spacer(12))
+            .push(ProgressBar(progress_fraction(job)).with_accessible_label("Current document progress"));
     auto body = boxed(Row()
                           .push(PagePreview("Current document", position.page, position.total))
                           .push(Container().with_child(std::move(details)).flexible()));
-    auto action = boxed(Column()
-                            .push(operation_button("presswick.queue", "Open queue", ShowQueue{}, state))
-                            .push(Spacer(10))
-                            .push(operation_button("presswick.job.cancel", "Cancel", SelectJob{job.id}, state)));
+    auto action =
+        boxed(Column()
+                  .push(operation_button("presswick.queue", "Open queue", ShowQueue{}, state))
+                  .push(Spacer(10))
+                  .push(operation_button("presswick.job.cancel", "Cancel", SelectJob{job.id}, state)));
     return panel(current_title(job), std::move(body), std::move(action));
 }
 
 WidgetPtr printer_card(const printing::PrintQueue& printer, const Presswick& state) {
-    auto details = Column()
-                       .push(body_text(printer_status_text(printer)))
-                       .push(Spacer(10))
-                       .push(lowest_supply_part(printer))
-                       .push(Spacer(8))
-                       .push(caption_text(printer.is_default ? "Preferred printer" : "Available to your apps"));
+    auto details =
+        Column()
+            .push(body_text(printer_status_text(printer)))
+            .push(Spacer(10))
+            .push(lowest_supply_part(printer))
+            .push(Spacer(8))
+            .push(caption_text(printer.is_default ? "Preferred printer" : "Available to your apps"));
     auto column = Column()
                       .push(Text(display_name(printer.name), text_size::card_title))
                       .push(Spacer(14))
-                      .push(Row().push(IconWidget(icon::printer, 1.5F, 34)).push(Container().with_child(std::move(details)).flexible()))
+                      .push(Row()
+                                .push(IconWidget(icon::printer, 1.5F, 34))
+                                .push(Container().with_child(std::move(details)).flexible()))
                       .push(Spacer(16))
                       .push(operation_button(fill("presswick.device.open.{}", printer.name), "Open",
                                              ShowDevice{printer.name}, state)
@@ -103,7 +113,8 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
                   .push(caption_text(summary_line(any_failure, active.size()))))
         .push(Spacer(14))
         .push(Row()
-                  .push(operation_button("presswick.add", "Add printer", FindPrinters{}, state).with_icon(icon::add))
+                  .push(operation_button("presswick.add", "Add printer", FindPrinters{}, state)
+                            .with_icon(icon::add))
                   .push(operation_button("presswick.print", "Print a document", ChooseDocument{}, state)
                             .with_icon(icon::printer)
                             .with_style(ButtonStyle::primary)))
@@ -121,13 +132,16 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
         page.push(Column()
                       .push(Text("Your printers", text_size::section_heading))
                       .push(Spacer(8))
-                      .push(operation_button("presswick.refresh", "Refresh", Refresh{}, state).with_icon(icon::refresh)))
+                      .push(operation_button("presswick.refresh", "Refresh", Refresh{}, state)
+                                .with_icon(icon::refresh)))
             .push(Spacer(10));
         if (snapshot.printers->empty()) {
             page.push(card_with_action(
                 "No printers added",
-                operation_button("presswick.discover.empty", "Find a printer", FindPrinters{}, state).with_icon(icon::find),
-                boxed(body_text("You can still scan documents below. Add a printer whenever you need one."))));
+                operation_button("presswick.discover.empty", "Find a printer", FindPrinters{}, state)
+                    .with_icon(icon::find),
+                boxed(
+                    body_text("You can still scan documents below. Add a printer whenever you need one."))));
         } else {
             Column cards;
             for (const auto& printer : *snapshot.printers) {
@@ -150,17 +164,19 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
         const bool any_printed =
             std::ranges::any_of(*snapshot.jobs, [](const auto& job) { return job.state == std::uint8_t{6}; });
         closing
-            .push(panel("Recent documents",
-                        boxed(body_text(any_printed ? "Review what printed and quickly print a retained job again."
-                                                    : "Completed documents will appear here.")),
-                        boxed(operation_button("presswick.history.open", "See all", ShowHistory{}, state)
-                                  .with_icon(icon::history))))
+            .push(panel(
+                "Recent documents",
+                boxed(body_text(any_printed ? "Review what printed and quickly print a retained job again."
+                                            : "Completed documents will appear here.")),
+                boxed(operation_button("presswick.history.open", "See all", ShowHistory{}, state)
+                          .with_icon(icon::history))))
             .push(Spacer(14));
     }
-    closing.push(panel("Device help",
-                       boxed(body_text("Plain-language checks for connections, paper, supplies, and scanners.")),
-                       boxed(operation_button("presswick.diagnostics.open", "Check devices", ShowDiagnostics{}, state)
-                                 .with_icon(icon::diagnostics))));
+    closing.push(
+        panel("Device help",
+              boxed(body_text("Plain-language checks for connections, paper, supplies, and scanners.")),
+              boxed(operation_button("presswick.diagnostics.open", "Check devices", ShowDiagnostics{}, state)
+                        .with_icon(icon::diagnostics))));
     page.push(Spacer(18)).push(std::move(closing));
     return frame_page(std::move(page), kWideFrame);
 }

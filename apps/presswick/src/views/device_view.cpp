@@ -18,7 +18,9 @@ WidgetPtr supplies_body(const printing::PrintQueue& printer) {
     Column meters;
     for (const auto& supply : *printer.supplies) {
         const auto level = supply.level.value_or(0);
-        meters.push(labelled_meter(supply.name, fill("{}% remaining", level), static_cast<float>(level) / 100.0F))
+        meters
+            .push(
+                labelled_meter(supply.name, fill("{}% remaining", level), static_cast<float>(level) / 100.0F))
             .push(Spacer(10));
     }
     return boxed(std::move(meters));
@@ -30,7 +32,8 @@ Row controls(const printing::PrintQueue& printer, const Presswick& state) {
     row.push(operation_button("presswick.device.enabled", pause ? "Pause printer" : "Resume printer",
                               SetPrinterEnabled{printer.name, !pause}, state));
     if (!printer.is_default) {
-        row.push(operation_button("presswick.device.default", "Make preferred", SetPreferredPrinter{printer.name}, state));
+        row.push(operation_button("presswick.device.default", "Make preferred",
+                                  SetPreferredPrinter{printer.name}, state));
     }
     row.push(operation_button("presswick.device.queue", "View print queue", ShowQueue{}, state))
         .push(operation_button("presswick.device.diagnostics", "Check printer", ShowDiagnostics{}, state));
@@ -47,7 +50,8 @@ WidgetPtr build_device_view(const printing::PrintQueue& printer, const Presswick
                        .push(IconWidget(icon::printer, 1.5F, 52))
                        .push(Column()
                                  .push(Text(printer_status_text(printer), text_size::status_line))
-                                 .push(caption_text(printer.is_default ? "Preferred printer" : "Available to your apps")))))
+                                 .push(caption_text(printer.is_default ? "Preferred printer"
+                                                                       : "Available to your apps")))))
         .push(Spacer(16))
         .push(card("Ink and toner", supplies_body(printer)))
         .push(Spacer(16))

@@ -16,7 +16,9 @@ std::string condition_advice(std::string_view reason) {
     std::ranges::transform(lower, lower.begin(), [](unsigned char c) {
         return c < 0x80 ? static_cast<char>(std::tolower(c)) : static_cast<char>(c);
     });
-    auto has = [&lower](std::string_view part) { return lower.find(part) != std::string::npos; };
+    auto has = [&lower](std::string_view part) {
+        return lower.find(part) != std::string::npos;
+    };
     if (has("media-empty") || has("out-of-paper")) {
         return "Add paper to continue.";
     }
@@ -40,13 +42,16 @@ std::string condition_advice(std::string_view reason) {
 
 namespace {
 
-const char* counted(std::size_t count, const char* one, const char* many) { return count == 1 ? one : many; }
+const char* counted(std::size_t count, const char* one, const char* many) {
+    return count == 1 ? one : many;
+}
 
 WidgetPtr printer_help_card(const printing::PrintQueue& printer, const Presswick& state) {
     Column body;
     body.push(body_text(printer_status_text(printer)))
-        .push(caption_text(printer.answered ? "The printer answered the latest status check."
-                                            : "Live details are unavailable. The printer may be asleep or disconnected."));
+        .push(caption_text(printer.answered
+                               ? "The printer answered the latest status check."
+                               : "Live details are unavailable. The printer may be asleep or disconnected."));
     for (std::size_t i = 0; i < printer.state_reasons.size() && i < 3; ++i) {
         body.push(Spacer(8)).push(body_text(condition_advice(printer.state_reasons[i])));
     }
@@ -61,7 +66,8 @@ WidgetPtr printer_help_card(const printing::PrintQueue& printer, const Presswick
         }
     }
     body.push(Spacer(12))
-        .push(operation_button("presswick.diagnostics.device", "Open printer controls", ShowDevice{printer.name}, state)
+        .push(operation_button("presswick.diagnostics.device", "Open printer controls",
+                               ShowDevice{printer.name}, state)
                   .with_icon(icon::open));
     return boxed(Container().with_child(card(display_name(printer.name), boxed(std::move(body)))));
 }
@@ -74,17 +80,19 @@ WidgetPtr build_diagnostics_view(const DeviceSnapshot& snapshot, const Presswick
     const auto& printers = snapshot.printers ? *snapshot.printers : no_printers;
     const auto& scanners = snapshot.scanners ? *snapshot.scanners : no_scanners;
     const auto responding = std::ranges::count_if(printers, [](const auto& p) { return p.answered; });
-    const auto with_supplies =
-        static_cast<std::size_t>(std::ranges::count_if(printers, [](const auto& p) { return p.supplies && !p.supplies->empty(); }));
+    const auto with_supplies = static_cast<std::size_t>(
+        std::ranges::count_if(printers, [](const auto& p) { return p.supplies && !p.supplies->empty(); }));
 
     Column check;
-    check.push(body_text(fill("{} of {} {} responded", responding, printers.size(),
-                                     counted(printers.size(), "printer", "printers"))))
+    check
+        .push(body_text(fill("{} of {} {} responded", responding, printers.size(),
+                             counted(printers.size(), "printer", "printers"))))
         .push(Spacer(8))
         .push(body_text(fill("{} {} report ink or toner levels", with_supplies,
-                                    counted(with_supplies, "printer", "printers"))))
+                             counted(with_supplies, "printer", "printers"))))
         .push(Spacer(8))
-        .push(body_text(fill("{} {} available", scanners.size(), counted(scanners.size(), "scanner", "scanners"))));
+        .push(body_text(
+            fill("{} {} available", scanners.size(), counted(scanners.size(), "scanner", "scanners"))));
     if (auto banner = service_problem_banner(failed_sections(snapshot, true, false, true), state)) {
         check.push(Spacer(14)).push(std::move(*banner));
     }
@@ -92,24 +100,28 @@ WidgetPtr build_diagnostics_view(const DeviceSnapshot& snapshot, const Presswick
     Column page;
     page.push(page_header("Device help", "Useful checks without printer jargon", state))
         .push(Spacer(20))
-        .push(card_with_action("Connection check",
-                               operation_button("presswick.diagnostics.refresh", "Check again", Refresh{}, state)
-                                   .with_icon(icon::refresh),
-                               boxed(std::move(check))))
+        .push(card_with_action(
+            "Connection check",
+            operation_button("presswick.diagnostics.refresh", "Check again", Refresh{}, state)
+                .with_icon(icon::refresh),
+            boxed(std::move(check))))
         .push(Spacer(16));
     for (const auto& printer : printers) {
         page.push(printer_help_card(printer, state)).push(Spacer(12));
     }
     WidgetPtr scanner_card =
         scanners.empty()
-            ? card_with_action("Scanner",
-                               operation_button("presswick.diagnostics.refresh", "Check again", Refresh{}, state)
-                                   .with_icon(icon::refresh),
-                               boxed(body_text("No scanner was found. Check its cable or network connection, then refresh.")))
-            : card_with_action("Scanner",
-                               operation_button("presswick.diagnostics.scan", "Start scanning", OpenScan{}, state)
-                                   .with_icon(icon::scan),
-                               boxed(body_text("Your scanner is available for a new document.")));
+            ? card_with_action(
+                  "Scanner",
+                  operation_button("presswick.diagnostics.refresh", "Check again", Refresh{}, state)
+                      .with_icon(icon::refresh),
+                  boxed(body_text(
+                      "No scanner was found. Check its cable or network connection, then refresh.")))
+            : card_with_action(
+                  "Scanner",
+                  operation_button("presswick.diagnostics.scan", "Start scanning", OpenScan{}, state)
+                      .with_icon(icon::scan),
+                  boxed(body_text("Your scanner is available for a new document.")));
     page.push(Container().with_child(std::move(scanner_card))).push(Spacer(12));
     return frame_page(std::move(page), kNarrowFrame);
 }

@@ -12,18 +12,20 @@ using namespace kora_ui;
 namespace {
 
 WidgetPtr retry_card(std::string title, std::string line, std::string label, const Presswick& state) {
-    return card(std::move(title), boxed(Column()
-                                            .push(body_text(std::move(line)))
-                                            .push(Spacer(12))
-                                            .push(operation_button("presswick.discover.retry", std::move(label),
-                                                                   FindPrinters{}, state)
-                                                      .with_icon(icon::refresh))));
+    return card(
+        std::move(title),
+        boxed(Column()
+                  .push(body_text(std::move(line)))
+                  .push(Spacer(12))
+                  .push(operation_button("presswick.discover.retry", std::move(label), FindPrinters{}, state)
+                            .with_icon(icon::refresh))));
 }
 
 WidgetPtr found_card(const printing::DriverlessPrinter& printer, const Presswick& state) {
-    auto add = operation_button(fill("presswick.discover.add.{}", printer.name), "Add", AddPrinter{printer}, state)
-                   .with_icon(icon::add)
-                   .with_style(ButtonStyle::primary);
+    auto add =
+        operation_button(fill("presswick.discover.add.{}", printer.name), "Add", AddPrinter{printer}, state)
+            .with_icon(icon::add)
+            .with_style(ButtonStyle::primary);
     return card_with_action(printer.name, std::move(add),
                             boxed(Row()
                                       .push(IconWidget(icon::printer, 1.5F, 34))
@@ -44,9 +46,10 @@ WidgetPtr build_discovery_view(const std::optional<DiscoveryResult>& result, con
         page.push(retry_card("Could not search right now", "Check your network connection and try again.",
                              "Try again", state));
     } else if ((*result)->empty()) {
-        page.push(retry_card("No printers found",
-                             "Make sure the printer is awake and connected to the same network, then search again.",
-                             "Search again", state));
+        page.push(
+            retry_card("No printers found",
+                       "Make sure the printer is awake and connected to the same network, then search again.",
+                       "Search again", state));
     } else {
         for (const auto& printer : **result) {
             page.push(found_card(printer, state)).push(Spacer(12));

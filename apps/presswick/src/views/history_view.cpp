@@ -19,9 +19,12 @@ bool is_finished(const printing::PrintJob& job) {
 
 std::string outcome_label(std::uint8_t state) {
     switch (state) {
-        case 4: return "Canceled";
-        case 5: return "Did not print";
-        default: return "Printed";
+        case 4:
+            return "Canceled";
+        case 5:
+            return "Did not print";
+        default:
+            return "Printed";
     }
 }
 
@@ -37,21 +40,23 @@ WidgetPtr history_card(const printing::PrintJob& job, const Presswick& state) {
     auto details = Column()
                        .push(body_text(outcome_label(*job.state)))
                        .push(caption_text(fill("{}, sent to {}, {}", page_text(job), display_name(job.queue),
-                                                      job.time_label)))
+                                               job.time_label)))
                        .push(Spacer(12))
                        .push(operation_button(fill("presswick.history.repeat.{}", job.id), "Print again",
                                               RetryJob{job.id}, state)
                                  .with_icon(icon::refresh));
-    return boxed(Container().with_child(card(document_title(job), boxed(Row()
-                                                                           .push(PagePreview("Printed document", total, total))
-                                                                           .push(Container().with_child(std::move(details)).flexible())))));
+    return boxed(Container().with_child(
+        card(document_title(job), boxed(Row()
+                                            .push(PagePreview("Printed document", total, total))
+                                            .push(Container().with_child(std::move(details)).flexible())))));
 }
 
 }  // namespace
 
 WidgetPtr build_history_view(const DeviceSnapshot& snapshot, const Presswick& state) {
     Column page;
-    page.push(page_header("Print history", "Documents retained by your print service", state)).push(Spacer(20));
+    page.push(page_header("Print history", "Documents retained by your print service", state))
+        .push(Spacer(20));
     if (auto banner = service_problem_banner(failed_sections(snapshot, false, true, false), state)) {
         page.push(std::move(*banner)).push(Spacer(14));
     }
@@ -64,8 +69,9 @@ WidgetPtr build_history_view(const DeviceSnapshot& snapshot, const Presswick& st
         }
     }
     if (finished.empty()) {
-        page.push(card("No completed documents yet",
-                       boxed(body_text("After a document finishes or is canceled, its status will appear here."))));
+        page.push(
+            card("No completed documents yet",
+                 boxed(body_text("After a document finishes or is canceled, its status will appear here."))));
     }
     for (std::size_t i = 0; i < finished.size() && i < kMaxHistoryCards; ++i) {
         page.push(history_card(*finished[i], state)).push(Spacer(12));

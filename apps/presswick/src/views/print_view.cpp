@@ -18,7 +18,8 @@ WidgetPtr preview_part(const PrintPreview& preview, const std::string& name) {
         case PrintPreview::Kind::ready:
             return boxed(Image(preview.image.rgba, preview.image.width, preview.image.height)
                              .with_accessible_label(fill("Preview of {}", name)));
-        case PrintPreview::Kind::unavailable: break;
+        case PrintPreview::Kind::unavailable:
+            break;
     }
     return boxed(Column()
                      .push(IconWidget(icon::preview_missing, 1.5F, 42))
@@ -43,7 +44,11 @@ std::string print_document_name(const std::filesystem::path& document) {
     std::size_t i = 0;
     while (i < bytes.size()) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x6  ? 2
+                                   : (lead >> 4) == 0xE  ? 3
+                                   : (lead >> 3) == 0x1E ? 4
+                                                         : 0;
         if (length == 0 || i + length > bytes.size()) {
             return "Selected document";
         }
@@ -61,7 +66,8 @@ std::vector<DropdownOption> printer_options(const DeviceSnapshot& snapshot) {
     std::vector<DropdownOption> options;
     if (snapshot.printers) {
         for (const auto& printer : *snapshot.printers) {
-            options.push_back({printer.name, fill("{} ({})", display_name(printer.name), printer_status_text(printer))});
+            options.push_back(
+                {printer.name, fill("{} ({})", display_name(printer.name), printer_status_text(printer))});
         }
     }
     return options;
@@ -72,7 +78,8 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
                            const Presswick& state) {
     const auto name = print_document_name(document);
     Column page;
-    page.push(page_header("Print a document", "Review the document and choose a printer", state)).push(Spacer(16));
+    page.push(page_header("Print a document", "Review the document and choose a printer", state))
+        .push(Spacer(16));
     if (auto banner = service_problem_banner(failed_sections(snapshot, true, false, false), state)) {
         page.push(std::move(*banner)).push(Spacer(12));
     }
@@ -103,11 +110,13 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
                         .on_change([sender = state.operations_tx](const std::string& value) {
                             sender.send(ChoosePrintPrinter{value});
                         });
-    Dropdown dropdown = printer ? Dropdown(std::move(unchosen).publish_local_state(*printer)) : std::move(unchosen);
-    auto printer_card = card("Printer", boxed(Column()
-                                                  .push(std::move(dropdown))
-                                                  .push(Spacer(10))
-                                                  .push(caption_text("Choose where to send this document."))));
+    Dropdown dropdown =
+        printer ? Dropdown(std::move(unchosen).publish_local_state(*printer)) : std::move(unchosen);
+    auto printer_card =
+        card("Printer", boxed(Column()
+                                  .push(std::move(dropdown))
+                                  .push(Spacer(10))
+                                  .push(caption_text("Choose where to send this document."))));
     page.push(Row()
                   .push(flexible_card(std::move(document_card)))
                   .push(flexible_card(std::move(options_card)))
@@ -116,7 +125,8 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
         .push(Divider())
         .push(Spacer(12));
     Row buttons;
-    buttons.push(Spacer::flexible()).push(operation_button("presswick.print.cancel", "Cancel", CancelPrint{}, state));
+    buttons.push(Spacer::flexible())
+        .push(operation_button("presswick.print.cancel", "Cancel", CancelPrint{}, state));
     if (printer) {
         buttons.push(operation_button("presswick.print.submit", "Print", PrintDocument{}, state)
                          .with_icon(icon::printer)

@@ -15,22 +15,30 @@ constexpr std::size_t kMaxQueueCards = 24;
 
 std::string state_label(std::optional<std::uint8_t> state) {
     switch (state.value_or(0)) {
-        case 1: return "Waiting";
-        case 3: return "Needs attention";
-        case 4: return "Canceled";
-        case 5: return "Could not print";
-        case 6: return "Printed";
-        default: return "In progress";
+        case 1:
+            return "Waiting";
+        case 3:
+            return "Needs attention";
+        case 4:
+            return "Canceled";
+        case 5:
+            return "Could not print";
+        case 6:
+            return "Printed";
+        default:
+            return "In progress";
     }
 }
 
-Row job_buttons(const printing::PrintJob& job, const Presswick& state, const std::optional<std::string>& selected) {
+Row job_buttons(const printing::PrintJob& job, const Presswick& state,
+                const std::optional<std::string>& selected) {
     const auto job_state = job.state.value_or(0);
     const bool retry = job_state == 3 || job_state == 4 || job_state == 5;
     const bool cancel = job_state <= 3 || job_state == 5;
     Row row;
     if (retry) {
-        row.push(operation_button("presswick.job.retry", "Try again", RetryJob{job.id}, state).with_icon(icon::refresh));
+        row.push(operation_button("presswick.job.retry", "Try again", RetryJob{job.id}, state)
+                     .with_icon(icon::refresh));
     }
     if (cancel) {
         if (selected == job.id) {
@@ -53,15 +61,17 @@ WidgetPtr document_card(const printing::PrintJob& job, const Presswick& state,
                        .push(ProgressBar(progress_fraction(job)).with_accessible_label("Document progress"))
                        .push(Spacer(10))
                        .push(job_buttons(job, state, selected));
-    return card(document_title(job), boxed(Row()
-                                               .push(PagePreview("Queued document", position.page, position.total))
-                                               .push(Container().with_child(std::move(details)).flexible())));
+    return card(document_title(job),
+                boxed(Row()
+                          .push(PagePreview("Queued document", position.page, position.total))
+                          .push(Container().with_child(std::move(details)).flexible())));
 }
 
 }  // namespace
 
 WidgetPtr build_queue_view(const DeviceSnapshot& snapshot, const Presswick& state,
-                           const std::optional<std::string>& selected_job, const std::optional<Notice>& notice) {
+                           const std::optional<std::string>& selected_job,
+                           const std::optional<Notice>& notice) {
     Column page;
     page.push(page_header("Print queue", "Every document, in one place", state)).push(Spacer(20));
     if (notice) {
@@ -76,7 +86,8 @@ WidgetPtr build_queue_view(const DeviceSnapshot& snapshot, const Presswick& stat
             .push(Spacer(14));
     }
     if (!snapshot.jobs || snapshot.jobs->empty()) {
-        page.push(card("Nothing waiting", boxed(body_text("New documents will appear here as soon as an app sends them."))));
+        page.push(card("Nothing waiting",
+                       boxed(body_text("New documents will appear here as soon as an app sends them."))));
     } else {
         CardGrid grid(330, 420);
         std::size_t shown = 0;

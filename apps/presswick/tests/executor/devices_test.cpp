@@ -34,7 +34,8 @@ TEST_F(Devices, TwoQuickPausesStartTwoThreadsAndGiveTwoNotices) {
     int notices = 0;
     ASSERT_TRUE(pump_until(*state, [&] {
         if (state->notice) {
-            EXPECT_EQ(state->notice, (Notice{"Printer paused", "Documents will wait until you resume it.", true}));
+            EXPECT_EQ(state->notice,
+                      (Notice{"Printer paused", "Documents will wait until you resume it.", true}));
             ++notices;
             state->notice.reset();
         }
@@ -53,11 +54,11 @@ TEST_F(Devices, PauseAndResumeNotices) {
     EXPECT_TRUE(wait_for_call("set_enabled(Lab_printer,true)"));
     service->set_operation_result(std::unexpected(std::string("server-error-busy")));
     EXPECT_EQ(outcome_of(*state, SetPrinterEnabled{"Lab_printer", false}),
-              (Notice{"Could not pause printer", "Nothing changed. Check the printer connection and try again.",
-                      false}));
+              (Notice{"Could not pause printer",
+                      "Nothing changed. Check the printer connection and try again.", false}));
     EXPECT_EQ(outcome_of(*state, SetPrinterEnabled{"Lab_printer", true}),
-              (Notice{"Could not resume printer", "Nothing changed. Check the printer connection and try again.",
-                      false}));
+              (Notice{"Could not resume printer",
+                      "Nothing changed. Check the printer connection and try again.", false}));
 }
 
 TEST_F(Devices, AddPrinterNoticesUseTheDisplayName) {
@@ -69,8 +70,8 @@ TEST_F(Devices, AddPrinterNoticesUseTheDisplayName) {
     EXPECT_EQ(spawned_count("kora-add-printer"), 1);
     service->set_operation_result(std::unexpected(std::string("x")));
     EXPECT_EQ(outcome_of(*state, AddPrinter{found}),
-              (Notice{"Could not add printer", "Check that Hall colour jet is awake and connected, then try again.",
-                      false}));
+              (Notice{"Could not add printer",
+                      "Check that Hall colour jet is awake and connected, then try again.", false}));
 }
 
 TEST_F(Devices, PreferredPrinterNotices) {
@@ -99,8 +100,8 @@ TEST_F(Devices, CancelClearsTheSelectionFirst) {
     EXPECT_TRUE(wait_for_call("cancel_job(Lab_printer-7)"));
     service->set_operation_result(std::unexpected(std::string("x")));
     EXPECT_EQ(outcome_of(*state, CancelJob{"Lab_printer-7"}),
-              (Notice{"Could not cancel document", "The document may still print. Check the queue and try again.",
-                      false}));
+              (Notice{"Could not cancel document",
+                      "The document may still print. Check the queue and try again.", false}));
 }
 
 TEST_F(Devices, RetryKeepsTheSelection) {
@@ -138,7 +139,8 @@ TEST_F(Devices, OutcomeStoresTheNoticeKeepsTheViewAndRefreshesToTheDashboard) {
     surface::execute(*state, ShowDevice{"Lab_printer"});
     const auto* device_view = state->content.get();
     const int refreshes = spawned_count("kora-presswick-refresh");
-    surface::execute(*state, OperationFinished{Notice{"Printer paused", "Documents will wait until you resume it.", true}});
+    surface::execute(*state, OperationFinished{
+                                 Notice{"Printer paused", "Documents will wait until you resume it.", true}});
     EXPECT_EQ(state->content.get(), device_view);
     EXPECT_EQ(spawned_count("kora-presswick-refresh"), refreshes + 1);
     ASSERT_TRUE(state->refresh_rx.has_value());
@@ -197,7 +199,8 @@ TEST_F(Devices, SelectJobShowsTheQueue) {
 }
 
 TEST_F(Devices, FindPrintersSearchesThenShowsTheResult) {
-    answers.discovered = std::vector{printing::DriverlessPrinter{"ipps://a.local/ipp/print", "Hall jet", "Hall"}};
+    answers.discovered =
+        std::vector{printing::DriverlessPrinter{"ipps://a.local/ipp/print", "Hall jet", "Hall"}};
     auto state = loaded_root();
     surface::execute(*state, FindPrinters{});
     EXPECT_TRUE(shows(*state, kDiscovery));

@@ -61,6 +61,9 @@ void ExecutorTest::SetUp() {
 
 void ExecutorTest::TearDown() {
     picker->release();
+    // Workers a test set off (a refresh after printing, say) must finish against the scripted service,
+    // not the real one installed after it.
+    EXPECT_TRUE(kora_ui::wait_for_named_threads(std::chrono::seconds(10))) << "a worker outlived its test";
     kora_ui::set_spawn_hook(nullptr);
     (void)kora_ui::text_selection::set_clipboard_backend(nullptr);
     (void)kora_ui::set_picker_backend(nullptr);
@@ -79,7 +82,8 @@ std::unique_ptr<Presswick> ExecutorTest::loaded_root() {
     return root;
 }
 
-bool ExecutorTest::pump_until(Presswick& state, const std::function<bool()>& done, std::chrono::milliseconds limit) {
+bool ExecutorTest::pump_until(Presswick& state, const std::function<bool()>& done,
+                              std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     kora_ui::UpdateContext context;
     while (!done()) {
@@ -109,7 +113,8 @@ void ExecutorTest::settle(Presswick& state, std::chrono::milliseconds quiet) {
     kora_ui::UpdateContext context;
     auto last_change = std::chrono::steady_clock::now();
     const auto deadline = last_change + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() - last_change < quiet && std::chrono::steady_clock::now() < deadline) {
+    while (std::chrono::steady_clock::now() - last_change < quiet &&
+           std::chrono::steady_clock::now() < deadline) {
         if (state.update(context)) {
             last_change = std::chrono::steady_clock::now();
         } else {
@@ -164,8 +169,8 @@ bool ExecutorTest::shows(const Presswick& state, std::string_view text) {
 }
 
 bool is_dashboard(const Presswick& state) {
-    for (auto subtitle : {kLoading, kFirstRun, kQueue, kHistory, kDiagnostics, kDiscovery, kDevice, kPrintDialog,
-                          kScanSetup, kScanResult}) {
+    for (auto subtitle : {kLoading, kFirstRun, kQueue, kHistory, kDiagnostics, kDiscovery, kDevice,
+                          kPrintDialog, kScanSetup, kScanResult}) {
         if (kora_ui::testing::contains_text(state, subtitle)) {
             return false;
         }
@@ -201,7 +206,8 @@ ScannedPage page(std::uint8_t tag, std::uint32_t width, std::uint32_t height) {
     p.status = "Recognized 1 words.";
     p.language = "English";
     p.text = "page " + std::to_string(tag);
-    p.encoded = std::make_shared<const std::vector<std::uint8_t>>(std::vector<std::uint8_t>{0x89, 'P', 'N', 'G', tag});
+    p.encoded = std::make_shared<const std::vector<std::uint8_t>>(
+        std::vector<std::uint8_t>{0x89, 'P', 'N', 'G', tag});
     p.pixels = std::make_shared<const std::vector<std::uint8_t>>(std::size_t{width} * height * 4, tag);
     p.width = width;
     p.height = height;

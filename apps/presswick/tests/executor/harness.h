@@ -30,7 +30,9 @@ class RecordingPicker final : public kora_ui::PickerBackend {
   public:
     kora_ui::PickOutcome pick(const kora_ui::PickRequest& request) override;
     void answer(kora_ui::PickOutcome outcome);
-    void answer_path(std::filesystem::path path) { answer({kora_ui::PickOutcome::Kind::path, std::move(path), {}}); }
+    void answer_path(std::filesystem::path path) {
+        answer({kora_ui::PickOutcome::Kind::path, std::move(path), {}});
+    }
     void hold();
     void release();
     [[nodiscard]] std::vector<kora_ui::PickRequest> requests() const;

@@ -30,7 +30,8 @@ class Invocations : public ExecutorTest {
         std::optional<std::string> selected_job;
     };
     Trace trace(const Presswick& state) const {
-        return {state.content.get(), state.notice, state.refresh_rx.has_value(), spawned().size(), state.selected_job};
+        return {state.content.get(), state.notice, state.refresh_rx.has_value(), spawned().size(),
+                state.selected_job};
     }
     void expect_unchanged(const Presswick& state, const Trace& before) {
         const auto now = trace(state);
@@ -113,8 +114,9 @@ TEST_F(Invocations, PrinterChildren) {
 }
 
 TEST_F(Invocations, JobChildrenOfferCancelAndRetryByState) {
-    answers.jobs = std::vector{job("Lab-0", 0), job("Lab-1", 1), job("Lab-2", 2), job("Lab-3", 3), job("Lab-4", 4),
-                               job("Lab-5", 5), job("Lab-6", 6), job("Lab-9", std::nullopt, "Taxes.pdf")};
+    answers.jobs = std::vector{
+        job("Lab-0", 0), job("Lab-1", 1), job("Lab-2", 2), job("Lab-3", 3),
+        job("Lab-4", 4), job("Lab-5", 5), job("Lab-6", 6), job("Lab-9", std::nullopt, "Taxes.pdf")};
     auto state = loaded_root();
     const auto children = state->resources().at(0).children;
     ASSERT_EQ(children.size(), 8U);
@@ -173,7 +175,8 @@ TEST_F(Invocations, RefreshIsHandledAsATaskOnly) {
     EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", "\"refresh\""),
               Outcome::failed("Presswick operation has the wrong execution kind"));
     expect_unchanged(*state, before);
-    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.operation", " \"refresh\"\n"), Outcome::handled());
+    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.operation", " \"refresh\"\n"),
+              Outcome::handled());
     EXPECT_TRUE(shows(*state, kLoading)) << "executed before the call returns";
     EXPECT_TRUE(state->refresh_rx.has_value());
 }
@@ -191,7 +194,8 @@ TEST_F(Invocations, BareWordIsInvalidJson) {
 TEST_F(Invocations, JsonThatIsNotAStringIsInvalid) {
     auto state = loaded_root();
     const auto before = trace(*state);
-    for (const char* text : {"5", "null", "[\"refresh\"]", "{\"kind\":\"refresh\"}", "\"refresh\" \"x\"", ""}) {
+    for (const char* text :
+         {"5", "null", "[\"refresh\"]", "{\"kind\":\"refresh\"}", "\"refresh\" \"x\"", ""}) {
         const auto outcome = state->invoke_resource_operation_v2(1, "presswick.operation", text);
         EXPECT_EQ(outcome.kind, Outcome::Kind::failed) << text;
         EXPECT_TRUE(outcome.message.starts_with("invalid Presswick operation: ")) << text;
@@ -237,43 +241,56 @@ TEST_F(Invocations, TargetsReachTheExecutor) {
     answers.queues = std::vector{queue("Lab_printer")};
     answers.scanners = std::vector{scanner("test:0", "T"), scanner("test:1", "U")};
     auto state = loaded_root();
-    EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json(nul("device", "Lab_printer"))),
-              Outcome::handled());
+    EXPECT_EQ(
+        state->invoke_resource_operation_v2(2, "presswick.operation", json(nul("device", "Lab_printer"))),
+        Outcome::handled());
     EXPECT_TRUE(shows(*state, kDevice));
-    EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json(nul("scan-device", "test:1"))),
-              Outcome::handled());
+    EXPECT_EQ(
+        state->invoke_resource_operation_v2(2, "presswick.operation", json(nul("scan-device", "test:1"))),
+        Outcome::handled());
     EXPECT_EQ(state->scan_scanner, std::optional<std::string>("test:1"));
-    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.operation", json(nul("pause", "Lab_printer"))),
-              Outcome::handled());
+    EXPECT_EQ(
+        state->invoke_resource_operation_v2(1, "presswick.operation", json(nul("pause", "Lab_printer"))),
+        Outcome::handled());
     EXPECT_TRUE(wait_for_call("set_enabled(Lab_printer,false)"));
-    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.operation", json(nul("resume", "Lab_printer"))),
-              Outcome::handled());
+    EXPECT_EQ(
+        state->invoke_resource_operation_v2(1, "presswick.operation", json(nul("resume", "Lab_printer"))),
+        Outcome::handled());
     EXPECT_TRUE(wait_for_call("set_enabled(Lab_printer,true)"));
-    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.operation", json(nul("default", "Lab_printer"))),
-              Outcome::handled());
+    EXPECT_EQ(
+        state->invoke_resource_operation_v2(1, "presswick.operation", json(nul("default", "Lab_printer"))),
+        Outcome::handled());
     EXPECT_TRUE(wait_for_call("set_default(Lab_printer)"));
-    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.operation", json(nul("cancel", "Lab_printer-3"))),
-              Outcome::handled());
+    EXPECT_EQ(
+        state->invoke_resource_operation_v2(1, "presswick.operation", json(nul("cancel", "Lab_printer-3"))),
+        Outcome::handled());
     EXPECT_TRUE(wait_for_call("cancel_job(Lab_printer-3)"));
-    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.operation", json(nul("retry", "Lab_printer-3"))),
-              Outcome::handled());
+    EXPECT_EQ(
+        state->invoke_resource_operation_v2(1, "presswick.operation", json(nul("retry", "Lab_printer-3"))),
+        Outcome::handled());
     EXPECT_TRUE(wait_for_call("retry_job(Lab_printer-3)"));
-    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.operation", json("discover")), Outcome::handled());
+    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.operation", json("discover")),
+              Outcome::handled());
     EXPECT_TRUE(shows(*state, kDiscovery));
 }
 
 TEST_F(Invocations, ViewKindsMapToTheirOperations) {
     auto state = loaded_root();
-    EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json("queue")), Outcome::handled());
+    EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json("queue")),
+              Outcome::handled());
     EXPECT_TRUE(shows(*state, kQueue));
-    EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json("diagnostics")), Outcome::handled());
+    EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json("diagnostics")),
+              Outcome::handled());
     EXPECT_TRUE(shows(*state, kDiagnostics));
-    EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json("scan")), Outcome::handled());
+    EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json("scan")),
+              Outcome::handled());
     EXPECT_TRUE(shows(*state, kScanSetup));
-    EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json("dashboard")), Outcome::handled());
+    EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json("dashboard")),
+              Outcome::handled());
     EXPECT_TRUE(is_dashboard(*state));
     picker->hold();
-    EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json("print")), Outcome::handled());
+    EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json("print")),
+              Outcome::handled());
     EXPECT_TRUE(state->document_pick.has_value());
 }
 
@@ -287,10 +304,13 @@ TEST_F(Invocations, EmptyTargetAfterANulIsATarget) {
 TEST_F(Invocations, OtherOperationsAndKindZeroAreNotHandled) {
     auto state = loaded_root();
     const auto before = trace(*state);
-    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.refresh", json("refresh")), Outcome::not_handled());
+    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.refresh", json("refresh")),
+              Outcome::not_handled());
     EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.refresh", "garbage"), Outcome::not_handled());
-    EXPECT_EQ(state->invoke_resource_operation_v2(0, "presswick.operation", json("refresh")), Outcome::not_handled());
-    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.operation ", json("refresh")), Outcome::not_handled());
+    EXPECT_EQ(state->invoke_resource_operation_v2(0, "presswick.operation", json("refresh")),
+              Outcome::not_handled());
+    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.operation ", json("refresh")),
+              Outcome::not_handled());
     expect_unchanged(*state, before);
 }
 

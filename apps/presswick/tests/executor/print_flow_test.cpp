@@ -129,8 +129,8 @@ TEST_F(PrintFlow, FailedPickSetsThePickerNoticeAndShowsHome) {
     picker->answer({PickOutcome::Kind::failed, {}, "portal gone"});
     surface::execute(*state, ChooseDocument{});
     ASSERT_TRUE(pump_until(*state, [&] { return !state->document_pick.has_value(); }));
-    EXPECT_EQ(state->notice,
-              (Notice{"Could not open the file picker", "Try again, or print from the document's app.", false}));
+    EXPECT_EQ(state->notice, (Notice{"Could not open the file picker",
+                                     "Try again, or print from the document's app.", false}));
     EXPECT_TRUE(is_dashboard(*state));
 }
 
@@ -235,9 +235,8 @@ TEST_F(PrintFlow, FailedPrintShowsTheFixedSentenceNotTheServiceText) {
     service->set_operation_result(std::unexpected(std::string("client-error-not-possible")));
     surface::execute(*state, PrintDocument{});
     ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
-    EXPECT_EQ(state->notice,
-              (Notice{"Could not print document", "report.pdf was not sent. Check the printer and try again.",
-                      false}));
+    EXPECT_EQ(state->notice, (Notice{"Could not print document",
+                                     "report.pdf was not sent. Check the printer and try again.", false}));
 }
 
 TEST_F(PrintFlow, DocumentNameThatIsNotUtf8IsCalledDocument) {

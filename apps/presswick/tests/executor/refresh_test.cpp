@@ -36,17 +36,24 @@ class GatedService final : public printing::Service {
     }
     printing::Result<std::vector<printing::PrintJob>> jobs() override { return m_inner->jobs(); }
     printing::Result<std::vector<printing::Scanner>> scanners() override { return m_inner->scanners(); }
-    printing::Result<std::vector<printing::DriverlessPrinter>> discover_driverless() override { return m_inner->discover_driverless(); }
-    printing::Result<void> add_driverless(const std::string& u, const std::string& n) override { return m_inner->add_driverless(u, n); }
+    printing::Result<std::vector<printing::DriverlessPrinter>> discover_driverless() override {
+        return m_inner->discover_driverless();
+    }
+    printing::Result<void> add_driverless(const std::string& u, const std::string& n) override {
+        return m_inner->add_driverless(u, n);
+    }
     printing::Result<void> set_default(const std::string& q) override { return m_inner->set_default(q); }
-    printing::Result<void> set_enabled(const std::string& q, bool e) override { return m_inner->set_enabled(q, e); }
+    printing::Result<void> set_enabled(const std::string& q, bool e) override {
+        return m_inner->set_enabled(q, e);
+    }
     printing::Result<void> cancel_job(const std::string& j) override { return m_inner->cancel_job(j); }
     printing::Result<void> retry_job(const std::string& j) override { return m_inner->retry_job(j); }
-    printing::Result<void> print_document(const std::string& q, const std::filesystem::path& d, std::uint16_t c,
-                                          bool t) override {
+    printing::Result<void> print_document(const std::string& q, const std::filesystem::path& d,
+                                          std::uint16_t c, bool t) override {
         return m_inner->print_document(q, d, c, t);
     }
-    printing::Result<printing::Bytes> scan_page(const std::string& s, const printing::ScanSettings& o) override {
+    printing::Result<printing::Bytes> scan_page(const std::string& s,
+                                                const printing::ScanSettings& o) override {
         return m_inner->scan_page(s, o);
     }
 
@@ -112,9 +119,11 @@ TEST_F(Refreshing, AllThreeFailingReplacesAGoodSnapshotWhole) {
     surface::execute(*state, Refresh{});
     ASSERT_TRUE(pump_until(*state, [&] { return !state->refresh_rx.has_value(); }));
     ASSERT_TRUE(state->snapshot.has_value());
-    EXPECT_EQ(state->snapshot->printers, (Section<printing::PrintQueue>(std::unexpected(std::string("q down")))));
+    EXPECT_EQ(state->snapshot->printers,
+              (Section<printing::PrintQueue>(std::unexpected(std::string("q down")))));
     EXPECT_EQ(state->snapshot->jobs, (Section<printing::PrintJob>(std::unexpected(std::string("j down")))));
-    EXPECT_EQ(state->snapshot->scanners, (Section<printing::Scanner>(std::unexpected(std::string("s down")))));
+    EXPECT_EQ(state->snapshot->scanners,
+              (Section<printing::Scanner>(std::unexpected(std::string("s down")))));
     EXPECT_TRUE(is_dashboard(*state));
 }
 

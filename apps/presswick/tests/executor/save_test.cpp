@@ -14,8 +14,9 @@ class Saving : public ExecutorTest {
   protected:
     void SetUp() override {
         ExecutorTest::SetUp();
-        m_dir = std::filesystem::temp_directory_path() / ("presswick-exec-" + std::to_string(::getpid()) + "-" +
-                                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_dir = std::filesystem::temp_directory_path() /
+                ("presswick-exec-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(m_dir);
     }
     void TearDown() override {
@@ -152,7 +153,8 @@ TEST_F(Saving, PagePathWithAnExtensionIsUsedAsItIsWithThePageBytes) {
     ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
     EXPECT_EQ(state->notice, (Notice{"Scanned page saved", "Saved receipt.image.", true}));
     std::ifstream in(m_dir / "receipt.image", std::ios::binary);
-    const std::vector<std::uint8_t> written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<std::uint8_t> written((std::istreambuf_iterator<char>(in)),
+                                            std::istreambuf_iterator<char>());
     EXPECT_EQ(written, *state->pages[0].encoded);
 }
 

@@ -128,9 +128,10 @@ TEST_F(ScanFlow, FailedScanClearsScanningAndSetsTheNotice) {
     surface::execute(*state, PageScanned{std::unexpected(std::string("jammed"))});
     EXPECT_FALSE(state->scanning);
     EXPECT_TRUE(state->pages.empty());
-    EXPECT_EQ(state->notice,
-              (Notice{"Could not scan this page",
-                      "Check that the scanner is connected and the paper is positioned, then try again.", false}));
+    EXPECT_EQ(
+        state->notice,
+        (Notice{"Could not scan this page",
+                "Check that the scanner is connected and the paper is positioned, then try again.", false}));
     EXPECT_TRUE(shows(*state, kScanSetup));
 }
 
@@ -264,8 +265,9 @@ TEST_F(ScanFlow, FailedRecognitionClearsOnlyTheFlagAndSetsTheNotice) {
     auto state = with_pages(1);
     state->pages[0].text_stale = true;
     surface::execute(*state, RecognizePage{});
-    surface::execute(*state, PageRecognized{state->pages[0].key(),
-                                            std::unexpected(std::string("Text could not be recognized on this page."))});
+    surface::execute(
+        *state, PageRecognized{state->pages[0].key(),
+                               std::unexpected(std::string("Text could not be recognized on this page."))});
     EXPECT_FALSE(state->pages[0].recognizing);
     EXPECT_TRUE(state->pages[0].text_stale);
     EXPECT_EQ(state->pages[0].text, std::optional<std::string>("page 1"));
@@ -279,7 +281,8 @@ TEST_F(ScanFlow, RecognitionResultUpdatesThePageAndItsCurrentCopy) {
     state->pages[0].text_stale = true;
     state->notice = Notice{"kept", "kept", true};
     surface::execute(*state, RecognizePage{});
-    surface::execute(*state, PageRecognized{state->pages[0].key(), RecognizedText{std::nullopt, "No text was found on this page."}});
+    surface::execute(*state, PageRecognized{state->pages[0].key(),
+                                            RecognizedText{std::nullopt, "No text was found on this page."}});
     EXPECT_FALSE(state->pages[0].text.has_value());
     EXPECT_EQ(state->pages[0].status, "No text was found on this page.");
     EXPECT_FALSE(state->pages[0].text_stale);
@@ -290,7 +293,8 @@ TEST_F(ScanFlow, RecognitionResultUpdatesThePageAndItsCurrentCopy) {
 
 TEST_F(ScanFlow, RecognitionOfAnotherPageLeavesTheCurrentCopyAlone) {
     auto state = with_pages(2);
-    surface::execute(*state, PageRecognized{state->pages[0].key(), RecognizedText{"new", "Recognized 1 words."}});
+    surface::execute(*state,
+                     PageRecognized{state->pages[0].key(), RecognizedText{"new", "Recognized 1 words."}});
     EXPECT_EQ(state->pages[0].text, std::optional<std::string>("new"));
     EXPECT_EQ(state->current_page->text, std::optional<std::string>("page 2"));
 }
@@ -298,7 +302,8 @@ TEST_F(ScanFlow, RecognitionOfAnotherPageLeavesTheCurrentCopyAlone) {
 TEST_F(ScanFlow, RecognitionAfterScanAnotherDoesNotBringThePageBack) {
     auto state = with_pages(1);
     surface::execute(*state, ScanAnother{});
-    surface::execute(*state, PageRecognized{state->pages[0].key(), RecognizedText{"new", "Recognized 1 words."}});
+    surface::execute(*state,
+                     PageRecognized{state->pages[0].key(), RecognizedText{"new", "Recognized 1 words."}});
     EXPECT_EQ(state->pages[0].text, std::optional<std::string>("new"));
     EXPECT_FALSE(state->current_page.has_value());
 }

@@ -9,12 +9,14 @@ using kora_ui::launch::SurfaceRequest;
 TEST(Descriptor, FilledAsTheTableSays) {
     const auto d = make_launch_descriptor();
     EXPECT_TRUE(d.application_id.ends_with(".presswick"));
-    EXPECT_TRUE(d.document_types.empty() && d.url_schemes.empty() && d.keywords.empty() && d.categories.empty());
+    EXPECT_TRUE(d.document_types.empty() && d.url_schemes.empty() && d.keywords.empty() &&
+                d.categories.empty());
     ASSERT_EQ(d.surfaces.size(), 16u);
     EXPECT_EQ(d.surfaces.front(), "active");
     EXPECT_EQ(d.surfaces[3], "narrow");
     EXPECT_EQ(d.surfaces.back(), "service-error-narrow");
-    EXPECT_FALSE(d.before_window || d.after_window || d.on_activate || d.on_open_files || d.on_open_url || d.on_close);
+    EXPECT_FALSE(d.before_window || d.after_window || d.on_activate || d.on_open_files || d.on_open_url ||
+                 d.on_close);
     EXPECT_TRUE(d.default_root && d.surface_root && d.window_size);
     EXPECT_EQ(d.instance_limit(), 1u);
     EXPECT_EQ(d.persist_open, &kora_ui::persist::open);

@@ -29,6 +29,7 @@ class ScanFlow : public ::testing::Test {
     }
     void TearDown() override {
         kora_ui::set_spawn_hook(nullptr);
+        EXPECT_TRUE(kora_ui::wait_for_named_threads(std::chrono::seconds(10)));
         printing::install_service(previous);
     }
 

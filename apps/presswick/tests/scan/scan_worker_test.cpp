@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "kora_ui/thread.h"
 #include "printing/scripted_service.h"
 #include "scan/page_image.h"
 #include "scan/scan_worker.h"
@@ -21,7 +22,10 @@ class ScanWorker : public ::testing::Test {
         service = std::make_shared<printing::ScriptedService>();
         previous = printing::install_service(service);
     }
-    void TearDown() override { printing::install_service(previous); }
+    void TearDown() override {
+        EXPECT_TRUE(kora_ui::wait_for_named_threads(std::chrono::seconds(10)));
+        printing::install_service(previous);
+    }
 
     std::expected<ScannedPage, std::string> scan(ScanRequest request = {
                                                      "test:0", {300, 0, 0}, "eng", "English"}) {

@@ -35,7 +35,8 @@ TEST(FailedSections, OrderAndChoice) {
     presswick::DeviceSnapshot all_failed{std::unexpected("x"), std::unexpected("x"), std::unexpected("x")};
     EXPECT_EQ(failed_sections(all_failed, true, true, true),
               (std::vector<std::string>{"printers", "documents", "scanners"}));
-    EXPECT_EQ(failed_sections(all_failed, true, false, true), (std::vector<std::string>{"printers", "scanners"}));
+    EXPECT_EQ(failed_sections(all_failed, true, false, true),
+              (std::vector<std::string>{"printers", "scanners"}));
     EXPECT_TRUE(failed_sections(presswick::sample::snapshot(), true, true, true).empty());
 }
 
@@ -48,8 +49,10 @@ TEST(ServiceProblemBanner, TitlesAndBody) {
     auto three = service_problem_banner({"printers", "documents", "scanners"}, root.state);
     ASSERT_TRUE(three);
     EXPECT_TRUE(contains_text(**three, "Some device information couldn't be checked"));
-    EXPECT_TRUE(contains_text(**three, "Presswick couldn't get printers or documents or scanners right now. Your saved "
-                                       "devices and documents have not been removed."));
+    EXPECT_TRUE(
+        contains_text(**three,
+                      "Presswick couldn't get printers or documents or scanners right now. Your saved "
+                      "devices and documents have not been removed."));
     auto retry = root.press(**three, "presswick.service.retry");
     ASSERT_TRUE(retry);
     EXPECT_TRUE(std::holds_alternative<presswick::Refresh>(*retry));

@@ -25,7 +25,8 @@ TEST(Dashboard, SummaryLineRules) {
 TEST(Dashboard, CurrentDocumentPagePosition) {
     auto position = [](std::optional<std::uint32_t> done, std::optional<std::uint32_t> total) {
         Root root;
-        auto tree = build_dashboard_view(snapshot_with({}, {job("a-1", 2, done, total)}, {}), root.state, std::nullopt);
+        auto tree = build_dashboard_view(snapshot_with({}, {job("a-1", 2, done, total)}, {}), root.state,
+                                         std::nullopt);
         auto previews = kora_ui::testing::find_all<kora_ui::PagePreview>(*tree);
         EXPECT_EQ(previews.size(), 1U);
         EXPECT_EQ(previews[0]->label(), "Current document");
@@ -39,8 +40,10 @@ TEST(Dashboard, CurrentDocumentPagePosition) {
 
 TEST(Dashboard, CurrentDocumentTitlesAndCancel) {
     Root root;
-    auto tree = build_dashboard_view(snapshot_with({}, {job("a-6", 6), job("Office_laser-7", 3, std::nullopt, std::nullopt, "Office_laser")}, {}), root.state,
-                                     std::nullopt);
+    auto tree = build_dashboard_view(
+        snapshot_with(
+            {}, {job("a-6", 6), job("Office_laser-7", 3, std::nullopt, std::nullopt, "Office_laser")}, {}),
+        root.state, std::nullopt);
     EXPECT_TRUE(contains_text(*tree, "Needs attention"));
     EXPECT_TRUE(contains_text(*tree, "Sent to Office laser"));
     auto op = root.press(*tree, "presswick.job.cancel");
@@ -48,7 +51,8 @@ TEST(Dashboard, CurrentDocumentTitlesAndCancel) {
     EXPECT_EQ(std::get<presswick::SelectJob>(*op).id, "Office_laser-7");
     auto waiting = build_dashboard_view(snapshot_with({}, {job("a-1", 1)}, {}), root.state, std::nullopt);
     EXPECT_TRUE(contains_text(*waiting, "Waiting to print"));
-    auto unknown = build_dashboard_view(snapshot_with({}, {job("a-1", std::nullopt)}, {}), root.state, std::nullopt);
+    auto unknown =
+        build_dashboard_view(snapshot_with({}, {job("a-1", std::nullopt)}, {}), root.state, std::nullopt);
     EXPECT_TRUE(contains_text(*unknown, "Printing now"));
 }
 
@@ -56,7 +60,8 @@ TEST(Dashboard, PrinterCardsAndRoles) {
     Root root;
     auto preferred = printer("Studio_printer");
     preferred.is_default = true;
-    auto tree = build_dashboard_view(snapshot_with({preferred, printer("Office_laser")}, {}, {}), root.state, std::nullopt);
+    auto tree = build_dashboard_view(snapshot_with({preferred, printer("Office_laser")}, {}, {}), root.state,
+                                     std::nullopt);
     auto texts = collect_texts(*tree);
     EXPECT_EQ(count(texts, "Preferred printer"), 1U);
     EXPECT_EQ(count(texts, "Available to your apps"), 1U);
@@ -66,12 +71,14 @@ TEST(Dashboard, PrinterCardsAndRoles) {
     EXPECT_EQ(open[0]->icon(), 39);
     auto op = root.press(*tree, "presswick.device.open.Office_laser");
     EXPECT_EQ(std::get<presswick::ShowDevice>(*op).name, "Office_laser");
-    EXPECT_EQ(kora_ui::testing::find_by_type_name(*tree, "presswick::surface::DashboardCard").size(), 2U + 2U);  // two printers, recent, help
+    EXPECT_EQ(kora_ui::testing::find_by_type_name(*tree, "presswick::surface::DashboardCard").size(),
+              2U + 2U);  // two printers, recent, help
 }
 
 TEST(Dashboard, EmptyPrintersStillOfferScanning) {
     Root root;
-    auto tree = build_dashboard_view(snapshot_with({}, {}, {{"s0", "Desk scanner"}}), root.state, std::nullopt);
+    auto tree =
+        build_dashboard_view(snapshot_with({}, {}, {{"s0", "Desk scanner"}}), root.state, std::nullopt);
     EXPECT_TRUE(contains_text(*tree, "No printers added"));
     EXPECT_TRUE(contains_text(*tree, "Desk scanner is ready"));
     auto op = root.press(*tree, "presswick.discover.empty");
@@ -81,15 +88,16 @@ TEST(Dashboard, EmptyPrintersStillOfferScanning) {
 
 TEST(Dashboard, FailedSectionsHidePartsButKeepHelp) {
     Root root;
-    presswick::DeviceSnapshot failed{std::unexpected("x"), std::vector<printing::PrintJob>{}, std::unexpected("x")};
+    presswick::DeviceSnapshot failed{std::unexpected("x"), std::vector<printing::PrintJob>{},
+                                     std::unexpected("x")};
     auto tree = build_dashboard_view(failed, root.state, std::nullopt);
     EXPECT_TRUE(contains_text(*tree, "Some device information couldn't be checked"));
     EXPECT_FALSE(contains_text(*tree, "Your printers"));
     EXPECT_FALSE(contains_text(*tree, "Scan a document"));
     EXPECT_TRUE(contains_text(*tree, "Recent documents"));
     EXPECT_TRUE(contains_text(*tree, "Device help"));
-    presswick::DeviceSnapshot scanners_only{std::vector<printing::PrintQueue>{}, std::vector<printing::PrintJob>{},
-                                            std::unexpected("x")};
+    presswick::DeviceSnapshot scanners_only{std::vector<printing::PrintQueue>{},
+                                            std::vector<printing::PrintJob>{}, std::unexpected("x")};
     auto tree2 = build_dashboard_view(scanners_only, root.state, std::nullopt);
     EXPECT_TRUE(contains_text(*tree2, "Scanners couldn't be checked"));
 }

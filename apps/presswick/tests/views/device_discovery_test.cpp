@@ -16,10 +16,11 @@ std::vector<std::string> control_labels(const printing::PrintQueue& p) {
 
 TEST(Device, ControlsPerRoleAndState) {
     auto p = printer("Office_laser");
-    EXPECT_EQ(control_labels(p),
-              (std::vector<std::string>{"Pause printer", "Make preferred", "View print queue", "Check printer"}));
+    EXPECT_EQ(control_labels(p), (std::vector<std::string>{"Pause printer", "Make preferred",
+                                                           "View print queue", "Check printer"}));
     p.is_default = true;
-    EXPECT_EQ(control_labels(p), (std::vector<std::string>{"Pause printer", "View print queue", "Check printer"}));
+    EXPECT_EQ(control_labels(p),
+              (std::vector<std::string>{"Pause printer", "View print queue", "Check printer"}));
     p.state = printing::QueueState::paused;
     EXPECT_EQ(control_labels(p)[0], "Resume printer");
     p.state = printing::QueueState::printing;
@@ -36,11 +37,13 @@ TEST(Device, PauseAndResumeSendTheWantedValue) {
     EXPECT_FALSE(op.enabled);
     p.accepting = false;
     auto resumed = build_device_view(p, root.state);
-    EXPECT_TRUE(std::get<presswick::SetPrinterEnabled>(*root.press(*resumed, "presswick.device.enabled")).enabled);
+    EXPECT_TRUE(
+        std::get<presswick::SetPrinterEnabled>(*root.press(*resumed, "presswick.device.enabled")).enabled);
     EXPECT_EQ(std::get<presswick::SetPreferredPrinter>(*root.press(*tree, "presswick.device.default")).name,
               "Office_laser");
     EXPECT_TRUE(std::holds_alternative<presswick::ShowQueue>(*root.press(*tree, "presswick.device.queue")));
-    EXPECT_TRUE(std::holds_alternative<presswick::ShowDiagnostics>(*root.press(*tree, "presswick.device.diagnostics")));
+    EXPECT_TRUE(std::holds_alternative<presswick::ShowDiagnostics>(
+        *root.press(*tree, "presswick.device.diagnostics")));
     EXPECT_TRUE(contains_text(*tree, "Office laser"));
 }
 
@@ -55,9 +58,11 @@ TEST(Device, SuppliesIncludingUnknownLevelAsZero) {
     ASSERT_EQ(bars.size(), 2U);
     EXPECT_FLOAT_EQ(bars[1]->fraction(), 0.0F);
     p.supplies = std::vector<printing::Supply>{};
-    EXPECT_TRUE(contains_text(*build_device_view(p, root.state), "This printer does not report supply levels."));
+    EXPECT_TRUE(
+        contains_text(*build_device_view(p, root.state), "This printer does not report supply levels."));
     p.supplies.reset();
-    EXPECT_TRUE(contains_text(*build_device_view(p, root.state), "This printer does not report supply levels."));
+    EXPECT_TRUE(
+        contains_text(*build_device_view(p, root.state), "This printer does not report supply levels."));
 }
 
 TEST(Discovery, FourBodies) {
@@ -73,10 +78,12 @@ TEST(Discovery, FourBodies) {
     auto failed = build_discovery_view(DiscoveryResult(std::unexpected("no network")), root.state);
     EXPECT_TRUE(contains_text(*failed, "Could not search right now"));
     EXPECT_EQ(buttons_with_id(*failed, "presswick.discover.retry").at(0)->label(), "Try again");
-    auto empty = build_discovery_view(DiscoveryResult(std::vector<printing::DriverlessPrinter>{}), root.state);
+    auto empty =
+        build_discovery_view(DiscoveryResult(std::vector<printing::DriverlessPrinter>{}), root.state);
     EXPECT_TRUE(contains_text(*empty, "No printers found"));
     EXPECT_EQ(buttons_with_id(*empty, "presswick.discover.retry").at(0)->label(), "Search again");
-    EXPECT_TRUE(std::holds_alternative<presswick::FindPrinters>(*root.press(*empty, "presswick.discover.retry")));
+    EXPECT_TRUE(
+        std::holds_alternative<presswick::FindPrinters>(*root.press(*empty, "presswick.discover.retry")));
 }
 
 TEST(Discovery, FoundPrintersCarryTheirOwnRecords) {

@@ -8,7 +8,8 @@ using namespace presswick::views;
 
 std::vector<std::string> buttons_for_state(std::optional<std::uint8_t> state) {
     Root root;
-    auto tree = build_queue_view(snapshot_with({}, {job("a-1", state)}, {}), root.state, std::nullopt, std::nullopt);
+    auto tree =
+        build_queue_view(snapshot_with({}, {job("a-1", state)}, {}), root.state, std::nullopt, std::nullopt);
     std::vector<std::string> labels;
     for (auto label : button_labels(*tree)) {
         if (label != "Presswick") {
@@ -32,8 +33,9 @@ TEST(Queue, ButtonSetsPerState) {
 
 TEST(Queue, StateLabels) {
     Root root;
-    auto tree = build_queue_view(snapshot_with({}, {job("a-0", 0), job("a-1", 1), job("a-3", 3), job("a-4", 4),
-                                                    job("a-5", 5), job("a-6", 6), job("a-7", std::nullopt)},
+    auto tree = build_queue_view(snapshot_with({},
+                                               {job("a-0", 0), job("a-1", 1), job("a-3", 3), job("a-4", 4),
+                                                job("a-5", 5), job("a-6", 6), job("a-7", std::nullopt)},
                                                {}),
                                  root.state, std::nullopt, std::nullopt);
     auto texts = collect_texts(*tree);
@@ -93,14 +95,16 @@ TEST(Queue, FailedSectionShowsBannerAndNothingWaiting) {
 
 TEST(Queue, RetrySendsTheId) {
     Root root;
-    auto tree = build_queue_view(snapshot_with({}, {job("x-9", 5)}, {}), root.state, std::nullopt, std::nullopt);
+    auto tree =
+        build_queue_view(snapshot_with({}, {job("x-9", 5)}, {}), root.state, std::nullopt, std::nullopt);
     EXPECT_EQ(std::get<presswick::RetryJob>(*root.press(*tree, "presswick.job.retry")).id, "x-9");
 }
 
 TEST(History, OnlyFinishedWithOutcomeAndPageTexts) {
     Root root;
-    auto tree = build_history_view(snapshot_with({}, {job("h-1", 2), job("h-2", 6, 1, 1), job("h-3", 5, 0, 0),
-                                                      job("h-4", 4, std::nullopt, 12), job("h-5", 6)},
+    auto tree = build_history_view(snapshot_with({},
+                                                 {job("h-1", 2), job("h-2", 6, 1, 1), job("h-3", 5, 0, 0),
+                                                  job("h-4", 4, std::nullopt, 12), job("h-5", 6)},
                                                  {}),
                                    root.state);
     auto texts = collect_texts(*tree);

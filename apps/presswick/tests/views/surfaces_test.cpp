@@ -12,7 +12,9 @@ std::vector<std::string> texts_of(int surface) {
     return collect_texts(*root->content);
 }
 
-bool has(const std::vector<std::string>& texts, std::string_view text) { return count(texts, text) > 0; }
+bool has(const std::vector<std::string>& texts, std::string_view text) {
+    return count(texts, text) > 0;
+}
 
 TEST(Surfaces, EachNumberShowsItsView) {
     EXPECT_TRUE(has(texts_of(1), "One document is active"));

@@ -30,7 +30,8 @@ printing::PrintQueue printer(std::string name, printing::QueueState state) {
     return made;
 }
 
-presswick::DeviceSnapshot snapshot_with(std::vector<printing::PrintQueue> printers, std::vector<printing::PrintJob> jobs,
+presswick::DeviceSnapshot snapshot_with(std::vector<printing::PrintQueue> printers,
+                                        std::vector<printing::PrintJob> jobs,
                                         std::vector<printing::Scanner> scanners) {
     return {std::move(printers), std::move(jobs), std::move(scanners)};
 }

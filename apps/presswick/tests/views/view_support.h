@@ -28,10 +28,12 @@ struct Root {
     std::optional<presswick::Operation> press(const kora_ui::Widget& tree, std::string_view id);
 };
 
-printing::PrintJob job(std::string id, std::optional<std::uint8_t> state, std::optional<std::uint32_t> done = {},
-                       std::optional<std::uint32_t> total = {}, std::string queue = "Studio_printer");
+printing::PrintJob job(std::string id, std::optional<std::uint8_t> state,
+                       std::optional<std::uint32_t> done = {}, std::optional<std::uint32_t> total = {},
+                       std::string queue = "Studio_printer");
 printing::PrintQueue printer(std::string name, printing::QueueState state = printing::QueueState::idle);
-presswick::DeviceSnapshot snapshot_with(std::vector<printing::PrintQueue> printers, std::vector<printing::PrintJob> jobs,
+presswick::DeviceSnapshot snapshot_with(std::vector<printing::PrintQueue> printers,
+                                        std::vector<printing::PrintJob> jobs,
                                         std::vector<printing::Scanner> scanners);
 std::size_t count(const std::vector<std::string>& texts, std::string_view text);
 std::vector<std::string> button_labels(const kora_ui::Widget& tree);

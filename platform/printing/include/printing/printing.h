@@ -77,7 +77,7 @@ struct DriverlessPrinter {
 // What the free functions forward to. The real CUPS + SANE service is installed by default;
 // tests install a scripted one.
 class Service {
-public:
+  public:
     virtual ~Service() = default;
     [[nodiscard]] virtual Result<std::vector<PrintQueue>> queues() = 0;
     [[nodiscard]] virtual Result<std::vector<PrintJob>> jobs() = 0;
@@ -88,9 +88,11 @@ public:
     [[nodiscard]] virtual Result<void> set_enabled(const std::string& queue, bool enabled) = 0;
     [[nodiscard]] virtual Result<void> cancel_job(const std::string& job_id) = 0;
     [[nodiscard]] virtual Result<void> retry_job(const std::string& job_id) = 0;
-    [[nodiscard]] virtual Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
+    [[nodiscard]] virtual Result<void> print_document(const std::string& queue,
+                                                      const std::filesystem::path& document,
                                                       std::uint16_t copies, bool two_sided) = 0;
-    [[nodiscard]] virtual Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) = 0;
+    [[nodiscard]] virtual Result<Bytes> scan_page(const std::string& scanner_id,
+                                                  const ScanSettings& settings) = 0;
 };
 
 // Installs the service every free function forwards to (thread-safe); returns the previous one.

@@ -10,7 +10,7 @@
 namespace os_actions::printing {
 
 class ScriptedService final : public Service {
-public:
+  public:
     struct Answers {
         Result<std::vector<PrintQueue>> queues = std::vector<PrintQueue>{};
         Result<std::vector<PrintJob>> jobs = std::vector<PrintJob>{};
@@ -41,7 +41,7 @@ public:
                                 std::uint16_t copies, bool two_sided) override;
     Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) override;
 
-private:
+  private:
     void record(std::string call);
     mutable std::mutex m_mutex;
     Answers m_answers;
