@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The whole test suite: unit and ui tests, integration tests against a private print system,
+# The whole test suite: formatting, unit and ui tests, integration tests against a private print system,
 # and the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -11,6 +11,12 @@ export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=$(mktemp -d /tmp/presswick-xdg.XXXXXX)
 chmod 700 "$XDG_RUNTIME_DIR"
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+
+echo "== formatting"
+if ! git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror; then
+  echo "some sources are not clang-formatted; run make format" >&2
+  failed=1
+fi
 
 echo "== unit and ui tests"
 ctest --test-dir "$BUILD" -L 'unit|ui' --output-on-failure -j"$JOBS" || failed=1
