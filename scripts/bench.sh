@@ -8,7 +8,7 @@ export XDG_RUNTIME_DIR=$(mktemp -d /tmp/presswick-xdg.XXXXXX)
 chmod 700 "$XDG_RUNTIME_DIR"
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 failed=0
-for bench in kora_ui_rebuild_bench views_bench ocr_bench scan_bench; do
+for bench in kora_ui_rebuild_bench views_bench views_realize_bench ocr_bench scan_bench; do
   if [ -x "$BUILD/bin/$bench" ]; then
     echo "== $bench"
     "$BUILD/bin/$bench" --benchmark_counters_tabular=true || failed=1

@@ -5,40 +5,16 @@
 #include <fstream>
 #include <string>
 
-#include "sample.h"
+#include "big_snapshot.h"
 #include "surface/presswick.h"
 #include "thumbnail/thumbnail.h"
 #include "views/views.h"
 
 namespace {
 
-namespace printing = os_actions::printing;
-
-presswick::DeviceSnapshot big_snapshot(int printers, int jobs) {
-    presswick::DeviceSnapshot snapshot = presswick::sample::snapshot();
-    auto base_printer = snapshot.printers->front();
-    auto base_job = snapshot.jobs->front();
-    snapshot.printers->clear();
-    snapshot.jobs->clear();
-    for (int i = 0; i < printers; ++i) {
-        auto p = base_printer;
-        p.name = "Printer_" + std::to_string(i);
-        p.is_default = i == 0;
-        snapshot.printers->push_back(p);
-    }
-    for (int i = 0; i < jobs; ++i) {
-        auto j = base_job;
-        j.id = "Printer_" + std::to_string(i % printers) + "-" + std::to_string(i);
-        j.queue = "Printer_" + std::to_string(i % printers);
-        j.state = static_cast<std::uint8_t>(i % 7);
-        snapshot.jobs->push_back(j);
-    }
-    return snapshot;
-}
-
 void BM_DashboardBuild_50x200(benchmark::State& bench) {
     presswick::Presswick state(presswick::views::build_loading_view());
-    const auto snapshot = big_snapshot(50, 200);
+    const auto snapshot = presswick::bench::big_snapshot(50, 200);
     for (auto _ : bench) {
         auto tree = presswick::views::build_dashboard_view(snapshot, state, std::nullopt);
         benchmark::DoNotOptimize(tree);
@@ -51,7 +27,7 @@ BENCHMARK(BM_DashboardBuild_50x200)
 
 void BM_QueueBuild_24(benchmark::State& bench) {
     presswick::Presswick state(presswick::views::build_loading_view());
-    const auto snapshot = big_snapshot(4, 24);
+    const auto snapshot = presswick::bench::big_snapshot(4, 24);
     for (auto _ : bench) {
         auto tree = presswick::views::build_queue_view(snapshot, state, std::nullopt, std::nullopt);
         benchmark::DoNotOptimize(tree);

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -18,6 +19,7 @@
 #include "kora_ui/widgets.h"
 #include "qt/flow_layout.h"
 #include "qt/painted.h"
+#include "qt/reflow_row.h"
 #include "qt/style.h"
 
 namespace kora_ui::qt {
@@ -25,6 +27,9 @@ namespace kora_ui::qt {
 namespace {
 
 constexpr int kRowSpacing = 8;
+// Panels side by side are at least this wide, else their row stacks them.
+constexpr int kPanelWidth = 260;
+constexpr int kPanelSpacing = 12;
 constexpr int kCardPadding = 18;
 constexpr int kGridGap = 16;
 
@@ -282,6 +287,31 @@ bool keeps_own_width(const Widget& node) {
            dynamic_cast<const PagePreview*>(&node) || dynamic_cast<const Image*>(&node);
 }
 
+// A card or the crop editor, bare or inside containers and wrappers.
+bool is_panel(const Widget& node) {
+    if (dynamic_cast<const CardSurface*>(&node) || dynamic_cast<const Card*>(&node) ||
+        dynamic_cast<const ImageCropEditor*>(&node)) {
+        return true;
+    }
+    const bool wraps = dynamic_cast<const Container*>(&node) || is_transparent(node);
+    return wraps && node.children().size() == 1 && is_panel(*node.children().front());
+}
+
+// A row of two or more panels, or of a block of text beside a group of controls (a page header),
+// stacks them when the window is too narrow for them side by side.
+bool reflows(const Widget& row) {
+    const auto& children = row.children();
+    const auto panels = std::count_if(children.begin(), children.end(),
+                                      [](const WidgetPtr& child) { return is_panel(*child); });
+    const bool text_block = std::any_of(children.begin(), children.end(), [](const WidgetPtr& child) {
+        return dynamic_cast<const Column*>(child.get()) != nullptr;
+    });
+    const bool control_group = std::any_of(children.begin(), children.end(), [](const WidgetPtr& child) {
+        return dynamic_cast<const Row*>(child.get()) != nullptr;
+    });
+    return panels >= 2 || (text_block && control_group);
+}
+
 QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bool wrap_text);
 
 void add_children(QBoxLayout& layout, Widget& node, QWidget* parent, RealizeContext& context) {
@@ -295,11 +325,19 @@ QWidget* make_stack(Widget& node, bool vertical, QWidget* parent, RealizeContext
     // Texts of a column placed in a row do not wrap (a wrapped label in a row wraps early).
     const bool outer_wrap = context.wrap;
     context.wrap = vertical ? wrap_text && outer_wrap : outer_wrap;
-    auto* box = new QWidget(parent);
-    QBoxLayout* layout = vertical ? static_cast<QBoxLayout*>(new QVBoxLayout(box))
-                                  : static_cast<QBoxLayout*>(new QHBoxLayout(box));
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(vertical ? 0 : kRowSpacing);
+    QWidget* box = nullptr;
+    QBoxLayout* layout = nullptr;
+    if (!vertical && reflows(node)) {
+        auto* reflow = new ReflowRow(kPanelWidth, kPanelSpacing, parent);
+        box = reflow;
+        layout = &reflow->box();
+    } else {
+        box = new QWidget(parent);
+        layout = vertical ? static_cast<QBoxLayout*>(new QVBoxLayout(box))
+                          : static_cast<QBoxLayout*>(new QHBoxLayout(box));
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(vertical ? 0 : kRowSpacing);
+    }
     add_children(*layout, node, box, context);
     if (!any_fills(node)) {
         layout->addStretch(1);
@@ -348,7 +386,7 @@ QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bo
         auto* frame = make_frame(colour(dark.surface), colour(dark.border), 12, parent, layout, kCardPadding);
         auto* header = new QHBoxLayout();
         header->setSpacing(kRowSpacing);
-        auto* title = make_label(card->title(), 18, false, frame);
+        auto* title = make_label(card->title(), 18, true, frame);
         header->addWidget(title, 1);
         if (auto* button = const_cast<Button*>(card->header())) {
             header->addWidget(make_button(*button, frame, context), 0, Qt::AlignVCenter);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -114,6 +115,56 @@ TEST(QtHost, RebuildKeepsTheOldTreeSafe) {
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(host.rebuild_count(), before + 1);
     EXPECT_NE(host.findChild<QPushButton*>("t.press"), nullptr);
+}
+
+QWidget* named(const qt::Host& host, const char* accessible_name) {
+    for (auto* child : host.findChildren<QWidget*>()) {
+        if (child->accessibleName() == accessible_name) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+TEST(QtHost, CardsSideBySideStackInANarrowWindow) {
+    g_warnings.clear();
+    auto panel = [](const char* title) {
+        return widget::card::surface(title, Button(std::string("t.") + title, "Refresh").on_action([] {}),
+                                     Column().push(Text("A sentence long enough to need some room", 14)));
+    };
+    qt::Host host(
+        boxed(Column().push(Row().push(panel("Left")).push(panel("Right"))).push(Text("Below", 14))));
+    host.resize(1280, 800);
+    host.show();
+    QApplication::processEvents();
+    QWidget* left = named(host, "Left");
+    QWidget* right = named(host, "Right");
+    ASSERT_NE(left, nullptr);
+    ASSERT_NE(right, nullptr);
+    EXPECT_EQ(left->mapTo(&host, QPoint()).y(), right->mapTo(&host, QPoint()).y());
+    EXPECT_LT(left->mapTo(&host, QPoint()).x() + left->width(), right->mapTo(&host, QPoint()).x());
+
+    host.resize(420, 800);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    const QRect left_now(left->mapTo(&host, QPoint()), left->size());
+    const QRect right_now(right->mapTo(&host, QPoint()), right->size());
+    EXPECT_GE(right_now.top(), left_now.bottom());
+    EXPECT_EQ(left_now.left(), right_now.left());
+    // Both fit inside the window, and what follows the row comes after both.
+    EXPECT_LE(right_now.right(), host.width());
+    QLabel* below = nullptr;
+    for (auto* label : host.findChildren<QLabel*>()) {
+        below = label->text() == "Below" ? label : below;
+    }
+    ASSERT_NE(below, nullptr);
+    EXPECT_GE(below->mapTo(&host, QPoint()).y(), right_now.bottom());
+
+    host.resize(1280, 800);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(left->mapTo(&host, QPoint()).y(), right->mapTo(&host, QPoint()).y());
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join("\n").toStdString();
 }
 
 int main(int argc, char** argv) {

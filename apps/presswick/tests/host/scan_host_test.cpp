@@ -1,0 +1,148 @@
+// The scan surfaces in the real Qt host, offscreen: the setup page's controls, and the result page's
+// crop editor dragged by its corner and the crop applied to the page.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTest>
+#include <cmath>
+#include <cstdlib>
+
+#include "sample.h"
+#include "qt/host.h"
+#include "qt/style.h"
+#include "qt/painted.h"
+#include "surface/presswick.h"
+#include "views/views.h"
+
+namespace {
+
+QStringList g_warnings;
+
+void collect_warnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtDebugMsg || type == QtInfoMsg || message.contains("propagateSizeHints")) {
+        return;
+    }
+    g_warnings << message;
+}
+
+// A window on the state of a named surface, given the sample snapshot so that its operations show
+// their views as in a running window.
+std::unique_ptr<kora_ui::qt::Host> show_with_snapshot(int surface_number) {
+    g_warnings.clear();
+    auto state = presswick::sample::new_surface_state(surface_number);
+    state->snapshot = presswick::sample::snapshot();
+    state->install(presswick::views::build_scan_view(*state->snapshot, *state));
+    auto host = std::make_unique<kora_ui::qt::Host>(std::move(state));
+    host->resize(1280, 800);
+    host->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(host.get()));
+    host->pump();
+    return host;
+}
+
+kora_ui::qt::CropView* crop_view(const kora_ui::qt::Host& host) {
+    for (auto* child : host.findChildren<QWidget*>()) {
+        if (auto* view = dynamic_cast<kora_ui::qt::CropView*>(child)) {
+            return view;
+        }
+    }
+    return nullptr;
+}
+
+void send_mouse(QWidget* target, QEvent::Type type, QPointF at, Qt::MouseButtons held) {
+    QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+TEST(ScanHost, SetupPageOffersTheScannerAndEveryChoice) {
+    const auto host = show_with_snapshot(8);
+    EXPECT_EQ(host->findChild<QPushButton*>("presswick.scan.start"), nullptr) << "no scanner chosen yet";
+    QPushButton* scanner = nullptr;
+    for (auto* candidate : host->findChildren<QPushButton*>()) {
+        scanner = candidate->objectName().startsWith("presswick.scan.device") ? candidate : scanner;
+    }
+    ASSERT_NE(scanner, nullptr);
+    EXPECT_EQ(scanner->text(), "Studio scanner");
+    QTest::mouseClick(scanner, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host->findChild<QPushButton*>("presswick.scan.start"); }, 5000));
+    auto* start = host->findChild<QPushButton*>("presswick.scan.start");
+    EXPECT_EQ(start->text(), "Scan page");
+    for (const char* group : {"presswick.scan.resolution", "presswick.scan.color", "presswick.scan.source",
+                              "presswick.scan.language"}) {
+        auto* strip = host->findChild<QWidget*>(group);
+        ASSERT_NE(strip, nullptr) << group;
+        EXPECT_TRUE(strip->isVisible()) << group;
+        EXPECT_GE(strip->findChildren<QPushButton*>().size(), 2) << group;
+    }
+    EXPECT_EQ(crop_view(*host), nullptr);
+
+    // A segment click selects that option in the window's state.
+    auto& state = dynamic_cast<presswick::surface::Presswick&>(host->root());
+    auto segments = host->findChild<QWidget*>("presswick.scan.resolution")->findChildren<QPushButton*>();
+    ASSERT_EQ(segments.size(), 3);
+    QTest::mouseClick(segments[2], Qt::LeftButton);
+    EXPECT_EQ(state.scan_resolution.get(), 2U);
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join('\n').toStdString();
+}
+
+TEST(ScanHost, DraggingTheCropCornerThenApplyingCropsThePage) {
+    const auto host = show_with_snapshot(9);
+    auto& state = dynamic_cast<presswick::surface::Presswick&>(host->root());
+    ASSERT_FALSE(state.pages.empty());
+    const auto& before = state.pages[state.current_index];
+    const auto width = before.width;
+    const auto height = before.height;
+
+    auto* view = crop_view(*host);
+    ASSERT_NE(view, nullptr);
+    const QRectF area = view->image_rect();
+    ASSERT_FALSE(area.isEmpty());
+    // The bottom-right handle, dragged to half the width and nine tenths of the height.
+    const QPointF target(area.left() + 0.5 * area.width(), area.top() + 0.9 * area.height());
+    send_mouse(view, QEvent::MouseButtonPress, area.bottomRight() - QPointF(2, 2), Qt::LeftButton);
+    send_mouse(view, QEvent::MouseMove, target, Qt::LeftButton);
+    send_mouse(view, QEvent::MouseButtonRelease, target, Qt::NoButton);
+    const auto selection = state.crop_selection.get();
+    EXPECT_DOUBLE_EQ(selection.left, 0.0);
+    EXPECT_DOUBLE_EQ(selection.top, 0.0);
+    EXPECT_NEAR(selection.right, 0.5, 0.01);
+    EXPECT_NEAR(selection.bottom, 0.9, 0.01);
+
+    host->pump();
+    auto* apply = host->findChild<QPushButton*>("presswick.scan.apply-crop");
+    ASSERT_NE(apply, nullptr);
+    QTest::mouseClick(apply, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state.pages[state.current_index].width < width; }, 5000));
+
+    const auto& after = state.pages[state.current_index];
+    EXPECT_NEAR(after.width, width * 0.5, 0.02 * width);
+    EXPECT_NEAR(after.height, height * 0.9, 0.02 * height);
+    EXPECT_EQ(after.pixels->size(), std::size_t{after.width} * after.height * 4);
+    EXPECT_EQ(state.crop_selection.get(), kora_ui::CropSelection::whole());
+    // The editor shown afterwards holds the cropped page: its picture has the new proportions.
+    const double cropped_aspect = static_cast<double>(after.width) / after.height;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            auto* shown = crop_view(*host);
+            const QRectF rect = shown ? shown->image_rect() : QRectF();
+            return !rect.isEmpty() && std::abs(rect.width() / rect.height() - cropped_aspect) < 0.02;
+        },
+        5000));
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join('\n').toStdString();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Test discovery runs this binary without the test environment.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    qInstallMessageHandler(collect_warnings);
+    QApplication app(argc, argv);
+    kora_ui::qt::apply_dark_theme(app);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

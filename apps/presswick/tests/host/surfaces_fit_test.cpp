@@ -1,0 +1,104 @@
+// Every named surface at the wide and the narrow window size: nothing reaches past the window's right
+// edge (text cut off, a control out of reach), and Qt prints no warning.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTest>
+#include <cstdlib>
+
+#include "launch.h"
+#include "qt/host.h"
+#include "qt/style.h"
+
+namespace {
+
+QStringList g_warnings;
+
+void collect_warnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtDebugMsg || type == QtInfoMsg || message.contains("propagateSizeHints")) {
+        return;
+    }
+    g_warnings << message;
+}
+
+struct Case {
+    std::string surface;
+    int width;
+    int height;
+};
+
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.surface << " at " << c.width << " x " << c.height;
+}
+
+class SurfaceFits : public ::testing::TestWithParam<Case> {};
+
+// Labels and buttons whose right edge lies beyond the visible width of the scroll area.
+QStringList cut_off(const kora_ui::qt::Host& host) {
+    QWidget* viewport = host.scroll_area()->viewport();
+    QStringList found;
+    for (auto* widget : host.content()->findChildren<QWidget*>()) {
+        auto* label = qobject_cast<QLabel*>(widget);
+        auto* button = qobject_cast<QPushButton*>(widget);
+        if ((!label && !button) || !widget->isVisible()) {
+            continue;
+        }
+        const int right = widget->mapTo(viewport, QPoint(widget->width(), 0)).x();
+        if (right > viewport->width()) {
+            found << QStringLiteral("\"%1\" ends at %2 of %3")
+                         .arg(label ? label->text() : button->text())
+                         .arg(right)
+                         .arg(viewport->width());
+        }
+    }
+    return found;
+}
+
+TEST_P(SurfaceFits, NothingReachesPastTheRightEdge) {
+    const Case& c = GetParam();
+    g_warnings.clear();
+    kora_ui::qt::Host host(presswick::launch::new_root_for_surface(kora_ui::launch::SurfaceRequest{c.surface}));
+    host.resize(c.width, c.height);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    // Rows that stack for the width settle over two layout passes.
+    QApplication::processEvents();
+    QApplication::processEvents();
+    ASSERT_NE(host.content(), nullptr);
+    const QStringList problems = cut_off(host);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join('\n').toStdString();
+}
+
+std::vector<Case> every_surface_at_both_sizes() {
+    std::vector<Case> cases;
+    for (const auto name : presswick::launch::kSurfaceNames) {
+        cases.push_back({std::string(name), 1280, 800});
+        cases.push_back({std::string(name), 520, 820});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryNamedSurface, SurfaceFits, ::testing::ValuesIn(every_surface_at_both_sizes()),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                             std::string name = info.param.surface + "_" + std::to_string(info.param.width);
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Test discovery runs this binary without the test environment.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    qInstallMessageHandler(collect_warnings);
+    QApplication app(argc, argv);
+    kora_ui::qt::apply_dark_theme(app);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
