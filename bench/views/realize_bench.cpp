@@ -40,9 +40,10 @@ void realize_each_time(benchmark::State& bench, const presswick::DeviceSnapshot&
 }
 
 void BM_DashboardBuildAndRealize_50x200(benchmark::State& bench) {
-    realize_each_time(bench, presswick::bench::big_snapshot(50, 200), [](const auto& snapshot, const auto& state) {
-        return presswick::views::build_dashboard_view(snapshot, state, std::nullopt);
-    });
+    realize_each_time(bench, presswick::bench::big_snapshot(50, 200),
+                      [](const auto& snapshot, const auto& state) {
+                          return presswick::views::build_dashboard_view(snapshot, state, std::nullopt);
+                      });
 }
 BENCHMARK(BM_DashboardBuildAndRealize_50x200)
     ->Unit(benchmark::kMillisecond)
@@ -50,11 +51,15 @@ BENCHMARK(BM_DashboardBuildAndRealize_50x200)
     ->ReportAggregatesOnly(true);
 
 void BM_QueueBuildAndRealize_24(benchmark::State& bench) {
-    realize_each_time(bench, presswick::bench::big_snapshot(4, 24), [](const auto& snapshot, const auto& state) {
-        return presswick::views::build_queue_view(snapshot, state, std::nullopt, std::nullopt);
-    });
+    realize_each_time(
+        bench, presswick::bench::big_snapshot(4, 24), [](const auto& snapshot, const auto& state) {
+            return presswick::views::build_queue_view(snapshot, state, std::nullopt, std::nullopt);
+        });
 }
-BENCHMARK(BM_QueueBuildAndRealize_24)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_QueueBuildAndRealize_24)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 // Plain Qt: `cards` frames of a title, a status line, a meter and a button (5 widgets each), in a
 // scroll area, made, shown, painted and freed every time.

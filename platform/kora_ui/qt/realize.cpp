@@ -11,9 +11,11 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "kora_ui/theme.h"
 #include "kora_ui/widgets.h"
@@ -30,6 +32,9 @@ constexpr int kRowSpacing = 8;
 // Panels side by side are at least this wide, else their row stacks them.
 constexpr int kPanelWidth = 260;
 constexpr int kPanelSpacing = 12;
+// Cards of a grid realized with the page; later ones wait until they are painted (more than a
+// window shows).
+constexpr std::size_t kEagerCards = 8;
 constexpr int kCardPadding = 18;
 constexpr int kGridGap = 16;
 
@@ -314,9 +319,93 @@ bool reflows(const Widget& row) {
 
 QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bool wrap_text);
 
-void add_children(QBoxLayout& layout, Widget& node, QWidget* parent, RealizeContext& context) {
+// A card of a long grid, realized when it is first painted (when it scrolls into view) instead of
+// with the page: a refresh of fifty printers then builds only the cards on screen. Until then it
+// keeps the size of the grid's last eagerly realized card.
+class LazyCard final : public QWidget {
+  public:
+    LazyCard(Widget& node, RealizeContext& context, QSize estimate, QWidget* parent)
+        : QWidget(parent),
+          m_node(&node),
+          m_context(&context),
+          m_alive(context.alive),
+          m_estimate(estimate.isEmpty() ? QSize(240, 160) : estimate) {  // never empty, or it never paints
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+    }
+    QSize sizeHint() const override { return m_real ? QWidget::sizeHint() : m_estimate; }
+    QSize minimumSizeHint() const override { return m_real ? QWidget::minimumSizeHint() : QSize(0, 0); }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        if (m_real || m_queued) {
+            return;
+        }
+        // Never change the widget tree while Qt paints it.
+        m_queued = true;
+        QTimer::singleShot(0, this, [this] { realize_now(); });
+    }
+
+  private:
+    void realize_now() {
+        if (m_real || !m_alive->load()) {
+            return;
+        }
+        const bool outer_wrap = std::exchange(m_context->wrap, true);
+        m_real = realize_node(*m_node, this, *m_context, true);
+        m_context->wrap = outer_wrap;
+        layout()->addWidget(m_real);
+        m_real->show();
+        updateGeometry();
+    }
+
+    Widget* m_node;
+    RealizeContext* m_context;
+    std::shared_ptr<std::atomic<bool>> m_alive;
+    QSize m_estimate;
+    QWidget* m_real = nullptr;
+    bool m_queued = false;
+};
+
+// The kora_ui widgets in a subtree, stopping at `limit`; a scrollable area counts as the limit (its
+// position is restored after each rebuild, so it is never left for later).
+std::size_t subtree_size(const Widget& node, std::size_t limit) {
+    if (dynamic_cast<const Scrollable*>(&node)) {
+        return limit;
+    }
+    std::size_t size = 1;
     for (const auto& child : node.children()) {
+        if (size >= limit) {
+            break;
+        }
+        size += subtree_size(*child, limit - size);
+    }
+    return size;
+}
+
+// A card-sized part of a column, worth leaving for later when a long list holds many.
+bool is_bulky(const Widget& node) {
+    constexpr std::size_t kBulk = 8;
+    return subtree_size(node, kBulk) >= kBulk && subtree_size(node, 10000) < 10000;
+}
+
+void add_children(QBoxLayout& layout, Widget& node, QWidget* parent, RealizeContext& context) {
+    const bool vertical = layout.direction() == QBoxLayout::TopToBottom;
+    std::size_t bulky = 0;
+    QSize estimate;
+    for (const auto& child : node.children()) {
+        if (!vertical || !is_bulky(*child)) {
+            add_to_layout(layout, *child, parent, context);
+            continue;
+        }
+        if (bulky++ >= kEagerCards) {
+            layout.addWidget(new LazyCard(*child, context, estimate, parent));
+            continue;
+        }
         add_to_layout(layout, *child, parent, context);
+        if (QWidget* added = layout.itemAt(layout.count() - 1)->widget()) {
+            estimate = added->sizeHint();
+        }
     }
 }
 
@@ -409,8 +498,16 @@ QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bo
         auto* layout = new FlowLayout(static_cast<int>(grid->min_column_width()),
                                       static_cast<int>(grid->max_card_width()), kGridGap);
         box->setLayout(layout);
+        QSize estimate;
+        std::size_t index = 0;
         for (const auto& child : grid->children()) {
-            layout->addWidget(realize_node(*child, box, context, true));
+            if (index++ < kEagerCards) {
+                QWidget* card = realize_node(*child, box, context, true);
+                estimate = card->sizeHint();
+                layout->addWidget(card);
+            } else {
+                layout->addWidget(new LazyCard(*child, context, estimate, box));
+            }
         }
         return box;
     }

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
 #include <cstdlib>
@@ -164,6 +166,52 @@ TEST(QtHost, CardsSideBySideStackInANarrowWindow) {
     QApplication::processEvents();
     QApplication::processEvents();
     EXPECT_EQ(left->mapTo(&host, QPoint()).y(), right->mapTo(&host, QPoint()).y());
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join("\n").toStdString();
+}
+
+// Thirty cards of a column: those beyond the first few are realized once they scroll into view, and
+// their controls then work as any other.
+TEST(QtHost, LongListsRealizeTheirLaterCardsWhenShown) {
+    g_warnings.clear();
+    int pressed = -1;
+    Column cards;
+    for (int i = 0; i < 30; ++i) {
+        cards.push(
+            Column()
+                .push(Text("Printer " + std::to_string(i), 18))
+                .push(Text("Ready", 14))
+                .push(Spacer(10))
+                .push(ProgressBar(0.5F).with_accessible_label("Level"))
+                .push(Text("Preferred printer", 13))
+                .push(Row().push(Button("t.open." + std::to_string(i), "Open").on_action([&pressed, i] {
+                    pressed = i;
+                }))));
+    }
+    qt::Host host(boxed(Column().push(Text("Presswick", 28)).push(std::move(cards))));
+    host.resize(1280, 800);
+    host.show();
+    QApplication::processEvents();
+    ASSERT_NE(host.findChild<QPushButton*>("t.open.0"), nullptr);
+    EXPECT_EQ(host.findChild<QPushButton*>("t.open.29"), nullptr)
+        << "the last card was realized with the page";
+    EXPECT_LT(host.realized_widgets(), 30u * 8u);
+
+    auto* bar = host.scroll_area()->verticalScrollBar();
+    for (int step = 0; step < 20 && !host.findChild<QPushButton*>("t.open.29"); ++step) {
+        bar->setValue(bar->maximum());
+        QApplication::processEvents();
+        QApplication::processEvents();
+    }
+    auto* last = host.findChild<QPushButton*>("t.open.29");
+    ASSERT_NE(last, nullptr);
+    QTest::mouseClick(last, Qt::LeftButton);
+    EXPECT_EQ(pressed, 29);
+
+    // A rebuild while later cards wait drops them with the old tree.
+    host.rebuild();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    EXPECT_NE(host.findChild<QPushButton*>("t.open.0"), nullptr);
     EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join("\n").toStdString();
 }
 

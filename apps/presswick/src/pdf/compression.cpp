@@ -44,18 +44,24 @@ Buffer zlib_compress(std::span<const std::uint8_t> input) {
 
 std::vector<Buffer> zlib_compress_all(std::span<const std::span<const std::uint8_t>> inputs,
                                       unsigned threads) {
-    std::vector<Buffer> results(inputs.size());
+    return zlib_compress_each(inputs.size(), threads,
+                              [inputs](std::size_t i, std::vector<std::uint8_t>&) { return inputs[i]; });
+}
+
+std::vector<Buffer> zlib_compress_each(std::size_t count, unsigned threads, const InputMaker& input) {
+    std::vector<Buffer> results(count);
     std::atomic<std::size_t> next{0};
     // Each worker takes the next input not yet taken, so every input is compressed exactly once and
     // lands in its own slot; the bytes of a slot depend only on its input.
     auto work = [&] {
         const Compressor compressor = new_compressor();
-        for (std::size_t i = next.fetch_add(1); i < inputs.size(); i = next.fetch_add(1)) {
-            results[i] = compress_with(compressor.get(), inputs[i]);
+        std::vector<std::uint8_t> scratch;
+        for (std::size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
+            results[i] = compress_with(compressor.get(), input(i, scratch));
         }
     };
 
-    const std::size_t wanted = std::min<std::size_t>(std::max(threads, 1u), inputs.size());
+    const std::size_t wanted = std::min<std::size_t>(std::max(threads, 1u), count);
     const std::size_t helpers = wanted > 0 ? wanted - 1 : 0;
     std::vector<std::jthread> pool;
     pool.reserve(helpers);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -19,5 +20,14 @@ inline constexpr int k_compression_level = 6;
 // included (0 counts as 1); each input is compressed once, and the result does not depend on `threads`.
 [[nodiscard]] std::vector<Buffer> zlib_compress_all(std::span<const std::span<const std::uint8_t>> inputs,
                                                     unsigned threads);
+
+// The bytes of input i, which the maker may build in `scratch`: one buffer per thread, reused from
+// one input to the next, so that made inputs never all exist at once.
+using InputMaker =
+    std::function<std::span<const std::uint8_t>(std::size_t i, std::vector<std::uint8_t>& scratch)>;
+
+// result[i] is zlib_compress(input(i, ..)) for i below count, shared out as zlib_compress_all does.
+[[nodiscard]] std::vector<Buffer> zlib_compress_each(std::size_t count, unsigned threads,
+                                                     const InputMaker& input);
 
 }  // namespace presswick::pdf

@@ -13,17 +13,43 @@ namespace {
 constexpr std::string_view k_font =
     "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>";
 
+bool has_length(const PdfPageInput& page, std::uint64_t bytes_per_pixel, std::size_t length) {
+    std::uint64_t pixels = 0;
+    std::uint64_t bytes = 0;
+    if (__builtin_mul_overflow(std::uint64_t{page.width}, std::uint64_t{page.height}, &pixels) ||
+        __builtin_mul_overflow(pixels, bytes_per_pixel, &bytes)) {
+        return false;
+    }
+    return bytes == length;
+}
+
 bool is_usable(const PdfPageInput& page) {
     if (page.width == 0 || page.height == 0) {
         return false;
     }
-    std::uint64_t pixels = 0;
-    std::uint64_t bytes = 0;
-    if (__builtin_mul_overflow(std::uint64_t{page.width}, std::uint64_t{page.height}, &pixels) ||
-        __builtin_mul_overflow(pixels, std::uint64_t{3}, &bytes)) {
-        return false;
+    if (page.rgb.empty() && !page.rgba.empty()) {
+        return has_length(page, 4, page.rgba.size());
     }
-    return bytes == page.rgb.size();
+    return has_length(page, 3, page.rgb.size());
+}
+
+// The page's RGB bytes: its own, or its RGBA pixels converted into `scratch`.
+std::span<const std::uint8_t> rgb_bytes(const PdfPageInput& page, std::vector<std::uint8_t>& scratch) {
+    if (page.rgba.empty()) {
+        return page.rgb;
+    }
+    const std::size_t pixels = page.rgba.size() / 4;
+    if (scratch.size() < pixels * 3) {
+        scratch.resize(pixels * 3);
+    }
+    const std::uint8_t* in = page.rgba.data();
+    std::uint8_t* out = scratch.data();
+    for (std::size_t i = 0; i < pixels; ++i, in += 4, out += 3) {
+        out[0] = in[0];
+        out[1] = in[1];
+        out[2] = in[2];
+    }
+    return {scratch.data(), pixels * 3};
 }
 
 std::string image_entries(const PdfPageInput& page) {
@@ -56,14 +82,15 @@ std::vector<std::uint8_t> write_pdf(std::span<const PdfPageInput> pages) {
 std::vector<std::uint8_t> write_pdf(std::span<const PdfPageInput> pages, unsigned threads) {
     // Positions (i) of the usable pages; the images are compressed first, all at once, in parallel.
     std::vector<std::size_t> usable;
-    std::vector<std::span<const std::uint8_t>> pixels;
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (is_usable(pages[i])) {
             usable.push_back(i);
-            pixels.push_back(pages[i].rgb);
         }
     }
-    std::vector<Buffer> images = zlib_compress_all(pixels, threads);
+    std::vector<Buffer> images =
+        zlib_compress_each(usable.size(), threads, [&](std::size_t k, std::vector<std::uint8_t>& scratch) {
+            return rgb_bytes(pages[usable[k]], scratch);
+        });
 
     ObjectTable table;
     const std::size_t font = table.add_object(std::string(k_font));

@@ -18,6 +18,10 @@ struct PdfPageInput {
     std::string text;                   // UTF-8 recognised text; empty when the page has none
     std::uint32_t width = 0;
     std::uint32_t height = 0;
+    // Instead of `rgb` (which is then empty): width * height * 4 bytes, alpha ignored. Each compression
+    // thread converts one page at a time into a buffer it reuses, so no RGB copy of the whole document
+    // is ever made; the file's bytes are the same as for the RGB of these pixels.
+    std::span<const std::uint8_t> rgba = {};
 };
 
 // The whole file. Never fails: unusable pages (zero size, or a pixel length that does not match) are

@@ -57,22 +57,6 @@ bool write_file(const std::filesystem::path& path, const std::vector<std::uint8_
     return file.close();
 }
 
-std::vector<std::uint8_t> rgb_of(const ScannedPage& page) {
-    const std::size_t pixels = std::size_t{page.width} * page.height;
-    if (!page.pixels || page.pixels->size() < pixels * 4) {
-        return {};  // the writer leaves out a page whose length does not match
-    }
-    std::vector<std::uint8_t> rgb(pixels * 3);
-    const std::uint8_t* in = page.pixels->data();
-    std::uint8_t* out = rgb.data();
-    for (std::size_t i = 0; i < pixels; ++i, in += 4, out += 3) {
-        out[0] = in[0];
-        out[1] = in[1];
-        out[2] = in[2];
-    }
-    return rgb;
-}
-
 }  // namespace
 
 std::filesystem::path with_default_extension(std::filesystem::path path, bool document) {
@@ -84,13 +68,17 @@ std::filesystem::path with_default_extension(std::filesystem::path path, bool do
 }
 
 Bytes build_document_pdf(const std::vector<ScannedPage>& pages) {
-    std::vector<std::vector<std::uint8_t>> rgb;
-    rgb.reserve(pages.size());
+    // The writer converts the RGBA pixels a page at a time while it compresses.
     std::vector<pdf::PdfPageInput> inputs;
     inputs.reserve(pages.size());
     for (const auto& page : pages) {
-        rgb.push_back(rgb_of(page));
-        inputs.push_back({rgb.back(), page.text.value_or(std::string()), page.width, page.height});
+        pdf::PdfPageInput input{{}, page.text.value_or(std::string()), page.width, page.height};
+        const std::size_t length = std::size_t{page.width} * page.height * 4;
+        // A page whose pixels are missing or short is left out by the writer.
+        if (page.pixels && page.pixels->size() >= length) {
+            input.rgba = std::span<const std::uint8_t>(page.pixels->data(), length);
+        }
+        inputs.push_back(std::move(input));
     }
     return std::make_shared<const std::vector<std::uint8_t>>(pdf::write_pdf(inputs));
 }

@@ -97,7 +97,8 @@ class HostFlow : public ::testing::Test {
             (void)click_when_shown(*host_, "presswick.device.open.Studio_printer", "Open");
         }
         if (click_when_shown(*host_, "presswick.device.enabled", "Resume printer")) {
-            EXPECT_TRUE(QTest::qWaitFor([&] { return shows_banner(*host_, "Printer resumed"); }, kPatienceMs));
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return shows_banner(*host_, "Printer resumed"); }, kPatienceMs));
         }
         host_.reset();
     }

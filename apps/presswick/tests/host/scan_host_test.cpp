@@ -9,10 +9,10 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "sample.h"
 #include "qt/host.h"
-#include "qt/style.h"
 #include "qt/painted.h"
+#include "qt/style.h"
+#include "sample.h"
 #include "surface/presswick.h"
 #include "views/views.h"
 

@@ -60,7 +60,8 @@ QStringList cut_off(const kora_ui::qt::Host& host) {
 TEST_P(SurfaceFits, NothingReachesPastTheRightEdge) {
     const Case& c = GetParam();
     g_warnings.clear();
-    kora_ui::qt::Host host(presswick::launch::new_root_for_surface(kora_ui::launch::SurfaceRequest{c.surface}));
+    kora_ui::qt::Host host(
+        presswick::launch::new_root_for_surface(kora_ui::launch::SurfaceRequest{c.surface}));
     host.resize(c.width, c.height);
     host.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));

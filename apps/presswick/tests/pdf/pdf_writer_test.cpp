@@ -255,5 +255,44 @@ TEST(PdfWriter, SameBytesWhateverTheNumberOfThreads) {
     }
 }
 
+// RGBA pages (alpha dropped while compressing) give the very bytes of their RGB: pages of differing
+// sizes, so a thread's reused buffer holds a larger page's leftovers, mixed with RGB pages.
+TEST(PdfWriter, RgbaPagesGiveTheBytesOfTheirRgb) {
+    std::vector<OwnedPage> owned;
+    std::vector<std::vector<std::uint8_t>> rgba;
+    for (std::uint32_t k = 0; k < 6; ++k) {
+        owned.push_back(page(300 - 40 * k, 200 + 13 * k, "page " + std::to_string(k)));
+        const auto& rgb = owned.back().rgb;
+        auto& four = rgba.emplace_back();
+        for (std::size_t i = 0; i < rgb.size(); i += 3) {
+            four.insert(four.end(), {rgb[i], rgb[i + 1], rgb[i + 2], static_cast<std::uint8_t>(i * 7)});
+        }
+    }
+    std::vector<PdfPageInput> as_rgb;
+    std::vector<PdfPageInput> mixed;
+    for (std::size_t k = 0; k < owned.size(); ++k) {
+        as_rgb.push_back(owned[k].input);
+        PdfPageInput input = owned[k].input;
+        if (k % 3 != 1) {
+            input.rgb = {};
+            input.rgba = rgba[k];
+        }
+        mixed.push_back(input);
+    }
+    const auto expected = write_pdf(as_rgb, 1);
+    for (const unsigned threads : {1u, 2u, 4u}) {
+        EXPECT_EQ(write_pdf(mixed, threads), expected) << threads << " threads";
+    }
+
+    // An RGBA length that does not match leaves the page out, as a wrong RGB length does.
+    std::vector<std::uint8_t> short_rgba(rgba[0].begin(), rgba[0].end() - 4);
+    PdfPageInput bad = owned[0].input;
+    bad.rgb = {};
+    bad.rgba = short_rgba;
+    const auto bodies = object_bodies(write({bad, owned[1].input}));
+    ASSERT_EQ(bodies.size(), 6u);
+    EXPECT_NE(bodies[3].find("/Im1 Do"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace presswick::pdf
