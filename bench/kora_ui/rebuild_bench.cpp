@@ -38,6 +38,12 @@ void BM_Rebuild300(benchmark::State& state) {
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QApplication::processEvents();
         benchmark::DoNotOptimize(host.grab());
+        // Cards left for later that this paint showed are realized and painted too.
+        const auto realized = host.realized_widgets();
+        QApplication::processEvents();
+        if (host.realized_widgets() != realized) {
+            benchmark::DoNotOptimize(host.grab());
+        }
     }
     state.counters["widgets"] = static_cast<double>(host.realized_widgets());
 }

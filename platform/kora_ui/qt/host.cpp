@@ -141,7 +141,6 @@ void Host::rebuild() {
     if (!fills) {
         layout->addStretch(1);
     }
-    m_realized = m_context.realized;
 
     if (QWidget* old = m_scroll->takeWidget()) {
         old->hide();

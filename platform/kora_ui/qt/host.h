@@ -34,7 +34,8 @@ class Host final : public QWidget {
     [[nodiscard]] QScrollArea* scroll_area() const { return m_scroll; }
     [[nodiscard]] QWidget* content() const;
     [[nodiscard]] std::uint64_t rebuild_count() const { return m_rebuilds; }
-    [[nodiscard]] std::size_t realized_widgets() const { return m_realized; }
+    // kora_ui widgets realized for the current tree, cards realized later as they came into view included.
+    [[nodiscard]] std::size_t realized_widgets() const { return m_context.realized; }
     [[nodiscard]] std::chrono::steady_clock::time_point last_change() const { return m_last_change; }
     void set_update_interval(std::chrono::milliseconds interval);
     // Receives the control invocations taken from the root after each update (dropped without one).
@@ -52,7 +53,6 @@ class Host final : public QWidget {
     std::function<void(const ControlInvocation&)> m_invocation_handler;
     std::uint64_t m_frame = 0;
     std::uint64_t m_rebuilds = 0;
-    std::size_t m_realized = 0;
     bool m_in_pump = false;
     std::chrono::steady_clock::time_point m_last_change = std::chrono::steady_clock::now();
 };
