@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "host_frame.h"
 #include "kora_ui/widgets.h"
 #include "qt/host.h"
 #include "qt/style.h"
@@ -34,16 +35,7 @@ void BM_Rebuild300(benchmark::State& state) {
     host.show();
     QApplication::processEvents();
     for (auto _ : state) {
-        host.rebuild();
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QApplication::processEvents();
-        benchmark::DoNotOptimize(host.grab());
-        // Cards left for later that this paint showed are realized and painted too.
-        const auto realized = host.realized_widgets();
-        QApplication::processEvents();
-        if (host.realized_widgets() != realized) {
-            benchmark::DoNotOptimize(host.grab());
-        }
+        kora_ui::bench::rebuild_and_paint(host);
     }
     state.counters["widgets"] = static_cast<double>(host.realized_widgets());
 }

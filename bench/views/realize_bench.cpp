@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "big_snapshot.h"
+#include "host_frame.h"
 #include "qt/host.h"
 #include "qt/style.h"
 #include "surface/presswick.h"
@@ -31,16 +32,7 @@ void realize_each_time(benchmark::State& bench, const presswick::DeviceSnapshot&
     QApplication::processEvents();
     for (auto _ : bench) {
         state.install(build(snapshot, state));
-        host.rebuild();
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QApplication::processEvents();
-        benchmark::DoNotOptimize(host.grab());
-        // Cards left for later that this paint showed are realized and painted too.
-        const auto realized = host.realized_widgets();
-        QApplication::processEvents();
-        if (host.realized_widgets() != realized) {
-            benchmark::DoNotOptimize(host.grab());
-        }
+        kora_ui::bench::rebuild_and_paint(host);
     }
     bench.counters["widgets"] = static_cast<double>(host.realized_widgets());
 }

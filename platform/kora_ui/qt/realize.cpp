@@ -367,12 +367,8 @@ class LazyCard final : public QWidget {
     bool m_queued = false;
 };
 
-// The kora_ui widgets in a subtree, stopping at `limit`; a scrollable area counts as the limit (its
-// position is restored after each rebuild, so it is never left for later).
+// The kora_ui widgets in a subtree, counted up to `limit`.
 std::size_t subtree_size(const Widget& node, std::size_t limit) {
-    if (dynamic_cast<const Scrollable*>(&node)) {
-        return limit;
-    }
     std::size_t size = 1;
     for (const auto& child : node.children()) {
         if (size >= limit) {
@@ -383,10 +379,11 @@ std::size_t subtree_size(const Widget& node, std::size_t limit) {
     return size;
 }
 
-// A card-sized part of a column, worth leaving for later when a long list holds many.
+// A card-sized part of a column, worth leaving for later when a long list holds many. Never one with
+// a scrollable area: their positions are restored after each rebuild.
 bool is_bulky(const Widget& node) {
     constexpr std::size_t kBulk = 8;
-    return subtree_size(node, kBulk) >= kBulk && subtree_size(node, 10000) < 10000;
+    return subtree_size(node, kBulk) >= kBulk && !holds_scrollable(node, std::numeric_limits<int>::max());
 }
 
 void add_children(QBoxLayout& layout, Widget& node, QWidget* parent, RealizeContext& context) {

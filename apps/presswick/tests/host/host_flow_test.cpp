@@ -2,27 +2,19 @@
 // on the Studio printer, "Pause printer", then the notice and the paused status after the refresh.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <cstdlib>
 #include <functional>
 
+#include "host_test_main.h"
 #include "launch.h"
 #include "qt/host.h"
-#include "qt/style.h"
 
 namespace {
 
-QStringList g_warnings;
-
-void collect_warnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtDebugMsg || type == QtInfoMsg || message.contains("propagateSizeHints")) {
-        return;
-    }
-    g_warnings << message;
-}
+namespace host_testing = presswick::host_testing;
 
 constexpr int kPatienceMs = 20000;
 
@@ -82,7 +74,7 @@ class HostFlow : public ::testing::Test {
         if (std::getenv("CUPS_SERVER") == nullptr) {
             GTEST_SKIP() << "needs the private print system (scripts/sandbox.sh)";
         }
-        g_warnings.clear();
+        host_testing::warnings().clear();
         host_ = std::make_unique<kora_ui::qt::Host>(presswick::launch::new_default_root());
         host_->resize(1280, 800);
         host_->show();
@@ -114,19 +106,7 @@ TEST_F(HostFlow, PausingTheStudioPrinterFromTheDashboard) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return shows_banner(*host_, "Printer paused"); }, kPatienceMs));
     // The refresh after the change brings the dashboard back with the server's new state.
     EXPECT_TRUE(QTest::qWaitFor([&] { return studio_card_shows(*host_, "Paused"); }, kPatienceMs));
-    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join('\n').toStdString();
+    EXPECT_TRUE(host_testing::warnings().isEmpty()) << host_testing::warnings().join('\n').toStdString();
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    // Test discovery runs this binary without the test environment.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    qInstallMessageHandler(collect_warnings);
-    QApplication app(argc, argv);
-    kora_ui::qt::apply_dark_theme(app);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

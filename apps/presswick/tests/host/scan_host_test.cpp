@@ -7,30 +7,22 @@
 #include <QPushButton>
 #include <QTest>
 #include <cmath>
-#include <cstdlib>
 
+#include "host_test_main.h"
 #include "qt/host.h"
 #include "qt/painted.h"
-#include "qt/style.h"
 #include "sample.h"
 #include "surface/presswick.h"
 #include "views/views.h"
 
 namespace {
 
-QStringList g_warnings;
-
-void collect_warnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtDebugMsg || type == QtInfoMsg || message.contains("propagateSizeHints")) {
-        return;
-    }
-    g_warnings << message;
-}
+namespace host_testing = presswick::host_testing;
 
 // A window on the state of a named surface, given the sample snapshot so that its operations show
 // their views as in a running window.
 std::unique_ptr<kora_ui::qt::Host> show_with_snapshot(int surface_number) {
-    g_warnings.clear();
+    host_testing::warnings().clear();
     auto state = presswick::sample::new_surface_state(surface_number);
     state->snapshot = presswick::sample::snapshot();
     state->install(presswick::views::build_scan_view(*state->snapshot, *state));
@@ -84,7 +76,7 @@ TEST(ScanHost, SetupPageOffersTheScannerAndEveryChoice) {
     ASSERT_EQ(segments.size(), 3);
     QTest::mouseClick(segments[2], Qt::LeftButton);
     EXPECT_EQ(state.scan_resolution.get(), 2U);
-    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join('\n').toStdString();
+    EXPECT_TRUE(host_testing::warnings().isEmpty()) << host_testing::warnings().join('\n').toStdString();
 }
 
 TEST(ScanHost, DraggingTheCropCornerThenApplyingCropsThePage) {
@@ -130,19 +122,7 @@ TEST(ScanHost, DraggingTheCropCornerThenApplyingCropsThePage) {
             return !rect.isEmpty() && std::abs(rect.width() / rect.height() - cropped_aspect) < 0.02;
         },
         5000));
-    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join('\n').toStdString();
+    EXPECT_TRUE(host_testing::warnings().isEmpty()) << host_testing::warnings().join('\n').toStdString();
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    // Test discovery runs this binary without the test environment.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    qInstallMessageHandler(collect_warnings);
-    QApplication app(argc, argv);
-    kora_ui::qt::apply_dark_theme(app);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -7,22 +7,14 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
-#include <cstdlib>
 
+#include "host_test_main.h"
 #include "launch.h"
 #include "qt/host.h"
-#include "qt/style.h"
 
 namespace {
 
-QStringList g_warnings;
-
-void collect_warnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtDebugMsg || type == QtInfoMsg || message.contains("propagateSizeHints")) {
-        return;
-    }
-    g_warnings << message;
-}
+namespace host_testing = presswick::host_testing;
 
 struct Case {
     std::string surface;
@@ -59,7 +51,7 @@ QStringList cut_off(const kora_ui::qt::Host& host) {
 
 TEST_P(SurfaceFits, NothingReachesPastTheRightEdge) {
     const Case& c = GetParam();
-    g_warnings.clear();
+    host_testing::warnings().clear();
     kora_ui::qt::Host host(
         presswick::launch::new_root_for_surface(kora_ui::launch::SurfaceRequest{c.surface}));
     host.resize(c.width, c.height);
@@ -71,7 +63,7 @@ TEST_P(SurfaceFits, NothingReachesPastTheRightEdge) {
     ASSERT_NE(host.content(), nullptr);
     const QStringList problems = cut_off(host);
     EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
-    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join('\n').toStdString();
+    EXPECT_TRUE(host_testing::warnings().isEmpty()) << host_testing::warnings().join('\n').toStdString();
 }
 
 std::vector<Case> every_surface_at_both_sizes() {
@@ -91,15 +83,3 @@ INSTANTIATE_TEST_SUITE_P(EveryNamedSurface, SurfaceFits, ::testing::ValuesIn(eve
                          });
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    // Test discovery runs this binary without the test environment.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    qInstallMessageHandler(collect_warnings);
-    QApplication app(argc, argv);
-    kora_ui::qt::apply_dark_theme(app);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
