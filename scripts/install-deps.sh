@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config clang clang-format libclang-rt-14-dev
-  qt6-base-dev libqt6opengl6-dev libgl-dev
+  qt6-base-dev libqt6opengl6-dev libgl-dev qt6-svg-dev
   libcups2-dev libsane-dev zlib1g-dev libpng-dev libdeflate-dev libstb-dev
   nlohmann-json3-dev libpoppler-cpp-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core adwaita-icon-theme
