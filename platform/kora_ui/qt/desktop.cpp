@@ -53,31 +53,29 @@ struct AnswerOnce {
 
 class DesktopPicker final : public PickerBackend {
   public:
-    DesktopPicker(QObject* context, QWidget* window, bool use_portal)
-        : m_context(context), m_window(window), m_use_portal(use_portal) {}
+    DesktopPicker(QObject* context, QWidget* window, bool use_portal, QString bus_name)
+        : m_context(context), m_window(window), m_use_portal(use_portal), m_bus_name(std::move(bus_name)) {}
 
     PickOutcome pick(const PickRequest& request) override {
         auto answer = std::make_shared<Answer>();
         auto once = std::make_shared<AnswerOnce>();
         once->answer = answer;
         auto start = [this, request, once] {
-            auto* pick =
-                new PortalPick(request, m_window, QDBusConnection::sessionBus(), [once](PickOutcome outcome) {
-                    once->given = true;
-                    once->answer->give(std::move(outcome));
-                });
+            auto* pick = new PortalPick(request, m_window, bus(), [once](PickOutcome outcome) {
+                once->given = true;
+                once->answer->give(std::move(outcome));
+            });
             pick->setParent(m_context);
             pick->start(m_use_portal);
         };
         if (QThread::currentThread() == m_context->thread()) {
             // Called on the GUI thread itself: wait in a local loop (the program's picks never come here).
             QEventLoop loop;
-            auto* pick =
-                new PortalPick(request, m_window, QDBusConnection::sessionBus(), [&](PickOutcome outcome) {
-                    once->given = true;
-                    answer->give(std::move(outcome));
-                    loop.quit();
-                });
+            auto* pick = new PortalPick(request, m_window, bus(), [&](PickOutcome outcome) {
+                once->given = true;
+                answer->give(std::move(outcome));
+                loop.quit();
+            });
             pick->start(m_use_portal);
             loop.exec();
             return answer->wait();
@@ -87,15 +85,21 @@ class DesktopPicker final : public PickerBackend {
     }
 
   private:
+    [[nodiscard]] QDBusConnection bus() const {
+        return m_bus_name.isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(m_bus_name);
+    }
+
     QObject* m_context;
     QPointer<QWidget> m_window;
     bool m_use_portal;
+    QString m_bus_name;
 };
 
 }  // namespace
 
-std::shared_ptr<PickerBackend> make_desktop_picker(QObject* gui_context, QWidget* window, bool use_portal) {
-    return std::make_shared<DesktopPicker>(gui_context, window, use_portal);
+std::shared_ptr<PickerBackend> make_desktop_picker(QObject* gui_context, QWidget* window, bool use_portal,
+                                                   const QString& bus_name) {
+    return std::make_shared<DesktopPicker>(gui_context, window, use_portal, bus_name);
 }
 
 void install_clipboard_backend(QObject* gui_context) {

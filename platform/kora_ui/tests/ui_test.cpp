@@ -344,7 +344,8 @@ TEST(QtHost, FileChooserPortalKeepsTheWindowPaintingAndNamesItsParent) {
         GTEST_SKIP() << "no dbus-daemon to run a private session bus";
     }
     const QString address = QString::fromUtf8(bus_daemon.readLine()).trimmed();
-    qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+    // The window's own connection to that bus (the session bus may be connected elsewhere already).
+    ASSERT_TRUE(QDBusConnection::connectToBus(address, "kora-test-app").isConnected());
     auto portal_bus = QDBusConnection::connectToBus(address, "fake-portal");
     ASSERT_TRUE(portal_bus.isConnected());
     FakePortal portal;
@@ -358,7 +359,7 @@ TEST(QtHost, FileChooserPortalKeepsTheWindowPaintingAndNamesItsParent) {
     QApplication::processEvents();
     PaintCounter counter;
     host.installEventFilter(&counter);
-    auto previous = set_picker_backend(qt::make_desktop_picker(qApp, &host));
+    auto previous = set_picker_backend(qt::make_desktop_picker(qApp, &host, true, "kora-test-app"));
 
     auto pending = PickRequest::open("Choose a document", "Print").all_files().send();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !portal.request_path.isEmpty(); }, 5000))
@@ -403,6 +404,8 @@ TEST(QtHost, FileChooserPortalKeepsTheWindowPaintingAndNamesItsParent) {
 
     set_picker_backend(std::move(previous));
     host.removeEventFilter(&counter);
+    QDBusConnection::disconnectFromBus("kora-test-app");
+    QDBusConnection::disconnectFromBus("fake-portal");
     bus_daemon.kill();
     bus_daemon.waitForFinished(2000);
 }
