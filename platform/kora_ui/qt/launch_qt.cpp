@@ -102,7 +102,7 @@ void ensure_runtime_directory() {
 }
 
 // The smallest window the narrow layout still works in.
-constexpr QSize kMinimumWindow(360, 480);
+constexpr QSize kMinimumWindow(380, 480);
 
 // The asked size, made smaller where the screen's free area is smaller, centred in that area.
 void place_within_screen(QWidget& window, QSize wanted) {

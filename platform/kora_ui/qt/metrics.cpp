@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QProxyStyle>
+#include <QPushButton>
 #include <QStyleFactory>
 #include <QStyleOption>
 #include <algorithm>
@@ -20,7 +21,14 @@ class HostStyle final : public QProxyStyle {
         switch (type) {
             case CT_PushButton: {
                 const int frame = 2 * proxy()->pixelMetric(PM_DefaultFrameWidth, option, widget);
-                size.setWidth(std::max(size.width(), contents.width() + 2 * kButtonPadding + frame));
+                const auto* button = qobject_cast<const QPushButton*>(widget);
+                if (button && button->isCheckable()) {
+                    // Segments are as wide as their text needs (Fusion's 80 px minimum would not let
+                    // four of them fit a narrow window).
+                    size.setWidth(contents.width() + 2 * kSegmentPadding + frame);
+                } else {
+                    size.setWidth(std::max(size.width(), contents.width() + 2 * kButtonPadding + frame));
+                }
                 size.setHeight(std::max(size.height(), kControlHeight));
                 break;
             }

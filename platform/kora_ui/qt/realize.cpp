@@ -310,9 +310,20 @@ bool is_panel(const Widget& node) {
     return wraps && node.children().size() == 1 && is_panel(*node.children().front());
 }
 
-// A row of two or more panels, or of a block of text beside a group of controls (a page header),
-// stacks them when the window is too narrow for them side by side.
+// A row of nothing but two or more buttons (a tool bar of a card).
+bool is_button_row(const Widget& row) {
+    const auto& children = row.children();
+    return children.size() >= 2 && std::all_of(children.begin(), children.end(), [](const WidgetPtr& child) {
+               return dynamic_cast<const Button*>(child.get()) != nullptr;
+           });
+}
+
+// A row of two or more panels, of a block of text beside a group of controls (a page header), or of
+// buttons only, stacks them when the window is too narrow for them side by side.
 bool reflows(const Widget& row) {
+    if (is_button_row(row)) {
+        return true;
+    }
     const auto& children = row.children();
     const auto panels = std::count_if(children.begin(), children.end(),
                                       [](const WidgetPtr& child) { return is_panel(*child); });
@@ -424,7 +435,9 @@ QWidget* make_stack(Widget& node, bool vertical, QWidget* parent, RealizeContext
     QWidget* box = nullptr;
     QBoxLayout* layout = nullptr;
     if (!vertical && reflows(node)) {
-        auto* reflow = new ReflowRow(kPanelWidth, kPanelSpacing, parent);
+        const bool buttons = is_button_row(node);
+        auto* reflow =
+            new ReflowRow(buttons ? 0 : kPanelWidth, buttons ? kRowSpacing : kPanelSpacing, parent);
         box = reflow;
         layout = &reflow->box();
     } else {
@@ -698,7 +711,10 @@ void add_to_layout(QBoxLayout& layout, Widget& node, QWidget* parent, RealizeCon
     if (vertical) {
         layout.addWidget(widget, stretch, keeps_own_width(node) ? Qt::AlignLeft : Qt::Alignment());
     } else {
-        layout.addWidget(widget, stretch, stretches_in_row(node) ? Qt::Alignment() : Qt::AlignVCenter);
+        // Buttons keep their width, also when their row stacks them in a narrow window.
+        const Qt::Alignment keeps =
+            dynamic_cast<Button*>(&node) ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignVCenter;
+        layout.addWidget(widget, stretch, stretches_in_row(node) ? Qt::Alignment() : keeps);
     }
 }
 

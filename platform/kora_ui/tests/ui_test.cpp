@@ -279,7 +279,8 @@ TEST(QtHost, ButtonsLeaveRoomToAimAndTheirTextRoomToBreathe) {
         const QString shown = button->text().replace("&&", "&");
         const int text = button->fontMetrics().horizontalAdvance(shown) +
                          (button->icon().isNull() ? 0 : button->iconSize().width() + 4);
-        EXPECT_GE(button->width(), text + 2 * qt::kButtonPadding);
+        const int padding = button->isCheckable() ? qt::kSegmentPadding : qt::kButtonPadding;
+        EXPECT_GE(button->width(), text + 2 * padding);
     }
 }
 

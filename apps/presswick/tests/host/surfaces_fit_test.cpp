@@ -1,5 +1,5 @@
-// Every named surface at the wide and the narrow window size: nothing reaches past the window's right
-// edge (text cut off, a control out of reach), and Qt prints no warning. Then the look around it: every
+// Every named surface at the wide, the narrow and the smallest window size: nothing reaches past the window's
+// right edge (text cut off, a control out of reach), and Qt prints no warning. Then the look around it: every
 // icon code has a glyph, the dashboard's panels are framed cards, pages of one width share their left
 // edge, and the window itself scrolls them.
 #include <gtest/gtest.h>
@@ -79,6 +79,7 @@ std::vector<Case> every_surface_at_both_sizes() {
     for (const auto name : presswick::launch::kSurfaceNames) {
         cases.push_back({std::string(name), 1280, 800});
         cases.push_back({std::string(name), 520, 820});
+        cases.push_back({std::string(name), 380, 480});  // the window's minimum size
     }
     return cases;
 }
