@@ -7,6 +7,7 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMimeDatabase>
@@ -182,7 +183,9 @@ std::optional<PickOutcome> pick_with_portal(const PickRequest& request) {
     if (!url.isLocalFile()) {
         return PickOutcome{PickOutcome::Kind::failed, {}, "the chosen file is not a local file"};
     }
-    return PickOutcome{PickOutcome::Kind::path, url.toLocalFile().toStdString(), {}};
+    // The path's own bytes: a name that is not UTF-8 arrives percent-encoded and must not pass through text.
+    const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    return PickOutcome{PickOutcome::Kind::path, path.toStdString(), {}};
 }
 
 PickOutcome pick_with_dialog(const PickRequest& request) {
@@ -208,7 +211,7 @@ PickOutcome pick_with_dialog(const PickRequest& request) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {PickOutcome::Kind::cancelled, {}, {}};
     }
-    return {PickOutcome::Kind::path, dialog.selectedFiles().first().toStdString(), {}};
+    return {PickOutcome::Kind::path, QFile::encodeName(dialog.selectedFiles().first()).toStdString(), {}};
 }
 
 namespace {
