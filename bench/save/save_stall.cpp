@@ -110,6 +110,6 @@ int main(int argc, char** argv) {
     std::printf("now, longest of %zu updates: %.2f ms; saved after %.1f ms (%.1f MB, %s)\n", updates, longest,
                 total, static_cast<double>(written) / 1e6,
                 state.notice->positive ? state.notice->title.c_str() : "FAILED");
-    std::printf("longest stall now / earlier: %.4f\n", longest / earlier_stall);
+    std::printf("longest stall now / earlier: %.2e\n", longest / earlier_stall);
     return state.notice->positive && written == built->size() ? 0 : 1;
 }
