@@ -19,6 +19,7 @@
 #include "kora_ui/clipboard.h"
 #include "kora_ui/launch.h"
 #include "kora_ui/picker.h"
+#include "kora_ui/runtime_dir.h"
 #include "qt/actions_bus.h"
 #include "qt/desktop.h"
 #include "qt/host.h"
@@ -89,16 +90,16 @@ bool headless_platform_requested() {
            name.starts_with("linuxfb") || name.starts_with("eglfs");
 }
 
-// Qt complains on standard error when this is missing; give it a private one.
+// Qt complains on standard error when this is missing; give it a private one. One that someone else made
+// first is not used: Qt then falls back to its own.
 void ensure_runtime_directory() {
     if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir) {
         return;
     }
     const std::string path = "/tmp/kora-runtime-" + std::to_string(getuid());
-    QDir().mkpath(QString::fromStdString(path));
-    QFile::setPermissions(QString::fromStdString(path),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    setenv("XDG_RUNTIME_DIR", path.c_str(), 0);
+    if (claim_runtime_directory(path, getuid())) {
+        setenv("XDG_RUNTIME_DIR", path.c_str(), 0);
+    }
 }
 
 // The smallest window the narrow layout still works in.

@@ -6,6 +6,7 @@
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMimeDatabase>
@@ -213,7 +214,9 @@ void PortalPick::response(uint code, const QVariantMap& results) {
         finish({PickOutcome::Kind::failed, {}, "the chosen file is not a local file"});
         return;
     }
-    finish({PickOutcome::Kind::path, url.toLocalFile().toStdString(), {}});
+    // The path's own bytes: a name that is not UTF-8 arrives percent-encoded and must not pass through text.
+    const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    finish({PickOutcome::Kind::path, path.toStdString(), {}});
 }
 
 void PortalPick::open_dialog() {
@@ -243,7 +246,7 @@ void PortalPick::open_dialog() {
         if (result != QDialog::Accepted || files.isEmpty()) {
             finish({PickOutcome::Kind::cancelled, {}, {}});
         } else {
-            finish({PickOutcome::Kind::path, files.first().toStdString(), {}});
+            finish({PickOutcome::Kind::path, QFile::encodeName(files.first()).toStdString(), {}});
         }
     });
     dialog->open();

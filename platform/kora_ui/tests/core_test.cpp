@@ -2,12 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <limits>
 #include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "kora_ui/channel.h"
 #include "kora_ui/controls.h"
 #include "kora_ui/picker.h"
+#include "kora_ui/runtime_dir.h"
 #include "kora_ui/testing.h"
 #include "kora_ui/theme.h"
 #include "kora_ui/thread.h"
@@ -185,4 +190,24 @@ TEST(DarkTheme, EveryTextAndBackgroundPairIsReadable) {
     for (const auto& pair : pairs) {
         EXPECT_GE(contrast_ratio(pair.text, pair.background), pair.least) << pair.name;
     }
+}
+
+TEST(RuntimeDirectory, OnlyAPrivateDirectoryOfTheUserIsClaimed) {
+    char pattern[] = "/tmp/kora-runtime-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string base = pattern;
+    const uid_t me = ::getuid();
+    EXPECT_TRUE(claim_runtime_directory(base + "/fresh", me));
+    struct stat info {};
+    ASSERT_EQ(::stat((base + "/fresh").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_TRUE(claim_runtime_directory(base + "/fresh", me)) << "our own, again";
+    ASSERT_EQ(::mkdir((base + "/open").c_str(), 0700), 0);
+    ASSERT_EQ(::chmod((base + "/open").c_str(), 0777), 0);
+    EXPECT_FALSE(claim_runtime_directory(base + "/open", me));
+    ASSERT_EQ(::symlink("fresh", (base + "/link").c_str()), 0);
+    EXPECT_FALSE(claim_runtime_directory(base + "/link", me));
+    // Made first by another user (the directory is ours, so claim it for a uid that is not us).
+    EXPECT_FALSE(claim_runtime_directory(base + "/fresh", me + 1));
+    std::filesystem::remove_all(base);
 }
