@@ -1,16 +1,22 @@
-// One device refresh (queues, jobs, scanners through the real service) against whatever libcups and
-// libsane point at, beside `lpstat -W all -o -p` and `scanimage -L` on the same system. Medians of N runs.
+// One device refresh through the real service against whatever libcups and libsane point at, beside the
+// command-line tools on the same system. Medians of N runs.
+//   refresh_bench [RUNS]         queues, jobs and scanners beside `lpstat -W all -o -p` and `scanimage -L`
+//   refresh_bench office [RUNS]  queues and jobs beside `lpstat -W all -o -p` (an office server: at most
+//                                twice as long), and the resident memory from one refresh to the next
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "printing/printing.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
+namespace printing = os_actions::printing;
 
 template <class Fn>
 double median_ms(int runs, Fn fn) {
@@ -23,11 +29,19 @@ double median_ms(int runs, Fn fn) {
     std::ranges::sort(times);
     return times[times.size() / 2];
 }
-}  // namespace
 
-int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::atoi(argv[1]) : 15;
-    namespace printing = os_actions::printing;
+long resident_kib() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmRSS:")) {
+            return std::atol(line.c_str() + 6);
+        }
+    }
+    return 0;
+}
+
+int desk(int runs) {
     std::size_t queues = 0, jobs = 0, scanners = 0;
     (void)printing::scanners();  // SANE's one-time start is not part of a refresh
     const double service = median_ms(runs, [&] {
@@ -46,4 +60,34 @@ int main(int argc, char** argv) {
                 lpstat + scanimage);
     std::printf("ratio service / tools: %.2f\n", service / (lpstat + scanimage));
     return service <= lpstat + scanimage ? 0 : 1;
+}
+
+int office(int runs) {
+    std::size_t queues = 0, jobs = 0;
+    auto refresh = [&] {
+        const auto q = printing::queues();
+        const auto j = printing::jobs();
+        queues = q ? q->size() : 0;
+        jobs = j ? j->size() : 0;
+    };
+    refresh();  // the first refresh starts the probes of the devices; later ones find their answers
+    refresh();
+    const long settled = resident_kib();
+    const double service = median_ms(runs, refresh);
+    const long after = resident_kib();
+    const double lpstat = median_ms(runs, [] { (void)std::system("lpstat -W all -o -p >/dev/null 2>&1"); });
+    const double ratio = service / lpstat;
+    std::printf("office refresh (queues %zu, jobs %zu): %.1f ms median of %d\n", queues, jobs, service, runs);
+    std::printf("lpstat -W all -o -p: %.1f ms; ratio service / lpstat: %.2f (at most 2)\n", lpstat, ratio);
+    std::printf("resident memory after 2 refreshes: %ld KiB, after %d more: %ld KiB\n", settled, runs, after);
+    const bool steady = after <= settled + settled / 20;
+    return ratio <= 2.0 && steady ? 0 : 1;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::string_view(argv[1]) == "office") {
+        return office(argc > 2 ? std::atoi(argv[2]) : 15);
+    }
+    return desk(argc > 1 ? std::atoi(argv[1]) : 15);
 }

@@ -9,16 +9,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <mutex>
+#include <functional>
 #include <sstream>
 #include <thread>
 
+#include "cups_auth.h"
 #include "cups_handles.h"
+#include "device_probe.h"
 #include "parsing.h"
+#include "pk_helper.h"
 
 namespace os_actions::printing::cups {
 
@@ -150,62 +152,6 @@ std::optional<std::string> preferred_queue(http_t* http, const std::vector<Print
     return name;
 }
 
-// --- Live status checks --------------------------------------------------------------------------
-
-// Asks the device behind a network queue for its printer attributes.
-bool device_answers(const std::string& device_uri) {
-    cups_dest_t* dest = cupsGetDestWithURI(nullptr, device_uri.c_str());
-    if (!dest) {
-        return false;
-    }
-    char resource[1024] = "/";
-    int cancel = 0;
-    Http http(cupsConnectDest(dest, CUPS_DEST_FLAGS_DEVICE, device_timeout_ms, &cancel, resource,
-                              sizeof resource, nullptr, nullptr));
-    cupsFreeDests(1, dest);
-    if (!http) {
-        return false;
-    }
-    httpSetTimeout(http.get(), device_timeout_ms / 1000.0, nullptr, nullptr);
-    char host[256];
-    httpGetHostname(http.get(), host, sizeof host);
-    char uri[1024];
-    httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, host,
-                    httpAddrPort(httpGetAddress(http.get())), resource);
-    auto request = new_request(IPP_OP_GET_PRINTER_ATTRIBUTES, uri);
-    request_attributes(request.get(), {"printer-state"});
-    Ipp response(cupsDoRequest(http.get(), request.release(), resource));
-    return response && cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
-}
-
-// Runs every check at once and waits at most the device timeout for all of them together; a check
-// still running then counts as not answered and finishes on its own.
-std::vector<bool> check_devices(const std::vector<std::string>& uris) {
-    struct Shared {
-        std::mutex mutex;
-        std::condition_variable done;
-        std::vector<bool> answered;
-        std::size_t remaining = 0;
-    };
-    auto shared = std::make_shared<Shared>();
-    shared->answered.assign(uris.size(), false);
-    shared->remaining = uris.size();
-    for (std::size_t i = 0; i < uris.size(); ++i) {
-        std::thread([shared, i, uri = uris[i]] {
-            const bool ok = device_answers(uri);
-            std::lock_guard lock(shared->mutex);
-            shared->answered[i] = ok;
-            if (--shared->remaining == 0) {
-                shared->done.notify_all();
-            }
-        }).detach();
-    }
-    std::unique_lock lock(shared->mutex);
-    shared->done.wait_for(lock, std::chrono::milliseconds(device_timeout_ms),
-                          [&] { return shared->remaining == 0; });
-    return shared->answered;
-}
-
 struct QueueRow {
     PrintQueue queue;
     int ipp_state = 3;
@@ -240,7 +186,10 @@ QueueRow queue_row(const std::vector<ipp_attribute_t*>& group) {
     return row;
 }
 
-Result<void> simple_request(ipp_op_t op, const std::string& uri, int job_id = 0) {
+// Sends one printer or job operation. When the server refuses it for lack of rights and runs on this
+// machine, the polkit mechanism does it instead (the desktop's agent may ask who is there).
+Result<void> operation(ipp_op_t op, const std::string& uri, int job_id = 0,
+                       const std::function<Result<void>()>& with_polkit = {}) {
     auto http = connect_server();
     if (!http) {
         return std::unexpected(http.error());
@@ -250,10 +199,86 @@ Result<void> simple_request(ipp_op_t op, const std::string& uri, int job_id = 0)
         ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job_id);
     }
     auto response = send(http->get(), request.release(), "/admin/");
-    if (!response) {
-        return std::unexpected(response.error());
+    if (response) {
+        return {};
     }
-    return {};
+    if (with_polkit && refused_for_rights(cupsLastError()) && server_is_local()) {
+        return with_polkit();
+    }
+    return std::unexpected(response.error());
+}
+
+// The queues already set up: their names, and their devices by address and by the identity the
+// devices gave the latest probe.
+struct SetUpDevices {
+    std::vector<std::string> names;
+    std::vector<std::string> device_keys;
+    std::vector<std::string> uuids;
+
+    [[nodiscard]] bool has(const std::string& device_uri, const std::string& uuid) const {
+        const auto key = detail::device_key(device_uri);
+        return std::ranges::find(device_keys, key) != device_keys.end() ||
+               (!uuid.empty() && std::ranges::find(uuids, detail::uuid_key(uuid)) != uuids.end());
+    }
+};
+
+SetUpDevices set_up_devices(http_t* http) {
+    SetUpDevices known;
+    Ipp request(ippNewRequest(IPP_OP_CUPS_GET_PRINTERS));
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    request_attributes(request.get(), {"printer-name", "device-uri"});
+    auto response = send(http, request.release());
+    if (!response) {
+        return known;
+    }
+    std::vector<std::string> network;
+    for_each_group(response->get(), IPP_TAG_PRINTER, [&](const auto& group) {
+        for (auto* attr : group) {
+            const std::string_view name = ippGetName(attr);
+            const char* value = ippGetString(attr, 0, nullptr);
+            if (name == "printer-name" && value) {
+                known.names.emplace_back(value);
+            } else if (name == "device-uri" && value) {
+                known.device_keys.push_back(detail::device_key(value));
+                if (detail::is_network_device(value)) {
+                    network.emplace_back(value);
+                }
+            }
+        }
+    });
+    for (const auto& answer : probe::check(network)) {
+        if (answer && !answer->uuid.empty()) {
+            known.uuids.push_back(detail::uuid_key(answer->uuid));
+        }
+    }
+    return known;
+}
+
+// A new queue is ready once the server has made its model and takes documents; the model is made after
+// the queue is created, by asking the printer, so this waits for it, within bounds (deleting or
+// re-adding a queue whose model is still being made can also bring cupsd 2.4 down).
+Result<void> wait_until_ready(http_t* http, const std::string& queue, const std::string& name) {
+    constexpr auto limit = std::chrono::seconds(60);
+    const auto end = std::chrono::steady_clock::now() + limit;
+    httpSetTimeout(http, server_timeout_ms / 1000.0, nullptr, nullptr);
+    for (;;) {
+        auto request = new_request(IPP_OP_GET_PRINTER_ATTRIBUTES, printer_uri(queue));
+        request_attributes(request.get(), {"printer-make-and-model", "printer-is-accepting-jobs"});
+        if (auto response = send(http, request.release())) {
+            const auto* model = ippGetString(
+                ippFindAttribute(response->get(), "printer-make-and-model", IPP_TAG_ZERO), 0, nullptr);
+            const bool accepting = ippGetBoolean(
+                ippFindAttribute(response->get(), "printer-is-accepting-jobs", IPP_TAG_BOOLEAN), 0);
+            // Until the model is made the server calls the queue a raw one.
+            if (model && *model && std::string_view(model) != "Local Raw Printer" && accepting) {
+                return {};
+            }
+        }
+        if (std::chrono::steady_clock::now() >= end) {
+            return failure("Could not add " + name + ": the print server did not finish setting it up");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
 }
 
 bool dns_sd_available() {
@@ -275,6 +300,7 @@ bool dns_sd_available() {
 // --- Shared handles --------------------------------------------------------------------------------
 
 Result<Http> connect_server() {
+    guard_thread();
     const char* server = cupsServer();
     Http http(
         httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, server_timeout_ms, nullptr));
@@ -328,27 +354,33 @@ Result<std::vector<PrintQueue>> queues() {
         }
     });
 
+    // Devices are asked only when the server is this machine: one elsewhere may reach devices this
+    // machine cannot, and its own reasons then say whether a device answers it.
+    const bool local = server_is_local();
     std::vector<std::string> network_uris;
     std::vector<std::size_t> network_rows;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
+    for (std::size_t i = 0; local && i < rows.size(); ++i) {
         if (detail::is_network_device(rows[i].device_uri)) {
             network_uris.push_back(rows[i].device_uri);
             network_rows.push_back(i);
         }
     }
-    const auto answers = check_devices(network_uris);
+    const auto answers = probe::check(network_uris);
+    std::vector<std::optional<bool>> device_answered(rows.size());
+    for (std::size_t k = 0; k < network_rows.size(); ++k) {
+        if (answers[k]) {
+            device_answered[network_rows[k]] = answers[k]->answered;
+        }
+    }
 
     std::vector<PrintQueue> out;
     out.reserve(rows.size());
-    for (auto& row : rows) {
-        row.queue.answered = !detail::reasons_mean_unreachable(row.queue.state_reasons);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        auto& row = rows[i];
+        row.queue.answered =
+            detail::queue_answered(row.ipp_state, row.queue.state_reasons, local, device_answered[i]);
+        row.queue.state = detail::queue_state(row.ipp_state, row.queue.state_reasons, row.queue.answered);
         out.push_back(std::move(row.queue));
-    }
-    for (std::size_t k = 0; k < network_rows.size(); ++k) {
-        out[network_rows[k]].answered = out[network_rows[k]].answered && answers[k];
-    }
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i].state = detail::queue_state(rows[i].ipp_state, out[i].state_reasons, out[i].answered);
     }
     if (const auto preferred = preferred_queue(http->get(), out)) {
         for (auto& q : out) {
@@ -365,9 +397,10 @@ Result<std::vector<PrintJob>> jobs() {
     }
     auto request = new_request(IPP_OP_GET_JOBS, "ipp://localhost/");
     ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
-    request_attributes(request.get(), {"job-id", "job-printer-uri", "job-name", "job-state",
-                                       "job-impressions", "job-impressions-completed", "time-at-creation",
-                                       "time-at-completed", "job-originating-user-name"});
+    request_attributes(request.get(),
+                       {"job-id", "job-printer-uri", "job-name", "job-state", "job-impressions",
+                        "job-impressions-completed", "job-media-sheets", "job-media-sheets-completed",
+                        "time-at-creation", "time-at-completed", "job-originating-user-name"});
     auto response = send(http->get(), request.release());
     if (!response) {
         if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
@@ -379,6 +412,7 @@ Result<std::vector<PrintJob>> jobs() {
     std::vector<PrintJob> out;
     for_each_group(response->get(), IPP_TAG_JOB, [&](const auto& group) {
         PrintJob job;
+        detail::JobCounters counters;
         int number = 0;
         std::time_t created = 0, completed = 0;
         for (auto* attr : group) {
@@ -391,10 +425,17 @@ Result<std::vector<PrintJob>> jobs() {
                 job.title = ippGetString(attr, 0, nullptr);
             } else if (name == "job-state") {
                 job.state = detail::job_state_from_ipp(ippGetInteger(attr, 0));
-            } else if (name == "job-impressions" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
-                job.pages_total = static_cast<std::uint32_t>(std::max(0, ippGetInteger(attr, 0)));
-            } else if (name == "job-impressions-completed" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
-                job.pages_done = static_cast<std::uint32_t>(std::max(0, ippGetInteger(attr, 0)));
+            } else if (ippGetValueTag(attr) == IPP_TAG_INTEGER && name.starts_with("job-")) {
+                const int value = ippGetInteger(attr, 0);
+                if (name == "job-impressions") {
+                    counters.impressions = value;
+                } else if (name == "job-impressions-completed") {
+                    counters.impressions_completed = value;
+                } else if (name == "job-media-sheets") {
+                    counters.media_sheets = value;
+                } else if (name == "job-media-sheets-completed") {
+                    counters.media_sheets_completed = value;
+                }
             } else if (name == "time-at-creation" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
                 created = ippGetInteger(attr, 0);
             } else if (name == "time-at-completed" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
@@ -406,6 +447,9 @@ Result<std::vector<PrintJob>> jobs() {
         if (number <= 0) {
             return;
         }
+        const auto pages = detail::page_counts(counters, job.state == 6);
+        job.pages_done = pages.done;
+        job.pages_total = pages.total;
         job.id = job.queue + "-" + std::to_string(number);
         job.time_label = detail::time_label(completed > 0 ? completed : created, now);
         out.push_back(std::move(job));
@@ -414,6 +458,7 @@ Result<std::vector<PrintJob>> jobs() {
 }
 
 Result<std::vector<DriverlessPrinter>> discover_driverless() {
+    guard_thread();
     if (!dns_sd_available()) {
         return failure(
             "No DNS-SD service (avahi-daemon) is running, so printers on the network cannot be found.");
@@ -449,7 +494,26 @@ Result<std::vector<DriverlessPrinter>> discover_driverless() {
     if (!cupsEnumDests(CUPS_DEST_FLAGS_NONE, 2500, &cancel, 0, 0, on_dest, &found) && found.empty()) {
         return failure("Could not search for printers: " + last_error());
     }
-    return found;
+    if (found.empty()) {
+        return found;
+    }
+    auto http = connect_server();
+    if (!http) {
+        return found;  // nothing known to leave out
+    }
+    const auto known = set_up_devices(http->get());
+    std::vector<std::string> uris;
+    for (const auto& printer : found) {
+        uris.push_back(printer.uri);
+    }
+    const auto answers = probe::check(uris);
+    std::vector<DriverlessPrinter> offered;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (!known.has(found[i].uri, answers[i] ? answers[i]->uuid : std::string())) {
+            offered.push_back(std::move(found[i]));
+        }
+    }
+    return offered;
 }
 
 // --- Operations ------------------------------------------------------------------------------------
@@ -458,11 +522,16 @@ Result<void> add_driverless(const std::string& uri, const std::string& name) {
     if (!uri.starts_with("ipp://") && !uri.starts_with("ipps://")) {
         return failure("Not an IPP printer address: " + uri);
     }
-    const auto queue = detail::queue_name_from(name);
     auto http = connect_server();
     if (!http) {
         return std::unexpected(http.error());
     }
+    const auto known = set_up_devices(http->get());
+    const auto answer = probe::check({uri}).front();
+    if (known.has(uri, answer ? answer->uuid : std::string())) {
+        return {};  // already a queue: adding it again would only make a twin
+    }
+    const auto queue = detail::unique_queue_name(detail::queue_name_from(name), known.names);
     // Making the IPP Everywhere model asks the printer for its capabilities: allow it time.
     httpSetTimeout(http->get(), 60.0, nullptr, nullptr);
     auto request = new_request(IPP_OP_CUPS_ADD_MODIFY_PRINTER, printer_uri(queue));
@@ -471,12 +540,22 @@ Result<void> add_driverless(const std::string& uri, const std::string& name) {
     ippAddString(request.get(), IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, uri.c_str());
     ippAddString(request.get(), IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, name.c_str());
     ippAddBoolean(request.get(), IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
+    ippAddBoolean(request.get(), IPP_TAG_PRINTER, "printer-is-shared", 0);
     ippAddInteger(request.get(), IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
-    auto response = send(http->get(), request.release(), "/admin/");
-    if (!response) {
-        return failure("Could not add " + name + ": " + response.error());
+    if (auto response = send(http->get(), request.release(), "/admin/"); !response) {
+        if (!refused_for_rights(cupsLastError()) || !server_is_local()) {
+            return failure("Could not add " + name + ": " + response.error());
+        }
+        for (auto step : {std::function([&] { return pk::printer_add(queue, uri, "everywhere", name, ""); }),
+                          std::function([&] { return pk::printer_set_shared(queue, false); }),
+                          std::function([&] { return pk::printer_set_enabled(queue, true); }),
+                          std::function([&] { return pk::printer_set_accept_jobs(queue, true); })}) {
+            if (auto done = step(); !done) {
+                return failure("Could not add " + name + ": " + done.error());
+            }
+        }
     }
-    return {};
+    return wait_until_ready(http->get(), queue, name);
 }
 
 Result<void> set_default(const std::string& queue) {
@@ -511,18 +590,20 @@ Result<void> set_default(const std::string& queue) {
     return {};
 }
 
+// Pausing stops printing and keeps taking documents, which wait; resuming also takes documents again
+// (a queue may have been set to refuse them elsewhere).
 Result<void> set_enabled(const std::string& queue, bool enabled) {
     const auto uri = printer_uri(queue);
-    if (enabled) {
-        if (auto r = simple_request(IPP_OP_RESUME_PRINTER, uri); !r) {
-            return r;
-        }
-        return simple_request(IPP_OP_CUPS_ACCEPT_JOBS, uri);
+    if (!enabled) {
+        return operation(IPP_OP_PAUSE_PRINTER, uri, 0, [&] { return pk::printer_set_enabled(queue, false); });
     }
-    if (auto r = simple_request(IPP_OP_PAUSE_PRINTER, uri); !r) {
-        return r;
+    auto resumed =
+        operation(IPP_OP_RESUME_PRINTER, uri, 0, [&] { return pk::printer_set_enabled(queue, true); });
+    if (!resumed) {
+        return resumed;
     }
-    return simple_request(IPP_OP_CUPS_REJECT_JOBS, uri);
+    return operation(IPP_OP_CUPS_ACCEPT_JOBS, uri, 0,
+                     [&] { return pk::printer_set_accept_jobs(queue, true); });
 }
 
 Result<void> cancel_job(const std::string& job_id) {
@@ -530,7 +611,8 @@ Result<void> cancel_job(const std::string& job_id) {
     if (!ref) {
         return failure("Not a job id: " + job_id);
     }
-    return simple_request(IPP_OP_CANCEL_JOB, printer_uri(ref->queue), ref->number);
+    return operation(IPP_OP_CANCEL_JOB, printer_uri(ref->queue), ref->number,
+                     [&] { return pk::job_cancel(ref->number); });
 }
 
 Result<void> retry_job(const std::string& job_id) {
@@ -555,9 +637,11 @@ Result<void> retry_job(const std::string& job_id) {
         case IPP_JSTATE_PROCESSING:
             return {};  // already in the queue
         case IPP_JSTATE_HELD:
-            return simple_request(IPP_OP_RELEASE_JOB, printer_uri(ref->queue), ref->number);
+            return operation(IPP_OP_RELEASE_JOB, printer_uri(ref->queue), ref->number,
+                             [&] { return pk::job_release(ref->number); });
         default:
-            return simple_request(IPP_OP_RESTART_JOB, printer_uri(ref->queue), ref->number);
+            return operation(IPP_OP_RESTART_JOB, printer_uri(ref->queue), ref->number,
+                             [&] { return pk::job_restart(ref->number); });
     }
 }
 

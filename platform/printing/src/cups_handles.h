@@ -19,9 +19,8 @@ struct IppDelete {
 using Http = std::unique_ptr<http_t, HttpClose>;
 using Ipp = std::unique_ptr<ipp_t, IppDelete>;
 
-// How long connecting to the server or a device, and waiting for one answer, may take.
+// How long connecting to the server, and waiting for one answer, may take.
 inline constexpr int server_timeout_ms = 3000;
-inline constexpr int device_timeout_ms = 2000;
 
 // A connection to the print server libcups is configured for, or why there is none.
 [[nodiscard]] Result<Http> connect_server();

@@ -1,0 +1,27 @@
+// Live checks of network printers, for "answered the latest status check": a bounded pool of probes,
+// each with a deadline, and answers kept for a while so that no device is asked more than once every
+// 30 seconds however often the lists are refreshed.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace os_actions::printing::cups::probe {
+
+struct Answer {
+    bool answered = false;
+    std::string uuid;  // the device's printer-uuid, when it answered with one
+};
+
+inline constexpr std::size_t max_probes = 4;
+inline constexpr auto deadline = std::chrono::milliseconds(2000);
+inline constexpr auto fresh_for = std::chrono::seconds(30);
+
+// One answer per address, in order: a fresh one from the cache at once, the others from probes waited
+// for at most the deadline together. A probe still running then leaves its address without an answer
+// (or with its previous one) and finishes for the next call.
+[[nodiscard]] std::vector<std::optional<Answer>> check(const std::vector<std::string>& device_uris);
+
+}  // namespace os_actions::printing::cups::probe
