@@ -208,17 +208,26 @@ Result<void> operation(ipp_op_t op, const std::string& uri, int job_id = 0,
     return std::unexpected(response.error());
 }
 
-// The queues already set up: their names, and their devices by address and by the identity the
-// devices gave the latest probe.
+// The queues already set up: their names, and their devices by address and by what the devices said
+// of themselves to the latest probe (identity, DNS-SD name).
 struct SetUpDevices {
     std::vector<std::string> names;
     std::vector<std::string> device_keys;
     std::vector<std::string> uuids;
+    std::vector<std::string> service_names;
 
-    [[nodiscard]] bool has(const std::string& device_uri, const std::string& uuid) const {
-        const auto key = detail::device_key(device_uri);
-        return std::ranges::find(device_keys, key) != device_keys.end() ||
-               (!uuid.empty() && std::ranges::find(uuids, detail::uuid_key(uuid)) != uuids.end());
+    // A DNS-SD address is recognised by its name (resolving one to ask the device can take seconds);
+    // a plain address by the identity its device gives.
+    [[nodiscard]] bool has(const std::string& device_uri) const {
+        if (std::ranges::find(device_keys, detail::device_key(device_uri)) != device_keys.end()) {
+            return true;
+        }
+        if (const auto service = detail::dns_sd_instance(device_uri); !service.empty()) {
+            return std::ranges::find(service_names, service) != service_names.end();
+        }
+        const auto answer = probe::check({device_uri}).front();
+        return answer && !answer->uuid.empty() &&
+               std::ranges::find(uuids, detail::uuid_key(answer->uuid)) != uuids.end();
     }
 };
 
@@ -246,9 +255,15 @@ SetUpDevices set_up_devices(http_t* http) {
             }
         }
     });
-    for (const auto& answer : probe::check(network)) {
+    for (std::size_t i = 0; const auto& answer : probe::check(network)) {
+        if (const auto service = detail::dns_sd_instance(network[i++]); !service.empty()) {
+            known.service_names.push_back(service);
+        }
         if (answer && !answer->uuid.empty()) {
             known.uuids.push_back(detail::uuid_key(answer->uuid));
+        }
+        if (answer && !answer->service_name.empty()) {
+            known.service_names.push_back(detail::service_key(answer->service_name));
         }
     }
     return known;
@@ -502,18 +517,8 @@ Result<std::vector<DriverlessPrinter>> discover_driverless() {
         return found;  // nothing known to leave out
     }
     const auto known = set_up_devices(http->get());
-    std::vector<std::string> uris;
-    for (const auto& printer : found) {
-        uris.push_back(printer.uri);
-    }
-    const auto answers = probe::check(uris);
-    std::vector<DriverlessPrinter> offered;
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        if (!known.has(found[i].uri, answers[i] ? answers[i]->uuid : std::string())) {
-            offered.push_back(std::move(found[i]));
-        }
-    }
-    return offered;
+    std::erase_if(found, [&](const DriverlessPrinter& printer) { return known.has(printer.uri); });
+    return found;
 }
 
 // --- Operations ------------------------------------------------------------------------------------
@@ -527,8 +532,7 @@ Result<void> add_driverless(const std::string& uri, const std::string& name) {
         return std::unexpected(http.error());
     }
     const auto known = set_up_devices(http->get());
-    const auto answer = probe::check({uri}).front();
-    if (known.has(uri, answer ? answer->uuid : std::string())) {
+    if (known.has(uri)) {
         return {};  // already a queue: adding it again would only make a twin
     }
     const auto queue = detail::unique_queue_name(detail::queue_name_from(name), known.names);

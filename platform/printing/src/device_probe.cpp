@@ -42,14 +42,22 @@ Answer ask_device(const std::string& device_uri) {
     Ipp request(ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES));
     ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
     ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-    static const char* const wanted[] = {"printer-state", "printer-uuid"};
-    ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
+    static const char* const wanted[] = {"printer-state", "printer-uuid", "printer-dns-sd-name",
+                                         "printer-name"};
+    ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr,
                   wanted);
     Ipp response(cupsDoRequest(http.get(), request.release(), resource));
     answer.answered = response && cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
     if (answer.answered) {
-        if (auto* uuid = ippFindAttribute(response.get(), "printer-uuid", IPP_TAG_URI)) {
-            answer.uuid = ippGetString(uuid, 0, nullptr);
+        auto text = [&](const char* name) {
+            const char* value =
+                ippGetString(ippFindAttribute(response.get(), name, IPP_TAG_ZERO), 0, nullptr);
+            return std::string(value ? value : "");
+        };
+        answer.uuid = text("printer-uuid");
+        answer.service_name = text("printer-dns-sd-name");
+        if (answer.service_name.empty()) {
+            answer.service_name = text("printer-name");
         }
     }
     return answer;

@@ -12,7 +12,8 @@ namespace os_actions::printing::cups::probe {
 
 struct Answer {
     bool answered = false;
-    std::string uuid;  // the device's printer-uuid, when it answered with one
+    std::string uuid;          // the device's printer-uuid, when it answered with one
+    std::string service_name;  // its DNS-SD instance name (printer-dns-sd-name, else printer-name)
 };
 
 inline constexpr std::size_t max_probes = 4;

@@ -282,6 +282,36 @@ std::string device_key(std::string_view device_uri) {
     return scheme + "://" + host + path;
 }
 
+std::string dns_sd_instance(std::string_view device_uri) {
+    const auto start = device_uri.find("://");
+    if (start == std::string_view::npos) {
+        return {};
+    }
+    auto host = device_uri.substr(start + 3);
+    host = host.substr(0, host.find('/'));
+    const auto service = host.find("._ipp");
+    if (service == std::string_view::npos) {
+        return {};
+    }
+    std::string name;
+    for (std::size_t i = 0; i < service; ++i) {
+        const auto hex = [&](std::size_t at) {
+            return std::isxdigit(static_cast<unsigned char>(host[at]));
+        };
+        if (host[i] == '%' && i + 2 < service && hex(i + 1) && hex(i + 2)) {
+            name += static_cast<char>(std::stoi(std::string(host.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            name += host[i];
+        }
+    }
+    return service_key(name);
+}
+
+std::string service_key(std::string_view name) {
+    return lower(name);
+}
+
 std::string uuid_key(std::string_view uuid) {
     auto key = lower(uuid);
     if (key.starts_with("urn:uuid:")) {

@@ -85,6 +85,11 @@ struct JobRef {
 // query ignored, no trailing "/" or ".", a DNS-SD name's secure service like its plain one
 // ("ipps://Studio._ipps._tcp.local./" and "dnssd://studio._ipp._tcp.local/?uuid=..." are one device).
 [[nodiscard]] std::string device_key(std::string_view device_uri);
+// The DNS-SD service instance name in a DNS-SD address ("ipps://Acme%20Studio%201._ipps._tcp.local/"
+// → "Acme Studio 1"), lower-cased for comparison; empty for any other address.
+[[nodiscard]] std::string dns_sd_instance(std::string_view device_uri);
+// A DNS-SD instance name as compared (DNS-SD names compare without letter case).
+[[nodiscard]] std::string service_key(std::string_view name);
 // "urn:uuid:ABC" and "abc" name the same printer.
 [[nodiscard]] std::string uuid_key(std::string_view uuid);
 

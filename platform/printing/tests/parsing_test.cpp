@@ -167,6 +167,9 @@ TEST(QueueName, SameDeviceByAddressOrIdentity) {
     EXPECT_NE(device_key("ipp://localhost:8632/ipp/print"), device_key("ipp://localhost:8633/ipp/print"));
     EXPECT_NE(device_key("ipp://printer.example/ipp/print"), device_key("socket://printer.example"));
     EXPECT_EQ(uuid_key("urn:uuid:7F1D397C-FF1B"), uuid_key("7f1d397c-ff1b"));
+    EXPECT_EQ(dns_sd_instance("ipps://Acme%20Studio%201._ipps._tcp.local/"), "acme studio 1");
+    EXPECT_EQ(dns_sd_instance("dnssd://B%C3%BCro._ipp._tcp.local/?uuid=1"), "b\xC3\xBCro");
+    EXPECT_EQ(dns_sd_instance("ipp://localhost:8632/ipp/print"), "");
 }
 
 TEST(JobPages, ImpressionsFirstThenSheets) {
