@@ -15,6 +15,7 @@
 #include <functional>
 #include <sstream>
 #include <thread>
+#include <unordered_map>
 
 #include "cups_auth.h"
 #include "cups_handles.h"
@@ -296,6 +297,57 @@ Result<void> wait_until_ready(http_t* http, const std::string& queue, const std:
     }
 }
 
+// Page counters of the newest jobs (as many as the server reads job files for in one answer), by id.
+void add_page_counts(http_t* http, std::vector<PrintJob>& jobs, const std::vector<int>& numbers) {
+    constexpr std::size_t most = 500;
+    std::vector<int> newest = numbers;
+    std::ranges::sort(newest, std::greater<>());
+    newest.resize(std::min(newest.size(), most));
+    if (newest.empty()) {
+        return;
+    }
+    auto request = new_request(IPP_OP_GET_JOBS, "ipp://localhost/");
+    ippAddIntegers(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-ids",
+                   static_cast<int>(newest.size()), newest.data());
+    request_attributes(request.get(), {"job-id", "job-impressions", "job-impressions-completed",
+                                       "job-media-sheets", "job-media-sheets-completed"});
+    auto response = send(http, request.release());
+    if (!response) {
+        return;  // the list stands without page counts
+    }
+    std::unordered_map<int, detail::JobCounters> counted;
+    for_each_group(response->get(), IPP_TAG_JOB, [&](const auto& group) {
+        int number = 0;
+        detail::JobCounters counters;
+        for (auto* attr : group) {
+            if (ippGetValueTag(attr) != IPP_TAG_INTEGER) {
+                continue;
+            }
+            const std::string_view name = ippGetName(attr);
+            const int value = ippGetInteger(attr, 0);
+            if (name == "job-id") {
+                number = value;
+            } else if (name == "job-impressions") {
+                counters.impressions = value;
+            } else if (name == "job-impressions-completed") {
+                counters.impressions_completed = value;
+            } else if (name == "job-media-sheets") {
+                counters.media_sheets = value;
+            } else if (name == "job-media-sheets-completed") {
+                counters.media_sheets_completed = value;
+            }
+        }
+        counted[number] = counters;
+    });
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        if (const auto it = counted.find(numbers[i]); it != counted.end()) {
+            const auto pages = detail::page_counts(it->second, jobs[i].state == 6);
+            jobs[i].pages_done = pages.done;
+            jobs[i].pages_total = pages.total;
+        }
+    }
+}
+
 bool dns_sd_available() {
     // libcups browses through avahi on the D-Bus system bus; avahi-daemon also keeps this socket.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -410,12 +462,12 @@ Result<std::vector<PrintJob>> jobs() {
     if (!http) {
         return std::unexpected(http.error());
     }
+    // Only attributes the server keeps in memory: asked for counters it must read from each job's
+    // file, cupsd answers with the 500 oldest jobs only.
     auto request = new_request(IPP_OP_GET_JOBS, "ipp://localhost/");
     ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
-    request_attributes(request.get(),
-                       {"job-id", "job-printer-uri", "job-name", "job-state", "job-impressions",
-                        "job-impressions-completed", "job-media-sheets", "job-media-sheets-completed",
-                        "time-at-creation", "time-at-completed", "job-originating-user-name"});
+    request_attributes(request.get(), {"job-id", "job-printer-uri", "job-name", "job-state",
+                                       "time-at-creation", "time-at-completed", "job-originating-user-name"});
     auto response = send(http->get(), request.release());
     if (!response) {
         if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
@@ -425,9 +477,9 @@ Result<std::vector<PrintJob>> jobs() {
     }
     const std::time_t now = std::time(nullptr);
     std::vector<PrintJob> out;
+    std::vector<int> numbers;
     for_each_group(response->get(), IPP_TAG_JOB, [&](const auto& group) {
         PrintJob job;
-        detail::JobCounters counters;
         int number = 0;
         std::time_t created = 0, completed = 0;
         for (auto* attr : group) {
@@ -440,17 +492,6 @@ Result<std::vector<PrintJob>> jobs() {
                 job.title = ippGetString(attr, 0, nullptr);
             } else if (name == "job-state") {
                 job.state = detail::job_state_from_ipp(ippGetInteger(attr, 0));
-            } else if (ippGetValueTag(attr) == IPP_TAG_INTEGER && name.starts_with("job-")) {
-                const int value = ippGetInteger(attr, 0);
-                if (name == "job-impressions") {
-                    counters.impressions = value;
-                } else if (name == "job-impressions-completed") {
-                    counters.impressions_completed = value;
-                } else if (name == "job-media-sheets") {
-                    counters.media_sheets = value;
-                } else if (name == "job-media-sheets-completed") {
-                    counters.media_sheets_completed = value;
-                }
             } else if (name == "time-at-creation" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
                 created = ippGetInteger(attr, 0);
             } else if (name == "time-at-completed" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
@@ -462,13 +503,12 @@ Result<std::vector<PrintJob>> jobs() {
         if (number <= 0) {
             return;
         }
-        const auto pages = detail::page_counts(counters, job.state == 6);
-        job.pages_done = pages.done;
-        job.pages_total = pages.total;
         job.id = job.queue + "-" + std::to_string(number);
         job.time_label = detail::time_label(completed > 0 ? completed : created, now);
         out.push_back(std::move(job));
+        numbers.push_back(number);
     });
+    add_page_counts(http->get(), out, numbers);
     return out;
 }
 

@@ -127,8 +127,13 @@ std::vector<std::optional<Answer>> check(const std::vector<std::string>& device_
         std::thread([&p] { p.run(); }).detach();
     }
     p.work.notify_all();
+    // Only addresses never answered are waited for; the others keep their last answer while the
+    // new one comes in.
     p.finished.wait_until(lock, now + deadline, [&] {
-        return std::ranges::none_of(device_uris, [&](const auto& uri) { return p.entries[uri].in_flight; });
+        return std::ranges::none_of(device_uris, [&](const auto& uri) {
+            const auto& entry = p.entries[uri];
+            return entry.in_flight && !entry.answer;
+        });
     });
     std::vector<std::optional<Answer>> out;
     out.reserve(device_uris.size());

@@ -20,9 +20,9 @@ inline constexpr std::size_t max_probes = 4;
 inline constexpr auto deadline = std::chrono::milliseconds(2000);
 inline constexpr auto fresh_for = std::chrono::seconds(30);
 
-// One answer per address, in order: a fresh one from the cache at once, the others from probes waited
-// for at most the deadline together. A probe still running then leaves its address without an answer
-// (or with its previous one) and finishes for the next call.
+// One answer per address, in order: a cached one at once (a probe refreshes it in the background once
+// it is older than fresh_for), the others from probes waited for at most the deadline together. A probe
+// still running then leaves its address without an answer, and finishes for a later call.
 [[nodiscard]] std::vector<std::optional<Answer>> check(const std::vector<std::string>& device_uris);
 
 }  // namespace os_actions::printing::cups::probe
