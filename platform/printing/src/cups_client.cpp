@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <sstream>
 #include <unordered_map>
 
@@ -164,55 +165,85 @@ Result<void> operation(ipp_op_t op, const std::string& uri, int job_id = 0,
     return std::unexpected(response.error());
 }
 
-// Page counters of the newest jobs (as many as the server reads job files for in one answer), by id.
-void add_page_counts(http_t* http, std::vector<PrintJob>& jobs, const std::vector<int>& numbers) {
+// The jobs a refresh shows: every job not yet finished, then the newest finished ones, as many
+// together as cupsd reads job files for in one answer (asked for more it answers with its oldest).
+std::vector<int> jobs_to_show(std::vector<std::pair<int, bool>> ids_finished) {
     constexpr std::size_t most = 500;
-    std::vector<int> newest = numbers;
-    std::ranges::sort(newest, std::greater<>());
-    newest.resize(std::min(newest.size(), most));
-    if (newest.empty()) {
-        return;
-    }
-    auto request = new_request(IPP_OP_GET_JOBS, "ipp://localhost/");
-    ippAddIntegers(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-ids",
-                   static_cast<int>(newest.size()), newest.data());
-    request_attributes(request.get(), {"job-id", "job-impressions", "job-impressions-completed",
-                                       "job-media-sheets", "job-media-sheets-completed"});
-    auto response = send(http, request.release());
-    if (!response) {
-        return;  // the list stands without page counts
-    }
-    std::unordered_map<int, detail::JobCounters> counted;
-    for_each_group(response->get(), IPP_TAG_JOB, [&](const auto& group) {
-        int number = 0;
-        detail::JobCounters counters;
-        for (auto* attr : group) {
-            if (ippGetValueTag(attr) != IPP_TAG_INTEGER) {
-                continue;
-            }
-            const std::string_view name = ippGetName(attr);
-            const int value = ippGetInteger(attr, 0);
-            if (name == "job-id") {
-                number = value;
-            } else if (name == "job-impressions") {
-                counters.impressions = value;
-            } else if (name == "job-impressions-completed") {
-                counters.impressions_completed = value;
-            } else if (name == "job-media-sheets") {
-                counters.media_sheets = value;
-            } else if (name == "job-media-sheets-completed") {
-                counters.media_sheets_completed = value;
-            }
-        }
-        counted[number] = counters;
-    });
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        if (const auto it = counted.find(numbers[i]); it != counted.end()) {
-            const auto pages = detail::page_counts(it->second, jobs[i].state == 6);
-            jobs[i].pages_done = pages.done;
-            jobs[i].pages_total = pages.total;
+    std::ranges::sort(ids_finished, std::greater<>());
+    std::vector<int> shown;
+    for (const auto& [id, finished] : ids_finished) {
+        if (!finished) {
+            shown.push_back(id);
         }
     }
+    for (const auto& [id, finished] : ids_finished) {
+        if (finished && shown.size() < most) {
+            shown.push_back(id);
+        }
+    }
+    return shown;
+}
+
+struct ListedJob {
+    PrintJob job;
+    int number = 0;
+    std::time_t when = 0;  // completed, else created: what its time label tells
+};
+
+ListedJob job_from(const std::vector<ipp_attribute_t*>& group) {
+    PrintJob job;
+    detail::JobCounters counters;
+    int number = 0;
+    std::time_t created = 0, completed = 0;
+    for (auto* attr : group) {
+        const std::string_view name = ippGetName(attr);
+        const bool integer = ippGetValueTag(attr) == IPP_TAG_INTEGER;
+        if (name == "job-id") {
+            number = ippGetInteger(attr, 0);
+        } else if (name == "job-printer-uri") {
+            job.queue = detail::queue_from_printer_uri(ippGetString(attr, 0, nullptr));
+        } else if (name == "job-name") {
+            job.title = ippGetString(attr, 0, nullptr);
+        } else if (name == "job-state") {
+            job.state = detail::job_state_from_ipp(ippGetInteger(attr, 0));
+        } else if (name == "job-impressions" && integer) {
+            counters.impressions = ippGetInteger(attr, 0);
+        } else if (name == "job-impressions-completed" && integer) {
+            counters.impressions_completed = ippGetInteger(attr, 0);
+        } else if (name == "job-media-sheets" && integer) {
+            counters.media_sheets = ippGetInteger(attr, 0);
+        } else if (name == "job-media-sheets-completed" && integer) {
+            counters.media_sheets_completed = ippGetInteger(attr, 0);
+        } else if (name == "time-at-creation" && integer) {
+            created = ippGetInteger(attr, 0);
+        } else if (name == "time-at-completed" && integer) {
+            completed = ippGetInteger(attr, 0);
+        } else if (name == "job-originating-user-name") {
+            job.owner = ippGetString(attr, 0, nullptr);
+        }
+    }
+    const auto pages = detail::page_counts(counters, job.state == 6);
+    job.pages_done = pages.done;
+    job.pages_total = pages.total;
+    job.id = job.queue + "-" + std::to_string(number);
+    return {std::move(job), number, completed > 0 ? completed : created};
+}
+
+// Finished jobs do not change (one sent again is no longer finished), so their details are kept from
+// one refresh to the next instead of being read again: only what the latest refresh showed, per server.
+struct FinishedJobs {
+    std::mutex mutex;
+    std::string server;
+    std::unordered_map<int, ListedJob> jobs;
+};
+
+FinishedJobs& finished_jobs() {
+    static auto* instance = new FinishedJobs;  // detached workers may refresh while the process exits
+    return *instance;
+}
+
+std::string server_identity() {
+    return std::string(cupsServer()) + ":" + std::to_string(ippPort());
 }
 
 }  // namespace
@@ -315,53 +346,97 @@ Result<std::vector<PrintJob>> jobs() {
     if (!http) {
         return std::unexpected(http.error());
     }
-    // Only attributes the server keeps in memory: asked for counters it must read from each job's
-    // file, cupsd answers with the 500 oldest jobs only.
+    // First every job's id and state, which the server answers from memory however many it keeps...
     auto request = new_request(IPP_OP_GET_JOBS, "ipp://localhost/");
     ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
-    request_attributes(request.get(), {"job-id", "job-printer-uri", "job-name", "job-state",
-                                       "time-at-creation", "time-at-completed", "job-originating-user-name"});
-    auto response = send(http->get(), request.release());
-    if (!response) {
+    request_attributes(request.get(), {"job-id", "job-state"});
+    auto listed = send(http->get(), request.release());
+    if (!listed) {
         if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
             return std::vector<PrintJob>{};
         }
-        return std::unexpected("Could not list print jobs: " + response.error());
+        return std::unexpected("Could not list print jobs: " + listed.error());
     }
-    const std::time_t now = std::time(nullptr);
-    std::vector<PrintJob> out;
-    std::vector<int> numbers;
-    for_each_group(response->get(), IPP_TAG_JOB, [&](const auto& group) {
-        PrintJob job;
-        int number = 0;
-        std::time_t created = 0, completed = 0;
+    std::vector<std::pair<int, bool>> ids_finished;
+    for_each_group(listed->get(), IPP_TAG_JOB, [&](const auto& group) {
+        int id = 0, state = 0;
         for (auto* attr : group) {
             const std::string_view name = ippGetName(attr);
             if (name == "job-id") {
-                number = ippGetInteger(attr, 0);
-            } else if (name == "job-printer-uri") {
-                job.queue = detail::queue_from_printer_uri(ippGetString(attr, 0, nullptr));
-            } else if (name == "job-name") {
-                job.title = ippGetString(attr, 0, nullptr);
+                id = ippGetInteger(attr, 0);
             } else if (name == "job-state") {
-                job.state = detail::job_state_from_ipp(ippGetInteger(attr, 0));
-            } else if (name == "time-at-creation" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
-                created = ippGetInteger(attr, 0);
-            } else if (name == "time-at-completed" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
-                completed = ippGetInteger(attr, 0);
-            } else if (name == "job-originating-user-name") {
-                job.owner = ippGetString(attr, 0, nullptr);
+                state = ippGetInteger(attr, 0);
             }
         }
-        if (number <= 0) {
-            return;
-        }
-        job.id = job.queue + "-" + std::to_string(number);
-        job.time_label = detail::time_label(completed > 0 ? completed : created, now);
-        out.push_back(std::move(job));
-        numbers.push_back(number);
+        ids_finished.emplace_back(id, state >= IPP_JSTATE_CANCELED);
     });
-    add_page_counts(http->get(), out, numbers);
+    // ...then the details of those shown, by id, in server order; finished ones known from the last
+    // refresh are not asked for again.
+    auto shown = jobs_to_show(ids_finished);
+    std::ranges::sort(shown);
+    std::unordered_map<int, bool> finished_now;
+    for (const auto& [id, finished] : ids_finished) {
+        finished_now[id] = finished;
+    }
+    auto& cache = finished_jobs();
+    std::unique_lock lock(cache.mutex);
+    if (cache.server != server_identity()) {
+        cache.server = server_identity();
+        cache.jobs.clear();
+    }
+    auto known = std::move(cache.jobs);
+    cache.jobs.clear();
+    lock.unlock();
+    std::vector<int> wanted;
+    for (const int id : shown) {
+        if (!finished_now[id] || !known.contains(id)) {
+            wanted.push_back(id);
+        }
+    }
+    std::unordered_map<int, ListedJob> fetched;
+    constexpr std::size_t per_request = 500;
+    for (std::size_t first = 0; first < wanted.size(); first += per_request) {
+        const auto count = std::min(per_request, wanted.size() - first);
+        auto details = new_request(IPP_OP_GET_JOBS, "ipp://localhost/");
+        ippAddIntegers(details.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-ids", static_cast<int>(count),
+                       wanted.data() + first);
+        request_attributes(details.get(),
+                           {"job-id", "job-printer-uri", "job-name", "job-state", "job-impressions",
+                            "job-impressions-completed", "job-media-sheets", "job-media-sheets-completed",
+                            "time-at-creation", "time-at-completed", "job-originating-user-name"});
+        auto response = send(http->get(), details.release());
+        if (!response) {
+            return std::unexpected("Could not list print jobs: " + response.error());
+        }
+        for_each_group(response->get(), IPP_TAG_JOB, [&](const auto& group) {
+            if (auto listed = job_from(group); listed.number > 0) {
+                fetched.emplace(listed.number, std::move(listed));
+            }
+        });
+    }
+    const std::time_t now = std::time(nullptr);
+    std::vector<PrintJob> out;
+    out.reserve(shown.size());
+    std::unordered_map<int, ListedJob> keep;
+    for (const int id : shown) {
+        auto it = fetched.find(id);
+        if (it == fetched.end()) {
+            it = known.find(id);
+            if (it == known.end()) {
+                continue;  // gone between the two requests
+            }
+        }
+        auto job = it->second.job;
+        job.time_label = detail::time_label(it->second.when, now);
+        out.push_back(std::move(job));
+        if (finished_now[id]) {
+            keep.emplace(id, std::move(it->second));
+        }
+    }
+    lock.lock();
+    if (cache.server == server_identity()) {
+        cache.jobs = std::move(keep);
+    }
     return out;
 }
 

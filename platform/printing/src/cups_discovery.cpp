@@ -32,7 +32,7 @@ struct SetUpDevices {
     std::vector<std::string> service_names;
 
     // A DNS-SD address is recognised by its name (resolving one to ask the device can take seconds);
-    // a plain address by the identity its device gives.
+    // a plain address by the identity or the DNS-SD name its device gives.
     [[nodiscard]] bool has(const std::string& device_uri) const {
         if (std::ranges::find(device_keys, detail::device_key(device_uri)) != device_keys.end()) {
             return true;
@@ -41,8 +41,14 @@ struct SetUpDevices {
             return std::ranges::find(service_names, service) != service_names.end();
         }
         const auto answer = probe::check({device_uri}).front();
-        return answer && !answer->uuid.empty() &&
-               std::ranges::find(uuids, detail::uuid_key(answer->uuid)) != uuids.end();
+        if (!answer) {
+            return false;
+        }
+        return (!answer->uuid.empty() &&
+                std::ranges::find(uuids, detail::uuid_key(answer->uuid)) != uuids.end()) ||
+               (!answer->service_name.empty() &&
+                std::ranges::find(service_names, detail::service_key(answer->service_name)) !=
+                    service_names.end());
     }
 };
 

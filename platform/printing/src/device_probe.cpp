@@ -68,6 +68,7 @@ struct Entry {
     Clock::time_point checked;
     Clock::time_point asked;
     bool in_flight = false;
+    bool waited_for = false;  // a refresh has waited its deadline for the first answer already
 };
 
 // The one pool of the process. Its workers are detached and wait for work for the life of the process,
@@ -127,14 +128,17 @@ std::vector<std::optional<Answer>> check(const std::vector<std::string>& device_
         std::thread([&p] { p.run(); }).detach();
     }
     p.work.notify_all();
-    // Only addresses never answered are waited for; the others keep their last answer while the
-    // new one comes in.
+    // Only addresses never answered are waited for, and only once: the others keep their last answer
+    // (or none) while the new one comes in.
     p.finished.wait_until(lock, now + deadline, [&] {
         return std::ranges::none_of(device_uris, [&](const auto& uri) {
             const auto& entry = p.entries[uri];
-            return entry.in_flight && !entry.answer;
+            return entry.in_flight && !entry.answer && !entry.waited_for;
         });
     });
+    for (const auto& uri : device_uris) {
+        p.entries[uri].waited_for = true;
+    }
     std::vector<std::optional<Answer>> out;
     out.reserve(device_uris.size());
     for (const auto& uri : device_uris) {

@@ -44,4 +44,5 @@ run_as presswick-guest refused Hall_printer
 # Over TCP the server asks for a password (no peer credentials): libcups must not ask the terminal.
 run_as presswick-guest refused Hall_printer "127.0.0.1:$PRESSWICK_SANDBOX_PORT"
 run_as presswick-desk granted Desk_printer
+run_as presswick-desk granted Desk_printer "127.0.0.1:$PRESSWICK_SANDBOX_PORT"
 exit $failed
