@@ -11,12 +11,18 @@
 # for root and in $HOME/.cups/lpoptions for everyone else, so `env` points CUPS_SERVERROOT at DIR/client
 # and PRESSWICK_CUPS_USERCONFIG at DIR/user, which the print service uses instead of ~/.cups.
 # `stop` ends only the processes `start` recorded in DIR; `start` first cleans up a stale sandbox.
+# `start-desk` (root only) is the print system of an ordinary desk instead: cupsd with the stock Debian
+# configuration and policy (administration needs group lpadmin), two queues whose devices are absent,
+# the unprivileged users presswick-desk and presswick-guest, and a private D-Bus system bus with polkitd
+# and cups-pk-helper, where a polkit rule of the sandbox grants presswick-desk (not presswick-guest) the
+# printing administration actions. No DNS-SD, so it runs beside a default sandbox (give it another
+# PRESSWICK_SANDBOX_DIR and PRESSWICK_SANDBOX_PORT).
 set -u
 D=${PRESSWICK_SANDBOX_DIR:-/tmp/presswick-sandbox}
 CUPS_PORT=${PRESSWICK_SANDBOX_PORT:-8631}
 STUDIO_PORT=$((CUPS_PORT + 1))
 OFFICE_PORT=$((CUPS_PORT + 2))
-DAEMONS="ippeveprinter-office ippeveprinter-studio cupsd avahi dbus"
+DAEMONS="ippeveprinter-office ippeveprinter-studio cupsd avahi polkitd dbus"
 
 alive() { [ -e "/proc/$1" ] && ! grep -qE '^[0-9]+ \(.*\) Z' "/proc/$1/stat" 2>/dev/null; }
 waitfor() {
@@ -205,13 +211,115 @@ EOF
   echo "sandbox ready in $((($(date +%s%N) - t0) / 1000000)) ms: $D (queues Studio_printer, Office_laser; scanner test:0)" >&2
 }
 
+DESK_USERS="presswick-desk presswick-guest"
+PK_MECHANISM=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || echo x86_64-linux-gnu)/cups-pk-helper-mechanism
+
+start_desk() {
+  local t0 bus u
+  t0=$(date +%s%N)
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "sandbox: start-desk needs root (it adds users and runs polkitd)" >&2
+    return 1
+  fi
+  stop
+  if [ -e "$D" ] && [ ! -f "$D/.presswick-sandbox" ]; then
+    echo "sandbox: $D exists and is not a sandbox; choose another PRESSWICK_SANDBOX_DIR" >&2
+    return 1
+  fi
+  rm -rf "$D"
+  mkdir -p "$D"/{etc/ppd,etc/ssl,spool/tmp,cache,state,log,client,services,rules.d}
+  chmod 755 "$D"
+  touch "$D/.presswick-sandbox"
+  for u in $DESK_USERS; do
+    id "$u" >/dev/null 2>&1 ||
+      useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$u" || return 1
+  done
+
+  # The private system bus starts cups-pk-helper on demand, with this sandbox's server in its environment.
+  bus="unix:path=$D/dbus.sock"
+  cat >"$D/dbus.conf" <<EOF
+<busconfig><type>session</type><listen>$bus</listen><auth>EXTERNAL</auth><servicedir>$D/services</servicedir>
+<policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/>
+<allow receive_sender="*"/></policy></busconfig>
+EOF
+  printf '[D-BUS Service]\nName=org.opensuse.CupsPkHelper.Mechanism\nExec=%s\n' "$PK_MECHANISM" \
+    >"$D/services/org.opensuse.CupsPkHelper.Mechanism.service"
+  DBUS_SYSTEM_BUS_ADDRESS=$bus CUPS_SERVER=$D/cups.sock CUPS_SERVERROOT=$D/client \
+    setsid dbus-daemon --config-file="$D/dbus.conf" --nofork --nopidfile >"$D/log/dbus.log" 2>&1 &
+  echo $! >"$D/dbus.pid"
+  waitfor dbus "[ -S '$D/dbus.sock' ]" || { stop; return 1; }
+
+  # polkitd reads its rules from fixed system directories: in a mount namespace of its own, the
+  # sandbox's rules stand in for the machine's.
+  cat >"$D/rules.d/50-presswick-desk.rules" <<'EOF'
+polkit.addRule(function(action, subject) {
+    if (action.id.indexOf("org.opensuse.cupspkhelper.mechanism.") == 0 && subject.user == "presswick-desk") {
+        return polkit.Result.YES;
+    }
+});
+EOF
+  chown -R polkitd "$D/rules.d" 2>/dev/null
+  chmod 700 "$D/rules.d"
+  DBUS_SYSTEM_BUS_ADDRESS=$bus setsid unshare --mount --propagation private sh -c \
+    "mount --bind '$D/rules.d' /etc/polkit-1/rules.d && exec /usr/lib/polkit-1/polkitd --no-debug" \
+    >"$D/log/polkitd.log" 2>&1 &
+  echo $! >"$D/polkitd.pid"
+  waitfor polkitd "DBUS_SYSTEM_BUS_ADDRESS=$bus dbus-send --system --print-reply \
+    --dest=org.freedesktop.PolicyKit1 /org/freedesktop/PolicyKit1/Authority \
+    org.freedesktop.DBus.Properties.Get string:org.freedesktop.PolicyKit1.Authority string:BackendName" ||
+    { stop; return 1; }
+
+  # The stock configuration and policy, listening here instead of on the machine's addresses.
+  {
+    echo "ServerRoot $D/etc"
+    echo "RequestRoot $D/spool"
+    echo "TempDir $D/spool/tmp"
+    echo "CacheDir $D/cache"
+    echo "StateDir $D/state"
+    echo "ServerKeychain $D/etc/ssl"
+    echo "AccessLog $D/log/access_log"
+    echo "ErrorLog $D/log/error_log"
+    echo "PageLog $D/log/page_log"
+    echo "SystemGroup root lpadmin"
+    echo "PeerCred on"
+    echo "CreateSelfSignedCerts no"
+    echo "SetEnv DBUS_SYSTEM_BUS_ADDRESS $bus"
+  } >"$D/etc/cups-files.conf"
+  {
+    echo "Listen 127.0.0.1:$CUPS_PORT"
+    echo "Listen $D/cups.sock"
+    echo "Browsing No"
+    echo "WebInterface No"
+    grep -vE '^(Listen|Port|Browsing|BrowseLocalProtocols|WebInterface|IdleExitTimeout)\b' \
+      /usr/share/cups/cupsd.conf.default
+  } >"$D/etc/cupsd.conf"
+  echo "ServerName $D/cups.sock" >"$D/client/client.conf"
+  export CUPS_SERVER=$D/cups.sock CUPS_SERVERROOT=$D/client
+  setsid cupsd -f -s "$D/etc/cups-files.conf" -c "$D/etc/cupsd.conf" >"$D/log/cupsd.out" 2>&1 &
+  echo $! >"$D/cupsd.pid"
+  waitfor cupsd "lpstat -r | grep -q 'is running'" || { stop; return 1; }
+  # Raw queues whose devices are absent: documents are held, the queues only need to exist.
+  { lpadmin -p Desk_printer -E -v "ipp://127.0.0.1:$STUDIO_PORT/ipp/print" -D "Desk Printer" &&
+    lpadmin -p Hall_printer -E -v "ipp://127.0.0.1:$OFFICE_PORT/ipp/print" -D "Hall Printer"; } \
+    >"$D/log/lpadmin.log" 2>&1 || { stop; return 1; }
+
+  {
+    echo "export CUPS_SERVER='$D/cups.sock'"
+    echo "export CUPS_SERVERROOT='$D/client'"
+    echo "export DBUS_SYSTEM_BUS_ADDRESS='$bus'"
+  } >"$D/sandbox.env"
+  chmod 644 "$D/sandbox.env"
+  echo "desk sandbox ready in $((($(date +%s%N) - t0) / 1000000)) ms: $D (queues Desk_printer, Hall_printer; users $DESK_USERS)" >&2
+}
+
 case "${1:-}" in
   start) start ;;
+  start-desk) start_desk ;;
   stop) stop ;;
   env) print_env ;;
   status) if running; then echo "running: $D"; else echo "not running"; exit 1; fi ;;
   *)
-    echo "usage: $0 start|stop|env|status" >&2
+    echo "usage: $0 start|start-desk|stop|env|status" >&2
     exit 2
     ;;
 esac

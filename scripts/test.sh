@@ -47,4 +47,9 @@ if [ "${PRESSWICK_SKIP_SANITIZE:-0}" != 1 ]; then
       ctest --test-dir build-asan -L unit --output-on-failure -j"$JOBS" || failed=1
 fi
 
+# The print service at an ordinary desk: unprivileged users, the stock cupsd policy, polkit. The test
+# starts and stops a desk sandbox of its own (root only; it reports itself skipped otherwise).
+echo "== desk tests"
+ctest --test-dir "$BUILD" -L desk --output-on-failure || failed=1
+
 exit $failed

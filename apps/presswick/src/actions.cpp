@@ -55,10 +55,11 @@ Resource printer_resource(const printing::PrintQueue& printer) {
         push_if_valid(child.actions, action("set-default", "Set as default printer", kExecuteTask,
                                             payload("default", printer.name)));
     }
-    push_if_valid(child.actions, printer.accepting ? action("toggle-enabled", "Pause printer", kExecuteTask,
-                                                            payload("pause", printer.name))
-                                                   : action("toggle-enabled", "Resume printer", kExecuteTask,
-                                                            payload("resume", printer.name)));
+    push_if_valid(
+        child.actions,
+        offers_pause(printer)
+            ? action("toggle-enabled", "Pause printer", kExecuteTask, payload("pause", printer.name))
+            : action("toggle-enabled", "Resume printer", kExecuteTask, payload("resume", printer.name)));
     return child;
 }
 

@@ -33,4 +33,8 @@ std::string document_title(const os_actions::printing::PrintJob& job) {
     return "Document " + (dash == std::string::npos ? job.id : job.id.substr(dash + 1));
 }
 
+bool offers_pause(const os_actions::printing::PrintQueue& printer) {
+    return printer.accepting && printer.state != os_actions::printing::QueueState::paused;
+}
+
 }  // namespace presswick

@@ -12,5 +12,7 @@ namespace presswick {
 [[nodiscard]] std::string display_name(std::string_view text);
 // The job's title, or "Document {}" with the part of the id after its last "-".
 [[nodiscard]] std::string document_title(const os_actions::printing::PrintJob& job);
+// Whether the printer's toggle pauses it: only when it is neither paused nor refusing documents.
+[[nodiscard]] bool offers_pause(const os_actions::printing::PrintQueue& printer);
 
 }  // namespace presswick

@@ -1,49 +1,28 @@
 #include "cups_client.h"
 
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <sstream>
-#include <thread>
+#include <unordered_map>
 
+#include "cups_auth.h"
 #include "cups_handles.h"
+#include "device_probe.h"
 #include "parsing.h"
+#include "pk_helper.h"
 
 namespace os_actions::printing::cups {
 
 namespace {
-
-std::unexpected<std::string> failure(std::string text) {
-    return std::unexpected(std::move(text));
-}
-
-std::string last_error() {
-    const char* text = cupsLastErrorString();
-    return text && *text ? text : ippErrorString(cupsLastError());
-}
-
-Ipp new_request(ipp_op_t op, const std::string& uri) {
-    Ipp request(ippNewRequest(op));
-    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
-    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-    return request;
-}
-
-void request_attributes(ipp_t* request, const std::vector<const char*>& names) {
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                  static_cast<int>(names.size()), nullptr, names.data());
-}
 
 std::vector<std::string> strings_of(ipp_attribute_t* attr) {
     std::vector<std::string> out;
@@ -62,26 +41,6 @@ std::vector<int> integers_of(ipp_attribute_t* attr) {
         out.push_back(ippGetInteger(attr, i));
     }
     return out;
-}
-
-// Calls fn(first, end) for each group of the given tag in a response (attributes are visited by name).
-template <class Fn>
-void for_each_group(ipp_t* response, ipp_tag_t tag, Fn&& fn) {
-    std::vector<ipp_attribute_t*> group;
-    auto flush = [&] {
-        if (!group.empty()) {
-            fn(group);
-            group.clear();
-        }
-    };
-    for (auto* attr = ippFirstAttribute(response); attr; attr = ippNextAttribute(response)) {
-        if (ippGetGroupTag(attr) != tag || !ippGetName(attr)) {
-            flush();
-            continue;
-        }
-        group.push_back(attr);
-    }
-    flush();
 }
 
 // --- The per-user default ------------------------------------------------------------------------
@@ -150,62 +109,6 @@ std::optional<std::string> preferred_queue(http_t* http, const std::vector<Print
     return name;
 }
 
-// --- Live status checks --------------------------------------------------------------------------
-
-// Asks the device behind a network queue for its printer attributes.
-bool device_answers(const std::string& device_uri) {
-    cups_dest_t* dest = cupsGetDestWithURI(nullptr, device_uri.c_str());
-    if (!dest) {
-        return false;
-    }
-    char resource[1024] = "/";
-    int cancel = 0;
-    Http http(cupsConnectDest(dest, CUPS_DEST_FLAGS_DEVICE, device_timeout_ms, &cancel, resource,
-                              sizeof resource, nullptr, nullptr));
-    cupsFreeDests(1, dest);
-    if (!http) {
-        return false;
-    }
-    httpSetTimeout(http.get(), device_timeout_ms / 1000.0, nullptr, nullptr);
-    char host[256];
-    httpGetHostname(http.get(), host, sizeof host);
-    char uri[1024];
-    httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, host,
-                    httpAddrPort(httpGetAddress(http.get())), resource);
-    auto request = new_request(IPP_OP_GET_PRINTER_ATTRIBUTES, uri);
-    request_attributes(request.get(), {"printer-state"});
-    Ipp response(cupsDoRequest(http.get(), request.release(), resource));
-    return response && cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
-}
-
-// Runs every check at once and waits at most the device timeout for all of them together; a check
-// still running then counts as not answered and finishes on its own.
-std::vector<bool> check_devices(const std::vector<std::string>& uris) {
-    struct Shared {
-        std::mutex mutex;
-        std::condition_variable done;
-        std::vector<bool> answered;
-        std::size_t remaining = 0;
-    };
-    auto shared = std::make_shared<Shared>();
-    shared->answered.assign(uris.size(), false);
-    shared->remaining = uris.size();
-    for (std::size_t i = 0; i < uris.size(); ++i) {
-        std::thread([shared, i, uri = uris[i]] {
-            const bool ok = device_answers(uri);
-            std::lock_guard lock(shared->mutex);
-            shared->answered[i] = ok;
-            if (--shared->remaining == 0) {
-                shared->done.notify_all();
-            }
-        }).detach();
-    }
-    std::unique_lock lock(shared->mutex);
-    shared->done.wait_for(lock, std::chrono::milliseconds(device_timeout_ms),
-                          [&] { return shared->remaining == 0; });
-    return shared->answered;
-}
-
 struct QueueRow {
     PrintQueue queue;
     int ipp_state = 3;
@@ -240,7 +143,10 @@ QueueRow queue_row(const std::vector<ipp_attribute_t*>& group) {
     return row;
 }
 
-Result<void> simple_request(ipp_op_t op, const std::string& uri, int job_id = 0) {
+// Sends one printer or job operation. When the server refuses it for lack of rights and runs on this
+// machine, the polkit mechanism does it instead (the desktop's agent may ask who is there).
+Result<void> operation(ipp_op_t op, const std::string& uri, int job_id = 0,
+                       const std::function<Result<void>()>& with_polkit = {}) {
     auto http = connect_server();
     if (!http) {
         return std::unexpected(http.error());
@@ -250,24 +156,94 @@ Result<void> simple_request(ipp_op_t op, const std::string& uri, int job_id = 0)
         ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job_id);
     }
     auto response = send(http->get(), request.release(), "/admin/");
-    if (!response) {
-        return std::unexpected(response.error());
+    if (response) {
+        return {};
     }
-    return {};
+    if (with_polkit && refused_for_rights(cupsLastError()) && server_is_local()) {
+        return with_polkit();
+    }
+    return std::unexpected(response.error());
 }
 
-bool dns_sd_available() {
-    // libcups browses through avahi on the D-Bus system bus; avahi-daemon also keeps this socket.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return false;
+// The jobs a refresh shows: every job not yet finished, then the newest finished ones, as many
+// together as cupsd reads job files for in one answer (asked for more it answers with its oldest).
+std::vector<int> jobs_to_show(std::vector<std::pair<int, bool>> ids_finished) {
+    constexpr std::size_t most = 500;
+    std::ranges::sort(ids_finished, std::greater<>());
+    std::vector<int> shown;
+    for (const auto& [id, finished] : ids_finished) {
+        if (!finished) {
+            shown.push_back(id);
+        }
     }
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, "/run/avahi-daemon/socket", sizeof address.sun_path - 1);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return ok;
+    for (const auto& [id, finished] : ids_finished) {
+        if (finished && shown.size() < most) {
+            shown.push_back(id);
+        }
+    }
+    return shown;
+}
+
+struct ListedJob {
+    PrintJob job;
+    int number = 0;
+    std::time_t when = 0;  // completed, else created: what its time label tells
+};
+
+ListedJob job_from(const std::vector<ipp_attribute_t*>& group) {
+    PrintJob job;
+    detail::JobCounters counters;
+    int number = 0;
+    std::time_t created = 0, completed = 0;
+    for (auto* attr : group) {
+        const std::string_view name = ippGetName(attr);
+        const bool integer = ippGetValueTag(attr) == IPP_TAG_INTEGER;
+        if (name == "job-id") {
+            number = ippGetInteger(attr, 0);
+        } else if (name == "job-printer-uri") {
+            job.queue = detail::queue_from_printer_uri(ippGetString(attr, 0, nullptr));
+        } else if (name == "job-name") {
+            job.title = ippGetString(attr, 0, nullptr);
+        } else if (name == "job-state") {
+            job.state = detail::job_state_from_ipp(ippGetInteger(attr, 0));
+        } else if (name == "job-impressions" && integer) {
+            counters.impressions = ippGetInteger(attr, 0);
+        } else if (name == "job-impressions-completed" && integer) {
+            counters.impressions_completed = ippGetInteger(attr, 0);
+        } else if (name == "job-media-sheets" && integer) {
+            counters.media_sheets = ippGetInteger(attr, 0);
+        } else if (name == "job-media-sheets-completed" && integer) {
+            counters.media_sheets_completed = ippGetInteger(attr, 0);
+        } else if (name == "time-at-creation" && integer) {
+            created = ippGetInteger(attr, 0);
+        } else if (name == "time-at-completed" && integer) {
+            completed = ippGetInteger(attr, 0);
+        } else if (name == "job-originating-user-name") {
+            job.owner = ippGetString(attr, 0, nullptr);
+        }
+    }
+    const auto pages = detail::page_counts(counters, job.state == 6);
+    job.pages_done = pages.done;
+    job.pages_total = pages.total;
+    job.id = job.queue + "-" + std::to_string(number);
+    return {std::move(job), number, completed > 0 ? completed : created};
+}
+
+// Finished jobs do not change (one sent again is no longer finished), so their details are kept from
+// one refresh to the next instead of being read again: only what the latest refresh showed, per server.
+struct FinishedJobs {
+    std::mutex mutex;
+    std::string server;
+    std::unordered_map<int, ListedJob> jobs;
+};
+
+FinishedJobs& finished_jobs() {
+    static auto* instance = new FinishedJobs;  // detached workers may refresh while the process exits
+    return *instance;
+}
+
+std::string server_identity() {
+    return std::string(cupsServer()) + ":" + std::to_string(ippPort());
 }
 
 }  // namespace
@@ -275,6 +251,7 @@ bool dns_sd_available() {
 // --- Shared handles --------------------------------------------------------------------------------
 
 Result<Http> connect_server() {
+    guard_thread();
     const char* server = cupsServer();
     Http http(
         httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, server_timeout_ms, nullptr));
@@ -328,27 +305,33 @@ Result<std::vector<PrintQueue>> queues() {
         }
     });
 
+    // Devices are asked only when the server is this machine: one elsewhere may reach devices this
+    // machine cannot, and its own reasons then say whether a device answers it.
+    const bool local = server_is_local();
     std::vector<std::string> network_uris;
     std::vector<std::size_t> network_rows;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
+    for (std::size_t i = 0; local && i < rows.size(); ++i) {
         if (detail::is_network_device(rows[i].device_uri)) {
             network_uris.push_back(rows[i].device_uri);
             network_rows.push_back(i);
         }
     }
-    const auto answers = check_devices(network_uris);
+    const auto answers = probe::check(network_uris);
+    std::vector<std::optional<bool>> device_answered(rows.size());
+    for (std::size_t k = 0; k < network_rows.size(); ++k) {
+        if (answers[k]) {
+            device_answered[network_rows[k]] = answers[k]->answered;
+        }
+    }
 
     std::vector<PrintQueue> out;
     out.reserve(rows.size());
-    for (auto& row : rows) {
-        row.queue.answered = !detail::reasons_mean_unreachable(row.queue.state_reasons);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        auto& row = rows[i];
+        row.queue.answered =
+            detail::queue_answered(row.ipp_state, row.queue.state_reasons, local, device_answered[i]);
+        row.queue.state = detail::queue_state(row.ipp_state, row.queue.state_reasons, row.queue.answered);
         out.push_back(std::move(row.queue));
-    }
-    for (std::size_t k = 0; k < network_rows.size(); ++k) {
-        out[network_rows[k]].answered = out[network_rows[k]].answered && answers[k];
-    }
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i].state = detail::queue_state(rows[i].ipp_state, out[i].state_reasons, out[i].answered);
     }
     if (const auto preferred = preferred_queue(http->get(), out)) {
         for (auto& q : out) {
@@ -363,121 +346,101 @@ Result<std::vector<PrintJob>> jobs() {
     if (!http) {
         return std::unexpected(http.error());
     }
+    // First every job's id and state, which the server answers from memory however many it keeps...
     auto request = new_request(IPP_OP_GET_JOBS, "ipp://localhost/");
     ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
-    request_attributes(request.get(), {"job-id", "job-printer-uri", "job-name", "job-state",
-                                       "job-impressions", "job-impressions-completed", "time-at-creation",
-                                       "time-at-completed", "job-originating-user-name"});
-    auto response = send(http->get(), request.release());
-    if (!response) {
+    request_attributes(request.get(), {"job-id", "job-state"});
+    auto listed = send(http->get(), request.release());
+    if (!listed) {
         if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
             return std::vector<PrintJob>{};
         }
-        return std::unexpected("Could not list print jobs: " + response.error());
+        return std::unexpected("Could not list print jobs: " + listed.error());
     }
-    const std::time_t now = std::time(nullptr);
-    std::vector<PrintJob> out;
-    for_each_group(response->get(), IPP_TAG_JOB, [&](const auto& group) {
-        PrintJob job;
-        int number = 0;
-        std::time_t created = 0, completed = 0;
+    std::vector<std::pair<int, bool>> ids_finished;
+    for_each_group(listed->get(), IPP_TAG_JOB, [&](const auto& group) {
+        int id = 0, state = 0;
         for (auto* attr : group) {
             const std::string_view name = ippGetName(attr);
             if (name == "job-id") {
-                number = ippGetInteger(attr, 0);
-            } else if (name == "job-printer-uri") {
-                job.queue = detail::queue_from_printer_uri(ippGetString(attr, 0, nullptr));
-            } else if (name == "job-name") {
-                job.title = ippGetString(attr, 0, nullptr);
+                id = ippGetInteger(attr, 0);
             } else if (name == "job-state") {
-                job.state = detail::job_state_from_ipp(ippGetInteger(attr, 0));
-            } else if (name == "job-impressions" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
-                job.pages_total = static_cast<std::uint32_t>(std::max(0, ippGetInteger(attr, 0)));
-            } else if (name == "job-impressions-completed" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
-                job.pages_done = static_cast<std::uint32_t>(std::max(0, ippGetInteger(attr, 0)));
-            } else if (name == "time-at-creation" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
-                created = ippGetInteger(attr, 0);
-            } else if (name == "time-at-completed" && ippGetValueTag(attr) == IPP_TAG_INTEGER) {
-                completed = ippGetInteger(attr, 0);
-            } else if (name == "job-originating-user-name") {
-                job.owner = ippGetString(attr, 0, nullptr);
+                state = ippGetInteger(attr, 0);
             }
         }
-        if (number <= 0) {
-            return;
-        }
-        job.id = job.queue + "-" + std::to_string(number);
-        job.time_label = detail::time_label(completed > 0 ? completed : created, now);
-        out.push_back(std::move(job));
+        ids_finished.emplace_back(id, state >= IPP_JSTATE_CANCELED);
     });
+    // ...then the details of those shown, by id, in server order; finished ones known from the last
+    // refresh are not asked for again.
+    auto shown = jobs_to_show(ids_finished);
+    std::ranges::sort(shown);
+    std::unordered_map<int, bool> finished_now;
+    for (const auto& [id, finished] : ids_finished) {
+        finished_now[id] = finished;
+    }
+    auto& cache = finished_jobs();
+    std::unique_lock lock(cache.mutex);
+    if (cache.server != server_identity()) {
+        cache.server = server_identity();
+        cache.jobs.clear();
+    }
+    auto known = std::move(cache.jobs);
+    cache.jobs.clear();
+    lock.unlock();
+    std::vector<int> wanted;
+    for (const int id : shown) {
+        if (!finished_now[id] || !known.contains(id)) {
+            wanted.push_back(id);
+        }
+    }
+    std::unordered_map<int, ListedJob> fetched;
+    constexpr std::size_t per_request = 500;
+    for (std::size_t first = 0; first < wanted.size(); first += per_request) {
+        const auto count = std::min(per_request, wanted.size() - first);
+        auto details = new_request(IPP_OP_GET_JOBS, "ipp://localhost/");
+        ippAddIntegers(details.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-ids", static_cast<int>(count),
+                       wanted.data() + first);
+        request_attributes(details.get(),
+                           {"job-id", "job-printer-uri", "job-name", "job-state", "job-impressions",
+                            "job-impressions-completed", "job-media-sheets", "job-media-sheets-completed",
+                            "time-at-creation", "time-at-completed", "job-originating-user-name"});
+        auto response = send(http->get(), details.release());
+        if (!response) {
+            return std::unexpected("Could not list print jobs: " + response.error());
+        }
+        for_each_group(response->get(), IPP_TAG_JOB, [&](const auto& group) {
+            if (auto listed = job_from(group); listed.number > 0) {
+                fetched.emplace(listed.number, std::move(listed));
+            }
+        });
+    }
+    const std::time_t now = std::time(nullptr);
+    std::vector<PrintJob> out;
+    out.reserve(shown.size());
+    std::unordered_map<int, ListedJob> keep;
+    for (const int id : shown) {
+        auto it = fetched.find(id);
+        if (it == fetched.end()) {
+            it = known.find(id);
+            if (it == known.end()) {
+                continue;  // gone between the two requests
+            }
+        }
+        auto job = it->second.job;
+        job.time_label = detail::time_label(it->second.when, now);
+        out.push_back(std::move(job));
+        if (finished_now[id]) {
+            keep.emplace(id, std::move(it->second));
+        }
+    }
+    lock.lock();
+    if (cache.server == server_identity()) {
+        cache.jobs = std::move(keep);
+    }
     return out;
 }
 
-Result<std::vector<DriverlessPrinter>> discover_driverless() {
-    if (!dns_sd_available()) {
-        return failure(
-            "No DNS-SD service (avahi-daemon) is running, so printers on the network cannot be found.");
-    }
-    std::vector<DriverlessPrinter> found;
-    auto on_dest = [](void* data, unsigned flags, cups_dest_t* dest) -> int {
-        auto& list = *static_cast<std::vector<DriverlessPrinter>*>(data);
-        if (flags & CUPS_DEST_FLAGS_REMOVED) {
-            return 1;
-        }
-        const char* uri = cupsGetOption("device-uri", dest->num_options, dest->options);
-        const char* type = cupsGetOption("printer-type", dest->num_options, dest->options);
-        const bool discovered = type && (std::strtoul(type, nullptr, 10) & CUPS_PRINTER_DISCOVERED);
-        if (!uri || !discovered || !detail::is_network_device(uri)) {
-            return 1;
-        }
-        const char* info = cupsGetOption("printer-info", dest->num_options, dest->options);
-        const char* location = cupsGetOption("printer-location", dest->num_options, dest->options);
-        DriverlessPrinter printer{
-            .uri = uri, .name = info && *info ? info : dest->name, .location = std::nullopt};
-        if (location && *location) {
-            printer.location = location;
-        }
-        const auto same = std::ranges::find(list, printer.name, &DriverlessPrinter::name);
-        if (same == list.end()) {
-            list.push_back(std::move(printer));
-        } else if (printer.uri.starts_with("ipps:") && !same->uri.starts_with("ipps:")) {
-            *same = std::move(printer);
-        }
-        return 1;
-    };
-    int cancel = 0;
-    if (!cupsEnumDests(CUPS_DEST_FLAGS_NONE, 2500, &cancel, 0, 0, on_dest, &found) && found.empty()) {
-        return failure("Could not search for printers: " + last_error());
-    }
-    return found;
-}
-
 // --- Operations ------------------------------------------------------------------------------------
-
-Result<void> add_driverless(const std::string& uri, const std::string& name) {
-    if (!uri.starts_with("ipp://") && !uri.starts_with("ipps://")) {
-        return failure("Not an IPP printer address: " + uri);
-    }
-    const auto queue = detail::queue_name_from(name);
-    auto http = connect_server();
-    if (!http) {
-        return std::unexpected(http.error());
-    }
-    // Making the IPP Everywhere model asks the printer for its capabilities: allow it time.
-    httpSetTimeout(http->get(), 60.0, nullptr, nullptr);
-    auto request = new_request(IPP_OP_CUPS_ADD_MODIFY_PRINTER, printer_uri(queue));
-    // Operation attributes first: a group may not start again once the printer group has begun.
-    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "ppd-name", nullptr, "everywhere");
-    ippAddString(request.get(), IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, uri.c_str());
-    ippAddString(request.get(), IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, name.c_str());
-    ippAddBoolean(request.get(), IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
-    ippAddInteger(request.get(), IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
-    auto response = send(http->get(), request.release(), "/admin/");
-    if (!response) {
-        return failure("Could not add " + name + ": " + response.error());
-    }
-    return {};
-}
 
 Result<void> set_default(const std::string& queue) {
     auto http = connect_server();
@@ -511,18 +474,20 @@ Result<void> set_default(const std::string& queue) {
     return {};
 }
 
+// Pausing stops printing and keeps taking documents, which wait; resuming also takes documents again
+// (a queue may have been set to refuse them elsewhere).
 Result<void> set_enabled(const std::string& queue, bool enabled) {
     const auto uri = printer_uri(queue);
-    if (enabled) {
-        if (auto r = simple_request(IPP_OP_RESUME_PRINTER, uri); !r) {
-            return r;
-        }
-        return simple_request(IPP_OP_CUPS_ACCEPT_JOBS, uri);
+    if (!enabled) {
+        return operation(IPP_OP_PAUSE_PRINTER, uri, 0, [&] { return pk::printer_set_enabled(queue, false); });
     }
-    if (auto r = simple_request(IPP_OP_PAUSE_PRINTER, uri); !r) {
-        return r;
+    auto resumed =
+        operation(IPP_OP_RESUME_PRINTER, uri, 0, [&] { return pk::printer_set_enabled(queue, true); });
+    if (!resumed) {
+        return resumed;
     }
-    return simple_request(IPP_OP_CUPS_REJECT_JOBS, uri);
+    return operation(IPP_OP_CUPS_ACCEPT_JOBS, uri, 0,
+                     [&] { return pk::printer_set_accept_jobs(queue, true); });
 }
 
 Result<void> cancel_job(const std::string& job_id) {
@@ -530,7 +495,8 @@ Result<void> cancel_job(const std::string& job_id) {
     if (!ref) {
         return failure("Not a job id: " + job_id);
     }
-    return simple_request(IPP_OP_CANCEL_JOB, printer_uri(ref->queue), ref->number);
+    return operation(IPP_OP_CANCEL_JOB, printer_uri(ref->queue), ref->number,
+                     [&] { return pk::job_cancel(ref->number); });
 }
 
 Result<void> retry_job(const std::string& job_id) {
@@ -555,9 +521,11 @@ Result<void> retry_job(const std::string& job_id) {
         case IPP_JSTATE_PROCESSING:
             return {};  // already in the queue
         case IPP_JSTATE_HELD:
-            return simple_request(IPP_OP_RELEASE_JOB, printer_uri(ref->queue), ref->number);
+            return operation(IPP_OP_RELEASE_JOB, printer_uri(ref->queue), ref->number,
+                             [&] { return pk::job_release(ref->number); });
         default:
-            return simple_request(IPP_OP_RESTART_JOB, printer_uri(ref->queue), ref->number);
+            return operation(IPP_OP_RESTART_JOB, printer_uri(ref->queue), ref->number,
+                             [&] { return pk::job_restart(ref->number); });
     }
 }
 

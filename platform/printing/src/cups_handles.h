@@ -1,10 +1,13 @@
-// RAII owners for libcups objects, and the connection every call makes to the print server.
+// RAII owners for libcups objects, the connection every call makes to the print server, and the small
+// request helpers the CUPS files share.
 #pragma once
 
 #include <cups/cups.h>
 
+#include <expected>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "printing/printing.h"
 
@@ -19,9 +22,8 @@ struct IppDelete {
 using Http = std::unique_ptr<http_t, HttpClose>;
 using Ipp = std::unique_ptr<ipp_t, IppDelete>;
 
-// How long connecting to the server or a device, and waiting for one answer, may take.
+// How long connecting to the server, and waiting for one answer, may take.
 inline constexpr int server_timeout_ms = 3000;
-inline constexpr int device_timeout_ms = 2000;
 
 // A connection to the print server libcups is configured for, or why there is none.
 [[nodiscard]] Result<Http> connect_server();
@@ -29,5 +31,48 @@ inline constexpr int device_timeout_ms = 2000;
 [[nodiscard]] Result<Ipp> send(http_t* http, ipp_t* request, const char* resource = "/");
 // ipp://localhost/printers/NAME, the address the server knows a queue by.
 [[nodiscard]] std::string printer_uri(const std::string& queue);
+
+// --- Request helpers ---------------------------------------------------------------------------------
+
+inline std::unexpected<std::string> failure(std::string text) {
+    return std::unexpected(std::move(text));
+}
+
+inline std::string last_error() {
+    const char* text = cupsLastErrorString();
+    return text && *text ? text : ippErrorString(cupsLastError());
+}
+
+inline Ipp new_request(ipp_op_t op, const std::string& uri) {
+    Ipp request(ippNewRequest(op));
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    return request;
+}
+
+inline void request_attributes(ipp_t* request, const std::vector<const char*>& names) {
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  static_cast<int>(names.size()), nullptr, names.data());
+}
+
+// Calls fn(first, end) for each group of the given tag in a response (attributes are visited by name).
+template <class Fn>
+void for_each_group(ipp_t* response, ipp_tag_t tag, Fn&& fn) {
+    std::vector<ipp_attribute_t*> group;
+    auto flush = [&] {
+        if (!group.empty()) {
+            fn(group);
+            group.clear();
+        }
+    };
+    for (auto* attr = ippFirstAttribute(response); attr; attr = ippNextAttribute(response)) {
+        if (ippGetGroupTag(attr) != tag || !ippGetName(attr)) {
+            flush();
+            continue;
+        }
+        group.push_back(attr);
+    }
+    flush();
+}
 
 }  // namespace os_actions::printing::cups

@@ -92,6 +92,18 @@ bool reasons_mean_unreachable(const std::vector<std::string>& reasons) {
     return std::ranges::any_of(reasons, [](const std::string& r) { return reason_means_unreachable(r); });
 }
 
+bool queue_answered(int ipp_printer_state, const std::vector<std::string>& reasons, bool server_is_local,
+                    std::optional<bool> device_answered) {
+    if (reasons_mean_unreachable(reasons)) {
+        return false;
+    }
+    if (!server_is_local) {
+        return std::ranges::none_of(
+            reasons, [](const std::string& r) { return reason_stem(r) == "connecting-to-device"; });
+    }
+    return ipp_printer_state == 4 || device_answered.value_or(true);
+}
+
 QueueState queue_state(int ipp_printer_state, const std::vector<std::string>& reasons, bool answered) {
     if (ipp_printer_state == 5) {
         return QueueState::paused;
@@ -127,6 +139,31 @@ std::optional<std::uint8_t> job_state_from_ipp(int ipp_job_state) {
         default:
             return std::nullopt;
     }
+}
+
+PageCounts page_counts(const JobCounters& counters, bool printed) {
+    auto count = [](std::optional<int> value) -> std::optional<std::uint32_t> {
+        if (!value || *value < 0) {
+            return std::nullopt;
+        }
+        return static_cast<std::uint32_t>(*value);
+    };
+    PageCounts out;
+    const bool impressions_known = counters.impressions || counters.impressions_completed;
+    if (impressions_known) {
+        out.done = count(counters.impressions_completed);
+        out.total = count(counters.impressions);
+    } else {
+        out.done = count(counters.media_sheets_completed);
+        out.total = count(counters.media_sheets);
+    }
+    if (out.total == 0u) {
+        out.total.reset();  // "0" is how a server says it has not counted yet
+    }
+    if (printed && !out.total && out.done > 0u) {
+        out.total = out.done;
+    }
+    return out;
 }
 
 std::string time_label(std::time_t when, std::time_t now) {
@@ -200,6 +237,87 @@ std::string queue_name_from(std::string_view display_name) {
         out.pop_back();
     }
     return out.empty() ? std::string("Printer") : out;
+}
+
+std::string unique_queue_name(const std::string& base, const std::vector<std::string>& taken) {
+    auto is_taken = [&](const std::string& name) {
+        return std::ranges::any_of(taken, [&](const std::string& t) { return lower(t) == lower(name); });
+    };
+    if (!is_taken(base)) {
+        return base;
+    }
+    for (int n = 2;; ++n) {
+        const auto suffix = "_" + std::to_string(n);
+        const auto name = base.substr(0, 127 - suffix.size()) + suffix;
+        if (!is_taken(name)) {
+            return name;
+        }
+    }
+}
+
+std::string device_key(std::string_view device_uri) {
+    auto key = std::string(device_uri);
+    const auto colon = key.find("://");
+    if (colon == std::string::npos) {
+        return key;
+    }
+    auto scheme = lower(key.substr(0, colon));
+    if (scheme == "ipps" || scheme == "dnssd" || scheme == "mdns") {
+        scheme = "ipp";
+    }
+    auto rest = key.substr(colon + 3);
+    rest = rest.substr(0, rest.find('?'));
+    const auto slash = rest.find('/');
+    auto host = lower(rest.substr(0, slash));
+    auto path = slash == std::string::npos ? std::string() : rest.substr(slash);
+    while (!host.empty() && host.back() == '.') {
+        host.pop_back();
+    }
+    if (const auto secure = host.find("._ipps._tcp"); secure != std::string::npos) {
+        host.erase(secure + 5, 1);  // the same printer's plain and secure DNS-SD services
+    }
+    while (!path.empty() && path.back() == '/') {
+        path.pop_back();
+    }
+    return scheme + "://" + host + path;
+}
+
+std::string dns_sd_instance(std::string_view device_uri) {
+    const auto start = device_uri.find("://");
+    if (start == std::string_view::npos) {
+        return {};
+    }
+    auto host = device_uri.substr(start + 3);
+    host = host.substr(0, host.find('/'));
+    const auto service = host.find("._ipp");
+    if (service == std::string_view::npos) {
+        return {};
+    }
+    std::string name;
+    for (std::size_t i = 0; i < service; ++i) {
+        const auto hex = [&](std::size_t at) {
+            return std::isxdigit(static_cast<unsigned char>(host[at]));
+        };
+        if (host[i] == '%' && i + 2 < service && hex(i + 1) && hex(i + 2)) {
+            name += static_cast<char>(std::stoi(std::string(host.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            name += host[i];
+        }
+    }
+    return service_key(name);
+}
+
+std::string service_key(std::string_view name) {
+    return lower(name);
+}
+
+std::string uuid_key(std::string_view uuid) {
+    auto key = lower(uuid);
+    if (key.starts_with("urn:uuid:")) {
+        key.erase(0, 9);
+    }
+    return key;
 }
 
 std::optional<std::string> lpoptions_default(std::string_view text) {

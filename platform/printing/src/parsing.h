@@ -28,6 +28,12 @@ namespace os_actions::printing::detail {
 [[nodiscard]] bool reason_means_unreachable(std::string_view reason);
 [[nodiscard]] bool reasons_mean_unreachable(const std::vector<std::string>& reasons);
 
+// Whether a queue answered: cupsd's reasons first; on a server elsewhere they alone decide (a device only
+// that server can reach cannot be asked from here); a queue cupsd is printing to answers; else the
+// device's own answer to a probe, when there is one.
+[[nodiscard]] bool queue_answered(int ipp_printer_state, const std::vector<std::string>& reasons,
+                                  bool server_is_local, std::optional<bool> device_answered);
+
 // IPP printer-state (3 idle, 4 processing, 5 stopped) with the reasons and the live check.
 [[nodiscard]] QueueState queue_state(int ipp_printer_state, const std::vector<std::string>& reasons,
                                      bool answered);
@@ -38,6 +44,21 @@ namespace os_actions::printing::detail {
 // IPP job-state (3..9) as the records number it: 1 waiting, 2 in progress, 3 needs attention,
 // 4 canceled, 5 could not print, 6 printed; absent for values outside IPP's range.
 [[nodiscard]] std::optional<std::uint8_t> job_state_from_ipp(int ipp_job_state);
+
+// Page counters of a job as the server reports them; absent when not reported or not a count.
+struct JobCounters {
+    std::optional<int> impressions;
+    std::optional<int> impressions_completed;
+    std::optional<int> media_sheets;
+    std::optional<int> media_sheets_completed;
+};
+struct PageCounts {
+    std::optional<std::uint32_t> done;
+    std::optional<std::uint32_t> total;
+};
+// Pages from impressions, falling back to media sheets only where impressions are unknown. A printed
+// job without a total printed what it completed, so that is its total.
+[[nodiscard]] PageCounts page_counts(const JobCounters& counters, bool printed);
 
 // "today", "yesterday", else a short date ("3 Dec", with the year when it is not the current one),
 // all in local time.
@@ -55,6 +76,22 @@ struct JobRef {
 // A valid CUPS queue name from a printer's display name: printable ASCII except space, '/', '#', '\\',
 // '?', quotes and '@', each run of others replaced by one '_', at most 127 bytes, never empty.
 [[nodiscard]] std::string queue_name_from(std::string_view display_name);
+
+// base, or base with "_2", "_3", ... when a queue of that name exists (names compare without case,
+// as the server compares them); never longer than 127 bytes.
+[[nodiscard]] std::string unique_queue_name(const std::string& base, const std::vector<std::string>& taken);
+
+// A device address reduced for comparison: ipp, ipps and DNS-SD schemes alike, host letter case and
+// query ignored, no trailing "/" or ".", a DNS-SD name's secure service like its plain one
+// ("ipps://Studio._ipps._tcp.local./" and "dnssd://studio._ipp._tcp.local/?uuid=..." are one device).
+[[nodiscard]] std::string device_key(std::string_view device_uri);
+// The DNS-SD service instance name in a DNS-SD address ("ipps://Acme%20Studio%201._ipps._tcp.local/"
+// → "Acme Studio 1"), lower-cased for comparison; empty for any other address.
+[[nodiscard]] std::string dns_sd_instance(std::string_view device_uri);
+// A DNS-SD instance name as compared (DNS-SD names compare without letter case).
+[[nodiscard]] std::string service_key(std::string_view name);
+// "urn:uuid:ABC" and "abc" name the same printer.
+[[nodiscard]] std::string uuid_key(std::string_view uuid);
 
 // The per-user default in an lpoptions text: the last "Default NAME[/INSTANCE]" line's name.
 [[nodiscard]] std::optional<std::string> lpoptions_default(std::string_view text);

@@ -4,6 +4,13 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -200,8 +207,10 @@ TEST(SandboxQueues, PauseAndResume) {
     auto office = find_queue(*queues, "Office_laser");
     ASSERT_TRUE(office.has_value());
     EXPECT_EQ(office->state, printing::QueueState::paused);
-    EXPECT_FALSE(office->accepting);
+    EXPECT_TRUE(office->accepting) << "documents sent to a paused printer wait";
     EXPECT_NE(std::ranges::find(office->state_reasons, std::string("paused")), office->state_reasons.end());
+    const auto waiting = write_test_file(unique_name("waits", ".txt"), "waits\n");
+    EXPECT_TRUE(printing::print_document("Office_laser", waiting, 1, false).has_value());
 
     ASSERT_TRUE(printing::set_enabled("Office_laser", true).has_value());
     queues = printing::queues();
@@ -232,35 +241,103 @@ TEST(SandboxQueues, SetDefaultReadsBackAndLeavesTheUsersFileAlone) {
     EXPECT_EQ(printing_test::read_file(g_home / ".cups" / "lpoptions"), g_real_lpoptions);
 }
 
-TEST(SandboxDiscovery, FindsAndAddsTheVirtualPrinters) {
-    REQUIRE_SANDBOX();
-    const auto start = std::chrono::steady_clock::now();
-    const auto found = printing::discover_driverless();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-    ASSERT_TRUE(found.has_value()) << found.error();
-    const auto studio =
-        std::ranges::find(*found, std::string("Acme Studio 1"), &printing::DriverlessPrinter::name);
-    ASSERT_NE(studio, found->end());
-    EXPECT_TRUE(studio->uri.starts_with("ipps://")) << studio->uri;
-    EXPECT_EQ(studio->location, "Studio");
-    EXPECT_EQ(std::ranges::count(*found, std::string("Acme Studio 1"), &printing::DriverlessPrinter::name),
-              1);
-
-    if (const auto before = printing::queues(); before && find_queue(*before, "Acme_Studio_1")) {
-        GTEST_SKIP()
-            << "added by an earlier run on this sandbox (re-adding makes cupsd 2.4 regenerate the model)";
+// A third virtual printer on a free loopback port, for as long as the test needs it.
+class SparePrinter {
+  public:
+    SparePrinter() {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        ::close(fd);
+        const auto spool = g_home / "spare-spool";
+        std::filesystem::create_directories(spool);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::execlp("ippeveprinter", "ippeveprinter", "-p", std::to_string(port_).c_str(), "-n", "localhost",
+                     "-d", spool.c_str(), "-f", "application/pdf,image/pwg-raster", "-M", "Acme", "-m",
+                     "Spare 3", "Acme Spare 3", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
     }
-    const auto added = printing::add_driverless(studio->uri, studio->name);
-    ASSERT_TRUE(added.has_value()) << added.error();
+    ~SparePrinter() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    SparePrinter(const SparePrinter&) = delete;
+    SparePrinter& operator=(const SparePrinter&) = delete;
+    [[nodiscard]] std::string uri() const {
+        return "ipp://localhost:" + std::to_string(port_) + "/ipp/print";
+    }
+
+  private:
+    int port_ = 0;
+    pid_t pid_ = -1;
+};
+
+std::optional<printing::DriverlessPrinter> offered(const std::string& name) {
+    const auto found = printing::discover_driverless();
+    EXPECT_TRUE(found.has_value()) << found.error();
+    if (!found) {
+        return std::nullopt;
+    }
+    const auto it = std::ranges::find(*found, name, &printing::DriverlessPrinter::name);
+    return it == found->end() ? std::nullopt : std::optional(*it);
+}
+
+std::size_t queue_count() {
     const auto queues = printing::queues();
+    return queues ? queues->size() : 0;
+}
+
+TEST(SandboxDiscovery, OffersOnlyPrintersNotSetUpAndAddsThemOnce) {
+    REQUIRE_SANDBOX();
+    // The sandbox's own devices are set up already (as Studio_printer and Office_laser).
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(offered("Acme Studio 1").has_value());
+    EXPECT_FALSE(offered("Acme Laser 2").has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+
+    if (const auto queues = printing::queues(); queues && find_queue(*queues, "Acme_Spare_3_2")) {
+        GTEST_SKIP() << "added by an earlier run on this sandbox";
+    }
+    SparePrinter spare;
+    std::optional<printing::DriverlessPrinter> found;
+    ASSERT_TRUE(wait_until([&] { return (found = offered("Acme Spare 3")).has_value(); }, 20s));
+    EXPECT_TRUE(found->uri.starts_with("ipps://")) << found->uri;
+    // A queue of that name exists already, for another device: the new one takes another name.
+    ASSERT_TRUE(add_dead_queue("Acme_Spare_3"));
+    const auto before = queue_count();
+    const auto added = printing::add_driverless(found->uri, found->name);
+    ASSERT_TRUE(added.has_value()) << added.error();
+    auto queues = printing::queues();
     ASSERT_TRUE(queues.has_value());
-    // Left in place: cupsd 2.4 crashes (free(): invalid pointer) when a queue is deleted while its
-    // IPP Everywhere model is still being made; the sandbox is made afresh for every run anyway.
-    const auto queue = find_queue(*queues, "Acme_Studio_1");
+    EXPECT_EQ(queues->size(), before + 1);
+    const auto queue = find_queue(*queues, "Acme_Spare_3_2");
     ASSERT_TRUE(queue.has_value());
     EXPECT_TRUE(queue->accepting);
     EXPECT_NE(queue->state, printing::QueueState::paused);
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, "Acme_Spare_3_2", nullptr);
+    ASSERT_NE(dest, nullptr);
+    EXPECT_STREQ(cupsGetOption("printer-is-shared", dest->num_options, dest->options), "false");
+    EXPECT_NE(cupsGetOption("printer-make-and-model", dest->num_options, dest->options), nullptr);
+    cupsFreeDests(1, dest);
+
+    // Set up now: no longer offered, and adding it again (by either address) makes no twin.
+    EXPECT_FALSE(offered("Acme Spare 3").has_value());
+    ASSERT_TRUE(printing::add_driverless(found->uri, found->name).has_value());
+    ASSERT_TRUE(printing::add_driverless(spare.uri(), found->name).has_value());
+    EXPECT_EQ(queue_count(), before + 1);
+    EXPECT_TRUE(printing::queues().has_value()) << "the print server is still running";
     EXPECT_FALSE(printing::add_driverless("usb://Acme/Laser", "Laser").has_value());
+    // Left in place: deleting a queue of an IPP Everywhere model can bring cupsd 2.4 down, and the
+    // sandbox is made afresh for every run anyway.
 }
 
 // --- Jobs ------------------------------------------------------------------------------------------

@@ -52,6 +52,19 @@ TEST(QueueState, MapsPrinterStateAndReasons) {
     EXPECT_EQ(queue_state(3, {"media-empty-warning"}, true), QueueState::idle);
 }
 
+TEST(QueueState, AnsweredTrustsTheServerWhereItMust) {
+    // A server elsewhere: only its reasons decide, whatever this machine could reach.
+    EXPECT_TRUE(queue_answered(3, {}, false, false));
+    EXPECT_FALSE(queue_answered(3, {"connecting-to-device"}, false, true));
+    EXPECT_FALSE(queue_answered(3, {"offline-report"}, false, std::nullopt));
+    // This machine's server: a queue it prints to answers; else the probe, or the reasons alone.
+    EXPECT_TRUE(queue_answered(4, {}, true, false));
+    EXPECT_FALSE(queue_answered(3, {}, true, false));
+    EXPECT_TRUE(queue_answered(3, {}, true, std::nullopt));
+    EXPECT_FALSE(queue_answered(4, {"timed-out-error"}, true, true));
+    EXPECT_TRUE(queue_answered(3, {"connecting-to-device"}, true, true));
+}
+
 TEST(QueueState, ReasonsDropNoneAndDuplicates) {
     EXPECT_EQ(clean_reasons({"none"}), std::vector<std::string>{});
     EXPECT_EQ(clean_reasons({"media-low-report", "none", "media-low-report", "toner-low-warning"}),
@@ -135,6 +148,53 @@ TEST(QueueName, SanitisesDisplayNames) {
     EXPECT_EQ(queue_name_from(""), "Printer");
     EXPECT_EQ(queue_name_from("???"), "Printer");
     EXPECT_EQ(queue_name_from(std::string(300, 'a')).size(), 127u);
+}
+
+TEST(QueueName, NeverTakesAnExistingName) {
+    EXPECT_EQ(unique_queue_name("Acme_Studio_1", {"Office_laser"}), "Acme_Studio_1");
+    EXPECT_EQ(unique_queue_name("Acme_Studio_1", {"acme_studio_1", "Acme_Studio_1_2"}), "Acme_Studio_1_3");
+    const std::string long_name(127, 'a');
+    const auto other = unique_queue_name(long_name, {long_name});
+    EXPECT_EQ(other.size(), 127u);
+    EXPECT_TRUE(other.ends_with("_2"));
+}
+
+TEST(QueueName, SameDeviceByAddressOrIdentity) {
+    EXPECT_EQ(device_key("ipps://Acme%20Studio%201._ipps._tcp.local./"),
+              device_key("dnssd://acme%20studio%201._ipp._tcp.local/?uuid=7f1d"));
+    EXPECT_EQ(device_key("IPP://Printer.example:631/ipp/print/"),
+              device_key("ipps://printer.example:631/ipp/print"));
+    EXPECT_NE(device_key("ipp://localhost:8632/ipp/print"), device_key("ipp://localhost:8633/ipp/print"));
+    EXPECT_NE(device_key("ipp://printer.example/ipp/print"), device_key("socket://printer.example"));
+    EXPECT_EQ(uuid_key("urn:uuid:7F1D397C-FF1B"), uuid_key("7f1d397c-ff1b"));
+    EXPECT_EQ(dns_sd_instance("ipps://Acme%20Studio%201._ipps._tcp.local/"), "acme studio 1");
+    EXPECT_EQ(dns_sd_instance("dnssd://B%C3%BCro._ipp._tcp.local/?uuid=1"), "b\xC3\xBCro");
+    EXPECT_EQ(dns_sd_instance("ipp://localhost:8632/ipp/print"), "");
+}
+
+TEST(JobPages, ImpressionsFirstThenSheets) {
+    constexpr std::optional<int> none;
+    auto counters = [](std::optional<int> impressions, std::optional<int> impressions_done,
+                       std::optional<int> sheets, std::optional<int> sheets_done) {
+        return JobCounters{impressions, impressions_done, sheets, sheets_done};
+    };
+    // Active: impressions as the server counts them.
+    auto p = page_counts(counters(17, 4, 18, none), false);
+    EXPECT_EQ(p.done, 4u);
+    EXPECT_EQ(p.total, 17u);
+    // Printed without a total (cupsd never reports one for a finished job): what it completed is the whole.
+    p = page_counts(counters(none, 17, none, 18), true);
+    EXPECT_EQ(p.done, 17u);
+    EXPECT_EQ(p.total, 17u);
+    // No impressions at all: media sheets stand in.
+    p = page_counts(counters(none, none, 9, 2), false);
+    EXPECT_EQ(p.done, 2u);
+    EXPECT_EQ(p.total, 9u);
+    // Nothing counted yet: no total rather than a guessed one.
+    p = page_counts(counters(0, 0, none, none), false);
+    EXPECT_EQ(p.done, 0u);
+    EXPECT_EQ(p.total, std::nullopt);
+    EXPECT_EQ(page_counts({}, true).total, std::nullopt);
 }
 
 TEST(Lpoptions, FindsTheLastDefault) {

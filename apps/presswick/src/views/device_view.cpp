@@ -27,7 +27,7 @@ WidgetPtr supplies_body(const printing::PrintQueue& printer) {
 }
 
 Row controls(const printing::PrintQueue& printer, const Presswick& state) {
-    const bool pause = printer.accepting && printer.state != printing::QueueState::paused;
+    const bool pause = offers_pause(printer);
     Row row;
     row.push(operation_button("presswick.device.enabled", pause ? "Pause printer" : "Resume printer",
                               SetPrinterEnabled{printer.name, !pause}, state));

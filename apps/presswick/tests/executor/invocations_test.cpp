@@ -86,10 +86,12 @@ TEST_F(Invocations, WithoutSnapshotTheResourceHasItsEightActionsAndNoChildren) {
 }
 
 TEST_F(Invocations, PrinterChildren) {
-    answers.queues = std::vector{queue("Lab_printer"), queue("Home--printer", true, false)};
+    auto paused = queue("Paused_printer");  // paused yet still taking documents: they wait
+    paused.state = printing::QueueState::paused;
+    answers.queues = std::vector{queue("Lab_printer"), queue("Home--printer", true, false), paused};
     auto state = loaded_root();
     const auto root = state->resources().at(0);
-    ASSERT_EQ(root.children.size(), 2U);
+    ASSERT_EQ(root.children.size(), 3U);
     const auto& lab = root.children[0];
     EXPECT_EQ(lab.id, "presswick.printer.4c61625f7072696e746572");
     EXPECT_EQ(lab.kind, "presswick.printer");
@@ -111,6 +113,9 @@ TEST_F(Invocations, PrinterChildren) {
     ASSERT_EQ(home.actions.size(), 2U) << "the preferred printer has no set-default";
     EXPECT_EQ(home.actions[1].title, "Resume printer");
     EXPECT_EQ(home.actions[1].payload, nlohmann::json(nul("resume", "Home--printer")));
+    ASSERT_EQ(root.children[2].actions.size(), 3U);
+    EXPECT_EQ(root.children[2].actions[2].title, "Resume printer");
+    EXPECT_EQ(root.children[2].actions[2].payload, nlohmann::json(nul("resume", "Paused_printer")));
 }
 
 TEST_F(Invocations, JobChildrenOfferCancelAndRetryByState) {
