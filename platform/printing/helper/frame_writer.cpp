@@ -47,6 +47,14 @@ void FrameWriter::data(const std::uint8_t* bytes, std::size_t size) {
     }
 }
 
+void FrameWriter::size_hint(std::uint64_t bound) {
+    std::string payload(8, '\0');
+    for (int i = 0; i < 8; ++i) {
+        payload[static_cast<std::size_t>(i)] = static_cast<char>(bound >> (56 - 8 * i));
+    }
+    send(helper_frames::Kind::size_hint, payload);
+}
+
 void FrameWriter::scanner(std::string_view id, std::string_view name) {
     std::string payload(id);
     payload += '\0';

@@ -14,6 +14,8 @@ namespace os_actions::printing::helper {
 class FrameWriter {
   public:
     void step(helper_frames::Kind kind) { send(kind, {}); }
+    // Lets the service set the page's memory aside once instead of growing it as it arrives.
+    void size_hint(std::uint64_t bound);
     void data(const std::uint8_t* bytes, std::size_t size);
     void scanner(std::string_view id, std::string_view name);
     void finished() { send(helper_frames::Kind::finished, {}); }

@@ -29,6 +29,17 @@ std::size_t channels_of(const SANE_Parameters& p) {
     return p.format == SANE_FRAME_RGB ? 3 : 1;
 }
 
+// Begins the PNG and tells the service how large it can grow: every row with its filter byte, and
+// deflate's worst case on top (stored blocks, 5 bytes in 16 KiB), plus the chunks around it.
+Result<void> begin_page(png::RowEncoder& encoder, const png::Header& header, FrameWriter& out) {
+    if (auto ok = encoder.begin(header); !ok) {
+        return ok;
+    }
+    const std::uint64_t rows = std::uint64_t{header.height} * (encoder.row_bytes() + 1);
+    out.size_hint(rows + rows / 1024 + 64 * 1024);
+    return {};
+}
+
 Result<void> check_parameters(const SANE_Parameters& p) {
     if (p.depth != 1 && p.depth != 8 && p.depth != 16) {
         return failure("The scanner sends " + std::to_string(p.depth) +
@@ -179,7 +190,7 @@ Result<void> single_pass(SANE_Handle handle, const SANE_Parameters& p, SANE_Word
     std::size_t rows = 0;
     if (p.lines > 0) {
         header.height = static_cast<std::uint32_t>(p.lines);
-        if (auto ok = encoder.begin(header); !ok) {
+        if (auto ok = begin_page(encoder, header, out); !ok) {
             return ok;
         }
         auto read = read_rows(handle, p, out,
@@ -200,7 +211,7 @@ Result<void> single_pass(SANE_Handle handle, const SANE_Parameters& p, SANE_Word
         rows = *read;
         header.height = static_cast<std::uint32_t>(rows);
         if (rows > 0) {
-            if (auto ok = encoder.begin(header); !ok) {
+            if (auto ok = begin_page(encoder, header, out); !ok) {
                 return ok;
             }
             for (std::size_t y = 0; y < rows; ++y) {
@@ -274,11 +285,13 @@ Result<void> three_pass(SANE_Handle handle, SANE_Parameters p, SANE_Word dpi, Fr
         out.data(data, size);
         return true;
     });
-    if (auto ok = encoder.begin({.width = static_cast<std::uint32_t>(width),
-                                 .height = static_cast<std::uint32_t>(height),
-                                 .channels = 3,
-                                 .bit_depth = 8,
-                                 .dpi = static_cast<std::uint32_t>(std::max<SANE_Word>(dpi, 0))});
+    if (auto ok = begin_page(encoder,
+                             {.width = static_cast<std::uint32_t>(width),
+                              .height = static_cast<std::uint32_t>(height),
+                              .channels = 3,
+                              .bit_depth = 8,
+                              .dpi = static_cast<std::uint32_t>(std::max<SANE_Word>(dpi, 0))},
+                             out);
         !ok) {
         return ok;
     }

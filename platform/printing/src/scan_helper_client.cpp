@@ -174,35 +174,38 @@ class HelperRun {
     std::size_t m_consumed = 0;
 };
 
-// The page as it arrives, in pieces, so that it is never copied whole while it grows.
+// The page as it arrives. With the helper's bound set aside up front, it never grows by copying: pages
+// that are never touched cost no memory, so the peak stays one encoded page.
 class PageBytes {
   public:
+    void reserve(std::span<const std::uint8_t> hint) {
+        if (hint.size() != 8 || !m_page->empty()) {
+            return;
+        }
+        std::uint64_t bound = 0;
+        for (const auto byte : hint) {
+            bound = bound << 8 | byte;
+        }
+        m_page->reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bound, max_page_bytes)));
+    }
+
     bool append(std::span<const std::uint8_t> bytes) {
-        m_size += bytes.size();
-        if (m_size > max_page_bytes) {
+        if (m_page->size() + bytes.size() > max_page_bytes) {
             return false;
         }
-        m_pieces.emplace_back(bytes.begin(), bytes.end());
+        m_page->insert(m_page->end(), bytes.begin(), bytes.end());
         return true;
     }
 
     Result<Bytes> take() {
-        if (m_size == 0) {
+        if (m_page->empty()) {
             return failure("The scanning helper sent no page");
         }
-        auto page = std::make_shared<std::vector<std::uint8_t>>();
-        page->reserve(m_size);
-        for (auto& piece : m_pieces) {
-            page->insert(page->end(), piece.begin(), piece.end());
-            std::vector<std::uint8_t>().swap(piece);  // freed as it is copied: the peak stays one page
-        }
-        m_pieces.clear();
-        return Bytes(std::move(page));
+        return Bytes(std::move(m_page));
     }
 
   private:
-    std::vector<std::vector<std::uint8_t>> m_pieces;
-    std::size_t m_size = 0;
+    std::shared_ptr<std::vector<std::uint8_t>> m_page = std::make_shared<std::vector<std::uint8_t>>();
 };
 
 std::string timeout_message(Kind step, const Deadlines& d) {
@@ -321,6 +324,9 @@ Result<Bytes> scan_page(const HelperSetup& setup, const std::string& scanner_id,
             case Kind::starting:
             case Kind::reading:
                 step = frame->kind;
+                break;
+            case Kind::size_hint:
+                page.reserve(frame->payload);
                 break;
             case Kind::data:
                 if (!page.append(frame->payload)) {
