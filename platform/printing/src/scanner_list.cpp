@@ -13,11 +13,14 @@ struct ScannerList::State {
     std::condition_variable changed;
     std::optional<Result<std::vector<Scanner>>> last;
     bool renewing = false;
-    bool waited = false;  // only the very first answer waits for an enumeration
+    // Until the first enumeration is back, answers wait for it until here at most; never afterwards.
+    std::chrono::steady_clock::time_point first_deadline;
 };
 
 ScannerList::ScannerList(HelperSetup setup, std::chrono::milliseconds first_wait)
-    : m_state(std::make_shared<State>()), m_setup(std::move(setup)), m_first_wait(first_wait) {}
+    : m_state(std::make_shared<State>()), m_setup(std::move(setup)) {
+    m_state->first_deadline = std::chrono::steady_clock::now() + first_wait;
+}
 
 void ScannerList::renew() {
     std::lock_guard lock(m_state->mutex);
@@ -43,9 +46,8 @@ void ScannerList::renew() {
 Result<std::vector<Scanner>> ScannerList::get() {
     renew();
     std::unique_lock lock(m_state->mutex);
-    const auto wait = m_state->waited ? std::chrono::milliseconds(0) : m_first_wait;
-    m_state->waited = true;
-    if (!m_state->changed.wait_for(lock, wait, [&] { return m_state->last.has_value(); })) {
+    if (!m_state->changed.wait_until(lock, m_state->first_deadline,
+                                     [&] { return m_state->last.has_value(); })) {
         return std::unexpected(std::string("Still looking for scanners; refresh again in a moment"));
     }
     return *m_state->last;

@@ -12,7 +12,7 @@ namespace os_actions::printing::sane {
 
 class ScannerList {
   public:
-    // `first_wait`: how long the very first answer may wait for the first enumeration.
+    // `first_wait`: how long after this start the first answers may wait for the first enumeration.
     ScannerList(HelperSetup setup, std::chrono::milliseconds first_wait);
 
     // Starts a renewal unless one runs; answers the last finished enumeration (its list or its failure).
@@ -24,7 +24,6 @@ class ScannerList {
     struct State;
     std::shared_ptr<State> m_state;
     HelperSetup m_setup;
-    std::chrono::milliseconds m_first_wait;
 };
 
 }  // namespace os_actions::printing::sane

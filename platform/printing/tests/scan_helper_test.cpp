@@ -73,7 +73,7 @@ int children() {
 }
 
 bool nothing_left_running() {
-    return printing_test::wait_until([] { return children() == 0; }, 3s);
+    return printing_test::wait_until([] { return children() == 0; }, 5s);
 }
 
 std::chrono::milliseconds since(Clock::time_point start) {
@@ -162,11 +162,13 @@ TEST(ScanHelper, ListIsKeptAndRenewedInTheBackground) {
         EXPECT_NE(first.error().find("Still looking"), std::string::npos) << first.error();
         start = Clock::now();
         EXPECT_FALSE(service->scanners().has_value());
-        EXPECT_LT(since(start), 100ms);
-        std::this_thread::sleep_for(1800ms);
-        const auto stuck = service->scanners();
-        ASSERT_FALSE(stuck.has_value());
-        EXPECT_NE(stuck.error().find("took longer than"), std::string::npos) << stuck.error();
+        EXPECT_LT(since(start), 500ms);
+        EXPECT_TRUE(printing_test::wait_until(
+            [&] {
+                const auto stuck = service->scanners();
+                return !stuck && stuck.error().find("took longer than") != std::string::npos;
+            },
+            5s));
     }
     EXPECT_TRUE(nothing_left_running());
     // Listing that takes a while: once known, the list answers at once while it is renewed behind.
@@ -175,7 +177,7 @@ TEST(ScanHelper, ListIsKeptAndRenewedInTheBackground) {
     ASSERT_TRUE(printing_test::wait_until([&] { return service->scanners().has_value(); }, 5s));
     const auto start = Clock::now();
     const auto list = service->scanners();
-    EXPECT_LT(since(start), 100ms);
+    EXPECT_LT(since(start), 500ms);
     ASSERT_TRUE(list.has_value()) << list.error();
     ASSERT_EQ(list->size(), 3u);
     EXPECT_EQ(list->at(2).id, "presswickfake:page");
