@@ -145,6 +145,18 @@ Parsed failed(std::string message) {
     return {Parsed::Kind::failed, std::nullopt, std::move(message)};
 }
 
+// The parser quotes the offending text: keep a short head of it, cut at a character boundary.
+std::string shortened(std::string_view message) {
+    if (message.size() <= kMaxEchoedMessageBytes) {
+        return std::string(message);
+    }
+    std::size_t end = kMaxEchoedMessageBytes;
+    while (end > 0 && (static_cast<unsigned char>(message[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return std::string(message.substr(0, end)) + "…";
+}
+
 }  // namespace
 
 std::string hex_identifier(std::string_view text) {
@@ -195,6 +207,10 @@ Parsed parse_invocation(std::uint8_t execution_kind, std::string_view operation_
     if (execution_kind == 0 || operation_id != kOperationId) {
         return {};
     }
+    if (arguments.size() > kMaxArgumentBytes) {
+        return failed(std::string(kInvalidOperation) + "the arguments are longer than " +
+                      std::to_string(kMaxArgumentBytes) + " bytes");
+    }
     std::string text;
     try {
         const auto value = nlohmann::json::parse(arguments.begin(), arguments.end());
@@ -204,7 +220,7 @@ Parsed parse_invocation(std::uint8_t execution_kind, std::string_view operation_
         }
         text = value.get<std::string>();
     } catch (const nlohmann::json::exception& error) {
-        return failed(std::string(kInvalidOperation) + error.what());
+        return failed(std::string(kInvalidOperation) + shortened(error.what()));
     }
     const auto nul = text.find('\0');
     const std::string_view kind = std::string_view(text).substr(0, nul);

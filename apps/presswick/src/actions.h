@@ -21,6 +21,10 @@ inline constexpr std::string_view kInvalidOperation = "invalid Presswick operati
 inline constexpr std::string_view kUnknownOperation = "unknown Presswick operation";
 inline constexpr std::string_view kWrongExecutionKind = "Presswick operation has the wrong execution kind";
 inline constexpr std::string_view kNoLongerAvailable = "Presswick resource is no longer available";
+// Arguments beyond this are refused unread: no real printer name, job or scanner comes near it.
+inline constexpr std::size_t kMaxArgumentBytes = 64 * 1024;
+// How much of the parser's own message a failure echoes back.
+inline constexpr std::size_t kMaxEchoedMessageBytes = 200;
 
 // The one resource, built from the snapshot (children only when there is one).
 [[nodiscard]] kora_actions::Resource presswick_resource(const std::optional<DeviceSnapshot>& snapshot);

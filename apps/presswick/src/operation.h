@@ -2,7 +2,9 @@
 // The order of the alternatives is fixed; index() is the variant's number.
 #pragma once
 
+#include <cstdint>
 #include <expected>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -52,6 +54,8 @@ struct RetryJob {
 };
 struct OperationFinished {
     Notice notice;
+    // Set by a document save that succeeded: the version of the page list it wrote.
+    std::optional<std::uint64_t> saved_document_version = std::nullopt;
 };
 struct ChooseDocument {};
 struct ChoosePrintPrinter {
@@ -80,7 +84,7 @@ struct RotatePage {};
 struct CropPage {};
 struct RecognizePage {};
 struct PageRecognized {
-    PageKey key = nullptr;
+    PageKey key;  // the page's encoded buffer as the worker read it
     std::expected<RecognizedText, std::string> result;
 };
 

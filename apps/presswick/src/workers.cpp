@@ -2,12 +2,9 @@
 
 #include <utility>
 
+#include "document_file.h"
 #include "kora_ui/thread.h"
-
-#if __has_include("thumbnail/thumbnail.h")
-#include "thumbnail/thumbnail.h"
-#define PRESSWICK_HAVE_THUMBNAIL 1
-#endif
+#include "preview_process.h"
 
 namespace presswick::workers {
 
@@ -28,27 +25,6 @@ bool start_with_notices(const char* name, OperationSender sender, NoticePair not
         (void)sender.send(OperationFinished{ok ? std::move(notices.success) : std::move(notices.failure)});
     });
 }
-
-#ifdef PRESSWICK_HAVE_THUMBNAIL
-// The thumbnail library hands back an image (or a failure); only RGBA, width and height are used.
-template <class Generated>
-PreviewResult to_preview(Generated&& generated) {
-    if (!generated) {
-        return std::nullopt;
-    }
-    auto& image = *generated;
-    PreviewImage out;
-    using Rgba = std::remove_cvref_t<decltype(image.rgba)>;
-    if constexpr (std::is_same_v<Rgba, kora_ui::Pixels>) {
-        out.rgba = image.rgba;
-    } else {
-        out.rgba = std::make_shared<const std::vector<std::uint8_t>>(image.rgba.begin(), image.rgba.end());
-    }
-    out.width = static_cast<std::uint32_t>(image.width);
-    out.height = static_cast<std::uint32_t>(image.height);
-    return out;
-}
-#endif
 
 }  // namespace
 
@@ -88,7 +64,12 @@ bool start_retry_job(OperationSender sender, std::string job_id, NoticePair noti
 bool start_print_document(OperationSender sender, std::filesystem::path document, std::string queue,
                           std::uint16_t copies, bool two_sided, NoticePair notices) {
     return start_with_notices("kora-print-document", std::move(sender), std::move(notices),
-                              [document = std::move(document), queue = std::move(queue), copies, two_sided] {
+                              [document = std::move(document), queue = std::move(queue), copies,
+                               two_sided]() -> printing::Result<void> {
+                                  // An empty file, a directory or a vanished file would leave an empty job.
+                                  if (!is_readable_document(document)) {
+                                      return std::unexpected(std::string("not a readable document"));
+                                  }
                                   return printing::print_document(queue, document, copies, two_sided);
                               });
 }
@@ -96,14 +77,8 @@ bool start_print_document(OperationSender sender, std::filesystem::path document
 kora_ui::Receiver<PreviewResult> start_preview(std::filesystem::path document) {
     auto [sender, receiver] = kora_ui::channel<PreviewResult>();
     (void)spawn_worker("kora-print-preview", [sender = std::move(sender), document = std::move(document)] {
-#ifdef PRESSWICK_HAVE_THUMBNAIL
-        const auto category = thumbnail::category_for_path(document);
-        (void)sender.send(to_preview(thumbnail::generate(document, category, 720)));
-#else
-        // The thumbnail library is not built yet: no image.
-        (void)document;
-        (void)sender.send(PreviewResult{});
-#endif
+        // Leaving the dialog drops the receiver, and that stops the helper.
+        (void)sender.send(render_preview(document, [&sender] { return sender.receiver_alive(); }));
     });
     return std::move(receiver);
 }

@@ -40,6 +40,7 @@ OcrError from_runner(const bounded_command::Failure& failure) {
         case FailureKind::timed_out:
             return engine_failed("OCR engine timed out");
         case FailureKind::process:
+        case FailureKind::cancelled:
             break;
     }
     return engine_failed("OCR engine process failed");

@@ -90,6 +90,13 @@ ExitStatus exit_status_of(int status) {
 std::expected<Output, Failure> run_prepared_with_limits(
     const PreparedCommand& command, const std::optional<std::filesystem::path>& working_directory,
     std::size_t stdout_limit, std::size_t stderr_limit, std::chrono::milliseconds time_limit) {
+    return run_prepared_with_limits(command, working_directory, stdout_limit, stderr_limit, time_limit, {});
+}
+
+std::expected<Output, Failure> run_prepared_with_limits(
+    const PreparedCommand& command, const std::optional<std::filesystem::path>& working_directory,
+    std::size_t stdout_limit, std::size_t stderr_limit, std::chrono::milliseconds time_limit,
+    const std::function<bool()>& keep_going) {
     // Limits beyond a year are a year, so that the deadline cannot overflow the clock.
     const auto deadline =
         Clock::now() + std::clamp<std::chrono::milliseconds>(time_limit, {}, std::chrono::hours(24 * 366));
@@ -123,7 +130,14 @@ std::expected<Output, Failure> run_prepared_with_limits(
             child.kill();
             return std::unexpected(Failure{FailureKind::timed_out, {}, {}, {}});
         }
+        if (keep_going && !keep_going()) {
+            child.kill();
+            return std::unexpected(Failure{FailureKind::cancelled, {}, {}, {}});
+        }
         auto wait_ms = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+        if (keep_going) {
+            wait_ms = std::min<decltype(wait_ms)>(wait_ms, 100);
+        }
         std::array<pollfd, 3> fds{};
         std::array<Stream*, 3> owners{};
         nfds_t count = 0;

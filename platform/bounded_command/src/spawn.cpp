@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -88,6 +89,49 @@ std::vector<char*> pointers_to(std::vector<std::string>& texts) {
     }
     pointers.push_back(nullptr);
     return pointers;
+}
+
+// In the forked child: only async-signal-safe calls until exec. On failure the error number goes back
+// through `report` (close-on-exec, so a successful exec closes it with nothing written).
+[[noreturn]] void become_limited_child(const PreparedCommand& command,
+                                       const std::optional<std::filesystem::path>& working_directory,
+                                       int stdout_write, int stderr_write, int report, char** argv,
+                                       char** envp) {
+    auto fail = [report] {
+        const int error = errno;
+        (void)!::write(report, &error, sizeof error);
+        ::_exit(127);
+    };
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    for (int signal = 1; signal < NSIG; ++signal) {
+        (void)::sigaction(signal, &defaults, nullptr);
+    }
+    sigset_t empty;
+    sigemptyset(&empty);
+    if (::setpgid(0, 0) != 0 || ::sigprocmask(SIG_SETMASK, &empty, nullptr) != 0) {
+        fail();
+    }
+    const int null = ::open("/dev/null", O_RDONLY);
+    if (null < 0 || ::dup2(null, STDIN_FILENO) < 0 || ::dup2(stdout_write, STDOUT_FILENO) < 0 ||
+        ::dup2(stderr_write, STDERR_FILENO) < 0) {
+        fail();
+    }
+    // What others opened without close-on-exec; the report pipe closes itself on exec.
+    if (report > STDERR_FILENO + 1) {
+        (void)::close_range(STDERR_FILENO + 1, static_cast<unsigned>(report) - 1, 0);
+    }
+    (void)::close_range(static_cast<unsigned>(report) + 1, ~0U, 0);
+    if (working_directory && ::chdir(working_directory->c_str()) != 0) {
+        fail();
+    }
+    const rlimit limit{*command.memory_limit, *command.memory_limit};
+    if (::setrlimit(RLIMIT_AS, &limit) != 0) {
+        fail();
+    }
+    ::execvpe(command.program.c_str(), argv, envp);
+    fail();
+    ::_exit(127);  // not reached: fail() ends the child
 }
 
 }  // namespace
@@ -208,6 +252,34 @@ std::expected<Child, std::error_code> spawn_child(
     std::vector<std::string> env_texts = child_environment(command);
     std::vector<char*> argv = pointers_to(argv_texts);
     std::vector<char*> envp = pointers_to(env_texts);
+
+    if (command.memory_limit) {
+        // posix_spawn cannot set a resource limit: fork, limit, exec, and learn of a failed exec by pipe.
+        auto report = make_pipe();
+        if (!report) {
+            return std::unexpected(report.error());
+        }
+        const pid_t pid = ::fork();
+        if (pid < 0) {
+            return std::unexpected(last_error());
+        }
+        if (pid == 0) {
+            become_limited_child(command, working_directory, stdout_write.get(), stderr_write.get(),
+                                 report->write_end.get(), argv.data(), envp.data());
+        }
+        Child child(pid);
+        report->write_end.reset();
+        int error = 0;
+        ssize_t got;
+        do {
+            got = ::read(report->read_end.get(), &error, sizeof error);
+        } while (got < 0 && errno == EINTR);
+        if (got == static_cast<ssize_t>(sizeof error)) {
+            (void)child.wait();
+            return std::unexpected(std::error_code(error, std::system_category()));
+        }
+        return child;
+    }
 
     pid_t pid = -1;
     status = posix_spawnp(&pid, command.program.c_str(), actions.get(), attributes.get(), argv.data(),

@@ -134,6 +134,15 @@ TEST_F(BoundedCommand, SleeperIsKilledAtTheTimeLimit) {
     EXPECT_LT(elapsed, 3s);
 }
 
+TEST_F(BoundedCommand, ACallerThatNoLongerWantsTheResultStopsTheChild) {
+    int asked = 0;
+    const auto result = run_prepared_with_limits(child({"sleep", "30000"}), std::nullopt, mib, 4096, 20s,
+                                                 [&asked] { return ++asked < 3; });
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error().kind, FailureKind::cancelled);
+    EXPECT_EQ(asked, 3);
+}
+
 TEST_F(BoundedCommand, ChildThatClosedItsStreamsIsStillTimed) {
     const auto result = run(child({"quiet-sleep", "30000"}), mib, 4096, 300ms);
     ASSERT_FALSE(result.has_value());
@@ -176,6 +185,27 @@ TEST_F(BoundedCommand, MissingProgramIsNotFound) {
     const auto by_path = run(PreparedCommand{"/nonexistent/presswick-no-such-program", {}, {}});
     ASSERT_FALSE(by_path.has_value());
     EXPECT_TRUE(by_path.error().not_found());
+}
+
+TEST_F(BoundedCommand, MemoryLimitBoundsTheChildOnly) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-sanitized child reserves more address space than any such limit";
+#endif
+    auto command = child({"allocate", "512"});
+    command.memory_limit = 256 * mib;
+    const auto refused = run(command);
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->status.code, 3) << "the allocation beyond the limit fails in the child";
+    command.args = {"allocate", "32"};
+    const auto allowed = run(command);
+    ASSERT_TRUE(allowed.has_value());
+    EXPECT_EQ(text_of(allowed->stdout_bytes), "ok");
+    command.args = {"fds"};
+    EXPECT_EQ(text_of(run(command)->stdout_bytes), "0\n1\n2\n") << "the same descriptors as ever";
+    command.program = "presswick-no-such-program";
+    const auto missing = run(command);
+    ASSERT_FALSE(missing.has_value());
+    EXPECT_TRUE(missing.error().not_found());
 }
 
 TEST_F(BoundedCommand, ProgramThatCannotRunIsAnotherSystemError) {

@@ -11,6 +11,7 @@
 //   fds                      print the numbers of the open descriptors, one a line
 //   stdin                    print how many bytes standard input delivered
 //   cwd                      print the working directory
+//   allocate MIB             touch MIB mebibytes of fresh memory, print "ok"; exit 3 when refused
 #include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
@@ -142,6 +143,18 @@ int main(int argc, char** argv) {
     if (mode == "cwd") {
         char buffer[4096];
         print(::getcwd(buffer, sizeof buffer) != nullptr ? buffer : "(unknown)");
+        return 0;
+    }
+    if (mode == "allocate" && argc == 3) {
+        const std::size_t bytes = number(argv[2]) * 1024 * 1024;
+        auto* memory = static_cast<volatile char*>(std::malloc(bytes));
+        if (memory == nullptr) {
+            return 3;
+        }
+        for (std::size_t i = 0; i < bytes; i += 4096) {
+            memory[i] = 1;
+        }
+        print("ok");
         return 0;
     }
     return 2;

@@ -2,24 +2,24 @@
 // freedesktop portal's FileChooser when one answers, else Qt's own dialog) and the clipboard.
 #pragma once
 
+#include <QString>
 #include <memory>
-#include <optional>
 
 #include "kora_ui/picker.h"
 
 class QObject;
+class QWidget;
 
 namespace kora_ui::qt {
 
-// A picker that runs each pick on the GUI thread of `gui_context` (a blocking queued call from
-// the picker thread). `use_portal` false always uses the dialog.
+// A picker whose picks run on the GUI thread of `gui_context` without blocking it (the picker thread
+// waits for the answer); dialogs are modal to `window`. `use_portal` false always uses the dialog.
+// The portal is looked for on the session bus, or on the named connection `bus_name` (tests).
 [[nodiscard]] std::shared_ptr<PickerBackend> make_desktop_picker(QObject* gui_context,
-                                                                 bool use_portal = true);
+                                                                 QWidget* window = nullptr,
+                                                                 bool use_portal = true,
+                                                                 const QString& bus_name = {});
 // Installs the Qt clipboard as the toolkit's clipboard backend (calls from other threads are marshalled).
 void install_clipboard_backend(QObject* gui_context);
-// The Qt dialog part alone, on the GUI thread (tests answer it by typing into fileNameEdit).
-[[nodiscard]] PickOutcome pick_with_dialog(const PickRequest& request);
-// The portal part alone, on the GUI thread; nothing when no portal answers.
-[[nodiscard]] std::optional<PickOutcome> pick_with_portal(const PickRequest& request);
 
 }  // namespace kora_ui::qt

@@ -44,6 +44,8 @@ Host::Host(WidgetPtr root, QWidget* parent)
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Always there, so pages of one width keep one left edge whether they scroll or not.
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_scroll->viewport()->setAutoFillBackground(false);
     layout->addWidget(m_scroll);
 

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,9 +19,11 @@
 #include "kora_ui/clipboard.h"
 #include "kora_ui/launch.h"
 #include "kora_ui/picker.h"
+#include "kora_ui/runtime_dir.h"
 #include "qt/actions_bus.h"
 #include "qt/desktop.h"
 #include "qt/host.h"
+#include "qt/icons.h"
 #include "qt/style.h"
 
 namespace kora_ui::launch {
@@ -87,16 +90,35 @@ bool headless_platform_requested() {
            name.starts_with("linuxfb") || name.starts_with("eglfs");
 }
 
-// Qt complains on standard error when this is missing; give it a private one.
+// Qt complains on standard error when this is missing; give it a private one. One that someone else made
+// first is not used: Qt then falls back to its own.
 void ensure_runtime_directory() {
     if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir) {
         return;
     }
     const std::string path = "/tmp/kora-runtime-" + std::to_string(getuid());
-    QDir().mkpath(QString::fromStdString(path));
-    QFile::setPermissions(QString::fromStdString(path),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    setenv("XDG_RUNTIME_DIR", path.c_str(), 0);
+    if (claim_runtime_directory(path, getuid())) {
+        setenv("XDG_RUNTIME_DIR", path.c_str(), 0);
+    }
+}
+
+// The smallest window the narrow layout still works in.
+constexpr QSize kMinimumWindow(380, 480);
+
+// The asked size, made smaller where the screen's free area is smaller, centred in that area.
+void place_within_screen(QWidget& window, QSize wanted) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        window.resize(wanted);
+        return;
+    }
+    const QRect free = screen->availableGeometry();
+    // Room for the window manager's frame around the content.
+    const QSize room = free.size() - QSize(16, 48);
+    const QSize size = wanted.boundedTo(room).expandedTo(kMinimumWindow);
+    window.resize(size);
+    window.move(free.x() + std::max(0, (free.width() - size.width()) / 2),
+                free.y() + std::max(0, (free.height() - size.height()) / 2));
 }
 
 }  // namespace
@@ -124,6 +146,7 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
     QApplication application(qt_argc, line.rest.data());
     QApplication::setApplicationName(QString::fromStdString(descriptor.application_id));
     QGuiApplication::setDesktopFileName(QString::fromStdString(descriptor.application_id));
+    QApplication::setWindowIcon(qt::application_icon(descriptor.application_id));
     qt::apply_dark_theme(application);
 
     const SurfaceRequest request{line.surface};
@@ -156,9 +179,15 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
         title[0] = title[0].toUpper();
         host->setWindowTitle(title);
     }
-    host->resize(static_cast<int>(size.first), static_cast<int>(size.second));
+    host->setMinimumSize(kMinimumWindow);
+    const QSize wanted(static_cast<int>(size.first), static_cast<int>(size.second));
+    if (line.screenshot) {
+        host->resize(wanted);  // a picture of the asked size, whatever the (perhaps virtual) screen
+    } else {
+        place_within_screen(*host, wanted);
+    }
 
-    auto previous_picker = set_picker_backend(qt::make_desktop_picker(&application));
+    auto previous_picker = set_picker_backend(qt::make_desktop_picker(&application, host.get()));
     qt::install_clipboard_backend(&application);
 
     std::unique_ptr<qt::ActionsBus> bus;

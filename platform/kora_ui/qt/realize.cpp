@@ -20,6 +20,7 @@
 #include "kora_ui/theme.h"
 #include "kora_ui/widgets.h"
 #include "qt/flow_layout.h"
+#include "qt/icons.h"
 #include "qt/painted.h"
 #include "qt/reflow_row.h"
 #include "qt/style.h"
@@ -61,7 +62,7 @@ const QPalette& primary_palette() {
         QPalette p = QApplication::palette();
         const auto dark = theme::Theme::dark();
         p.setColor(QPalette::Button, colour(dark.accent));
-        p.setColor(QPalette::ButtonText, QColor(255, 255, 255));
+        p.setColor(QPalette::ButtonText, colour(dark.on_accent));
         return p;
     }();
     return palette;
@@ -109,8 +110,11 @@ QWidget* make_button(Button& button, QWidget* parent, RealizeContext& context) {
     widget->setAccessibleName(qs(button.label()));
     widget->setAutoDefault(false);
     if (button.icon()) {
-        widget->setIcon(icon_for_code(*button.icon()));
-        widget->setIconSize(QSize(18, 18));
+        // Symbolic glyphs are drawn for 16 units; on a primary button in its text colour.
+        const bool primary = button.style() == ButtonStyle::primary;
+        widget->setIcon(primary ? symbolic_icon(*button.icon(), colour(theme::Theme::dark().on_accent))
+                                : icon_for_code(*button.icon()));
+        widget->setIconSize(QSize(16, 16));
     }
     switch (button.style()) {
         case ButtonStyle::primary:
@@ -264,10 +268,14 @@ bool is_known(const Widget& node) {
     return node.type_name().starts_with("kora_ui::");
 }
 
-// A wrapper of a type the host does not know (the program's root, DashboardCard): its children
-// take its place.
+// A wrapper of the program's own whose type name ends in "Card" (a dashboard card): framed as a card.
+bool is_card_wrapper(const Widget& node) {
+    return !is_known(node) && node.children().size() == 1 && node.type_name().ends_with("Card");
+}
+
+// A wrapper of a type the host does not know (the program's root): its children take its place.
 bool is_transparent(const Widget& node) {
-    return !is_known(node) && !node.children().empty();
+    return !is_known(node) && !node.children().empty() && !is_card_wrapper(node);
 }
 
 bool any_fills(const Widget& node) {
@@ -295,16 +303,27 @@ bool keeps_own_width(const Widget& node) {
 // A card or the crop editor, bare or inside containers and wrappers.
 bool is_panel(const Widget& node) {
     if (dynamic_cast<const CardSurface*>(&node) || dynamic_cast<const Card*>(&node) ||
-        dynamic_cast<const ImageCropEditor*>(&node)) {
+        dynamic_cast<const ImageCropEditor*>(&node) || is_card_wrapper(node)) {
         return true;
     }
     const bool wraps = dynamic_cast<const Container*>(&node) || is_transparent(node);
     return wraps && node.children().size() == 1 && is_panel(*node.children().front());
 }
 
-// A row of two or more panels, or of a block of text beside a group of controls (a page header),
-// stacks them when the window is too narrow for them side by side.
+// A row of nothing but two or more buttons (a tool bar of a card).
+bool is_button_row(const Widget& row) {
+    const auto& children = row.children();
+    return children.size() >= 2 && std::all_of(children.begin(), children.end(), [](const WidgetPtr& child) {
+               return dynamic_cast<const Button*>(child.get()) != nullptr;
+           });
+}
+
+// A row of two or more panels, of a block of text beside a group of controls (a page header), or of
+// buttons only, stacks them when the window is too narrow for them side by side.
 bool reflows(const Widget& row) {
+    if (is_button_row(row)) {
+        return true;
+    }
     const auto& children = row.children();
     const auto panels = std::count_if(children.begin(), children.end(),
                                       [](const WidgetPtr& child) { return is_panel(*child); });
@@ -352,8 +371,10 @@ class LazyCard final : public QWidget {
             return;
         }
         const bool outer_wrap = std::exchange(m_context->wrap, true);
+        const bool outer_page_level = std::exchange(m_context->page_level, false);
         m_real = realize_node(*m_node, this, *m_context, true);
         m_context->wrap = outer_wrap;
+        m_context->page_level = outer_page_level;
         layout()->addWidget(m_real);
         m_real->show();
         updateGeometry();
@@ -414,7 +435,9 @@ QWidget* make_stack(Widget& node, bool vertical, QWidget* parent, RealizeContext
     QWidget* box = nullptr;
     QBoxLayout* layout = nullptr;
     if (!vertical && reflows(node)) {
-        auto* reflow = new ReflowRow(kPanelWidth, kPanelSpacing, parent);
+        const bool buttons = is_button_row(node);
+        auto* reflow =
+            new ReflowRow(buttons ? 0 : kPanelWidth, buttons ? kRowSpacing : kPanelSpacing, parent);
         box = reflow;
         layout = &reflow->box();
     } else {
@@ -432,8 +455,20 @@ QWidget* make_stack(Widget& node, bool vertical, QWidget* parent, RealizeContext
     return box;
 }
 
+// Restores the page-level flag when a node's realization ends.
+struct PageLevelScope {
+    RealizeContext& context;
+    bool saved;
+    ~PageLevelScope() { context.page_level = saved; }
+};
+
 QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bool wrap_text) {
     ++context.realized;
+    // Only rows, containers and the program's plain wrappers keep what they hold at the page's level.
+    const bool page_level = context.page_level;
+    const PageLevelScope scope{context, page_level};
+    context.page_level = page_level && (dynamic_cast<Row*>(&node) || dynamic_cast<Container*>(&node) ||
+                                        (!is_known(node) && !is_card_wrapper(node)));
     if (auto* column = dynamic_cast<Column*>(&node)) {
         return make_stack(*column, true, parent, context, wrap_text);
     }
@@ -469,7 +504,12 @@ QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bo
     if (auto* card = dynamic_cast<CardSurface*>(&node)) {
         const auto dark = theme::Theme::dark();
         QVBoxLayout* layout = nullptr;
-        auto* frame = make_frame(colour(dark.surface), colour(dark.border), 12, parent, layout, kCardPadding);
+        const QColor fill = card->tone() ? banner_colour(*card->tone()) : colour(dark.surface);
+        const QColor edge = card->tone() ? banner_colour(*card->tone()).lighter(125) : colour(dark.border);
+        auto* frame = make_frame(fill, edge, 12, parent, layout, kCardPadding);
+        if (card->tone()) {
+            frame->setPalette(banner_palette());
+        }
         auto* header = new QHBoxLayout();
         header->setSpacing(kRowSpacing);
         auto* title = make_label(card->title(), 18, true, frame);
@@ -507,6 +547,11 @@ QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bo
             }
         }
         return box;
+    }
+    if (auto* scrollable = dynamic_cast<Scrollable*>(&node); scrollable && page_level) {
+        // The page's own scrollable: the window already scrolls, from anywhere in it, with its
+        // scroll bar at the window's edge.
+        return make_stack(*scrollable, true, parent, context);
     }
     if (auto* scrollable = dynamic_cast<Scrollable*>(&node)) {
         auto* area = new QScrollArea(parent);
@@ -575,11 +620,8 @@ QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bo
         return view;
     }
     if (auto* icon = dynamic_cast<IconWidget*>(&node)) {
-        auto* label = new QLabel(parent);
         const int size = std::max(8, static_cast<int>(std::lround(icon->size())));
-        label->setPixmap(icon_for_code(icon->icon()).pixmap(size, size));
-        label->setFixedSize(size, size);
-        return label;
+        return new IconTile(icon_for_code(icon->icon()), size, icon->scale(), parent);
     }
     if (auto* preview = dynamic_cast<PagePreview*>(&node)) {
         auto* glyph = new PageGlyph(preview->page(), preview->total());
@@ -619,6 +661,13 @@ QWidget* realize_node(Widget& node, QWidget* parent, RealizeContext& context, bo
     }
     if (auto* input = dynamic_cast<NumberInput*>(&node)) {
         return make_number_input(*input, parent, context);
+    }
+    if (is_card_wrapper(node)) {
+        const auto dark = theme::Theme::dark();
+        QVBoxLayout* layout = nullptr;
+        auto* frame = make_frame(colour(dark.surface), colour(dark.border), 12, parent, layout, kCardPadding);
+        add_children(*layout, node, frame, context);
+        return frame;
     }
     // A type of the program's own: a single child stands in for it, several are stacked.
     if (node.children().size() == 1) {
@@ -662,7 +711,10 @@ void add_to_layout(QBoxLayout& layout, Widget& node, QWidget* parent, RealizeCon
     if (vertical) {
         layout.addWidget(widget, stretch, keeps_own_width(node) ? Qt::AlignLeft : Qt::Alignment());
     } else {
-        layout.addWidget(widget, stretch, stretches_in_row(node) ? Qt::Alignment() : Qt::AlignVCenter);
+        // Buttons keep their width, also when their row stacks them in a narrow window.
+        const Qt::Alignment keeps =
+            dynamic_cast<Button*>(&node) ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignVCenter;
+        layout.addWidget(widget, stretch, stretches_in_row(node) ? Qt::Alignment() : keeps);
     }
 }
 

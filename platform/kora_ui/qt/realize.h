@@ -23,6 +23,7 @@ struct RealizeContext {
     // Filled with the scrollable areas in tree order (the host restores their positions).
     std::vector<QPointer<QScrollArea>> scroll_areas;
     bool wrap = true;          // whether texts in columns may wrap here
+    bool page_level = true;    // no column or card above: a scrollable here is the window's own
     std::size_t realized = 0;  // kora_ui widgets realized, for measurements
 };
 

@@ -1,23 +1,45 @@
 #include "qt/style.h"
 
 #include <QApplication>
-#include <QFontDatabase>
+#include <QGuiApplication>
 #include <QPalette>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleFactory>
 #include <cmath>
 #include <map>
 
 #include "kora_ui/theme.h"
+#include "qt/metrics.h"
 
 namespace kora_ui::qt {
+
+namespace {
+constexpr float kBodySize = 14;
+int g_body_pixels = 14;
+
+// The desktop's base font size in pixels; platforms without a desktop (offscreen, minimal) give
+// Qt's generic default, so they keep the toolkit's own 14.
+int desktop_body_pixels(const QFont& font) {
+    const QString platform = QGuiApplication::platformName();
+    if (platform == "offscreen" || platform == "minimal") {
+        return static_cast<int>(kBodySize);
+    }
+    if (font.pixelSize() > 0) {
+        return font.pixelSize();
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+    return std::max(9, static_cast<int>(std::lround(font.pointSizeF() * dpi / 72.0)));
+}
+}  // namespace
 
 QColor colour(const theme::Colour& value) {
     return QColor(value.r, value.g, value.b);
 }
 
 void apply_dark_theme(QApplication& application) {
-    application.setStyle(QStyleFactory::create("Fusion"));
+    application.setStyle(make_host_style());
     const auto dark = theme::Theme::dark();
     QPalette palette;
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
@@ -51,11 +73,10 @@ void apply_dark_theme(QApplication& application) {
     palette.setColor(QPalette::Disabled, QPalette::ButtonText, disabled);
     application.setPalette(palette);
 
+    // The desktop's own UI font stays; its size is the body size, and the other sizes follow it.
     QFont base = QApplication::font();
-    if (QFontDatabase::families().contains("DejaVu Sans")) {
-        base.setFamily("DejaVu Sans");
-    }
-    base.setPixelSize(14);
+    g_body_pixels = desktop_body_pixels(base);
+    base.setPixelSize(g_body_pixels);
     application.setFont(base);
 
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor") {
@@ -65,73 +86,18 @@ void apply_dark_theme(QApplication& application) {
 }
 
 const QFont& font_for_size(float size) {
-    static std::map<int, QFont> cache;
-    const int pixels = std::max(8, static_cast<int>(std::lround(size)));
-    auto it = cache.find(pixels);
+    static std::map<float, QFont> cache;
+    const int pixels = std::max(8, static_cast<int>(std::lround(size * g_body_pixels / kBodySize)));
+    auto it = cache.find(size);
     if (it == cache.end()) {
         QFont font = QApplication::font();
         font.setPixelSize(pixels);
-        if (pixels >= 24) {
+        if (size >= 24) {
             font.setWeight(QFont::Bold);
-        } else if (pixels >= 16) {
+        } else if (size >= 16) {
             font.setWeight(QFont::DemiBold);
         }
-        it = cache.emplace(pixels, font).first;
-    }
-    return it->second;
-}
-
-namespace {
-struct IconSource {
-    const char* theme_names[3];
-    QStyle::StandardPixmap fallback;
-};
-
-IconSource source_for(int code) {
-    switch (code) {
-        case 76:
-            return {{"view-refresh", "reload", nullptr}, QStyle::SP_BrowserReload};
-        case 5:
-            return {{"printer", "document-print", nullptr}, QStyle::SP_ComputerIcon};
-        case 18:
-            return {{"list-add", "document-new", nullptr}, QStyle::SP_FileDialogNewFolder};
-        case 19:
-            return {{"edit-find", "system-search", nullptr}, QStyle::SP_FileDialogContentsView};
-        case 28:
-            return {{"scanner", "document-import", nullptr}, QStyle::SP_DriveCDIcon};
-        case 38:
-            return {{"go-previous", "go-back", nullptr}, QStyle::SP_ArrowBack};
-        case 39:
-            return {{"document-open", "folder-open", nullptr}, QStyle::SP_DialogOpenButton};
-        case 60:
-            return {{"document-open-recent", "appointment-soon", nullptr}, QStyle::SP_FileDialogDetailedView};
-        case 70:
-            return {{"utilities-system-monitor", "dialog-information", "help-browser"},
-                    QStyle::SP_MessageBoxInformation};
-        case 23:
-            return {{"image-missing", "image-x-generic", nullptr}, QStyle::SP_FileIcon};
-        default:
-            return {{nullptr, nullptr, nullptr}, QStyle::SP_FileIcon};
-    }
-}
-}  // namespace
-
-const QIcon& icon_for_code(int code) {
-    static std::map<int, QIcon> cache;
-    auto it = cache.find(code);
-    if (it == cache.end()) {
-        const auto source = source_for(code);
-        QIcon icon;
-        for (const char* name : source.theme_names) {
-            if (name && QIcon::hasThemeIcon(name)) {
-                icon = QIcon::fromTheme(name);
-                break;
-            }
-        }
-        if (icon.isNull()) {
-            icon = QApplication::style()->standardIcon(source.fallback);
-        }
-        it = cache.emplace(code, icon).first;
+        it = cache.emplace(size, font).first;
     }
     return it->second;
 }

@@ -1,4 +1,4 @@
-// The dark look of the host: Fusion with the palette of Theme::dark, cached fonts and icons.
+// The dark look of the host: Fusion with the palette of Theme::dark and the desktop's font, cached per size.
 // No global stylesheet: polishing one costs about 20 ms per rebuild of a large tree.
 #pragma once
 
@@ -15,11 +15,10 @@ struct Colour;
 namespace kora_ui::qt {
 
 [[nodiscard]] QColor colour(const theme::Colour& value);
-// Fusion style, the dark palette, the default font and an icon theme; once per application.
+// The host style, the dark palette, the desktop font and an icon theme; once per application.
 void apply_dark_theme(QApplication& application);
-// The font for a text size of the toolkit (pixel sizes; 16 and up are headings).
+// The desktop UI font for a text size of the toolkit: the body size 14 is the desktop's base size,
+// and every other size scales with it (16 and up are headings).
 [[nodiscard]] const QFont& font_for_size(float size);
-// Icon codes of IconWidget and Button::with_icon: the freedesktop icon, or a Qt standard icon.
-[[nodiscard]] const QIcon& icon_for_code(int code);
 
 }  // namespace kora_ui::qt

@@ -2,13 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <limits>
 #include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "kora_ui/channel.h"
 #include "kora_ui/controls.h"
 #include "kora_ui/picker.h"
+#include "kora_ui/runtime_dir.h"
 #include "kora_ui/testing.h"
+#include "kora_ui/theme.h"
 #include "kora_ui/thread.h"
 #include "kora_ui/widgets.h"
 
@@ -151,4 +157,57 @@ TEST(Controls, ResourcesAndInvocation) {
     EXPECT_NE(invoke_control(tree, 0, kSegmentedSelectOperation, R"({"control":"c.mode","index":5})").kind,
               kora_actions::Outcome::Kind::handled);
     EXPECT_EQ(invoke_control(tree, 0, "other", "{}").kind, kora_actions::Outcome::Kind::not_handled);
+}
+
+// Every text the dark theme draws, on every background it draws it on: body text and captions at least
+// 4.5:1 (so titles pass 3:1 too), banner and primary-button text alike; progress bars at least 3:1.
+TEST(DarkTheme, EveryTextAndBackgroundPairIsReadable) {
+    using theme::contrast_ratio;
+    EXPECT_NEAR(contrast_ratio({0, 0, 0}, {255, 255, 255}), 21.0, 1e-9);
+    EXPECT_NEAR(contrast_ratio({119, 119, 119}, {255, 255, 255}), 4.48, 0.01);
+
+    const auto dark = theme::Theme::dark();
+    struct Pair {
+        const char* name;
+        theme::Colour text;
+        theme::Colour background;
+        double least;
+    };
+    const Pair pairs[] = {
+        {"text on window", dark.text, dark.window, 4.5},
+        {"text on cards", dark.text, dark.surface, 4.5},
+        {"text on buttons and inputs", dark.text, dark.surface_raised, 4.5},
+        {"caption on window", dark.text_muted, dark.window, 4.5},
+        {"caption on cards", dark.text_muted, dark.surface, 4.5},
+        {"caption on buttons and inputs", dark.text_muted, dark.surface_raised, 4.5},
+        {"failure banner", dark.on_banner, dark.failure, 4.5},
+        {"caution banner", dark.on_banner, dark.caution, 4.5},
+        {"confirmation banner", dark.on_banner, dark.confirmation, 4.5},
+        {"primary button", dark.on_accent, dark.accent, 4.5},
+        {"progress on window", dark.accent, dark.window, 3.0},
+        {"progress on cards", dark.accent, dark.surface, 3.0},
+    };
+    for (const auto& pair : pairs) {
+        EXPECT_GE(contrast_ratio(pair.text, pair.background), pair.least) << pair.name;
+    }
+}
+
+TEST(RuntimeDirectory, OnlyAPrivateDirectoryOfTheUserIsClaimed) {
+    char pattern[] = "/tmp/kora-runtime-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string base = pattern;
+    const uid_t me = ::getuid();
+    EXPECT_TRUE(claim_runtime_directory(base + "/fresh", me));
+    struct stat info {};
+    ASSERT_EQ(::stat((base + "/fresh").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_TRUE(claim_runtime_directory(base + "/fresh", me)) << "our own, again";
+    ASSERT_EQ(::mkdir((base + "/open").c_str(), 0700), 0);
+    ASSERT_EQ(::chmod((base + "/open").c_str(), 0777), 0);
+    EXPECT_FALSE(claim_runtime_directory(base + "/open", me));
+    ASSERT_EQ(::symlink("fresh", (base + "/link").c_str()), 0);
+    EXPECT_FALSE(claim_runtime_directory(base + "/link", me));
+    // Made first by another user (the directory is ours, so claim it for a uid that is not us).
+    EXPECT_FALSE(claim_runtime_directory(base + "/fresh", me + 1));
+    std::filesystem::remove_all(base);
 }

@@ -1,18 +1,34 @@
 // The Qt host offscreen: a tree with every widget type is realized, a click runs a button's action,
-// typing into the number input changes its cell, and Qt prints no warning meanwhile.
+// typing into the number input changes its cell, and Qt prints no warning meanwhile; icon glyphs,
+// control metrics, and the file chooser portal on a private bus.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVirtualObject>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
 
+#include "kora_ui/picker.h"
+#include "kora_ui/theme.h"
 #include "kora_ui/widgets.h"
+#include "qt/desktop.h"
 #include "qt/host.h"
+#include "qt/icons.h"
+#include "qt/metrics.h"
+#include "qt/portal_pick.h"
 #include "qt/style.h"
 
 using namespace kora_ui;
@@ -213,6 +229,186 @@ TEST(QtHost, LongListsRealizeTheirLaterCardsWhenShown) {
     QApplication::processEvents();
     EXPECT_NE(host.findChild<QPushButton*>("t.open.0"), nullptr);
     EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join("\n").toStdString();
+}
+
+// Every icon code is a glyph of one symbolic set in one tint, drawn at the asked size and device pixel
+// ratio, whether the desktop theme has it or only the built-in set does; never a Qt standard pixmap
+// (those are coloured, so a fallback fails the single-tint check).
+TEST(QtHost, IconCodesAreTintedSymbolicGlyphsAtAnySize) {
+    const QColor tint(10, 200, 30);
+    const QString desktop_theme = QIcon::themeName();
+    for (const char* theme : {"no-such-theme", "Adwaita"}) {
+        QIcon::setThemeName(theme);
+        for (int code : {5, 18, 19, 23, 28, 38, 39, 60, 70, 76}) {
+            SCOPED_TRACE(std::string(theme) + " icon " + std::to_string(code));
+            EXPECT_NE(qt::icon_origin(code), qt::IconOrigin::none);
+            const QImage image = qt::symbolic_icon(code, tint).pixmap(QSize(24, 24), 2.0).toImage();
+            ASSERT_EQ(image.size(), QSize(48, 48));
+            int inked = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor pixel = image.pixelColor(x, y);
+                    if (pixel.alpha() >= 64) {  // edges blend; some glyphs are drawn faint on purpose
+                        ++inked;
+                        const int off = std::abs(pixel.red() - tint.red()) +
+                                        std::abs(pixel.green() - tint.green()) +
+                                        std::abs(pixel.blue() - tint.blue());
+                        EXPECT_LE(off, 12) << "at " << x << "," << y;
+                    }
+                }
+            }
+            EXPECT_GT(inked, 40);
+        }
+    }
+    QIcon::setThemeName("no-such-theme");
+    EXPECT_EQ(qt::icon_origin(5), qt::IconOrigin::built_in);
+    QIcon::setThemeName(desktop_theme);
+    EXPECT_EQ(qt::icon_origin(12345), qt::IconOrigin::none);
+    EXPECT_TRUE(qt::symbolic_icon(12345, tint).isNull());
+}
+
+TEST(QtHost, ButtonsLeaveRoomToAimAndTheirTextRoomToBreathe) {
+    Cells cells;
+    qt::Host host(every_widget(cells));
+    host.resize(1280, 800);
+    host.show();
+    QApplication::processEvents();
+    for (auto* button : host.findChildren<QPushButton*>()) {
+        SCOPED_TRACE(button->text().toStdString());
+        EXPECT_GE(button->height(), qt::kControlHeight);
+        const QString shown = button->text().replace("&&", "&");
+        const int text = button->fontMetrics().horizontalAdvance(shown) +
+                         (button->icon().isNull() ? 0 : button->iconSize().width() + 4);
+        const int padding = button->isCheckable() ? qt::kSegmentPadding : qt::kButtonPadding;
+        EXPECT_GE(button->width(), text + 2 * padding);
+    }
+}
+
+namespace {
+// A file chooser portal on a private bus that answers OpenFile with a request handle and sends the
+// response only when told.
+class FakePortal final : public QDBusVirtualObject {
+  public:
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() != "OpenFile") {
+            return false;
+        }
+        parent_window = message.arguments().value(0).toString();
+        const auto options = qdbus_cast<QVariantMap>(message.arguments().value(2));
+        QString sender = message.service().mid(1);
+        sender.replace('.', '_');
+        request_path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
+                           .arg(sender, options.value("handle_token").toString());
+        connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request_path))));
+        return true;
+    }
+    void answer(const QDBusConnection& connection, const QString& uri) const {
+        auto signal = QDBusMessage::createSignal(request_path, "org.freedesktop.portal.Request", "Response");
+        signal << 0u << QVariantMap{{"uris", QStringList{uri}}};
+        connection.send(signal);
+    }
+    QString parent_window;
+    QString request_path;
+};
+
+class PaintCounter final : public QObject {
+  public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+}  // namespace
+
+// The portal request leaves the window painting while the chooser is open, names the window as its
+// parent, and delivers the chosen file; with no portal on the bus the host's dialog opens, modal to
+// the window.
+TEST(QtHost, FileChooserPortalKeepsTheWindowPaintingAndNamesItsParent) {
+    // A bus of our own that activates nothing, so a portal installed on the machine stays out of it.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile config(dir.filePath("bus.conf"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(
+        QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen>"
+                       "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                       "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                       "</policy></busconfig>")
+            .arg(dir.path())
+            .toUtf8());
+    config.close();
+    QProcess bus_daemon;
+    bus_daemon.start("dbus-daemon", {"--config-file", config.fileName(), "--nofork", "--print-address"});
+    if (!bus_daemon.waitForStarted(5000) || !bus_daemon.waitForReadyRead(5000)) {
+        GTEST_SKIP() << "no dbus-daemon to run a private session bus";
+    }
+    const QString address = QString::fromUtf8(bus_daemon.readLine()).trimmed();
+    // The window's own connection to that bus (the session bus may be connected elsewhere already).
+    ASSERT_TRUE(QDBusConnection::connectToBus(address, "kora-test-app").isConnected());
+    auto portal_bus = QDBusConnection::connectToBus(address, "fake-portal");
+    ASSERT_TRUE(portal_bus.isConnected());
+    FakePortal portal;
+    ASSERT_TRUE(portal_bus.registerVirtualObject("/org/freedesktop/portal/desktop", &portal));
+    ASSERT_TRUE(portal_bus.registerService("org.freedesktop.portal.Desktop"));
+
+    Cells cells;
+    qt::Host host(every_widget(cells));
+    host.resize(800, 600);
+    host.show();
+    QApplication::processEvents();
+    PaintCounter counter;
+    host.installEventFilter(&counter);
+    auto previous = set_picker_backend(qt::make_desktop_picker(qApp, &host, true, "kora-test-app"));
+
+    auto pending = PickRequest::open("Choose a document", "Print").all_files().send();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !portal.request_path.isEmpty(); }, 5000))
+        << "the portal was never asked";
+    EXPECT_EQ(portal.parent_window, qt::portal_parent_window(&host));
+    if (QGuiApplication::platformName() == "xcb") {
+        EXPECT_EQ(portal.parent_window, QStringLiteral("x11:%1").arg(host.winId(), 0, 16));
+    }
+    // The chooser is open: the window still repaints and answers.
+    for (int round = 0; round < 3; ++round) {
+        const int before = counter.paints;
+        host.update();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > before; }, 1000)) << "no repaint";
+        EXPECT_EQ(pending.try_take().kind, PickPoll::Kind::pending);
+    }
+    portal.answer(portal_bus, "file:///tmp/chosen%20file.pdf");
+    PickPoll chosen;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            chosen = pending.try_take();
+            return chosen.kind != PickPoll::Kind::pending;
+        },
+        5000));
+    EXPECT_EQ(chosen.kind, PickPoll::Kind::path);
+    EXPECT_EQ(chosen.path, "/tmp/chosen file.pdf");
+
+    // No portal: Qt's own dialog, modal to the window; closing it cancels.
+    portal_bus.unregisterService("org.freedesktop.portal.Desktop");
+    auto fallback = PickRequest::open("Choose a document", "Print").send();
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (dialog = host.findChild<QFileDialog*>()) != nullptr; }, 5000));
+    EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+    dialog->reject();
+    PickPoll closed;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            closed = fallback.try_take();
+            return closed.kind != PickPoll::Kind::pending;
+        },
+        5000));
+    EXPECT_EQ(closed.kind, PickPoll::Kind::cancelled);
+
+    set_picker_backend(std::move(previous));
+    host.removeEventFilter(&counter);
+    QDBusConnection::disconnectFromBus("kora-test-app");
+    QDBusConnection::disconnectFromBus("fake-portal");
+    bus_daemon.kill();
+    bus_daemon.waitForFinished(2000);
 }
 
 int main(int argc, char** argv) {

@@ -169,6 +169,18 @@ TEST_F(ThumbnailTest, TextIsDrawnAsAPageWithInk) {
     EXPECT_GT(dark, 3000);                              // lines of text were drawn
     EXPECT_LT(dark, static_cast<long>(px.size() / 4));  // on a mostly white page
     EXPECT_EQ(px[0], 255);                              // the margin is paper
+
+    // Non-ASCII text keeps its own letters: "Café €5" differs from both "Caf? ?5" and "Cafe E5".
+    auto page_of = [&](const std::string& name, const std::string& line) {
+        auto drawn = thumbnail::generate(write(name, line), thumbnail::Category::text, 720);
+        return drawn ? *drawn->rgba : std::vector<std::uint8_t>{};
+    };
+    const auto accented = page_of("accented.txt",
+                                  "Caf\xc3\xa9 \xe2\x82\xac"
+                                  "5\n");
+    ASSERT_FALSE(accented.empty());
+    EXPECT_NE(accented, page_of("questioned.txt", "Caf? ?5\n"));
+    EXPECT_NE(accented, page_of("plain.txt", "Cafe E5\n"));
 }
 
 TEST_F(ThumbnailTest, BinaryFileCalledTextFails) {

@@ -13,10 +13,14 @@
 
 namespace presswick::scan {
 
-// The largest page the program accepts from a scanner: what text recognition accepts.
+// The largest page the program decodes from a scanner: far beyond A3 at 600 dpi (about 70 MP), so a real
+// scan is always kept, yet a forged header cannot ask for tens of gigabytes. A page larger than text
+// recognition takes is kept without text.
+inline constexpr std::uint32_t max_decoded_side = 40'000;
+inline constexpr std::uint64_t max_decoded_pixels = 250'000'000;
 [[nodiscard]] constexpr bool page_size_allowed(std::uint64_t width, std::uint64_t height) {
-    return width > 0 && height > 0 && width <= ocr::max_page_side && height <= ocr::max_page_side &&
-           width * height <= ocr::max_page_pixels;
+    return width > 0 && height > 0 && width <= max_decoded_side && height <= max_decoded_side &&
+           width * height <= max_decoded_pixels;
 }
 
 // A decoded page: `channels` bytes a pixel as the file stored them (1 grey, 2 grey+alpha, 3 RGB, 4 RGBA).

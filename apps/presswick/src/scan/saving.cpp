@@ -1,63 +1,12 @@
 #include "scan/saving.h"
 
-#include <cerrno>
 #include <utility>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "pdf/pdf_writer.h"
+#include "scan/file_replace.h"
 #include "workers.h"
 
 namespace presswick::scan {
-
-namespace {
-
-// Closes the descriptor on every path; `close` reports whether the last step worked.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    [[nodiscard]] int get() const { return m_fd; }
-    [[nodiscard]] bool close() { return ::close(std::exchange(m_fd, -1)) == 0; }
-
-  private:
-    int m_fd;
-};
-
-bool write_all(int fd, const std::vector<std::uint8_t>& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t wrote = ::write(fd, data.data() + done, data.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
-}
-
-bool write_file(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
-    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    if (file.get() < 0) {
-        return false;
-    }
-    if (!write_all(file.get(), data) || ::fsync(file.get()) != 0) {
-        return false;
-    }
-    return file.close();
-}
-
-}  // namespace
 
 std::filesystem::path with_default_extension(std::filesystem::path path, bool document) {
     // A path without a last component (a directory root) is left as it is; writing to it fails later.
@@ -83,6 +32,22 @@ Bytes build_document_pdf(const std::vector<ScannedPage>& pages) {
     return std::make_shared<const std::vector<std::uint8_t>>(pdf::write_pdf(inputs));
 }
 
+namespace {
+
+// Writes the file and posts the outcome; nothing when there are no bytes to write.
+void write_and_report(const kora_ui::Sender<Operation>& sender, const std::filesystem::path& path,
+                      const Bytes& bytes, Notice success, Notice failure,
+                      std::optional<std::uint64_t> document_version) {
+    if (!bytes || bytes->empty()) {
+        return;
+    }
+    const bool ok = replace_file(path, *bytes);  // the system error itself is not reported
+    (void)sender.send(ok ? OperationFinished{std::move(success), document_version}
+                         : OperationFinished{std::move(failure), std::nullopt});
+}
+
+}  // namespace
+
 bool start_save_worker(kora_ui::Sender<Operation> sender, std::filesystem::path path, Bytes bytes,
                        Notice success, Notice failure) {
     if (!bytes) {
@@ -92,8 +57,20 @@ bool start_save_worker(kora_ui::Sender<Operation> sender, std::filesystem::path 
         "kora-save-scanned-page",
         [sender = std::move(sender), path = std::move(path), bytes = std::move(bytes),
          success = std::move(success), failure = std::move(failure)]() mutable {
-            const bool ok = write_file(path, *bytes);  // the system error itself is not reported
-            (void)sender.send(OperationFinished{ok ? std::move(success) : std::move(failure)});
+            write_and_report(sender, path, bytes, std::move(success), std::move(failure), std::nullopt);
+        });
+}
+
+bool start_document_save_worker(kora_ui::Sender<Operation> sender, std::filesystem::path path,
+                                std::vector<ScannedPage> pages, Notice success, Notice failure,
+                                std::uint64_t document_version) {
+    return workers::spawn_worker(
+        "kora-save-scanned-page",
+        [sender = std::move(sender), path = std::move(path), pages = std::move(pages),
+         success = std::move(success), failure = std::move(failure), document_version]() mutable {
+            const Bytes bytes = build_document_pdf(pages);
+            pages.clear();  // the pixels are no longer needed while the file is written
+            write_and_report(sender, path, bytes, std::move(success), std::move(failure), document_version);
         });
 }
 

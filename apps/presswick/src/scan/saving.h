@@ -1,7 +1,9 @@
 // Saving: the bytes of an exported page or a whole document, and the worker that writes them.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "kora_ui/channel.h"
@@ -15,9 +17,15 @@ namespace presswick::scan {
 [[nodiscard]] std::filesystem::path with_default_extension(std::filesystem::path path, bool document);
 // The whole document as a PDF file, pages in order.
 [[nodiscard]] Bytes build_document_pdf(const std::vector<ScannedPage>& pages);
-// Starts "kora-save-scanned-page": writes `bytes` to `path` (mode 0600, truncate, fsync) and posts
+// Starts "kora-save-scanned-page": replaces the file at `path` with `bytes` (replace_file) and posts
 // OperationFinished with one of the two notices. False when the thread could not be created.
 [[nodiscard]] bool start_save_worker(kora_ui::Sender<Operation> sender, std::filesystem::path path,
                                      Bytes bytes, Notice success, Notice failure);
+// The same for a whole document: the worker builds the PDF of `pages` (their buffers are shared, not
+// copied), so the window goes on answering while it compresses; a save that worked also carries
+// `document_version`. An empty PDF posts nothing.
+[[nodiscard]] bool start_document_save_worker(kora_ui::Sender<Operation> sender, std::filesystem::path path,
+                                              std::vector<ScannedPage> pages, Notice success, Notice failure,
+                                              std::uint64_t document_version);
 
 }  // namespace presswick::scan

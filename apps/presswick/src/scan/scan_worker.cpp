@@ -71,12 +71,13 @@ bool start_scan_worker(kora_ui::Sender<Operation> sender, ScanRequest request) {
 }
 
 bool start_recognition_worker(kora_ui::Sender<Operation> sender, const ScannedPage& page) {
-    // The encoded buffer travels with the worker: it keeps the key's address alive and unique.
+    // The encoded buffer travels with the worker and then with its outcome: the key stays unique until the
+    // outcome has been applied.
     return workers::spawn_worker(
         "kora-recognize-scanned-page",
         [sender = std::move(sender), language = page.language, pixels = page.pixels, key = page.encoded,
          width = page.width, height = page.height]() {
-            (void)sender.send(PageRecognized{key.get(), recognize_again(language, pixels, width, height)});
+            (void)sender.send(PageRecognized{key, recognize_again(language, pixels, width, height)});
         });
 }
 

@@ -12,8 +12,9 @@
 namespace presswick {
 
 using Bytes = std::shared_ptr<const std::vector<std::uint8_t>>;
-// A page is known by the identity of its encoded buffer; it changes with every rotation or crop.
-using PageKey = const std::vector<std::uint8_t>*;
+// A page is known by the identity of its encoded buffer; it changes with every rotation or crop. The key
+// shares the buffer, so while any key is held no other page can get a buffer at the same address.
+using PageKey = Bytes;
 
 struct ScannedPage {
     std::string status;
@@ -26,7 +27,7 @@ struct ScannedPage {
     bool text_stale = false;
     bool recognizing = false;
 
-    [[nodiscard]] PageKey key() const { return encoded.get(); }
+    [[nodiscard]] PageKey key() const { return encoded; }
 };
 
 struct RecognitionLanguage {

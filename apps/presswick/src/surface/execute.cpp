@@ -30,7 +30,8 @@ void install_scan_view(Presswick& state) {
 void install_print_dialog(Presswick& state) {
     if (state.snapshot && state.print_document) {
         state.install(views::build_print_view(*state.snapshot, *state.print_document, state.preview,
-                                              state.print_printer, state));
+                                              state.print_printer, state),
+                      true);
     }
 }
 

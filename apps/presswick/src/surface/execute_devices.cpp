@@ -59,6 +59,9 @@ void apply(Presswick& state, RetryJob op) {
 
 void apply(Presswick& state, OperationFinished op) {
     state.notice = std::move(op.notice);
+    if (op.saved_document_version) {
+        state.saved_version = *op.saved_document_version;
+    }
     if (state.current_page) {
         install_scan_view(state);
         return;

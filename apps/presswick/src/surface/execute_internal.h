@@ -20,6 +20,10 @@ void make_current(Presswick& state, std::size_t index);
 // current_page = a copy of the page at current_index, or nothing.
 void refresh_current_copy(Presswick& state);
 [[nodiscard]] bool has_page(const Presswick& state, std::size_t index);
+// The page list changed since it was last saved (a scan, an edit, new text).
+inline void note_pages_changed(Presswick& state) {
+    ++state.document_version;
+}
 
 // Starts a refresh, replacing (dropping) any pending one.
 void begin_refresh(Presswick& state);

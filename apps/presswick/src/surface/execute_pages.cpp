@@ -22,6 +22,7 @@ void apply(Presswick& state, MovePageEarlier) {
     const auto index = state.current_index;
     if (index > 0 && has_page(state, index)) {
         std::swap(state.pages[index], state.pages[index - 1]);
+        note_pages_changed(state);
         make_current(state, index - 1);
     } else if (index > 0) {
         // Nothing to move at an invalid position; it still becomes the page before.
@@ -36,6 +37,7 @@ void apply(Presswick& state, MovePageLater) {
     const auto index = state.current_index;
     if (has_page(state, index + 1)) {
         std::swap(state.pages[index], state.pages[index + 1]);
+        note_pages_changed(state);
         make_current(state, index + 1);
     } else {
         make_current(state, index);
@@ -46,6 +48,7 @@ void apply(Presswick& state, MovePageLater) {
 void apply(Presswick& state, DeletePage) {
     if (has_page(state, state.current_index)) {
         state.pages.erase(state.pages.begin() + static_cast<std::ptrdiff_t>(state.current_index));
+        note_pages_changed(state);
     }
     make_current(
         state, state.pages.empty() ? 0 : std::min<std::size_t>(state.current_index, state.pages.size() - 1));
@@ -61,6 +64,7 @@ void apply(Presswick& state, RotatePage) {
     if (auto rotated = scan::rotate_page(page); !rotated) {
         state.notice = Notice{"Could not rotate this page", std::move(rotated.error()), false};
     } else {
+        note_pages_changed(state);
         refresh_current_copy(state);
         state.notice.reset();
     }
@@ -80,6 +84,7 @@ void apply(Presswick& state, CropPage) {
     if (auto cropped = scan::crop_page(page, selection); !cropped) {
         state.notice = Notice{"Could not crop this page", std::move(cropped.error()), false};
     } else {
+        note_pages_changed(state);
         refresh_current_copy(state);
         (void)state.crop_selection.publish(kora_ui::CropSelection::whole());
         state.notice.reset();

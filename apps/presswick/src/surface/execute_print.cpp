@@ -60,6 +60,8 @@ void apply_document_pick(Presswick& state, kora_ui::PickPoll poll) {
             state.preview_rx.reset();
             state.preview_rx = workers::start_preview(*state.print_document);
             install_print_dialog(state);
+            // Before the first snapshot the dialog waits; it is still the page the user asked for.
+            state.print_dialog_shown = true;
             return;
         case kora_ui::PickPoll::Kind::cancelled:
         case kora_ui::PickPoll::Kind::pending:
@@ -76,7 +78,9 @@ void apply_document_pick(Presswick& state, kora_ui::PickPoll poll) {
 void apply_preview(Presswick& state, PreviewResult result) {
     state.preview = result ? PrintPreview::ready(std::move(*result)) : PrintPreview::unavailable();
     state.preview_rx.reset();
-    install_print_dialog(state);
+    if (state.print_dialog_shown) {
+        install_print_dialog(state);
+    }
 }
 
 void apply(Presswick& state, ChoosePrintPrinter op) {

@@ -43,14 +43,8 @@ void apply_save_pick(Presswick& state, kora_ui::PickPoll poll) {
             break;
     }
     auto path = scan::with_default_extension(std::move(poll.path), document);
-    Bytes bytes;
-    if (document) {
-        bytes = scan::build_document_pdf(state.pages);
-    } else {
-        if (!state.current_page) {
-            return;
-        }
-        bytes = state.current_page->encoded;
+    if (!document && !state.current_page) {
+        return;
     }
     const auto saved = "Saved " + file_name_or(path, "the page") + ".";
     const Notice success =
@@ -58,7 +52,14 @@ void apply_save_pick(Presswick& state, kora_ui::PickPoll poll) {
     const Notice failure =
         document ? Notice{"Could not save scanned document", "Choose another location and try again.", false}
                  : Notice{"Could not save scanned page", "Choose another location and try again.", false};
-    (void)scan::start_save_worker(state.operations_tx, std::move(path), std::move(bytes), success, failure);
+    if (document) {
+        // The PDF is built on the worker: the pages' buffers are shared and never changed in place.
+        (void)scan::start_document_save_worker(state.operations_tx, std::move(path), state.pages, success,
+                                               failure, state.document_version);
+    } else {
+        (void)scan::start_save_worker(state.operations_tx, std::move(path), state.current_page->encoded,
+                                      success, failure);
+    }
 }
 
 }  // namespace presswick::surface

@@ -34,9 +34,12 @@ bool blank(const std::string& text) {
 
 void apply(Presswick& state, OpenScan) {
     state.notice.reset();
-    state.pages.clear();
+    // Pages not saved since their last change are kept: this is the only way back to them.
+    if (!state.has_unsaved_pages()) {
+        state.pages.clear();
+        state.current_index = 0;
+    }
     state.current_page.reset();
-    state.current_index = 0;
     state.scanning = false;
     if (state.snapshot && state.snapshot->scanners && !state.snapshot->scanners->empty()) {
         state.scan_scanner = state.snapshot->scanners->front().id;
@@ -74,6 +77,7 @@ void apply(Presswick& state, PageScanned op) {
                    "Check that the scanner is connected and the paper is positioned, then try again.", false};
     } else {
         state.pages.push_back(std::move(*op.result));
+        note_pages_changed(state);
         make_current(state, state.pages.size() - 1);
     }
     install_scan_view(state);
@@ -128,6 +132,7 @@ void apply(Presswick& state, PageRecognized op) {
         found->status = std::move(op.result->status);
         found->text_stale = false;
         found->recognizing = false;
+        note_pages_changed(state);
     }
     if (static_cast<std::size_t>(found - state.pages.begin()) == state.current_index && state.current_page) {
         refresh_current_copy(state);

@@ -37,8 +37,16 @@ class Presswick final : public kora_ui::Widget {
                                                        std::string_view arguments) override;
     std::optional<kora_ui::ControlInvocation> take_control_invocation() override;
 
-    // Replaces the shown tree; the old one is dropped now.
-    void install(kora_ui::WidgetPtr view) { content = std::move(view); }
+    // Replaces the shown tree; the old one is dropped now. Any view but the print dialog also drops a
+    // preview still being prepared: nothing would show it.
+    void install(kora_ui::WidgetPtr view, bool is_print_dialog = false) {
+        content = std::move(view);
+        print_dialog_shown = is_print_dialog;
+        if (!is_print_dialog && preview_rx) {
+            preview_rx.reset();
+            preview = PrintPreview::unavailable();
+        }
+    }
 
     // The fields, in their documented order.
     kora_ui::Sender<Operation> operations_tx;
@@ -67,6 +75,13 @@ class Presswick final : public kora_ui::Widget {
     std::uint64_t current_index = 0;
     bool save_as_document = false;
     bool scanning = false;
+    bool print_dialog_shown = false;
+    // Counts the changes to the page list; saved_version is the count the last saved document had.
+    std::uint64_t document_version = 0;
+    std::uint64_t saved_version = 0;
+    [[nodiscard]] bool has_unsaved_pages() const {
+        return !pages.empty() && document_version != saved_version;
+    }
 
   private:
     explicit Presswick(std::pair<kora_ui::Sender<Operation>, kora_ui::Receiver<Operation>> channel,

@@ -112,11 +112,11 @@ std::optional<WidgetPtr> service_problem_banner(const std::vector<std::string>& 
     }
     auto retry =
         operation_button("presswick.service.retry", "Try again", Refresh{}, state).with_icon(icon::refresh);
-    return card_with_action(
-        std::move(title), std::move(retry),
-        boxed(body_text(fill(
-            "Presswick couldn't get {} right now. Your saved devices and documents have not been removed.",
-            joined))));
+    auto body = boxed(body_text(
+        fill("Presswick couldn't get {} right now. Your saved devices and documents have not been removed.",
+             joined)));
+    return boxed(widget::card::surface(std::move(title), std::move(retry), std::move(body))
+                     .with_tone(BannerStyle::caution));
 }
 
 WidgetPtr page_header(std::string title, std::string subtitle, const surface::Presswick& state) {

@@ -22,6 +22,11 @@ class Presswick;
 
 namespace presswick::views {
 
+// The singular form for one, the plural for any other count.
+[[nodiscard]] inline const char* counted(std::size_t count, const char* one, const char* many) {
+    return count == 1 ? one : many;
+}
+
 // Fills each "{}" of a quoted text in turn (GCC 12 has no <format>).
 template <class T>
 std::string as_text(const T& value) {

@@ -42,10 +42,6 @@ std::string condition_advice(std::string_view reason) {
 
 namespace {
 
-const char* counted(std::size_t count, const char* one, const char* many) {
-    return count == 1 ? one : many;
-}
-
 WidgetPtr printer_help_card(const printing::PrintQueue& printer, const Presswick& state) {
     Column body;
     body.push(body_text(printer_status_text(printer)))
@@ -88,8 +84,8 @@ WidgetPtr build_diagnostics_view(const DeviceSnapshot& snapshot, const Presswick
         .push(body_text(fill("{} of {} {} responded", responding, printers.size(),
                              counted(printers.size(), "printer", "printers"))))
         .push(Spacer(8))
-        .push(body_text(fill("{} {} report ink or toner levels", with_supplies,
-                             counted(with_supplies, "printer", "printers"))))
+        .push(body_text(fill("{} {} ink or toner levels", with_supplies,
+                             counted(with_supplies, "printer reports", "printers report"))))
         .push(Spacer(8))
         .push(body_text(
             fill("{} {} available", scanners.size(), counted(scanners.size(), "scanner", "scanners"))));

@@ -124,9 +124,10 @@ WidgetPtr page_settings(const Presswick& state) {
 WidgetPtr setup_page(const DeviceSnapshot& snapshot, const Presswick& state) {
     Column page;
     push_header(page, "Scan a document", "Choose the scanner and how this page should look", state);
-    const std::string summary = state.pages.empty() ? std::string("No pages captured yet")
-                                                    : std::to_string(state.pages.size()) +
-                                                          " pages captured — new scans will be added";
+    const std::string summary = state.pages.empty()
+                                    ? std::string("No pages captured yet")
+                                    : fill("{} {} captured — new scans will be added", state.pages.size(),
+                                           counted(state.pages.size(), "page", "pages"));
     page.push(card("Current document", kora_ui::boxed(body_text(summary))))
         .push(Spacer(16))
         .push(card("Scanner", scanner_choice(snapshot, state)))

@@ -323,5 +323,22 @@ TEST_F(Invocations, InvalidUtf8InsideTheJsonIsInvalid) {
     expect_unchanged(*state, before);
 }
 
+TEST_F(Invocations, OversizedArgumentsAreRefusedAndLongParserMessagesCut) {
+    auto state = loaded_root();
+    const auto before = trace(*state);
+    const auto huge = state->invoke_resource_operation_v2(1, "presswick.operation",
+                                                          json(nul("default", std::string(70 * 1024, 'p'))));
+    EXPECT_EQ(huge.kind, Outcome::Kind::failed);
+    EXPECT_TRUE(huge.message.starts_with("invalid Presswick operation: ")) << huge.message;
+    EXPECT_LT(huge.message.size(), 400U);
+    // Under the limit but malformed: the parser quotes what it read, and only a short head comes back.
+    const auto malformed = state->invoke_resource_operation_v2(1, "presswick.operation",
+                                                               "\"refresh" + std::string(60 * 1024, 'x'));
+    EXPECT_EQ(malformed.kind, Outcome::Kind::failed);
+    EXPECT_TRUE(malformed.message.starts_with("invalid Presswick operation: "));
+    EXPECT_LT(malformed.message.size(), 400U);
+    expect_unchanged(*state, before);
+}
+
 }  // namespace
 }  // namespace presswick::testing

@@ -1,6 +1,10 @@
 // Print flow: the document picker and its results, the preview, copies, printing, cancelling.
 #include <cmath>
+#include <fstream>
 #include <limits>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "harness.h"
 
@@ -14,7 +18,23 @@ class PrintFlow : public ExecutorTest {
     void SetUp() override {
         ExecutorTest::SetUp();
         answers.queues = std::vector{queue("Office_laser"), queue("Studio_printer", true)};
+        m_dir = std::filesystem::temp_directory_path() /
+                ("presswick-print-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(m_dir);
+        std::ofstream(report()) << "%PDF-1.4 a document";
     }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_dir, ignored);
+        ExecutorTest::TearDown();
+    }
+    // A real, non-empty document in the test's own directory.
+    [[nodiscard]] std::filesystem::path report() const { return m_dir / "report.pdf"; }
+    [[nodiscard]] std::string printed(const std::string& options) const {
+        return "print_document(Studio_printer," + report().string() + "," + options + ")";
+    }
+    std::filesystem::path m_dir;
     // Opens the picker and takes a chosen path through update.
     void choose(Presswick& state, const std::filesystem::path& path) {
         picker->answer_path(path);
@@ -24,7 +44,7 @@ class PrintFlow : public ExecutorTest {
     // Prints with the given copies value and answers the call the worker made.
     std::string print_with_copies(double copies) {
         auto state = loaded_root();
-        choose(*state, "/tmp/report.pdf");
+        choose(*state, report());
         (void)state->copies.write_from_control(copies);
         service->clear_calls();
         surface::execute(*state, PrintDocument{});
@@ -92,6 +112,35 @@ TEST_F(PrintFlow, ChosenPathPicksThePreferredPrinterStartsThePreviewAndShowsTheD
     ASSERT_TRUE(pump_until(*state, [&] { return !state->preview_rx.has_value(); }));
     EXPECT_NE(state->preview.kind, PrintPreview::Kind::preparing);
     EXPECT_TRUE(shows(*state, kPrintDialog));
+}
+
+TEST_F(PrintFlow, APreviewArrivingAfterTheDialogWasLeftDoesNotBringItBack) {
+    auto state = loaded_root();
+    choose(*state, "/tmp/report.pdf");
+    surface::execute(*state, CloseScan{});  // the back button
+    settle(*state);
+    EXPECT_TRUE(is_dashboard(*state));
+    EXPECT_FALSE(shows(*state, kPrintDialog));
+}
+
+TEST_F(PrintFlow, PreviewsAreDrawnOutsideTheProgramAndOnlyForRegularFiles) {
+    auto state = loaded_root();
+    std::ofstream(m_dir / "note.txt") << "A short note to print.";
+    choose(*state, m_dir / "note.txt");
+    ASSERT_TRUE(pump_until(
+        *state, [&] { return !state->preview_rx.has_value(); }, std::chrono::seconds(15)));
+    ASSERT_EQ(state->preview.kind, PrintPreview::Kind::ready);
+    EXPECT_LE(std::max(state->preview.image.width, state->preview.image.height), 720U);
+    // A named pipe would block whoever opens it for reading: no preview, and nothing is printed.
+    const auto fifo = m_dir / "fifo.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    choose(*state, fifo);
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->preview_rx.has_value(); }));
+    EXPECT_EQ(state->preview.kind, PrintPreview::Kind::unavailable);
+    EXPECT_TRUE(shows(*state, "Preview unavailable"));
+    surface::execute(*state, PrintDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+    EXPECT_FALSE(state->notice->positive);
 }
 
 TEST_F(PrintFlow, WithoutAPreferredPrinterTheFirstIsChosen) {
@@ -208,7 +257,7 @@ TEST_F(PrintFlow, ChoosePrintPrinterWithoutADocumentInstallsNothing) {
 
 TEST_F(PrintFlow, PrintingSendsTheDocumentAndKeepsTheDialogUntilTheRefresh) {
     auto state = loaded_root();
-    choose(*state, "/tmp/report.pdf");
+    choose(*state, report());
     (void)state->copies.write_from_control(2.0);
     (void)state->two_sided.write_from_control(true);
     const auto* dialog = state->content.get();
@@ -223,7 +272,7 @@ TEST_F(PrintFlow, PrintingSendsTheDocumentAndKeepsTheDialogUntilTheRefresh) {
     ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
     EXPECT_EQ(state->notice,
               (Notice{"Document sent to printer", "report.pdf was sent to Studio printer.", true}));
-    EXPECT_TRUE(wait_for_call("print_document(Studio_printer,/tmp/report.pdf,2,true)"));
+    EXPECT_TRUE(wait_for_call(printed("2,true")));
     EXPECT_TRUE(state->refresh_rx.has_value()) << "the outcome starts a refresh";
     ASSERT_TRUE(pump_until(*state, [&] { return !state->refresh_rx.has_value(); }));
     EXPECT_TRUE(is_dashboard(*state));
@@ -231,7 +280,7 @@ TEST_F(PrintFlow, PrintingSendsTheDocumentAndKeepsTheDialogUntilTheRefresh) {
 
 TEST_F(PrintFlow, FailedPrintShowsTheFixedSentenceNotTheServiceText) {
     auto state = loaded_root();
-    choose(*state, "/tmp/report.pdf");
+    choose(*state, report());
     service->set_operation_result(std::unexpected(std::string("client-error-not-possible")));
     surface::execute(*state, PrintDocument{});
     ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
@@ -241,10 +290,29 @@ TEST_F(PrintFlow, FailedPrintShowsTheFixedSentenceNotTheServiceText) {
 
 TEST_F(PrintFlow, DocumentNameThatIsNotUtf8IsCalledDocument) {
     auto state = loaded_root();
-    choose(*state, std::filesystem::path("/tmp/\xff\xfe.pdf"));
+    const auto name = m_dir / "\xff\xfe.pdf";
+    std::ofstream(name) << "%PDF-1.4 a document";
+    choose(*state, name);
     surface::execute(*state, PrintDocument{});
     ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
     EXPECT_EQ(state->notice->detail, "Document was sent to Studio printer.");
+    EXPECT_TRUE(wait_for_call("print_document(Studio_printer," + name.string() + ",1,false)"))
+        << "the path's bytes reach the print service unchanged";
+}
+
+TEST_F(PrintFlow, OnlyAReadableNonEmptyRegularFileIsSent) {
+    std::ofstream(m_dir / "empty.pdf").flush();
+    for (const auto& path : {m_dir / "empty.pdf", m_dir, m_dir / "gone.pdf"}) {
+        auto state = loaded_root();
+        choose(*state, path);
+        service->clear_calls();
+        surface::execute(*state, PrintDocument{});
+        ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+        EXPECT_FALSE(state->notice->positive) << path;
+        for (const auto& call : service_calls()) {
+            EXPECT_FALSE(call.starts_with("print_document(")) << path;
+        }
+    }
 }
 
 TEST_F(PrintFlow, PrintWithoutAPrinterDoesNothingAndClearsTheDocument) {
@@ -267,15 +335,13 @@ TEST_F(PrintFlow, PrintWithoutADocumentDoesNothingAndClearsThePrinter) {
 }
 
 TEST_F(PrintFlow, CopiesAreClamped) {
-    EXPECT_EQ(print_with_copies(0.0), "print_document(Studio_printer,/tmp/report.pdf,1,false)");
-    EXPECT_EQ(print_with_copies(150.0), "print_document(Studio_printer,/tmp/report.pdf,99,false)");
-    EXPECT_EQ(print_with_copies(2.4), "print_document(Studio_printer,/tmp/report.pdf,2,false)");
-    EXPECT_EQ(print_with_copies(2.6), "print_document(Studio_printer,/tmp/report.pdf,3,false)");
-    EXPECT_EQ(print_with_copies(std::nan("")), "print_document(Studio_printer,/tmp/report.pdf,1,false)");
-    EXPECT_EQ(print_with_copies(-std::numeric_limits<double>::infinity()),
-              "print_document(Studio_printer,/tmp/report.pdf,1,false)");
-    EXPECT_EQ(print_with_copies(std::numeric_limits<double>::infinity()),
-              "print_document(Studio_printer,/tmp/report.pdf,99,false)");
+    EXPECT_EQ(print_with_copies(0.0), printed("1,false"));
+    EXPECT_EQ(print_with_copies(150.0), printed("99,false"));
+    EXPECT_EQ(print_with_copies(2.4), printed("2,false"));
+    EXPECT_EQ(print_with_copies(2.6), printed("3,false"));
+    EXPECT_EQ(print_with_copies(std::nan("")), printed("1,false"));
+    EXPECT_EQ(print_with_copies(-std::numeric_limits<double>::infinity()), printed("1,false"));
+    EXPECT_EQ(print_with_copies(std::numeric_limits<double>::infinity()), printed("99,false"));
 }
 
 TEST_F(PrintFlow, PrintThreadThatCannotStartHasNoEffect) {

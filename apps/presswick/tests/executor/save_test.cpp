@@ -158,6 +158,20 @@ TEST_F(Saving, PagePathWithAnExtensionIsUsedAsItIsWithThePageBytes) {
     EXPECT_EQ(written, *state->pages[0].encoded);
 }
 
+TEST_F(Saving, LeavingTheScanPagesKeepsPagesUntilTheDocumentIsSaved) {
+    auto state = with_page();
+    surface::execute(*state, CloseScan{});
+    surface::execute(*state, OpenScan{});
+    EXPECT_EQ(state->pages.size(), 1U) << "an unsaved page survives leaving and coming back";
+    EXPECT_TRUE(shows(*state, "1 page captured — new scans will be added"));
+    picker->answer_path(m_dir / "kept.pdf");
+    surface::execute(*state, SaveDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+    ASSERT_TRUE(state->notice->positive);
+    surface::execute(*state, OpenScan{});
+    EXPECT_TRUE(state->pages.empty()) << "a saved document starts afresh";
+}
+
 TEST_F(Saving, SaveToAnUnwritablePlaceGivesTheFailureNotice) {
     auto state = with_page();
     picker->answer_path(m_dir / "missing" / "dir" / "page.png");

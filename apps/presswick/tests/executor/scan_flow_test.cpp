@@ -261,6 +261,22 @@ TEST_F(ScanFlow, KeysAreComparedByIdentityNotContent) {
     EXPECT_EQ(state->pages[0].text, std::optional<std::string>("page 1"));
 }
 
+TEST_F(ScanFlow, AnOutcomeNeverReachesAPageMadeAfterItsOwnWentAway) {
+    auto state = with_pages(1);
+    refuse("kora-recognize-scanned-page");
+    surface::execute(*state, RecognizePage{});
+    PageRecognized outcome{state->pages[0].key(), RecognizedText{"old words", "Recognized 2 words."}};
+    // The page goes; new pages' buffers are made of the same size, where its memory would be reused.
+    surface::execute(*state, DeletePage{});
+    for (std::uint8_t tag = 10; tag < 20; ++tag) {
+        surface::execute(*state, PageScanned{page(tag)});
+    }
+    surface::execute(*state, std::move(outcome));
+    for (const auto& scanned : state->pages) {
+        EXPECT_NE(scanned.text, std::optional<std::string>("old words"));
+    }
+}
+
 TEST_F(ScanFlow, FailedRecognitionClearsOnlyTheFlagAndSetsTheNotice) {
     auto state = with_pages(1);
     state->pages[0].text_stale = true;

@@ -42,21 +42,23 @@ TEST(PageImage, GreyImagesBecomeOpaqueRgba) {
               (std::vector<std::uint8_t>{0, 0, 0, 255, 128, 128, 128, 255, 255, 255, 255, 255}));
 }
 
-TEST(PageImage, SizeLimitsOfRecognitionApply) {
-    EXPECT_TRUE(page_size_allowed(10000, 6000));
-    EXPECT_FALSE(page_size_allowed(10000, 6001));
-    EXPECT_FALSE(page_size_allowed(10001, 1));
-    EXPECT_FALSE(page_size_allowed(1, 10001));
+TEST(PageImage, DecodingHasItsOwnSizeLimitsBeyondRecognition) {
+    EXPECT_TRUE(page_size_allowed(7016, 9921)) << "A3 at 600 dpi";
+    EXPECT_TRUE(page_size_allowed(10001, 1));
+    EXPECT_TRUE(page_size_allowed(12500, 20000));
+    EXPECT_FALSE(page_size_allowed(12500, 20001));
+    EXPECT_FALSE(page_size_allowed(40001, 1));
+    EXPECT_FALSE(page_size_allowed(1, 40001));
     EXPECT_FALSE(page_size_allowed(0, 10));
 }
 
 TEST(PageImage, DeclaredSizeOverTheLimitIsRefusedBeforeDecoding) {
     for (auto [w, h] :
-         {std::pair{10001u, 1u}, std::pair{8000u, 8000u}, std::pair{0x7fffffffu, 0x7fffffffu}}) {
+         {std::pair{40001u, 1u}, std::pair{16000u, 16000u}, std::pair{0x7fffffffu, 0x7fffffffu}}) {
         auto decoded = decode_page_image(png_claiming(w, h));
         ASSERT_FALSE(decoded.has_value()) << w << "x" << h;
     }
-    EXPECT_EQ(decode_page_image(png_claiming(8000, 8000)).error(), "the scanned image is too large");
+    EXPECT_EQ(decode_page_image(png_claiming(16000, 16000)).error(), "the scanned image is too large");
 }
 
 TEST(PageImage, CorruptOrEmptyBytesFail) {

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include "scan/saving.h"
@@ -71,6 +72,60 @@ TEST(SaveWorker, WritesExactlyTheBytesOwnerOnly) {
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    // An existing file keeps its permissions; a link is written through and stays a link.
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    const auto link = dir.path() / "link.png";
+    std::filesystem::create_symlink("out.png", link);
+    EXPECT_EQ(save_and_wait(link, bytes_of("new")), kSaved);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(read_file(path), *bytes_of("new"));
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+// A tmpfs of 1 MB mounted for the test: mounting needs privileges, which CI has (it runs as root).
+class SmallFileSystem {
+  public:
+    SmallFileSystem() : m_mounted(::mount("tmpfs", m_dir.path().c_str(), "tmpfs", 0, "size=1m") == 0) {}
+    ~SmallFileSystem() {
+        if (m_mounted) {
+            ::umount2(m_dir.path().c_str(), MNT_DETACH);
+        }
+    }
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+    [[nodiscard]] bool mounted() const { return m_mounted; }
+    [[nodiscard]] bool make_read_only() const {
+        return ::mount("tmpfs", m_dir.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, "size=1m") == 0;
+    }
+    [[nodiscard]] const std::filesystem::path& path() const { return m_dir.path(); }
+
+  private:
+    TempDir m_dir;
+    bool m_mounted;
+};
+
+TEST(SaveWorker, AFailedSaveLeavesThePreviousFileAndNoTemporaryFile) {
+    SmallFileSystem disk;
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "mounting a small file system is not permitted here";
+    }
+    const auto path = disk.path() / "out.png";
+    const auto previous = bytes_of(std::string(600'000, 'p'));
+    EXPECT_EQ(save_and_wait(path, previous), kSaved);
+    // The full disk: the new bytes do not fit beside the old ones.
+    EXPECT_EQ(save_and_wait(path, bytes_of(std::string(600'000, 'n'))), kNotSaved);
+    EXPECT_EQ(read_file(path), *previous);
+    const auto entries = [&] {
+        return std::distance(std::filesystem::directory_iterator(disk.path()), {});
+    };
+    EXPECT_EQ(entries(), 1);
+    // The read-only directory.
+    ASSERT_TRUE(disk.make_read_only());
+    EXPECT_EQ(save_and_wait(path, bytes_of("small")), kNotSaved);
+    EXPECT_EQ(read_file(path), *previous);
+    EXPECT_EQ(entries(), 1);
 }
 
 TEST(SaveWorker, SavingOverALongerFileLeavesNoTail) {

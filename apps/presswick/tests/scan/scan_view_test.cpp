@@ -103,11 +103,15 @@ TEST(ScanSetupPage, FailedScannersShowTheServiceProblem) {
     EXPECT_EQ(testing::find_by_control_id(*view, "presswick.service.retry").size(), 1u);
 }
 
-TEST(ScanSetupPage, OneCapturedPageStillSaysPages) {
+TEST(ScanSetupPage, CapturedPagesAreCountedSingularAndPlural) {
     auto state = state_with_pages(1, 0);
     state->current_page.reset();
     auto view = build_scan_view(snapshot_with(std::vector<Scanner>{}), *state);
-    EXPECT_TRUE(testing::contains_text(*view, "1 pages captured — new scans will be added"));
+    EXPECT_TRUE(testing::contains_text(*view, "1 page captured — new scans will be added"));
+    state = state_with_pages(2, 0);
+    state->current_page.reset();
+    view = build_scan_view(snapshot_with(std::vector<Scanner>{}), *state);
+    EXPECT_TRUE(testing::contains_text(*view, "2 pages captured — new scans will be added"));
 }
 
 TEST(ScanResultPage, SinglePage) {

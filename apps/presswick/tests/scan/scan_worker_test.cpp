@@ -1,9 +1,17 @@
 // The two recognition workers: a scan through the print service, and a re-recognition of a page.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "exit_cleanup.h"
 #include "kora_ui/thread.h"
+#include "ocr/temp_png.h"
 #include "printing/scripted_service.h"
 #include "scan/page_image.h"
 #include "scan/scan_worker.h"
@@ -72,9 +80,18 @@ TEST_F(ScanWorker, UndecodableBytesAreAFailedScan) {
     EXPECT_FALSE(scan().has_value());
 }
 
+TEST_F(ScanWorker, APageBeyondTheRecognitionLimitsIsKeptWithoutText) {
+    service->set_scan_result(pattern_png(ocr::max_page_side + 1, 2));
+    auto page = scan();
+    ASSERT_TRUE(page.has_value()) << page.error();
+    EXPECT_EQ(page->width, ocr::max_page_side + 1);
+    EXPECT_FALSE(page->text.has_value());
+    EXPECT_EQ(page->status, "Text could not be recognized; the scanned page is still ready.");
+}
+
 TEST_F(ScanWorker, OversizedImageIsAFailedScan) {
     std::vector<std::uint8_t> bytes = *pattern_png(4, 4);
-    bytes[18] = 0x7f;  // the IHDR width now claims more than 8 million pixels
+    bytes[17] = 0x7f;  // the IHDR width now claims over 8 million columns
     service->set_scan_result(std::make_shared<const std::vector<std::uint8_t>>(bytes));
     auto page = scan();
     ASSERT_FALSE(page.has_value());
@@ -115,6 +132,43 @@ TEST(RecognitionWorker, KeyStaysUniqueWhileTheWorkerRuns) {
     auto posted = wait_for(rx, std::chrono::seconds(60));
     ASSERT_TRUE(posted && std::holds_alternative<PageRecognized>(*posted));
     EXPECT_EQ(std::get<PageRecognized>(*posted).key, key);
+}
+
+// A recognition's page image, still held when the program ends: a child process inherits it and ends by
+// SIGTERM, by SIGINT, or normally.
+TEST(TemporaryFiles, NoPageImageOutlivesTheProgram) {
+    for (const int ending : {SIGTERM, SIGINT, 0}) {
+        auto png = ocr::TempPng::create();
+        ASSERT_TRUE(png.has_value());
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // A runner started in the background may have us ignore SIGINT; a program's own start would not.
+            std::signal(SIGINT, SIG_DFL);
+            remove_temporary_files_at_exit();
+            (void)::write(ready[1], "r", 1);
+            if (ending == 0) {
+                std::exit(0);
+            }
+            for (;;) {
+                ::pause();
+            }
+        }
+        char byte = 0;
+        ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        if (ending != 0) {
+            ::kill(child, ending);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_EQ(ending == 0 ? WIFEXITED(status) : WIFSIGNALED(status) && WTERMSIG(status) == ending, true)
+            << ending;
+        EXPECT_FALSE(std::filesystem::exists(png->path())) << ending;
+    }
 }
 
 }  // namespace

@@ -103,6 +103,10 @@ TEST(Diagnostics, CountsSingularAndPlural) {
     auto one = build_diagnostics_view(snapshot_with({answered}, {}, {{"s", "S"}}), root.state);
     EXPECT_TRUE(contains_text(*one, "1 of 1 printer responded"));
     EXPECT_TRUE(contains_text(*one, "0 printers report ink or toner levels"));
+    auto supplied = printer("C");
+    supplied.supplies = std::vector<printing::Supply>{{}};
+    auto inked = build_diagnostics_view(snapshot_with({supplied}, {}, {}), root.state);
+    EXPECT_TRUE(contains_text(*inked, "1 printer reports ink or toner levels"));
     EXPECT_TRUE(contains_text(*one, "1 scanner available"));
     auto two = build_diagnostics_view(snapshot_with({answered, silent}, {}, {}), root.state);
     EXPECT_TRUE(contains_text(*two, "1 of 2 printers responded"));

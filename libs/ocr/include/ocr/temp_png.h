@@ -28,11 +28,18 @@ class TempPng {
     [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
 
   private:
-    TempPng(std::filesystem::path path, int fd) : m_path(std::move(path)), m_fd(fd) {}
+    TempPng(std::filesystem::path path, int fd, int live_slot)
+        : m_path(std::move(path)), m_fd(fd), m_live_slot(live_slot) {}
 
     std::filesystem::path m_path;
     int m_fd = -1;
+    int m_live_slot = -1;  // where remove_live_temp_files finds it, or -1
 };
+
+// Removes every temporary PNG that is still alive. Only async-signal-safe calls: a handler of SIGTERM or
+// SIGINT may call it, and so may the end of the program, so that no page image outlives the process
+// while detached recognitions still hold theirs.
+void remove_live_temp_files() noexcept;
 
 // The image as an 8-bit grayscale PNG in memory, or the PNG library's error.
 [[nodiscard]] std::expected<std::vector<std::uint8_t>, std::string> encode_gray_png(const GrayImage& image);

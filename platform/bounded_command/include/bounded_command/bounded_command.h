@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <expected>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -20,6 +21,9 @@ struct PreparedCommand {
     std::vector<std::string> args;
     // Added to the inherited environment; a name already present takes the new value.
     std::vector<std::pair<std::string, std::string>> environment;
+    // The child's address space in bytes (RLIMIT_AS), set before it runs a single instruction of its
+    // own: an allocation beyond it fails in the child. None: the limit we have ourselves.
+    std::optional<std::size_t> memory_limit = std::nullopt;
 };
 
 struct ExitStatus {
@@ -40,6 +44,7 @@ enum class FailureKind : std::uint8_t {
     limit_exceeded,  // `stream` ("stdout" or "stderr") passed its limit
     timed_out,       // the time limit passed
     process,         // the child could not be waited for; `message` says why
+    cancelled,       // the caller's keep_going answered false
 };
 
 struct Failure {
@@ -62,5 +67,12 @@ struct Failure {
 [[nodiscard]] std::expected<Output, Failure> run_prepared_with_limits(
     const PreparedCommand& command, const std::optional<std::filesystem::path>& working_directory,
     std::size_t stdout_limit, std::size_t stderr_limit, std::chrono::milliseconds time_limit);
+
+// The same, and the run stops (the child killed and reaped, `cancelled`) as soon as `keep_going`, asked at
+// least every 100 ms, answers false: the caller no longer wants the result.
+[[nodiscard]] std::expected<Output, Failure> run_prepared_with_limits(
+    const PreparedCommand& command, const std::optional<std::filesystem::path>& working_directory,
+    std::size_t stdout_limit, std::size_t stderr_limit, std::chrono::milliseconds time_limit,
+    const std::function<bool()>& keep_going);
 
 }  // namespace bounded_command

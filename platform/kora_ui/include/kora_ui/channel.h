@@ -74,6 +74,12 @@ class Sender {
         return true;
     }
 
+    // False once the receiver is gone: a worker may stop work whose result nobody will take.
+    [[nodiscard]] bool receiver_alive() const {
+        std::lock_guard lock(m_state->mutex);
+        return m_state->receiver_alive;
+    }
+
   private:
     void release() {
         if (!m_state) {

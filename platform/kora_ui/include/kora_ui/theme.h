@@ -22,8 +22,13 @@ struct Theme {
     Colour caution;
     Colour confirmation;
     Colour on_banner;  // text on banners
+    Colour on_accent;  // text and icons on primary buttons
 
     [[nodiscard]] static Theme dark();
 };
+
+// The contrast ratio of two colours as the web accessibility guidelines define it (1 to 21): body
+// text wants at least 4.5, large titles at least 3.
+[[nodiscard]] double contrast_ratio(Colour a, Colour b);
 
 }  // namespace kora_ui::theme

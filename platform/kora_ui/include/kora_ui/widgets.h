@@ -104,6 +104,7 @@ class Scrollable final : public Widget {
 };
 
 class Button;
+enum class BannerStyle : std::uint8_t;
 
 // A titled card: title, an optional header control (a button) and a body. Children: [header?, body].
 class CardSurface final : public Widget {
@@ -118,10 +119,17 @@ class CardSurface final : public Widget {
     // The header button, when there is one.
     [[nodiscard]] const Button* header() const;
     [[nodiscard]] const Widget& body() const { return *m_children.back(); }
+    // Drawn in the colours of a banner style: a card that reports a problem or an outcome.
+    CardSurface&& with_tone(BannerStyle tone) && {
+        m_tone = tone;
+        return std::move(*this);
+    }
+    [[nodiscard]] std::optional<BannerStyle> tone() const { return m_tone; }
 
   private:
     std::string m_title;
     bool m_has_header = false;
+    std::optional<BannerStyle> m_tone;
     std::vector<WidgetPtr> m_children;
 };
 

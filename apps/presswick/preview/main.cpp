@@ -1,0 +1,70 @@
+// presswick-preview FILE MAX_SIDE: the first page of a document as a picture, made in a process of its
+// own so that a hostile or broken file cannot take the window with it. Presswick runs it under time and
+// memory limits. Standard output: width and height (32-bit little-endian each), then RGBA rows.
+// Exit 0 with a picture; 1 when there is none.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "thumbnail/thumbnail.h"
+
+namespace {
+
+// Only a readable, non-empty regular file: a pipe or a device would never end.
+bool regular_file(const char* path) {
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+    ::close(fd);
+    return regular;
+}
+
+bool write_all(const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t wrote = ::write(STDOUT_FILENO, data, size);
+        if (wrote <= 0) {
+            return false;
+        }
+        data += wrote;
+        size -= static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+void put_u32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        return 2;
+    }
+    const std::string_view side_text(argv[2]);
+    std::uint32_t max_side = 0;
+    if (std::from_chars(side_text.data(), side_text.data() + side_text.size(), max_side).ec != std::errc() ||
+        max_side == 0 || max_side > 4096 || !regular_file(argv[1])) {
+        return 1;
+    }
+    const auto image = thumbnail::generate(argv[1], thumbnail::category_for_path(argv[1]), max_side);
+    if (!image || !image->rgba || image->rgba->size() != std::size_t{image->width} * image->height * 4) {
+        return 1;
+    }
+    std::vector<std::uint8_t> header;
+    put_u32(header, image->width);
+    put_u32(header, image->height);
+    return write_all(header.data(), header.size()) && write_all(image->rgba->data(), image->rgba->size()) ? 0
+                                                                                                          : 1;
+}

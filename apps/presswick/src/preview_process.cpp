@@ -1,0 +1,67 @@
+#include "preview_process.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+#include "bounded_command/bounded_command.h"
+#include "document_file.h"
+
+namespace presswick {
+
+namespace {
+
+constexpr std::uint32_t kPreviewSide = 720;
+constexpr std::size_t kHeaderBytes = 8;
+#if defined(__SANITIZE_ADDRESS__)
+// An address-sanitized helper reserves terabytes of shadow address space at start: such test builds run
+// it without the limit.
+constexpr std::optional<std::size_t> kMemoryLimit;
+#else
+constexpr std::optional<std::size_t> kMemoryLimit = std::size_t{1} << 30;
+#endif
+constexpr std::chrono::seconds kTimeLimit{10};
+
+std::uint32_t u32_at(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return std::uint32_t{bytes[at]} | std::uint32_t{bytes[at + 1]} << 8 | std::uint32_t{bytes[at + 2]} << 16 |
+           std::uint32_t{bytes[at + 3]} << 24;
+}
+
+}  // namespace
+
+std::filesystem::path preview_helper_path() {
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return (error ? std::filesystem::path() : self.parent_path()) / "presswick-preview";
+}
+
+PreviewResult render_preview(const std::filesystem::path& document, const std::function<bool()>& keep_going) {
+    if (!is_readable_document(document)) {
+        return std::nullopt;
+    }
+    bounded_command::PreparedCommand command{
+        preview_helper_path().string(), {document.string(), std::to_string(kPreviewSide)}, {}, kMemoryLimit};
+    const std::size_t most = kHeaderBytes + std::size_t{kPreviewSide} * kPreviewSide * 4;
+    auto run = bounded_command::run_prepared_with_limits(command, std::nullopt, most, 64 * 1024, kTimeLimit,
+                                                         keep_going);
+    if (!run || !run->status.success() || run->stdout_bytes.size() < kHeaderBytes) {
+        return std::nullopt;
+    }
+    const auto& bytes = run->stdout_bytes;
+    const std::uint32_t width = u32_at(bytes, 0);
+    const std::uint32_t height = u32_at(bytes, 4);
+    if (width == 0 || height == 0 || width > kPreviewSide || height > kPreviewSide ||
+        bytes.size() != kHeaderBytes + std::size_t{width} * height * 4) {
+        return std::nullopt;
+    }
+    PreviewImage image;
+    image.rgba = std::make_shared<const std::vector<std::uint8_t>>(bytes.begin() + kHeaderBytes, bytes.end());
+    image.width = width;
+    image.height = height;
+    return image;
+}
+
+}  // namespace presswick
