@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -135,23 +136,40 @@ TempPng::~TempPng() {
 }
 
 std::expected<void, OcrError> TempPng::write(const GrayImage& image) {
-    auto png = encode_gray_png(image);
-    if (!png) {
-        return std::unexpected(OcrError{OcrErrorKind::image_encoding, std::move(png.error()), {}});
+    const auto failed = [](std::string message) {
+        return std::unexpected(OcrError{OcrErrorKind::image_encoding, std::move(message), {}});
+    };
+    if (image.pixels.size() != static_cast<std::size_t>(image.width) * image.height) {
+        return failed("the pixel buffer does not match the image size");
     }
-    const std::uint8_t* data = png->data();
-    std::size_t left = png->size();
-    while (left > 0) {
-        const ssize_t n = ::write(m_fd, data, left);
-        if (n < 0 && errno == EINTR) {
-            continue;
+    // The file only feeds the engine and is removed after it: written straight to the file, with the
+    // library's fast settings, since deflating a whole page hard cost more than the rest of our share.
+    const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    FILE* out = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+    if (!out) {
+        const int code = errno;
+        if (fd >= 0) {
+            ::close(fd);
         }
-        if (n <= 0) {
-            const int code = n < 0 ? errno : EIO;
-            return std::unexpected(OcrError{OcrErrorKind::image_encoding, std::strerror(code), {}});
-        }
-        data += n;
-        left -= static_cast<std::size_t>(n);
+        return failed(std::strerror(code));
+    }
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = image.width;
+    png.height = image.height;
+    png.format = PNG_FORMAT_GRAY;
+    png.flags = PNG_IMAGE_FLAG_FAST;
+    const bool encoded = png_image_write_to_stdio(&png, out, 0, image.pixels.data(), 0, nullptr) != 0;
+    std::string message = encoded || png.message[0] == '\0' ? "PNG encoding failed" : png.message;
+    png_image_free(&png);
+    const bool flushed = std::fflush(out) == 0;
+    const int code = errno;
+    const bool closed = std::fclose(out) == 0;
+    if (!encoded) {
+        return failed(std::move(message));
+    }
+    if (!flushed || !closed) {
+        return failed(std::strerror(flushed ? errno : code));
     }
     return {};
 }

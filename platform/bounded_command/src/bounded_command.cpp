@@ -9,7 +9,7 @@
 #include <array>
 #include <cerrno>
 
-#include "spawn.h"
+#include "bounded_command/spawn.h"
 
 namespace bounded_command {
 

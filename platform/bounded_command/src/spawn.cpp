@@ -1,4 +1,4 @@
-#include "spawn.h"
+#include "bounded_command/spawn.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -353,11 +353,18 @@ std::optional<std::string> choose_mode(const std::vector<std::string>& modes, st
             }
         }
     }
-    for (const auto word : words[which]) {
-        for (const auto& mode : modes) {
-            // "Color" must not pick "Color Lineart" before a plain colour mode; exact names came first.
-            if (contains(mode, word)) {
-                return mode;
+    // Grey and colour mean true tones: "Gray[Error Diffusion]" or "Color Lineart" only when nothing else
+    // has the word.
+    const auto screened = [](const std::string& mode) {
+        return contains(mode, "diffusion") || contains(mode, "dither") || contains(mode, "halftone") ||
+               contains(mode, "lineart");
+    };
+    for (const bool allow_screened : {which == 2, true}) {
+        for (const auto word : words[which]) {
+            for (const auto& mode : modes) {
+                if (contains(mode, word) && (allow_screened || !screened(mode))) {
+                    return mode;
+                }
             }
         }
     }

@@ -1,16 +1,26 @@
-// The real print service: CUPS for printers and jobs, SANE (on its one owner thread) for scanners.
+// The real print service: CUPS for printers and jobs; scanners through presswick-scan-helper, with the
+// scanner list kept and renewed in the background so that printers never wait for it.
+#include "system_service.h"
+
+#include <mutex>
+
 #include "cups_client.h"
 #include "printing/printing.h"
-#include "sane_owner.h"
+#include "scanner_list.h"
 
 namespace os_actions::printing {
 
 namespace {
 class SystemService final : public Service {
   public:
+    explicit SystemService(detail::ScannerSide scanners)
+        : m_helper(std::move(scanners.helper)), m_scanners(m_helper, scanners.first_list_wait) {
+        m_scanners.renew();  // the first refresh will want it
+    }
+
     Result<std::vector<PrintQueue>> queues() override { return cups::queues(); }
     Result<std::vector<PrintJob>> jobs() override { return cups::jobs(); }
-    Result<std::vector<Scanner>> scanners() override { return sane::scanners(); }
+    Result<std::vector<Scanner>> scanners() override { return m_scanners.get(); }
     Result<std::vector<DriverlessPrinter>> discover_driverless() override {
         return cups::discover_driverless();
     }
@@ -28,13 +38,24 @@ class SystemService final : public Service {
         return cups::print_document(queue, document, copies, two_sided);
     }
     Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) override {
-        return sane::scan_page(scanner_id, settings);
+        // One scan at a time: a second one on the same device would find it busy.
+        std::lock_guard lock(m_scan_mutex);
+        return sane::scan_page(m_helper, scanner_id, settings);
     }
+
+  private:
+    sane::HelperSetup m_helper;
+    sane::ScannerList m_scanners;
+    std::mutex m_scan_mutex;
 };
 }  // namespace
 
+std::shared_ptr<Service> detail::make_system_service(detail::ScannerSide scanners) {
+    return std::make_shared<SystemService>(std::move(scanners));
+}
+
 std::shared_ptr<Service> make_system_service() {
-    return std::make_shared<SystemService>();
+    return detail::make_system_service(detail::ScannerSide{});
 }
 
 }  // namespace os_actions::printing

@@ -471,16 +471,17 @@ TEST(SandboxScanners, ScansColourAndGreyAt150And300Dpi) {
     EXPECT_EQ(grey300.width, colour300.width);
 }
 
-TEST(SandboxScanners, TextIsOneBitGreyAndFeederWorks) {
+TEST(SandboxScanners, TextIsOneBitGreyFeederWorksAndDuplexIsRefused) {
     REQUIRE_SANDBOX();
     const auto text = scan(150, 2);
     EXPECT_EQ(text.colour_type, 0);
     EXPECT_EQ(text.bit_depth, 1);
     const auto feeder = printing::scan_page("test:0", {.resolution_dpi = 150, .colour_mode = 1, .source = 1});
     ASSERT_TRUE(feeder.has_value()) << feeder.error();
-    // No duplex source on the test scanner: the default source is kept.
+    // No duplex source on the test scanner: refused, never scanned from the flatbed instead.
     const auto duplex = printing::scan_page("test:0", {.resolution_dpi = 150, .colour_mode = 1, .source = 2});
-    ASSERT_TRUE(duplex.has_value()) << duplex.error();
+    ASSERT_FALSE(duplex.has_value());
+    EXPECT_NE(duplex.error().find("both sides"), std::string::npos) << duplex.error();
 }
 
 TEST(SandboxScanners, FailuresCarryTheSaneStatus) {

@@ -217,6 +217,13 @@ TEST(SaneOptions, ModesByUsualNames) {
     EXPECT_EQ(choose_mode(epson, 2), "Binary");
     EXPECT_EQ(choose_mode({"Grayscale", "RGB"}, 1), "Grayscale");
     EXPECT_EQ(choose_mode({"Grayscale", "RGB"}, 0), "RGB");
+    // Dithered grey is listed first by some vendors; true grey wins where both are offered.
+    const std::vector<std::string> brother{"Black & White", "Gray[Error Diffusion]", "True Gray",
+                                           "24bit Color"};
+    EXPECT_EQ(choose_mode(brother, 1), "True Gray");
+    EXPECT_EQ(choose_mode(brother, 2), "Black & White");
+    EXPECT_EQ(choose_mode({"Halftone Gray", "Color"}, 1), "Halftone Gray");
+    EXPECT_EQ(choose_mode({"Color Lineart", "Color Photo"}, 0), "Color Photo");
 }
 
 TEST(SaneOptions, SourcesByKeywords) {

@@ -41,7 +41,7 @@ std::expected<void, std::string> replace_image(ScannedPage& page,
     page.pixels = std::move(pixels);
     page.width = width;
     page.height = height;
-    page.encoded = std::move(*png);
+    page.encoded = page.encoded ? with_resolution_of(std::move(*png), *page.encoded) : std::move(*png);
     page.text.reset();
     page.status = std::move(status);
     page.text_stale = true;

@@ -1,8 +1,11 @@
 #include "scan/page_image.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include <png.h>
 #include <stb_image.h>
@@ -102,6 +105,58 @@ std::expected<Bytes, std::string> encode_png(std::span<const std::uint8_t> rgba,
         return std::unexpected(message);
     }
     out->resize(size);
+    return Bytes(std::move(out));
+}
+
+namespace {
+
+constexpr std::uint8_t png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+
+std::uint32_t be32(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+           std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+}
+
+bool is_png(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 33 && std::equal(png_signature, png_signature + 8, bytes.begin());
+}
+
+// The whole pHYs chunk (length, type, data, CRC as stored) before the image data, or nothing.
+std::span<const std::uint8_t> resolution_chunk(std::span<const std::uint8_t> png) {
+    if (!is_png(png)) {
+        return {};
+    }
+    std::size_t at = 8;
+    while (at + 12 <= png.size()) {
+        const std::uint32_t length = be32(png, at);
+        if (length > png.size() - at - 12) {
+            break;
+        }
+        const std::string_view type(reinterpret_cast<const char*>(png.data() + at + 4), 4);
+        if (type == "pHYs" && length == 9) {
+            return png.subspan(at, 21);
+        }
+        if (type == "IDAT") {
+            break;
+        }
+        at += 12 + std::size_t{length};
+    }
+    return {};
+}
+
+}  // namespace
+
+Bytes with_resolution_of(Bytes png, std::span<const std::uint8_t> original) {
+    const auto chunk = resolution_chunk(original);
+    if (!png || chunk.empty() || !is_png(*png) || be32(*png, 8) != 13 || !resolution_chunk(*png).empty()) {
+        return png;
+    }
+    // Right after IHDR (8 bytes of signature, 25 of IHDR), where it precedes the image data.
+    auto out = std::make_shared<std::vector<std::uint8_t>>();
+    out->reserve(png->size() + chunk.size());
+    out->insert(out->end(), png->begin(), png->begin() + 33);
+    out->insert(out->end(), chunk.begin(), chunk.end());
+    out->insert(out->end(), png->begin() + 33, png->end());
     return Bytes(std::move(out));
 }
 

@@ -45,4 +45,9 @@ struct DecodedImage {
 [[nodiscard]] std::expected<Bytes, std::string> encode_png(std::span<const std::uint8_t> rgba,
                                                            std::uint32_t width, std::uint32_t height);
 
+// `png` with the resolution (the pHYs chunk) that the image file `original` records, so that an edited
+// page still opens at its real size; `png` unchanged when `original` records none or `png` has one.
+// The scan service records the same resolution on both axes, so a quarter turn keeps it as it is.
+[[nodiscard]] Bytes with_resolution_of(Bytes png, std::span<const std::uint8_t> original);
+
 }  // namespace presswick::scan

@@ -1,5 +1,6 @@
 // Rotating and cropping a page: pixels, sizes, new keys, the status line and the flags.
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -40,6 +41,71 @@ TEST(RotatePage, QuarterTurnClockwise) {
     EXPECT_EQ(decoded_pixels(page.encoded), *page.pixels);
     // The old buffers are untouched: copies handed to workers stay valid.
     EXPECT_EQ(*before.pixels, scan_test::pattern_rgba(100, 200));
+}
+
+// A 1 x 1 grey PNG recording `per_metre` pixels per metre, as the scan service writes its pages.
+Bytes png_with_resolution(std::uint32_t per_metre) {
+    auto out = std::make_shared<std::vector<std::uint8_t>>();
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, out.get(),
+        [](png_structp p, png_bytep data, png_size_t size) {
+            static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(p))
+                ->insert(static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(p))->end(), data,
+                         data + size);
+        },
+        nullptr);
+    png_set_IHDR(png, info, 1, 1, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_pHYs(png, info, per_metre, per_metre, PNG_RESOLUTION_METER);
+    png_write_info(png, info);
+    const png_byte row[1] = {255};
+    png_write_row(png, row);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// The pHYs chunk's pixels per metre, read back with the PNG library; 0 when there is none.
+std::uint32_t pixels_per_metre(const Bytes& encoded) {
+    struct Cursor {
+        const std::vector<std::uint8_t>* bytes;
+        std::size_t at = 0;
+    } cursor{encoded.get()};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_uint_32 x = 0, y = 0;
+    if (setjmp(png_jmpbuf(png)) == 0) {
+        png_set_read_fn(png, &cursor, [](png_structp p, png_bytep data, png_size_t size) {
+            auto* c = static_cast<Cursor*>(png_get_io_ptr(p));
+            if (c->at + size > c->bytes->size()) {
+                png_error(p, "short");
+            }
+            std::copy_n(c->bytes->data() + c->at, size, data);
+            c->at += size;
+        });
+        png_read_info(png, info);
+        int unit = 0;
+        png_get_pHYs(png, info, &x, &y, &unit);
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    return x == y ? x : 0;
+}
+
+TEST(RotatePage, RotatedAndCroppedPagesKeepTheScanResolution) {
+    ScannedPage page = pattern_page(100, 200);
+    page.encoded = png_with_resolution(11811);  // 300 dpi
+    ASSERT_TRUE(rotate_page(page).has_value());
+    EXPECT_EQ(pixels_per_metre(page.encoded), 11811u);
+    EXPECT_EQ(decoded_pixels(page.encoded), *page.pixels);
+    ASSERT_TRUE(crop_page(page, {0.5, 0.5, 1, 1}).has_value());
+    EXPECT_EQ(pixels_per_metre(page.encoded), 11811u);
+    EXPECT_EQ(decoded_pixels(page.encoded), *page.pixels);
+    // A page that came without a resolution gets none.
+    ScannedPage plain = pattern_page(10, 10);
+    ASSERT_TRUE(rotate_page(plain).has_value());
+    EXPECT_EQ(pixels_per_metre(plain.encoded), 0u);
 }
 
 TEST(RotatePage, FourTurnsGiveBackThePixels) {

@@ -1,4 +1,5 @@
-// The owned pieces of one child run: descriptors, the spawned child, and how it is started.
+// The owned pieces of one child run: descriptors, the spawned child, and how it is started. Public for
+// services that talk to a long-running helper of their own over its standard output.
 #pragma once
 
 #include <sys/types.h>

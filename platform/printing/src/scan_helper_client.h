@@ -1,0 +1,38 @@
+// The service's side of presswick-scan-helper: starts it for one request, holds each step to its
+// deadline, and turns its frames into a result. A helper past its deadline is killed; one that crashes
+// ends with a message. The calling process itself never loads SANE.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "printing/printing.h"
+
+namespace os_actions::printing::sane {
+
+struct Deadlines {
+    std::chrono::milliseconds list{std::chrono::seconds(20)};   // start-up and enumeration together
+    std::chrono::milliseconds open{std::chrono::seconds(30)};   // start-up, sane_open and the options
+    std::chrono::milliseconds start{std::chrono::seconds(60)};  // a lamp warming up, a sheet being fed
+    std::chrono::milliseconds read{std::chrono::seconds(30)};   // each sane_read
+    std::chrono::milliseconds close{std::chrono::seconds(10)};  // closing the device after the answer
+};
+
+struct HelperSetup {
+    std::filesystem::path program = default_program();
+    // Added to the helper's environment (such as SANE_CONFIG_DIR).
+    std::vector<std::pair<std::string, std::string>> environment;
+    Deadlines deadlines;
+
+    // presswick-scan-helper beside the running program, else the one this build made.
+    [[nodiscard]] static std::filesystem::path default_program();
+};
+
+[[nodiscard]] Result<std::vector<Scanner>> list_scanners(const HelperSetup& setup);
+[[nodiscard]] Result<Bytes> scan_page(const HelperSetup& setup, const std::string& scanner_id,
+                                      const ScanSettings& settings);
+
+}  // namespace os_actions::printing::sane
