@@ -1,6 +1,7 @@
 #include "qt/host.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -8,6 +9,7 @@
 #include <mutex>
 
 #include "kora_ui/channel.h"
+#include "qt/accessible.h"
 
 namespace kora_ui::qt {
 
@@ -46,6 +48,7 @@ Host::Host(WidgetPtr root, QWidget* parent)
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scroll->viewport()->setAutoFillBackground(false);
     layout->addWidget(m_scroll);
+    accessible::set_role(this, accessible::Role::frame);
 
     m_wake->host = this;
     std::weak_ptr<WakeTarget> wake = m_wake;
@@ -54,12 +57,17 @@ Host::Host(WidgetPtr root, QWidget* parent)
             target->post();
         }
     });
-    m_context.after_input = [wake] {
+    m_realizer = std::make_unique<Realizer>(*m_root, [wake] {
         if (auto target = wake.lock()) {
             target->post();
         }
-    };
+    });
 
+    m_idle.setSingleShot(true);
+    // Late enough not to delay the first frame, soon enough that the cards are in Tab order and in
+    // the accessibility tree before anyone scrolls to them.
+    m_idle.setInterval(std::chrono::milliseconds(30));
+    connect(&m_idle, &QTimer::timeout, this, [this] { realize_waiting_cards(); });
     rebuild();
     m_timer.setInterval(std::chrono::milliseconds(250));
     connect(&m_timer, &QTimer::timeout, this, [this] { pump(); });
@@ -72,9 +80,9 @@ Host::~Host() {
         std::lock_guard lock(m_wake->mutex);
         m_wake->host = nullptr;
     }
-    m_context.alive->store(false);
-    // The realized widgets point into the tree: let them go before the tree does.
+    // The realized widgets name records of the realizer: they go first, then the realizer.
     delete m_scroll->takeWidget();
+    m_realizer.reset();
 }
 
 QWidget* Host::content() const {
@@ -99,10 +107,11 @@ bool Host::pump() {
     }
     m_in_pump = true;
     UpdateContext context{m_frame++};
-    const bool changed = m_root->update(context);
-    if (changed) {
+    const bool updated = m_root->update(context);
+    // Whatever the update said: an action may have installed a new view outside it.
+    const bool patched = reconcile();
+    if (updated || patched) {
         m_last_change = std::chrono::steady_clock::now();
-        rebuild();
     }
     while (auto invocation = m_root->take_control_invocation()) {
         if (m_invocation_handler) {
@@ -110,57 +119,64 @@ bool Host::pump() {
         }
     }
     m_in_pump = false;
-    return changed;
+    return updated || patched;
+}
+
+bool Host::reconcile() {
+    const auto focus = m_realizer->remember_focus();
+    const bool changed = m_realizer->reconcile();
+    if (!changed) {
+        return false;
+    }
+    m_realizer->fix_tab_order();
+    const auto title = m_realizer->page_title();
+    if (title != m_page_title) {
+        m_page_title = title;
+        // A new page: its first control, where a keyboard user starts reading it.
+        if (QWidget* first = m_realizer->first_control(); first && (focus.found || isActiveWindow())) {
+            first->setFocus(Qt::OtherFocusReason);
+        }
+    } else {
+        m_realizer->restore_focus(focus);
+    }
+    if (m_realizer->waiting()) {
+        m_idle.start();
+    }
+    return true;
+}
+
+void Host::realize_waiting_cards() {
+    if (m_realizer->realize_waiting(4)) {
+        m_idle.start();
+    }
+}
+
+void Host::keyPressEvent(QKeyEvent* event) {
+    // Escape goes back on a page that has a back control.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_realizer->press_back()) {
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Host::rebuild() {
     const int outer = m_scroll->verticalScrollBar()->value();
-    std::vector<int> inner;
-    for (const auto& area : m_context.scroll_areas) {
-        inner.push_back(area ? area->verticalScrollBar()->value() : 0);
-    }
-
-    // The old widgets may be inside their own signal handler right now: they stop reaching the
-    // tree at once and are deleted later, from the event loop.
-    m_context.alive->store(false);
-    RealizeContext next;
-    next.after_input = m_context.after_input;
-    m_context = std::move(next);
-
-    auto* page = new QWidget();
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(24, 20, 24, 20);
-    layout->setSpacing(0);
-    add_to_layout(*layout, *m_root, page, m_context);
-    bool fills = false;
-    for (int i = 0; i < layout->count(); ++i) {
-        if (layout->stretch(i) > 0) {
-            fills = true;
-        }
-    }
-    if (!fills) {
-        layout->addStretch(1);
-    }
-
+    QWidget* page = m_realizer->build();
     if (QWidget* old = m_scroll->takeWidget()) {
         old->hide();
         old->deleteLater();
     }
     m_scroll->setWidget(page);
     ++m_rebuilds;
-    restore_scroll(outer, inner);
-    if (outer != 0 || std::any_of(inner.begin(), inner.end(), [](int v) { return v != 0; })) {
-        // Ranges are known only once the new content is laid out.
-        QTimer::singleShot(0, this, [this, outer, inner] { restore_scroll(outer, inner); });
-    }
-}
-
-void Host::restore_scroll(int outer, const std::vector<int>& inner) {
+    m_realizer->fix_tab_order();
+    m_page_title = m_realizer->page_title();
     m_scroll->verticalScrollBar()->setValue(outer);
-    for (std::size_t i = 0; i < inner.size() && i < m_context.scroll_areas.size(); ++i) {
-        if (auto& area = m_context.scroll_areas[i]) {
-            area->verticalScrollBar()->setValue(inner[i]);
-        }
+    if (outer != 0) {
+        // The range is known only once the new content is laid out.
+        QTimer::singleShot(0, this, [this, outer] { m_scroll->verticalScrollBar()->setValue(outer); });
+    }
+    if (m_realizer->waiting()) {
+        m_idle.start();
     }
 }
 
