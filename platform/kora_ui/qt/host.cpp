@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <limits>
 #include <mutex>
 
 #include "kora_ui/channel.h"
@@ -149,6 +150,15 @@ void Host::realize_waiting_cards() {
     if (m_realizer->realize_waiting(4)) {
         m_idle.start();
     }
+}
+
+void Host::set_card_delay(std::chrono::milliseconds delay) {
+    m_idle.setInterval(delay);
+}
+
+void Host::realize_waiting_cards_now() {
+    m_idle.stop();
+    (void)m_realizer->realize_waiting(std::numeric_limits<std::size_t>::max());
 }
 
 void Host::keyPressEvent(QKeyEvent* event) {

@@ -41,6 +41,10 @@ class Host final : public QWidget {
     [[nodiscard]] std::size_t realized_widgets() const { return m_realizer->realized(); }
     [[nodiscard]] std::chrono::steady_clock::time_point last_change() const { return m_last_change; }
     void set_update_interval(std::chrono::milliseconds interval);
+    // How long the host waits, once idle, before realizing cards that were left out of the first frame.
+    void set_card_delay(std::chrono::milliseconds delay);
+    // Realizes every card that waits now (their controls join Tab order and the accessibility tree).
+    void realize_waiting_cards_now();
     // Receives the control invocations taken from the root after each update (dropped without one).
     void set_control_invocation_handler(std::function<void(const ControlInvocation&)> handler);
 

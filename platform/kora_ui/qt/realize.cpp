@@ -366,8 +366,33 @@ struct Realizer::Impl {
     bool announce = false;     // new banners are announced (not those of the first page)
     bool changed = false;      // a widget was made, removed or patched
     std::string card_title;    // the enclosing card's title, for ambiguous buttons
+    bool in_card = false;      // inside a card, whose first heading is then its title
     std::string last_caption;  // the text made last, when nothing else was made since
     std::string caption;       // that text, for the widget being made (a segmented control's name)
+
+    // A wrapper of the program's own (but the root) is taken for a card: its first heading names it.
+    struct CardScope {
+        CardScope(Impl& impl, const Widget& node) : m_impl(impl), m_active(&node != &impl.r.m_root) {
+            if (m_active) {
+                m_title = std::exchange(impl.card_title, {});
+                m_in_card = std::exchange(impl.in_card, true);
+            }
+        }
+        CardScope(const CardScope&) = delete;
+        CardScope& operator=(const CardScope&) = delete;
+        ~CardScope() {
+            if (m_active) {
+                m_impl.card_title = std::move(m_title);
+                m_impl.in_card = m_in_card;
+            }
+        }
+
+      private:
+        Impl& m_impl;
+        bool m_active;
+        std::string m_title;
+        bool m_in_card = false;
+    };
 
     void stamp(Widget& node, Realized& record) {
         record.node = &node;
@@ -582,7 +607,9 @@ struct Realizer::Impl {
         QVBoxLayout* layout = nullptr;
         auto* frame = make_frame(colour(dark.surface), colour(dark.border), 12, parent, layout, kCardPadding);
         frame->setAccessibleName(qs(card.title()));
+        accessible::set_role(frame, accessible::Role::group);
         const std::string outer_title = std::exchange(card_title, card.title());
+        const bool outer_in_card = std::exchange(in_card, true);
         auto* header = new QHBoxLayout();
         header->setSpacing(kRowSpacing);
         auto* title = make_label(card.title(), 18, true, frame);
@@ -601,6 +628,7 @@ struct Realizer::Impl {
         place_children(*layout, 2, card.children().subspan(record->boxed_from), frame, *record);
         wrap = outer_wrap;
         card_title = outer_title;
+        in_card = outer_in_card;
         return frame;
     }
 
@@ -680,6 +708,9 @@ struct Realizer::Impl {
         auto* label = make_label(text.text(), text.size(), wrap_text, parent);
         if (text.size() >= 16) {
             accessible::set_role(label, accessible::Role::heading);
+            if (in_card && card_title.empty()) {
+                card_title = text.text();
+            }
         }
         last_caption = text.text();
         return label;
@@ -855,6 +886,7 @@ struct Realizer::Impl {
             --r.m_realized;
             auto child = std::make_shared<Realized>();
             record->children.push_back(child);
+            const CardScope scope(*this, node);
             return make(*node.children().front(), parent, child, wrap_text);
         }
         return make_stack(node, true, parent, record, wrap_text);
@@ -898,6 +930,7 @@ struct Realizer::Impl {
             stamp(node, *record);
             record->signature.clear();
             record->items = 0;
+            const CardScope scope(*this, node);
             place_children(layout, index, node.children(), parent, *record, false);
             return;
         }
