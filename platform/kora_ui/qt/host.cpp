@@ -1,5 +1,6 @@
 #include "qt/host.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QScrollArea>
@@ -48,6 +49,7 @@ Host::Host(WidgetPtr root, QWidget* parent)
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scroll->viewport()->setAutoFillBackground(false);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(m_scroll);
     accessible::set_role(this, accessible::Role::frame);
 
@@ -124,26 +126,31 @@ bool Host::pump() {
 }
 
 bool Host::reconcile() {
-    const auto focus = m_realizer->remember_focus();
+    if (auto focus = m_realizer->remember_focus(); focus.found) {
+        m_focus = std::move(focus);
+    }
     const bool changed = m_realizer->reconcile();
-    if (!changed) {
-        return false;
-    }
-    m_realizer->fix_tab_order();
-    const auto title = m_realizer->page_title();
-    if (title != m_page_title) {
-        m_page_title = title;
-        // A new page: its first control, where a keyboard user starts reading it.
-        if (QWidget* first = m_realizer->first_control(); first && (focus.found || isActiveWindow())) {
-            first->setFocus(Qt::OtherFocusReason);
+    if (changed) {
+        m_realizer->fix_tab_order();
+        if (auto title = m_realizer->page_title(); title != m_page_title) {
+            m_page_title = std::move(title);
+            // A new page: its first control, where a keyboard user starts reading it.
+            QWidget* first = m_realizer->first_control();
+            if (first && (m_focus.found || isActiveWindow())) {
+                first->setFocus(Qt::OtherFocusReason);
+            }
+            m_focus = {};
         }
-    } else {
-        m_realizer->restore_focus(focus);
+        if (m_realizer->waiting()) {
+            m_idle.start();
+        }
     }
-    if (m_realizer->waiting()) {
-        m_idle.start();
+    // Focus lost with its widget (or while the page was loading) returns to that control once it is
+    // shown and enabled again.
+    if (m_focus.found && !m_realizer->page_has_focus() && m_realizer->restore_focus(m_focus)) {
+        m_focus.widget = QApplication::focusWidget();
     }
-    return true;
+    return changed;
 }
 
 void Host::realize_waiting_cards() {

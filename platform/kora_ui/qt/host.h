@@ -64,6 +64,7 @@ class Host final : public QWidget {
     QTimer m_idle;  // realizes the cards that wait, a few at a time
     std::unique_ptr<Realizer> m_realizer;
     std::string m_page_title;
+    Realizer::FocusMemo m_focus;  // the control that had the focus last, to have it again
     std::shared_ptr<WakeTarget> m_wake;
     std::function<void(const ControlInvocation&)> m_invocation_handler;
     std::uint64_t m_frame = 0;

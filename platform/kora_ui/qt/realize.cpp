@@ -228,8 +228,10 @@ std::string signature_of(const Widget& node) {
         out += part;
         out += '\x1f';
     };
-    auto number = [&add](double value) {
-        add(std::to_string(value));
+    // The bytes of a number: only equality matters.
+    auto number = [&out](double value) {
+        out.append(reinterpret_cast<const char*>(&value), sizeof value);
+        out += '\x1f';
     };
     if (const auto* text = dynamic_cast<const Text*>(&node)) {
         add(text->text());
@@ -398,7 +400,9 @@ struct Realizer::Impl {
         record.node = &node;
         record.serial = node.serial();
         record.type = node.type_name();
-        record.control_id = std::string(node.control_id());
+        if (record.control_id != node.control_id()) {
+            record.control_id = std::string(node.control_id());
+        }
     }
 
     // ---- making -------------------------------------------------------------------------------
@@ -672,6 +676,7 @@ struct Realizer::Impl {
         area->setWidgetResizable(true);
         area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         area->viewport()->setAutoFillBackground(false);
+        area->setFocusPolicy(Qt::NoFocus);  // an unnamed stop in Tab order; it scrolls to what has focus
         auto* inner = new QWidget(area);
         auto* layout = new QVBoxLayout(inner);
         layout->setContentsMargins(0, 0, 4, 0);
@@ -1244,15 +1249,10 @@ QWidget* Realizer::build() {
     layout->setSpacing(0);
     Impl impl{*this, *m_keyboard};
     impl.place(*layout, 0, m_root, page, m_top);
-    bool fills = false;
-    for (int i = 0; i < layout->count(); ++i) {
-        fills = fills || layout->stretch(i) > 0;
-    }
-    if (!fills) {
-        layout->addStretch(1);
-    }
     m_page = page;
     m_page_layout = layout;
+    m_page_stretch = false;
+    settle_page_stretch();
     m_tab_order_dirty = true;
     return page;
 }
@@ -1268,11 +1268,33 @@ bool Realizer::reconcile() {
         m_top = std::make_shared<Realized>();
         impl.place(*m_page_layout, 0, m_root, m_page, m_top);
     }
+    if (impl.changed) {
+        settle_page_stretch();
+    }
     std::erase_if(m_waiting, [](const std::weak_ptr<Realized>& waiting) {
         auto record = waiting.lock();
         return !record || !record->lazy;
     });
     return impl.changed;
+}
+
+void Realizer::settle_page_stretch() {
+    // The page ends with a stretch unless something on it takes the free height (a list that
+    // scrolls): after a loading view the dashboard's list must have that height.
+    const int own = m_page_stretch ? 1 : 0;
+    bool fills = false;
+    for (int i = 0; i < m_page_layout->count() - own; ++i) {
+        fills = fills || m_page_layout->stretch(i) > 0;
+    }
+    if (fills == !m_page_stretch) {
+        return;
+    }
+    if (m_page_stretch) {
+        delete m_page_layout->takeAt(m_page_layout->count() - 1);
+    } else {
+        m_page_layout->addStretch(1);
+    }
+    m_page_stretch = !fills;
 }
 
 namespace {
@@ -1482,13 +1504,18 @@ Realizer::FocusMemo Realizer::remember_focus() const {
     return memo;
 }
 
-void Realizer::restore_focus(const FocusMemo& memo) {
+bool Realizer::page_has_focus() const {
+    QWidget* now = QApplication::focusWidget();
+    return m_page && now && m_page->isAncestorOf(now) && now->isVisible();
+}
+
+bool Realizer::restore_focus(const FocusMemo& memo) {
     if (!memo.found || !m_top) {
-        return;
+        return false;
     }
     QWidget* now = QApplication::focusWidget();
     if (memo.widget && memo.widget == now && memo.widget->isVisible()) {
-        return;  // the focused control was kept
+        return true;  // the focused control was kept
     }
     const Realized* target = nullptr;
     if (!memo.control_id.empty()) {
@@ -1507,8 +1534,8 @@ void Realizer::restore_focus(const FocusMemo& memo) {
         }
         target = at && at->widget && !at->lazy ? at : nullptr;
     }
-    if (!target) {
-        return;
+    if (!target || !target->widget->isEnabled()) {
+        return false;
     }
     QWidget* widget = target->widget;
     if (memo.segment >= 0) {
@@ -1516,6 +1543,7 @@ void Realizer::restore_focus(const FocusMemo& memo) {
         widget = memo.segment < segments.size() ? segments[memo.segment] : widget;
     }
     widget->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 QString button_text(const std::string& label) {

@@ -90,7 +90,10 @@ class Realizer {
         qsizetype segment = -1;
     };
     [[nodiscard]] FocusMemo remember_focus() const;
-    void restore_focus(const FocusMemo& memo);
+    // Focuses the remembered control when it is shown and enabled; false when it is not.
+    bool restore_focus(const FocusMemo& memo);
+    // Whether a widget of the page has the focus.
+    [[nodiscard]] bool page_has_focus() const;
 
     [[nodiscard]] std::size_t realized() const { return m_realized; }
     [[nodiscard]] bool waiting() const { return !m_waiting.empty(); }
@@ -101,11 +104,13 @@ class Realizer {
 
   private:
     friend struct Impl;
+    void settle_page_stretch();
     Widget& m_root;
     std::function<void()> m_after_input;
     RecordPtr m_top;
     QPointer<QWidget> m_page;
     QBoxLayout* m_page_layout = nullptr;
+    bool m_page_stretch = false;  // the page layout ends with a stretch of its own
     std::size_t m_realized = 0;
     bool m_tab_order_dirty = false;
     bool m_dispatching = false;
