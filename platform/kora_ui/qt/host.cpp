@@ -129,7 +129,9 @@ bool Host::reconcile() {
     if (auto focus = m_realizer->remember_focus(); focus.found) {
         m_focus = std::move(focus);
     }
-    const bool changed = m_realizer->reconcile();
+    const bool patched = m_realizer->reconcile();
+    // Also what a control's dispatch patched when it found the tree replaced.
+    const bool changed = m_realizer->take_changes() || patched;
     if (changed) {
         m_realizer->fix_tab_order();
         if (auto title = m_realizer->page_title(); title != m_page_title) {
@@ -186,6 +188,7 @@ void Host::rebuild() {
     m_scroll->setWidget(page);
     ++m_rebuilds;
     m_realizer->fix_tab_order();
+    (void)m_realizer->take_changes();
     m_page_title = m_realizer->page_title();
     m_scroll->verticalScrollBar()->setValue(outer);
     if (outer != 0) {

@@ -1270,6 +1270,7 @@ bool Realizer::reconcile() {
     }
     if (impl.changed) {
         settle_page_stretch();
+        m_changes = true;
     }
     std::erase_if(m_waiting, [](const std::weak_ptr<Realized>& waiting) {
         auto record = waiting.lock();
@@ -1358,6 +1359,7 @@ bool Realizer::realize_lazy(const std::shared_ptr<Realized>& record) {
     real->show();
     holder->updateGeometry();
     fix_tab_order();
+    m_changes = true;
     return true;
 }
 

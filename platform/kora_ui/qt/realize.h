@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kora_ui/widget.h"
@@ -95,6 +96,9 @@ class Realizer {
     // Whether a widget of the page has the focus.
     [[nodiscard]] bool page_has_focus() const;
 
+    // Whether widgets changed since last asked (controls and late cards patch too, not only the host).
+    [[nodiscard]] bool take_changes() { return std::exchange(m_changes, false); }
+
     [[nodiscard]] std::size_t realized() const { return m_realized; }
     [[nodiscard]] bool waiting() const { return !m_waiting.empty(); }
     [[nodiscard]] QWidget* page() const { return m_page; }
@@ -113,6 +117,7 @@ class Realizer {
     bool m_page_stretch = false;  // the page layout ends with a stretch of its own
     std::size_t m_realized = 0;
     bool m_tab_order_dirty = false;
+    bool m_changes = false;
     bool m_dispatching = false;
     std::vector<std::weak_ptr<Realized>> m_waiting;
     QObject m_events;  // owns the keyboard filter
