@@ -448,7 +448,9 @@ class Switcher final : public Widget {
 };
 
 // View 0: a dashboard of printer cards with "Open" buttons; view 1: the queue.
-WidgetPtr dashboard_or_queue(int view, std::vector<int>& opened, const std::string& status = "Ready") {
+// A tone, when given, is the first card's.
+WidgetPtr dashboard_or_queue(int view, std::vector<int>& opened, const std::string& status = "Ready",
+                             std::optional<BannerStyle> tone = std::nullopt) {
     if (view == 1) {
         return boxed(Column()
                          .push(Text("Print queue", 28))
@@ -457,13 +459,14 @@ WidgetPtr dashboard_or_queue(int view, std::vector<int>& opened, const std::stri
     Column page;
     page.push(Text("Presswick", 28));
     for (int i = 0; i < 3; ++i) {
-        page.push(widget::card::surface(
+        auto card = widget::card::surface(
             "Printer " + std::to_string(i), std::nullopt,
             Column()
                 .push(Text(status, 14))
                 .push(Button("t.open." + std::to_string(i), "Open").on_action([&opened, i] {
                     opened.push_back(i);
-                }))));
+                })));
+        page.push(i == 0 && tone ? std::move(card).with_tone(*tone) : std::move(card));
     }
     return boxed(std::move(page));
 }
@@ -509,15 +512,17 @@ TEST(QtHost, ControlsReachTheCurrentTreeAfterAnInvocationReplacedIt) {
 }
 
 // A refresh that changes one card's status patches that label only: focus, the other widgets and the
-// inner scroll position stay; a segment chosen by click or by an action is what the strip shows.
+// inner scroll position stay; a segment chosen by click or by an action is what the strip shows. A card
+// that takes a tone shows it, and its button still reaches its control.
 TEST(QtHost, ARefreshPatchesOnlyWhatChanged) {
     g_warnings.clear();
     std::vector<int> opened;
     std::string status = "Ready";
+    std::optional<BannerStyle> tone;
     LocalState<std::size_t> mode{0};
     auto view = [&](int) {
         return boxed(Column()
-                         .push(dashboard_or_queue(0, opened, status))
+                         .push(dashboard_or_queue(0, opened, status, tone))
                          .push(ToggleGroup("t.mode", "select", {"150 dpi", "300 dpi", "600 dpi"}, mode)));
     };
     auto owned = std::make_unique<Switcher>(view);
@@ -556,6 +561,19 @@ TEST(QtHost, ARefreshPatchesOnlyWhatChanged) {
     host.pump();
     EXPECT_TRUE(segments[1]->isChecked());
     EXPECT_FALSE(segments[2]->isChecked());
+
+    const QColor on_banner = qt::colour(theme::Theme::dark().on_banner);
+    auto card_text = [&host] {
+        return host.findChild<QPushButton*>("t.open.0")->parentWidget()->palette();
+    };
+    EXPECT_NE(card_text().color(QPalette::WindowText), on_banner);
+    tone = BannerStyle::caution;
+    root.install(0);
+    EXPECT_TRUE(host.pump());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the card made before
+    EXPECT_EQ(card_text().color(QPalette::WindowText), on_banner) << "the card kept its old tone";
+    QTest::mouseClick(host.findChild<QPushButton*>("t.open.0"), Qt::LeftButton);
+    EXPECT_EQ(opened, std::vector<int>{0});
     EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join("\n").toStdString();
 }
 
