@@ -51,5 +51,13 @@ fi
 # starts and stops a desk sandbox of its own (root only; it reports itself skipped otherwise).
 echo "== desk tests"
 ctest --test-dir "$BUILD" -L desk --output-on-failure || failed=1
+if [ "${PRESSWICK_SKIP_SANITIZE:-0}" != 1 ]; then
+  # Controls pressed after an action replaced the view must reach no freed tree (leaks: Qt's own).
+  echo "== the Qt host's ui tests under ASan+UBSan"
+  cmake -S . -B build-asan-qt -DCMAKE_BUILD_TYPE=Debug -DPRESSWICK_SANITIZE=ON -DPRESSWICK_BENCH=OFF >/dev/null &&
+    cmake --build build-asan-qt -j"$JOBS" --target kora_ui_qt_tests >/dev/null &&
+    QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      build-asan-qt/bin/kora_ui_qt_tests || failed=1
+fi
 
 exit $failed

@@ -26,6 +26,7 @@ using presswick::surface::Presswick;
 template <class Build>
 void realize_each_time(benchmark::State& bench, const presswick::DeviceSnapshot& snapshot, Build build) {
     kora_ui::qt::Host host(std::make_unique<Presswick>(presswick::views::build_loading_view()));
+    host.set_card_delay(std::chrono::hours(1));  // only what the frame paints, as before idle realization
     auto& state = dynamic_cast<Presswick&>(host.root());
     host.resize(1280, 800);
     host.show();
@@ -55,6 +56,94 @@ void BM_QueueBuildAndRealize_24(benchmark::State& bench) {
         });
 }
 BENCHMARK(BM_QueueBuildAndRealize_24)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// One refresh of the dashboard as the window sees it, the view's own building left out: the new tree
+// is installed, then either every widget is made again (`rebuild`, the baseline) or the tree is
+// patched into the realized one; then the frame is finished (old widgets freed, layout, paint).
+// Alternate snapshots make every other tree differ from the one before (one printer's status).
+// The host's idle realization is held off so that no iteration does it: the cards left out of the
+// first frame wait (as in the rebuild), or, for the AllCards runs, are all realized before the patching
+// starts (the most a patch walks and a layout measures).
+void refresh_dashboard(benchmark::State& bench, bool rebuild, bool change_one_status,
+                       bool all_cards = false) {
+    const auto first = presswick::bench::big_snapshot(50, 200);
+    auto second = first;
+    if (change_one_status) {
+        (*second.printers)[7].state = presswick::printing::QueueState::paused;
+    }
+    kora_ui::qt::Host host(std::make_unique<Presswick>(presswick::views::build_loading_view()));
+    host.set_card_delay(std::chrono::hours(1));
+    auto& state = dynamic_cast<Presswick&>(host.root());
+    host.resize(1280, 800);
+    host.show();
+    state.install(presswick::views::build_dashboard_view(first, state, std::nullopt));
+    host.rebuild();
+    QApplication::processEvents();
+    if (all_cards) {
+        host.realize_waiting_cards_now();
+        QApplication::processEvents();
+    }
+    bool flip = false;
+    for (auto _ : bench) {
+        bench.PauseTiming();
+        flip = !flip;
+        auto view = presswick::views::build_dashboard_view(flip ? second : first, state, std::nullopt);
+        bench.ResumeTiming();
+        state.install(std::move(view));
+        if (rebuild) {
+            host.rebuild();
+        } else {
+            host.pump();
+        }
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::processEvents();
+        QApplication::processEvents();
+    }
+    bench.counters["widgets"] = static_cast<double>(host.realized_widgets());
+}
+
+void BM_DashboardRefresh_Rebuild_Unchanged(benchmark::State& bench) {
+    refresh_dashboard(bench, true, false);
+}
+void BM_DashboardRefresh_Patch_Unchanged(benchmark::State& bench) {
+    refresh_dashboard(bench, false, false);
+}
+void BM_DashboardRefresh_Rebuild_OneStatus(benchmark::State& bench) {
+    refresh_dashboard(bench, true, true);
+}
+void BM_DashboardRefresh_Patch_OneStatus(benchmark::State& bench) {
+    refresh_dashboard(bench, false, true);
+}
+void BM_DashboardRefresh_Patch_Unchanged_AllCards(benchmark::State& bench) {
+    refresh_dashboard(bench, false, false, true);
+}
+void BM_DashboardRefresh_Patch_OneStatus_AllCards(benchmark::State& bench) {
+    refresh_dashboard(bench, false, true, true);
+}
+BENCHMARK(BM_DashboardRefresh_Patch_Unchanged_AllCards)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_DashboardRefresh_Patch_OneStatus_AllCards)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_DashboardRefresh_Rebuild_Unchanged)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_DashboardRefresh_Patch_Unchanged)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_DashboardRefresh_Rebuild_OneStatus)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_DashboardRefresh_Patch_OneStatus)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);

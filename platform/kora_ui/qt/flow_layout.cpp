@@ -30,6 +30,19 @@ QLayoutItem* FlowLayout::takeAt(int index) {
     return index >= 0 && index < m_items.size() ? m_items.takeAt(index) : nullptr;
 }
 
+QWidget* FlowLayout::replace_widget_at(int index, QWidget* widget) {
+    if (index < 0 || index >= m_items.size()) {
+        return nullptr;
+    }
+    QLayoutItem* old = m_items[index];
+    QWidget* was = old->widget();
+    addChildWidget(widget);
+    m_items[index] = new QWidgetItem(widget);
+    delete old;
+    invalidate();
+    return was;
+}
+
 int FlowLayout::columns_for(int width) const {
     const int fit = (width + m_gap) / (m_min_column_width + m_gap);
     return std::clamp(fit, 1, std::max(1, static_cast<int>(m_items.size())));

@@ -16,6 +16,9 @@ class FlowLayout final : public QLayout {
     int count() const override { return static_cast<int>(m_items.size()); }
     QLayoutItem* itemAt(int index) const override;
     QLayoutItem* takeAt(int index) override;
+    // Puts `widget` where the item at `index` was; answers the widget that was there (the caller lets
+    // it go).
+    QWidget* replace_widget_at(int index, QWidget* widget);
     Qt::Orientations expandingDirections() const override { return Qt::Horizontal; }
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;

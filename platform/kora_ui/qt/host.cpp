@@ -1,13 +1,17 @@
 #include "qt/host.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <limits>
 #include <mutex>
 
 #include "kora_ui/channel.h"
+#include "qt/accessible.h"
 
 namespace kora_ui::qt {
 
@@ -47,7 +51,9 @@ Host::Host(WidgetPtr root, QWidget* parent)
     // Always there, so pages of one width keep one left edge whether they scroll or not.
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_scroll->viewport()->setAutoFillBackground(false);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(m_scroll);
+    accessible::set_role(this, accessible::Role::frame);
 
     m_wake->host = this;
     std::weak_ptr<WakeTarget> wake = m_wake;
@@ -56,12 +62,17 @@ Host::Host(WidgetPtr root, QWidget* parent)
             target->post();
         }
     });
-    m_context.after_input = [wake] {
+    m_realizer = std::make_unique<Realizer>(*m_root, [wake] {
         if (auto target = wake.lock()) {
             target->post();
         }
-    };
+    });
 
+    m_idle.setSingleShot(true);
+    // Late enough not to delay the first frame, soon enough that the cards are in Tab order and in
+    // the accessibility tree before anyone scrolls to them.
+    m_idle.setInterval(std::chrono::milliseconds(30));
+    connect(&m_idle, &QTimer::timeout, this, [this] { realize_waiting_cards(); });
     rebuild();
     m_timer.setInterval(std::chrono::milliseconds(250));
     connect(&m_timer, &QTimer::timeout, this, [this] { pump(); });
@@ -74,9 +85,9 @@ Host::~Host() {
         std::lock_guard lock(m_wake->mutex);
         m_wake->host = nullptr;
     }
-    m_context.alive->store(false);
-    // The realized widgets point into the tree: let them go before the tree does.
+    // The realized widgets name records of the realizer: they go first, then the realizer.
     delete m_scroll->takeWidget();
+    m_realizer.reset();
 }
 
 QWidget* Host::content() const {
@@ -101,10 +112,11 @@ bool Host::pump() {
     }
     m_in_pump = true;
     UpdateContext context{m_frame++};
-    const bool changed = m_root->update(context);
-    if (changed) {
+    const bool updated = m_root->update(context);
+    // Whatever the update said: an action may have installed a new view outside it.
+    const bool patched = reconcile();
+    if (updated || patched) {
         m_last_change = std::chrono::steady_clock::now();
-        rebuild();
     }
     while (auto invocation = m_root->take_control_invocation()) {
         if (m_invocation_handler) {
@@ -112,57 +124,81 @@ bool Host::pump() {
         }
     }
     m_in_pump = false;
+    return updated || patched;
+}
+
+bool Host::reconcile() {
+    if (auto focus = m_realizer->remember_focus(); focus.found) {
+        m_focus = std::move(focus);
+    }
+    const bool patched = m_realizer->reconcile();
+    // Also what a control's dispatch patched when it found the tree replaced.
+    const bool changed = m_realizer->take_changes() || patched;
+    if (changed) {
+        m_realizer->fix_tab_order();
+        if (auto title = m_realizer->page_title(); title != m_page_title) {
+            m_page_title = std::move(title);
+            // A new page: its first control, where a keyboard user starts reading it.
+            QWidget* first = m_realizer->first_control();
+            if (first && (m_focus.found || isActiveWindow())) {
+                first->setFocus(Qt::OtherFocusReason);
+            }
+            m_focus = {};
+        }
+        if (m_realizer->waiting()) {
+            m_idle.start();
+        }
+    }
+    // Focus lost with its widget (or while the page was loading) returns to that control once it is
+    // shown and enabled again.
+    if (m_focus.found && !m_realizer->page_has_focus() && m_realizer->restore_focus(m_focus)) {
+        m_focus.widget = QApplication::focusWidget();
+    }
     return changed;
+}
+
+void Host::realize_waiting_cards() {
+    if (m_realizer->realize_waiting(4)) {
+        m_idle.start();
+    }
+}
+
+void Host::set_card_delay(std::chrono::milliseconds delay) {
+    m_idle.setInterval(delay);
+}
+
+void Host::realize_waiting_cards_now() {
+    m_idle.stop();
+    (void)m_realizer->realize_waiting(std::numeric_limits<std::size_t>::max());
+}
+
+void Host::keyPressEvent(QKeyEvent* event) {
+    // Escape goes back on a page that has a back control.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_realizer->press_back()) {
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Host::rebuild() {
     const int outer = m_scroll->verticalScrollBar()->value();
-    std::vector<int> inner;
-    for (const auto& area : m_context.scroll_areas) {
-        inner.push_back(area ? area->verticalScrollBar()->value() : 0);
-    }
-
-    // The old widgets may be inside their own signal handler right now: they stop reaching the
-    // tree at once and are deleted later, from the event loop.
-    m_context.alive->store(false);
-    RealizeContext next;
-    next.after_input = m_context.after_input;
-    m_context = std::move(next);
-
-    auto* page = new QWidget();
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(24, 20, 24, 20);
-    layout->setSpacing(0);
-    add_to_layout(*layout, *m_root, page, m_context);
-    bool fills = false;
-    for (int i = 0; i < layout->count(); ++i) {
-        if (layout->stretch(i) > 0) {
-            fills = true;
-        }
-    }
-    if (!fills) {
-        layout->addStretch(1);
-    }
-
+    QWidget* page = m_realizer->build();
     if (QWidget* old = m_scroll->takeWidget()) {
         old->hide();
         old->deleteLater();
     }
     m_scroll->setWidget(page);
     ++m_rebuilds;
-    restore_scroll(outer, inner);
-    if (outer != 0 || std::any_of(inner.begin(), inner.end(), [](int v) { return v != 0; })) {
-        // Ranges are known only once the new content is laid out.
-        QTimer::singleShot(0, this, [this, outer, inner] { restore_scroll(outer, inner); });
-    }
-}
-
-void Host::restore_scroll(int outer, const std::vector<int>& inner) {
+    m_realizer->fix_tab_order();
+    (void)m_realizer->take_changes();
+    m_page_title = m_realizer->page_title();
     m_scroll->verticalScrollBar()->setValue(outer);
-    for (std::size_t i = 0; i < inner.size() && i < m_context.scroll_areas.size(); ++i) {
-        if (auto& area = m_context.scroll_areas[i]) {
-            area->verticalScrollBar()->setValue(inner[i]);
-        }
+    if (outer != 0) {
+        // The range is known only once the new content is laid out.
+        QTimer::singleShot(0, this, [this, outer] { m_scroll->verticalScrollBar()->setValue(outer); });
+    }
+    if (m_realizer->waiting()) {
+        m_idle.start();
     }
 }
 

@@ -1,5 +1,7 @@
 // The window of a kora_ui root: calls the root's update from a timer and whenever a channel is
-// posted to, rebuilds the QWidget content when update says it changed, keeps scroll positions.
+// posted to, and after each update (and before any control acts) brings the QWidgets in line with the
+// root's tree, however that tree was replaced: what is unchanged keeps its widgets, so focus, scroll
+// positions and open drop-downs stay.
 #pragma once
 
 #include <QTimer>
@@ -8,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "kora_ui/widget.h"
@@ -23,10 +26,10 @@ class Host final : public QWidget {
     ~Host() override;
 
     [[nodiscard]] Widget& root() const { return *m_root; }
-    // One update of the root; a rebuild when it changed. True when it changed.
+    // One update of the root, then the widgets patched to its tree. True when anything changed.
     bool pump();
-    // Realizes the whole tree again now. Never call it from a control's own signal handler:
-    // use request_update, which runs later from the event loop.
+    // Realizes the whole tree again now, dropping every widget (what measurements compare patching
+    // with). Never call it from a control's own signal handler: use request_update.
     void rebuild();
     // Queues one update (many requests before it runs make one).
     void request_update();
@@ -34,21 +37,34 @@ class Host final : public QWidget {
     [[nodiscard]] QScrollArea* scroll_area() const { return m_scroll; }
     [[nodiscard]] QWidget* content() const;
     [[nodiscard]] std::uint64_t rebuild_count() const { return m_rebuilds; }
-    // kora_ui widgets realized for the current tree, cards realized later as they came into view included.
-    [[nodiscard]] std::size_t realized_widgets() const { return m_context.realized; }
+    // kora_ui widgets realized since the last full build (patches and cards realized later included).
+    [[nodiscard]] std::size_t realized_widgets() const { return m_realizer->realized(); }
     [[nodiscard]] std::chrono::steady_clock::time_point last_change() const { return m_last_change; }
     void set_update_interval(std::chrono::milliseconds interval);
+    // How long the host waits, once idle, before realizing cards that were left out of the first frame.
+    void set_card_delay(std::chrono::milliseconds delay);
+    // Realizes every card that waits now (their controls join Tab order and the accessibility tree).
+    void realize_waiting_cards_now();
     // Receives the control invocations taken from the root after each update (dropped without one).
     void set_control_invocation_handler(std::function<void(const ControlInvocation&)> handler);
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     struct WakeTarget;
-    void restore_scroll(int outer, const std::vector<int>& inner);
+    // Patches the widgets to the root's tree; keeps the focus on its control, or moves it to the new
+    // page's first control after a page change.
+    bool reconcile();
+    void realize_waiting_cards();
 
     WidgetPtr m_root;
     QScrollArea* m_scroll = nullptr;
     QTimer m_timer;
-    RealizeContext m_context;
+    QTimer m_idle;  // realizes the cards that wait, a few at a time
+    std::unique_ptr<Realizer> m_realizer;
+    std::string m_page_title;
+    Realizer::FocusMemo m_focus;  // the control that had the focus last, to have it again
     std::shared_ptr<WakeTarget> m_wake;
     std::function<void(const ControlInvocation&)> m_invocation_handler;
     std::uint64_t m_frame = 0;

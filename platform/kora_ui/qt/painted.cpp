@@ -1,10 +1,12 @@
 #include "qt/painted.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "kora_ui/theme.h"
 #include "qt/style.h"
@@ -129,6 +131,80 @@ CropView::CropView(QImage image, std::function<CropSelection()> read, std::funct
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     setMouseTracking(false);
     setCursor(Qt::CrossCursor);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void CropView::refresh() {
+    if (m_read() != m_drawn) {
+        update();
+    }
+}
+
+CropSelection CropView::moved(CropSelection s, Grip grip, double dx, double dy) {
+    const double min = 0.05;
+    const double w = s.right - s.left;
+    const double h = s.bottom - s.top;
+    switch (grip) {
+        case Grip::top_left:
+            s.left = std::clamp(s.left + dx, 0.0, s.right - min);
+            s.top = std::clamp(s.top + dy, 0.0, s.bottom - min);
+            break;
+        case Grip::top_right:
+            s.right = std::clamp(s.right + dx, s.left + min, 1.0);
+            s.top = std::clamp(s.top + dy, 0.0, s.bottom - min);
+            break;
+        case Grip::bottom_left:
+            s.left = std::clamp(s.left + dx, 0.0, s.right - min);
+            s.bottom = std::clamp(s.bottom + dy, s.top + min, 1.0);
+            break;
+        case Grip::bottom_right:
+            s.right = std::clamp(s.right + dx, s.left + min, 1.0);
+            s.bottom = std::clamp(s.bottom + dy, s.top + min, 1.0);
+            break;
+        case Grip::move:
+            s.left = std::clamp(s.left + dx, 0.0, 1.0 - w);
+            s.top = std::clamp(s.top + dy, 0.0, 1.0 - h);
+            s.right = s.left + w;
+            s.bottom = s.top + h;
+            break;
+        case Grip::none:
+            break;
+    }
+    return s;
+}
+
+void CropView::keyPressEvent(QKeyEvent* event) {
+    const double step = (event->modifiers() & Qt::ShiftModifier) ? 0.05 : 0.01;
+    double dx = 0;
+    double dy = 0;
+    switch (event->key()) {
+        case Qt::Key_Space:
+            // The whole rectangle, then each corner clockwise from the top left.
+            m_key_grip = m_key_grip == Grip::move           ? Grip::top_left
+                         : m_key_grip == Grip::top_left     ? Grip::top_right
+                         : m_key_grip == Grip::top_right    ? Grip::bottom_right
+                         : m_key_grip == Grip::bottom_right ? Grip::bottom_left
+                                                            : Grip::move;
+            update();
+            return;
+        case Qt::Key_Left:
+            dx = -step;
+            break;
+        case Qt::Key_Right:
+            dx = step;
+            break;
+        case Qt::Key_Up:
+            dy = -step;
+            break;
+        case Qt::Key_Down:
+            dy = step;
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
+    }
+    m_drag(moved(m_read(), m_key_grip, dx, dy));
+    update();
 }
 
 QSize CropView::sizeHint() const {
@@ -162,6 +238,7 @@ void CropView::paintEvent(QPaintEvent*) {
         painter.drawImage(area, m_image);
     }
     const CropSelection s = m_read();
+    m_drawn = s;
     const QRectF crop(area.x() + s.left * area.width(), area.y() + s.top * area.height(),
                       (s.right - s.left) * area.width(), (s.bottom - s.top) * area.height());
     QPainterPath outside;
@@ -176,6 +253,23 @@ void CropView::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(QColor(255, 255, 255), 1));
     for (const QPointF corner : {crop.topLeft(), crop.topRight(), crop.bottomLeft(), crop.bottomRight()}) {
         painter.drawRect(QRectF(corner.x() - 5, corner.y() - 5, 10, 10));
+    }
+    if (!hasFocus()) {
+        return;
+    }
+    // The handle the arrow keys move: a larger white one, or a white outline for the whole rectangle.
+    painter.setPen(QPen(QColor(255, 255, 255), 2));
+    const auto focused = m_key_grip == Grip::top_left       ? std::optional(crop.topLeft())
+                         : m_key_grip == Grip::top_right    ? std::optional(crop.topRight())
+                         : m_key_grip == Grip::bottom_left  ? std::optional(crop.bottomLeft())
+                         : m_key_grip == Grip::bottom_right ? std::optional(crop.bottomRight())
+                                                            : std::nullopt;
+    if (focused) {
+        painter.setBrush(QColor(255, 255, 255));
+        painter.drawRect(QRectF(focused->x() - 8, focused->y() - 8, 16, 16));
+    } else {
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(crop.adjusted(-3, -3, 3, 3));
     }
 }
 

@@ -65,7 +65,9 @@ class PageGlyph final : public QWidget {
 };
 
 // The page image with the crop rectangle; dragging a corner handle moves that corner, dragging
-// inside moves the whole rectangle. Every drag goes through `drag` (which clamps it).
+// inside moves the whole rectangle. From the keyboard the arrow keys move the focused handle (the
+// whole rectangle at first; Space picks the next corner), Shift a larger step. Every change goes
+// through `drag` (which clamps it).
 class CropView final : public QWidget {
   public:
     CropView(QImage image, std::function<CropSelection()> read, std::function<void(CropSelection)> drag);
@@ -75,19 +77,26 @@ class CropView final : public QWidget {
     int heightForWidth(int width) const override;
     // Where the image is drawn inside the widget.
     [[nodiscard]] QRectF image_rect() const;
+    // Repaints when the selection changed since it was last drawn.
+    void refresh();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     enum class Grip { none, top_left, top_right, bottom_left, bottom_right, move };
+    // The selection after moving `grip` by (dx, dy) of the page from `from`.
+    [[nodiscard]] static CropSelection moved(CropSelection from, Grip grip, double dx, double dy);
     QImage m_image;
     std::function<CropSelection()> m_read;
     std::function<void(CropSelection)> m_drag;
     Grip m_grip = Grip::none;
+    Grip m_key_grip = Grip::move;
+    CropSelection m_drawn;
     QPointF m_press;
     CropSelection m_at_press;
 };

@@ -1,6 +1,13 @@
 #include "kora_ui/widget.h"
 
+#include <atomic>
+
 namespace kora_ui {
+
+std::uint64_t Widget::next_serial() {
+    static std::atomic<std::uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 bool Widget::update(UpdateContext& context) {
     bool changed = false;

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
@@ -20,10 +21,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
+#include <functional>
 
+#include "kora_ui/controls.h"
 #include "kora_ui/picker.h"
 #include "kora_ui/theme.h"
 #include "kora_ui/widgets.h"
+#include "qt/accessible.h"
+#include "qt/actions_bus.h"
 #include "qt/desktop.h"
 #include "qt/host.h"
 #include "qt/icons.h"
@@ -78,6 +83,7 @@ WidgetPtr every_widget(Cells& cells) {
                                          .with_id("t.copies")
                                          .with_accessible_label("Copies"))
                                .push(Toggle::from_state(cells.two_sided).with_accessible_label("Two-sided"))
+                               .push(Text("Mode", 14))
                                .push(ToggleGroup("t.mode", "select", {"Colour", "Grey"}, cells.mode))
                                .push(Dropdown("Printer")
                                          .with_id("t.printer")
@@ -409,6 +415,278 @@ TEST(QtHost, FileChooserPortalKeepsTheWindowPaintingAndNamesItsParent) {
     QDBusConnection::disconnectFromBus("fake-portal");
     bus_daemon.kill();
     bus_daemon.waitForFinished(2000);
+}
+
+namespace {
+// A root like a program's: it shows one view and an action ("open-queue") installs another directly,
+// outside any update, as an invocation from another program does.
+class Switcher final : public Widget {
+  public:
+    explicit Switcher(std::function<WidgetPtr(int)> view) : m_view(std::move(view)), m_content(m_view(0)) {}
+    std::string_view type_name() const override { return "test::Switcher"; }
+    std::span<const WidgetPtr> children() const override { return {&m_content, 1}; }
+    kora_actions::Outcome invoke_resource_operation_v2(std::uint8_t, std::string_view operation,
+                                                       std::string_view) override {
+        if (operation == "refresh") {
+            install(m_shown);
+        } else if (operation == "open-queue") {
+            install(1);
+        } else {
+            return kora_actions::Outcome::not_handled();
+        }
+        return kora_actions::Outcome::handled();
+    }
+    void install(int view) {
+        m_shown = view;
+        m_content = m_view(view);  // the old tree is freed now
+    }
+
+  private:
+    std::function<WidgetPtr(int)> m_view;
+    WidgetPtr m_content;
+    int m_shown = 0;
+};
+
+// View 0: a dashboard of printer cards with "Open" buttons; view 1: the queue.
+// A tone, when given, is the first card's.
+WidgetPtr dashboard_or_queue(int view, std::vector<int>& opened, const std::string& status = "Ready",
+                             std::optional<BannerStyle> tone = std::nullopt) {
+    if (view == 1) {
+        return boxed(Column()
+                         .push(Text("Print queue", 28))
+                         .push(Button("t.queue.back", "Presswick").with_icon(38).on_action([] {})));
+    }
+    Column page;
+    page.push(Text("Presswick", 28));
+    for (int i = 0; i < 3; ++i) {
+        auto card = widget::card::surface(
+            "Printer " + std::to_string(i), std::nullopt,
+            Column()
+                .push(Text(status, 14))
+                .push(Button("t.open." + std::to_string(i), "Open").on_action([&opened, i] {
+                    opened.push_back(i);
+                })));
+        page.push(i == 0 && tone ? std::move(card).with_tone(*tone) : std::move(card));
+    }
+    return boxed(std::move(page));
+}
+
+bool shows_label(const QWidget& host, const QString& text) {
+    for (auto* label : host.findChildren<QLabel*>()) {
+        if (label->text() == text && label->isVisible()) {
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace
+
+// An invocation replaces the view behind the host's back; a click on a control of the old view then
+// reaches no freed memory, and the new view shows. After a refresh (an equal view installed), a click
+// on a kept button reaches its control in the new tree.
+TEST(QtHost, ControlsReachTheCurrentTreeAfterAnInvocationReplacedIt) {
+    g_warnings.clear();
+    std::vector<int> opened;
+    auto owned = std::make_unique<Switcher>([&opened](int view) { return dashboard_or_queue(view, opened); });
+    Switcher& root = *owned;
+    qt::Host host(std::move(owned));
+    host.show();
+    QApplication::processEvents();
+
+    QPointer<QPushButton> open = host.findChild<QPushButton*>("t.open.1");
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(qt::route_invocation(root, 0, "refresh", "{}").kind, kora_actions::Outcome::Kind::handled);
+    QTest::mouseClick(open, Qt::LeftButton);
+    EXPECT_EQ(opened, std::vector<int>{1});
+    EXPECT_EQ(host.findChild<QPushButton*>("t.open.1"), open.data()) << "an equal view keeps its widgets";
+
+    EXPECT_EQ(qt::route_invocation(root, 0, "open-queue", "{}").kind, kora_actions::Outcome::Kind::handled);
+    ASSERT_FALSE(open.isNull());
+    QTest::mouseClick(open, Qt::LeftButton);  // the old view's button, not yet gone from the screen
+    EXPECT_EQ(opened, std::vector<int>{1}) << "a control of a replaced view acted";
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    EXPECT_TRUE(shows_label(host, "Print queue"));
+    EXPECT_EQ(host.findChild<QPushButton*>("t.open.1"), nullptr);
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join("\n").toStdString();
+}
+
+// A refresh that changes one card's status patches that label only: focus, the other widgets and the
+// inner scroll position stay; a segment chosen by click or by an action is what the strip shows. A card
+// that takes a tone shows it, and its button still reaches its control.
+TEST(QtHost, ARefreshPatchesOnlyWhatChanged) {
+    g_warnings.clear();
+    std::vector<int> opened;
+    std::string status = "Ready";
+    std::optional<BannerStyle> tone;
+    LocalState<std::size_t> mode{0};
+    auto view = [&](int) {
+        return boxed(Column()
+                         .push(dashboard_or_queue(0, opened, status, tone))
+                         .push(ToggleGroup("t.mode", "select", {"150 dpi", "300 dpi", "600 dpi"}, mode)));
+    };
+    auto owned = std::make_unique<Switcher>(view);
+    Switcher& root = *owned;
+    qt::Host host(std::move(owned));
+    host.setWindowTitle("Presswick");
+    host.show();
+    QApplication::setActiveWindow(&host);
+    QApplication::processEvents();
+    QPointer<QPushButton> open = host.findChild<QPushButton*>("t.open.2");
+    ASSERT_NE(open, nullptr);
+    open->setFocus();
+    const auto made = host.realized_widgets();
+
+    status = "Paused";
+    root.install(0);
+    EXPECT_TRUE(host.pump());
+    EXPECT_EQ(host.realized_widgets(), made) << "a changed text made widgets afresh";
+    EXPECT_EQ(host.findChild<QPushButton*>("t.open.2"), open.data());
+    EXPECT_EQ(QApplication::focusWidget(), open.data());
+    EXPECT_TRUE(shows_label(host, "Paused"));
+    EXPECT_FALSE(shows_label(host, "Ready"));
+
+    auto segments = host.findChild<QWidget*>("t.mode")->findChildren<QPushButton*>();
+    ASSERT_EQ(segments.size(), 3);
+    auto highlighted = [&segments](int index) {
+        return segments[index]->isChecked() && segments[index]->palette().color(QPalette::Button) !=
+                                                   segments[0]->palette().color(QPalette::Button);
+    };
+    QTest::mouseClick(segments[2], Qt::LeftButton);
+    host.pump();
+    EXPECT_EQ(mode.get(), 2u);
+    EXPECT_TRUE(highlighted(2));
+    EXPECT_EQ(invoke_control(root, 0, kSegmentedSelectOperation, R"({"control":"t.mode","index":1})").kind,
+              kora_actions::Outcome::Kind::handled);
+    host.pump();
+    EXPECT_TRUE(segments[1]->isChecked());
+    EXPECT_FALSE(segments[2]->isChecked());
+
+    const QColor on_banner = qt::colour(theme::Theme::dark().on_banner);
+    auto card_text = [&host] {
+        return host.findChild<QPushButton*>("t.open.0")->parentWidget()->palette();
+    };
+    EXPECT_NE(card_text().color(QPalette::WindowText), on_banner);
+    tone = BannerStyle::caution;
+    root.install(0);
+    EXPECT_TRUE(host.pump());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the card made before
+    EXPECT_EQ(card_text().color(QPalette::WindowText), on_banner) << "the card kept its old tone";
+    QTest::mouseClick(host.findChild<QPushButton*>("t.open.0"), Qt::LeftButton);
+    EXPECT_EQ(opened, std::vector<int>{0});
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join("\n").toStdString();
+}
+
+// Keys only: Tab walks the page in reading order (the cards realized after the first frame included),
+// Enter and Space press, arrows move within segments, Escape goes back, the crop editor moves and
+// resizes from the keyboard, and the focused button wears a ring its unfocused twin does not.
+TEST(QtHost, EverythingWorksFromTheKeyboard) {
+    g_warnings.clear();
+    std::vector<std::string> pressed;
+    LocalState<std::size_t> mode{0};
+    LocalState<CropSelection> crop{CropSelection{0.2, 0.2, 0.8, 0.8}};
+    auto pixels = std::make_shared<const std::vector<std::uint8_t>>(40 * 30 * 4, 200);
+    auto press = [&pressed](std::string what) {
+        return [&pressed, what] {
+            pressed.push_back(what);
+        };
+    };
+    Column cards;
+    for (int i = 0; i < 12; ++i) {
+        const auto id = "t.open." + std::to_string(i);
+        cards.push(Column()
+                       .push(Text("Printer " + std::to_string(i), 18))
+                       .push(Text("Ready", 14))
+                       .push(Spacer(10))
+                       .push(ProgressBar(0.5F).with_accessible_label("Level"))
+                       .push(Text("Preferred printer", 13))
+                       .push(Row().push(Button(id, "Open").on_action(press(id)))));
+    }
+    qt::Host host(boxed(Column()
+                            .push(Button("t.back", "Presswick").with_icon(38).on_action(press("back")))
+                            .push(Text("Resolution", 14))
+                            .push(ToggleGroup("t.mode", "select", {"150 dpi", "300 dpi", "600 dpi"}, mode))
+                            .push(ImageCropEditor(pixels, 40, 30, crop))
+                            .push(std::move(cards))));
+    host.resize(900, 700);
+    host.show();
+    QApplication::setActiveWindow(&host);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host.findChild<QPushButton*>("t.open.11") != nullptr; }, 3000))
+        << "the last card waited to be painted";
+
+    auto* back = host.findChild<QPushButton*>("t.back");
+    back->setFocus(Qt::TabFocusReason);
+    QStringList order;
+    for (int step = 0; step < 15; ++step) {
+        QWidget* focused = QApplication::focusWidget();
+        order << (focused->objectName().isEmpty() ? focused->accessibleName() : focused->objectName());
+        QTest::keyClick(focused, Qt::Key_Tab);
+    }
+    // A segmented control is one stop (its chosen segment); the arrow keys move within it.
+    QStringList expected{"t.back", "150 dpi", "Crop area"};
+    for (int i = 0; i < 12; ++i) {
+        expected << QStringLiteral("t.open.%1").arg(i);
+    }
+    EXPECT_EQ(order, expected);
+
+    auto* open = host.findChild<QPushButton*>("t.open.3");
+    open->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(open, Qt::Key_Return);
+    QTest::keyClick(open, Qt::Key_Space);
+    EXPECT_EQ(pressed, (std::vector<std::string>{"t.open.3", "t.open.3"}));
+    // The ring: near-white at the focused button's edge, where its unfocused twin shows its own border.
+    const QImage focused = open->grab().toImage();
+    const QImage plain = host.findChild<QPushButton*>("t.open.4")->grab().toImage();
+    const QPoint edge(open->width() / 2, 1);
+    EXPECT_GE(QColor(focused.pixel(edge)).lightness(), 230);
+    EXPECT_LT(QColor(plain.pixel(edge)).lightness(), 160);
+
+    auto segments = host.findChild<QWidget*>("t.mode")->findChildren<QPushButton*>();
+    segments[0]->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(segments[0], Qt::Key_Right);
+    host.pump();
+    EXPECT_EQ(mode.get(), 1u);
+    EXPECT_EQ(QApplication::focusWidget(), segments[1]);
+    EXPECT_TRUE(segments[1]->isChecked());
+
+    QWidget* editor = named(host, "Crop area");
+    editor->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(editor, Qt::Key_Right);
+    EXPECT_NEAR(crop.get().left, 0.21, 1e-9);
+    EXPECT_NEAR(crop.get().right, 0.81, 1e-9);
+    QTest::keyClick(editor, Qt::Key_Space);  // the top left corner
+    QTest::keyClick(editor, Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_NEAR(crop.get().left, 0.16, 1e-9);
+    EXPECT_NEAR(crop.get().right, 0.81, 1e-9);
+
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_EQ(pressed.back(), "back");
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join("\n").toStdString();
+}
+
+// What a screen reader is told: the window is a frame named after the program, titles are headings,
+// an ambiguous button names its card, segments are radio buttons in a named group, meters are
+// progress bars with a value and no actions, images and previews have names, a banner is an alert.
+TEST(QtHost, ScreenReadersAreToldWhatEachWidgetIs) {
+    Cells cells;
+    qt::Host host(every_widget(cells));
+    host.setWindowTitle("Presswick");
+    host.resize(1280, 800);
+    host.show();
+    QApplication::processEvents();
+    const QString tree = qt::accessible::dump_tree(&host);
+    for (const char* line :
+         {"frame \"Presswick\"", "heading \"Presswick\"", "heading \"Card title\"",
+          "push button \"Refresh\" (Card title)", "group \"Mode\"",
+          "radio button \"Colour\" [checked] {Press, SetFocus}", "radio button \"Grey\" [not checked]",
+          "progress bar \"Level\" = 40", "image \"Picture\"", "image \"Current document\" (Page 2 of 5)",
+          "alert \"Failed\" (Details)"}) {
+        EXPECT_TRUE(tree.contains(QString::fromUtf8(line))) << line << " is missing from\n"
+                                                            << tree.toStdString();
+    }
+    EXPECT_FALSE(tree.contains("slider"));
+    EXPECT_FALSE(tree.contains("check box \"Colour\""));
 }
 
 int main(int argc, char** argv) {

@@ -2,7 +2,9 @@
 // on the Studio printer, "Pause printer", then the notice and the paused status after the refresh.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <cstdlib>
@@ -106,6 +108,55 @@ TEST_F(HostFlow, PausingTheStudioPrinterFromTheDashboard) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return shows_banner(*host_, "Printer paused"); }, kPatienceMs));
     // The refresh after the change brings the dashboard back with the server's new state.
     EXPECT_TRUE(QTest::qWaitFor([&] { return studio_card_shows(*host_, "Paused"); }, kPatienceMs));
+    EXPECT_TRUE(host_testing::warnings().isEmpty()) << host_testing::warnings().join('\n').toStdString();
+}
+
+// Keys only: Tab to the Studio printer's "Open" and Enter; the device page starts with the focus on
+// its first control; Tab to "Pause printer" and Space. The program then goes home with the notice: the
+// focus starts that page too. A keyboard refresh there (which shows the loading view for a moment)
+// ends with the focus on "Refresh" again.
+std::string focus_name() {
+    QWidget* focused = QApplication::focusWidget();
+    return focused ? (focused->objectName() + " " + focused->accessibleName()).toStdString() : "nothing";
+}
+
+TEST_F(HostFlow, PausingFromTheKeyboardOnly) {
+    QApplication::setActiveWindow(host_.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(host_.get()));
+    auto tab_to = [&](const char* control_id) {
+        for (int step = 0; step < 100; ++step) {
+            QWidget* focused = QApplication::focusWidget();
+            if (focused && focused->objectName() == QLatin1String(control_id)) {
+                return true;
+            }
+            QTest::keyClick(focused ? focused : host_.get(), Qt::Key_Tab);
+        }
+        return false;
+    };
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return button(*host_, "presswick.device.open.Studio_printer"); }, kPatienceMs));
+    ASSERT_TRUE(tab_to("presswick.device.open.Studio_printer"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return button(*host_, "presswick.device.enabled") != nullptr; }, kPatienceMs));
+    EXPECT_EQ(QApplication::focusWidget(), button(*host_, "presswick.back"))
+        << "focus after the page change: " << focus_name();
+
+    ASSERT_TRUE(tab_to("presswick.device.enabled"));
+    EXPECT_EQ(button(*host_, "presswick.device.enabled")->text(), "Pause printer");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shows_banner(*host_, "Printer paused"); }, kPatienceMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return studio_card_shows(*host_, "Paused"); }, kPatienceMs));
+    EXPECT_EQ(QApplication::focusWidget(), button(*host_, "presswick.add"))
+        << "focus after going home: " << focus_name();
+
+    ASSERT_TRUE(tab_to("presswick.refresh"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !host_->root().needs_idle_sync(); }, kPatienceMs));
+    QTest::qWait(300);
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "presswick.refresh")
+        << "the refresh moved the focus to " << focus_name();
     EXPECT_TRUE(host_testing::warnings().isEmpty()) << host_testing::warnings().join('\n').toStdString();
 }
 

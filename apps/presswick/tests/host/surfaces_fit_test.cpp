@@ -7,15 +7,19 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
+#include <cstdio>
+#include <cstdlib>
 #include <set>
 
 #include "host_test_main.h"
 #include "kora_ui/testing.h"
 #include "launch.h"
+#include "qt/accessible.h"
 #include "qt/host.h"
 #include "qt/icons.h"
 #include "qt/painted.h"
@@ -82,6 +86,32 @@ std::vector<Case> every_surface_at_both_sizes() {
         cases.push_back({std::string(name), 380, 480});  // the window's minimum size
     }
     return cases;
+}
+
+// What a screen reader finds on the main surfaces: a frame named "Presswick", the page title as a
+// heading, buttons that name their card, meters as progress bars, and nothing a reader would call a
+// slider or a check box that is not one. KORA_UI_DUMP_ACCESSIBLE=1 prints each tree.
+TEST(SurfaceAccessibility, ReadersAreToldWhatEachPartIs) {
+    for (const char* surface : {"active", "queue", "device", "scan-result"}) {
+        SCOPED_TRACE(surface);
+        kora_ui::qt::Host host(
+            presswick::launch::new_root_for_surface(kora_ui::launch::SurfaceRequest{surface}));
+        host.setWindowTitle("Presswick");
+        host.resize(1280, 800);
+        host.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+        QApplication::processEvents();
+        const QString tree = kora_ui::qt::accessible::dump_tree(&host);
+        if (std::getenv("KORA_UI_DUMP_ACCESSIBLE")) {
+            std::printf("---- %s\n%s", surface, qPrintable(tree));
+        }
+        EXPECT_TRUE(tree.startsWith("frame \"Presswick\"")) << tree.toStdString();
+        EXPECT_TRUE(tree.contains("heading \"")) << tree.toStdString();
+        EXPECT_FALSE(tree.contains("slider")) << tree.toStdString();
+        EXPECT_FALSE(tree.contains(QRegularExpression("push button \"Open\"(?! \\()"))) << tree.toStdString();
+        EXPECT_FALSE(tree.contains(QRegularExpression("progress bar[^\n]*\\{"))) << "a meter with actions";
+        EXPECT_FALSE(tree.contains(QRegularExpression("image(\n| \\()"))) << "an image without a name";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryNamedSurface, SurfaceFits, ::testing::ValuesIn(every_surface_at_both_sizes()),

@@ -46,11 +46,18 @@ class Widget {
                                                                std::string_view arguments);
     // The first pending control invocation in this subtree, taken (so asked once it is gone).
     virtual std::optional<ControlInvocation> take_control_invocation();
+    // A number no other widget made by this process had (a moved widget takes its source's): a host
+    // tells the tree it showed from a new one by it, even when the new one sits at a reused address.
+    [[nodiscard]] std::uint64_t serial() const { return m_serial; }
 
   protected:
     Widget() = default;
     Widget(Widget&&) = default;
     Widget& operator=(Widget&&) = default;
+
+  private:
+    [[nodiscard]] static std::uint64_t next_serial();
+    std::uint64_t m_serial = next_serial();
 };
 
 // Turns a widget value or an owned pointer into an owned pointer.

@@ -1,0 +1,228 @@
+#include "qt/accessible.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QLabel>
+#include <QProgressBar>
+#include <QWidget>
+
+namespace kora_ui::qt::accessible {
+
+namespace {
+
+constexpr const char* kRoleProperty = "kora_accessible_role";
+
+QAccessible::Role qt_role(Role role) {
+    switch (role) {
+        case Role::frame:
+            return QAccessible::Window;  // a frame to AT-SPI
+        case Role::heading:
+            return QAccessible::Heading;
+        case Role::radio:
+            return QAccessible::RadioButton;
+        case Role::group:
+            return QAccessible::Grouping;
+        case Role::alert:
+            return QAccessible::AlertMessage;
+        case Role::meter:
+            return QAccessible::ProgressBar;
+        case Role::image:
+            return QAccessible::Graphic;
+    }
+    return QAccessible::Client;
+}
+
+class Described final : public QAccessibleWidget, public QAccessibleValueInterface {
+  public:
+    Described(QWidget* widget, Role role) : QAccessibleWidget(widget, qt_role(role)), m_role(role) {}
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name) {
+            if (auto* label = qobject_cast<QLabel*>(widget()); label && m_role == Role::heading) {
+                return label->text();
+            }
+            if (m_role == Role::frame && !widget()->windowTitle().isEmpty()) {
+                return widget()->windowTitle();
+            }
+            if (auto* button = qobject_cast<QAbstractButton*>(widget());
+                button && widget()->accessibleName().isEmpty()) {
+                return button->text();
+            }
+        }
+        return QAccessibleWidget::text(kind);
+    }
+
+    QAccessible::State state() const override {
+        auto state = QAccessibleWidget::state();
+        if (auto* button = qobject_cast<QAbstractButton*>(widget()); button && m_role == Role::radio) {
+            state.checkable = true;
+            state.checked = button->isChecked();
+            state.focusable = true;
+            state.focused = button->hasFocus();
+        }
+        return state;
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface && m_role == Role::meter) {
+            return static_cast<QAccessibleValueInterface*>(this);
+        }
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    // A meter shows a level and cannot be changed; a segment is pressed; the rest only take focus.
+    QStringList actionNames() const override {
+        if (m_role == Role::radio) {
+            return {pressAction(), setFocusAction()};
+        }
+        if (m_role == Role::frame || m_role == Role::group) {
+            return QAccessibleWidget::actionNames();
+        }
+        return {};
+    }
+
+    void doAction(const QString& name) override {
+        if (auto* button = qobject_cast<QAbstractButton*>(widget());
+            button && m_role == Role::radio && name == pressAction()) {
+            button->click();
+            return;
+        }
+        QAccessibleWidget::doAction(name);
+    }
+
+    QVariant currentValue() const override {
+        auto* bar = qobject_cast<QProgressBar*>(widget());
+        if (!bar || bar->maximum() <= bar->minimum()) {
+            return 0;
+        }
+        return 100.0 * (bar->value() - bar->minimum()) / (bar->maximum() - bar->minimum());
+    }
+    void setCurrentValue(const QVariant&) override {}
+    QVariant maximumValue() const override { return 100.0; }
+    QVariant minimumValue() const override { return 0.0; }
+    QVariant minimumStepSize() const override { return 0.0; }
+
+  private:
+    Role m_role;
+};
+
+QAccessibleInterface* describe(const QString&, QObject* object) {
+    if (!object || !object->isWidgetType()) {
+        return nullptr;
+    }
+    const QVariant role = object->property(kRoleProperty);
+    if (!role.isValid()) {
+        return nullptr;
+    }
+    return new Described(static_cast<QWidget*>(object), static_cast<Role>(role.toInt()));
+}
+
+QString role_name(QAccessible::Role role) {
+    switch (role) {
+        case QAccessible::Window:
+            return QStringLiteral("frame");
+        case QAccessible::Heading:
+            return QStringLiteral("heading");
+        case QAccessible::RadioButton:
+            return QStringLiteral("radio button");
+        case QAccessible::Grouping:
+            return QStringLiteral("group");
+        case QAccessible::AlertMessage:
+            return QStringLiteral("alert");
+        case QAccessible::ProgressBar:
+            return QStringLiteral("progress bar");
+        case QAccessible::Graphic:
+            return QStringLiteral("image");
+        case QAccessible::Button:
+            return QStringLiteral("push button");
+        case QAccessible::CheckBox:
+            return QStringLiteral("check box");
+        case QAccessible::ComboBox:
+            return QStringLiteral("combo box");
+        case QAccessible::SpinBox:
+            return QStringLiteral("spin button");
+        case QAccessible::StaticText:
+            return QStringLiteral("label");
+        case QAccessible::ScrollBar:
+            return QStringLiteral("scroll bar");
+        case QAccessible::Slider:
+            return QStringLiteral("slider");
+        case QAccessible::EditableText:
+            return QStringLiteral("text");
+        case QAccessible::Client:
+            return QStringLiteral("filler");
+        default:
+            return QStringLiteral("role %1").arg(static_cast<int>(role));
+    }
+}
+
+void dump_into(QAccessibleInterface* object, int depth, QString& out) {
+    if (!object || !object->isValid() || object->state().invisible) {
+        return;
+    }
+    const QString name = object->text(QAccessible::Name);
+    const bool passed_over = object->role() == QAccessible::Client && name.isEmpty() && depth > 0;
+    if (!passed_over) {
+        out += QString(depth * 2, QLatin1Char(' ')) + role_name(object->role());
+        if (!name.isEmpty()) {
+            out += QStringLiteral(" \"%1\"").arg(name);
+        }
+        if (const QString about = object->text(QAccessible::Description); !about.isEmpty()) {
+            out += QStringLiteral(" (%1)").arg(about);
+        }
+        const auto state = object->state();
+        QStringList states;
+        if (state.checkable) {
+            states << (state.checked ? QStringLiteral("checked") : QStringLiteral("not checked"));
+        }
+        if (state.focused) {
+            states << QStringLiteral("focused");
+        }
+        if (state.disabled) {
+            states << QStringLiteral("disabled");
+        }
+        if (!states.isEmpty()) {
+            out += QStringLiteral(" [%1]").arg(states.join(QStringLiteral(", ")));
+        }
+        if (auto* value = object->valueInterface()) {
+            out += QStringLiteral(" = %1").arg(value->currentValue().toString());
+        }
+        if (auto* actions = object->actionInterface();
+            actions && !actions->actionNames().isEmpty() && object->role() != QAccessible::Window) {
+            out += QStringLiteral(" {%1}").arg(actions->actionNames().join(QStringLiteral(", ")));
+        }
+        out += QLatin1Char('\n');
+    }
+    for (int i = 0; i < object->childCount(); ++i) {
+        dump_into(object->child(i), passed_over ? depth : depth + 1, out);
+    }
+}
+
+}  // namespace
+
+QString dump_tree(QWidget* widget) {
+    QString out;
+    dump_into(QAccessible::queryAccessibleInterface(widget), 0, out);
+    return out;
+}
+
+void set_role(QWidget* widget, Role role) {
+    static const bool installed = [] {
+        QAccessible::installFactory(describe);
+        return true;
+    }();
+    (void)installed;
+    widget->setProperty(kRoleProperty, static_cast<int>(role));
+    // Qt made the widget's interface already (setting a text or a name does): it is made anew.
+    if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(widget)) {
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+    }
+}
+
+void announce_alert(QWidget* banner) {
+    QAccessibleEvent event(banner, QAccessible::Alert);
+    QAccessible::updateAccessibility(&event);
+}
+
+}  // namespace kora_ui::qt::accessible

@@ -1,0 +1,23 @@
+// What screen readers are told about the host's widgets beyond what Qt infers: the window is a
+// frame, titles are headings, segments are radio buttons in a named group, meters are progress bars
+// without actions, images have names, and a notice is an alert.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace kora_ui::qt::accessible {
+
+enum class Role { frame, heading, radio, group, alert, meter, image };
+
+// Gives `widget` that role (installing the toolkit's accessibility factory on first use).
+void set_role(QWidget* widget, Role role);
+// Tells assistive technology that the notice `banner` just appeared.
+void announce_alert(QWidget* banner);
+// What a screen reader is given for `widget` and what it holds, one line an object, indented by depth:
+// role, "name", (description), [states], = value. Unnamed plain containers (which readers pass over)
+// and hidden objects are left out, their children shown in their place.
+[[nodiscard]] QString dump_tree(QWidget* widget);
+
+}  // namespace kora_ui::qt::accessible
