@@ -12,6 +12,7 @@ packages=(
   cups cups-client cups-bsd cups-ipp-utils cups-filters avahi-daemon avahi-utils dbus dbus-daemon
   sane-utils libsane1 tesseract-ocr tesseract-ocr-eng tesseract-ocr-deu
   qpdf poppler-utils img2pdf desktop-file-utils appstream xvfb xauth
+  tesseract-ocr-fra tesseract-ocr-spa libglib2.0-bin debhelper lintian
 )
 
 missing=()
