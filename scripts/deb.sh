@@ -20,10 +20,13 @@ if [ "$version" != "$project_version" ]; then
 fi
 deb="presswick_${version}_amd64.deb"
 rm -f "$deb"
-# -nc: the build tree is kept; the build information and changes files are of no use outside a Debian archive.
-BUILD=$BUILD JOBS=$JOBS PACKAGE_DIR=$top dpkg-buildpackage -b -uc -us -nc \
-  --buildinfo-file="$meta/presswick.buildinfo" --changes-file="$meta/presswick.changes" >"$meta/build.log" 2>&1 ||
+# -nc: the build tree is kept. The build information and changes files, of no use outside a Debian
+# archive, stay in the scratch directory with the package until it is moved here.
+BUILD=$BUILD JOBS=$JOBS PACKAGE_DIR=$meta dpkg-buildpackage -b -uc -us -nc \
+  --buildinfo-file="$meta/presswick.buildinfo" --changes-file="$meta/presswick.changes" \
+  --buildinfo-option=-u"$meta" --changes-option=-u"$meta" >"$meta/build.log" 2>&1 ||
   { cat "$meta/build.log" >&2; echo "deb.sh: dpkg-buildpackage failed" >&2; exit 1; }
+mv "$meta/$deb" "$deb"
 echo "built $deb"
 if command -v lintian >/dev/null; then
   echo "lintian $deb:"
