@@ -183,23 +183,23 @@ grep -q '^Error org.freedesktop.DBus.Error' "$WORK/dbus-send" && pass "arguments
   fail "wrong argument types: $(cat "$WORK/dbus-send")"
 
 # 7. org.freedesktop.Application: an action by name, an unknown one, and Activate.
-# The scan view is shown (4.): back to the dashboard, whose "Open queue" button is then offered, and on
-# to the queue, where it is not.
-queue_button_shown() {
+# The scan view is shown (4.): back to the dashboard, whose Refresh button is then offered, and on to the
+# queue, where it is not.
+refresh_button_shown() {
   local tree
-  tree=$(listing) && [[ "$tree" == presswick* ]] && grep -q '^kora.control:presswick.queue ' <<<"$tree"
+  tree=$(listing) && [[ "$tree" == presswick* ]] && grep -q '^kora.control:presswick.refresh ' <<<"$tree"
 }
-queue_button_gone() {
+refresh_button_gone() {
   local tree
-  tree=$(listing) && [[ "$tree" == presswick* ]] && ! grep -q '^kora.control:presswick.queue ' <<<"$tree"
+  tree=$(listing) && [[ "$tree" == presswick* ]] && ! grep -q '^kora.control:presswick.refresh ' <<<"$tree"
 }
 gdbus_call org.freedesktop.Application.ActivateAction open-dashboard '[]' '{}' ||
   fail "ActivateAction open-dashboard: $(cat "$WORK/gdbus")"
-waitfor "the dashboard after ActivateAction open-dashboard" queue_button_shown &&
+waitfor "the dashboard after ActivateAction open-dashboard" refresh_button_shown &&
   pass "ActivateAction open-dashboard shows the dashboard"
 gdbus_call org.freedesktop.Application.ActivateAction open-queue '[]' '{}' ||
   fail "ActivateAction open-queue: $(cat "$WORK/gdbus")"
-waitfor "the queue after ActivateAction open-queue" queue_button_gone &&
+waitfor "the queue after ActivateAction open-queue" refresh_button_gone &&
   pass "ActivateAction open-queue shows the queue"
 gdbus_call org.freedesktop.Application.ActivateAction no-such-action '[]' '{}'
 grep -q 'org.kora.Actions1.Error.NotHandled' "$WORK/gdbus" && pass "an unknown action name is NotHandled" ||
