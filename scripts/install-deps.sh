@@ -14,6 +14,7 @@ packages=(
   qpdf poppler-utils img2pdf desktop-file-utils appstream xvfb xauth
   # Printer administration through polkit, and the desk sandbox that tests it.
   libsystemd-dev cups-pk-helper polkitd util-linux bsdutils passwd
+  tesseract-ocr-fra tesseract-ocr-spa libglib2.0-bin debhelper lintian
 )
 
 missing=()

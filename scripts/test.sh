@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The whole test suite: formatting, unit and ui tests, integration tests against a private print system,
-# and the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, and the Debian package.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${BUILD:-build}
@@ -21,6 +21,19 @@ fi
 echo "== unit and ui tests"
 ctest --test-dir "$BUILD" -L 'unit|ui' -LE integration --output-on-failure -j"$JOBS" || failed=1
 
+# The sanitizer tree builds in the background while the integration tests mostly wait on the print
+# system; its tests run after them.
+asan_log=$(mktemp /tmp/presswick-asan-build.XXXXXX)
+asan_pid=""
+if [ "${PRESSWICK_SKIP_SANITIZE:-0}" != 1 ]; then
+  (
+    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPRESSWICK_SANITIZE=ON -DPRESSWICK_QT=OFF \
+      -DPRESSWICK_BENCH=OFF >/dev/null &&
+      nice -n 10 cmake --build build-asan -j"$JOBS"
+  ) >"$asan_log" 2>&1 &
+  asan_pid=$!
+fi
+
 if [ -x scripts/sandbox.sh ]; then
   echo "== integration tests"
   sandbox_home=$(mktemp -d /tmp/presswick-home.XXXXXX)
@@ -38,13 +51,22 @@ if [ -x scripts/sandbox.sh ]; then
   rm -rf "$sandbox_home"
 fi
 
-if [ "${PRESSWICK_SKIP_SANITIZE:-0}" != 1 ]; then
+if [ -n "$asan_pid" ]; then
   echo "== unit tests under ASan+UBSan"
-  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPRESSWICK_SANITIZE=ON -DPRESSWICK_QT=OFF \
-    -DPRESSWICK_BENCH=OFF >/dev/null &&
-    cmake --build build-asan -j"$JOBS" >/dev/null &&
+  if wait "$asan_pid"; then
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --test-dir build-asan -L unit --output-on-failure -j"$JOBS" || failed=1
+  else
+    tail -40 "$asan_log" >&2
+    echo "the sanitizer build failed" >&2
+    failed=1
+  fi
+fi
+rm -f "$asan_log"
+
+if [ "${PRESSWICK_SKIP_PACKAGE:-0}" != 1 ]; then
+  echo "== Debian package: build from $BUILD, lintian, install, run, remove"
+  BUILD=$BUILD JOBS=$JOBS scripts/package_test.sh || failed=1
 fi
 
 # The print service at an ordinary desk: unprivileged users, the stock cupsd policy, polkit. The test

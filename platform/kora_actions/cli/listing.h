@@ -12,6 +12,11 @@
 
 namespace kora_actions::cli {
 
+// Reads the text ListResources answers: a JSON array of resources, each with a text "id", optional text
+// "title" and "kind", and lists "actions" and "children"; each action with a text "id" and "operation" and
+// an "execution_kind" from 0 to 255. The error names the first thing out of shape.
+[[nodiscard]] std::expected<nlohmann::json, std::string> read_listing(std::string_view text);
+
 // One resource a line ("id  title  [kind]"), its actions indented beneath it, children further in.
 [[nodiscard]] std::string format_listing(const nlohmann::json& listing);
 

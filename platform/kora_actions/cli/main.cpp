@@ -35,59 +35,61 @@ struct Peer {
     std::string name;
     std::string path;
 
-    // The reply, or nullopt after saying why there is none.
-    std::optional<QDBusMessage> call(const char* method, const QVariantList& args) const {
+    // The reply or error; the caller reads what it expects.
+    QDBusMessage call(const char* method, const QVariantList& args) const {
         auto message = QDBusMessage::createMethodCall(q(name), q(path), q(bus::kInterface), method);
         message.setArguments(args);
         message.setAutoStartService(false);
-        const auto reply = connection.call(message, QDBus::Block, kCallTimeoutMs);
-        if (reply.type() == QDBusMessage::ReplyMessage) {
-            return reply;
-        }
-        const auto error = reply.errorName();
-        if (error == u"org.freedesktop.DBus.Error.ServiceUnknown" ||
-            error == u"org.freedesktop.DBus.Error.NameHasNoOwner" ||
-            error == u"org.freedesktop.DBus.Error.UnknownObject") {
+        return connection.call(message, QDBus::Block, kCallTimeoutMs);
+    }
+
+    // Says why a call found no answer.
+    void explain(const QDBusMessage& error) const {
+        const auto kind = error.errorName();
+        if (kind == u"org.freedesktop.DBus.Error.ServiceUnknown" ||
+            kind == u"org.freedesktop.DBus.Error.NameHasNoOwner" ||
+            kind == u"org.freedesktop.DBus.Error.UnknownObject") {
             say("Presswick is not running (nothing owns " + name + " on the session bus)");
+        } else if (kind == u"org.freedesktop.DBus.Error.UnknownMethod" ||
+                   kind == u"org.freedesktop.DBus.Error.UnknownInterface") {
+            say("the program that owns " + name + " does not offer " + std::string(bus::kInterface));
         } else {
-            say("the call to " + name + " failed: " + reply.errorMessage().toStdString());
+            say("the call to " + name + " failed: " + error.errorMessage().toStdString());
         }
-        return std::nullopt;
     }
 };
 
 std::optional<nlohmann::json> fetch_listing(const Peer& peer) {
     const auto reply = peer.call("ListResources", {});
-    if (!reply) {
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        peer.explain(reply);
         return std::nullopt;
     }
-    const auto args = reply->arguments();
-    auto listing = nlohmann::json::parse(args.value(0).toString().toStdString(), nullptr, false);
-    if (listing.is_discarded() || !listing.is_array()) {
-        say("Presswick answered a listing that is not a JSON array");
+    auto listing = cli::read_listing(reply.arguments().value(0).toString().toStdString());
+    if (!listing) {
+        say("Presswick answered a malformed listing: " + listing.error());
         return std::nullopt;
     }
-    return listing;
+    return std::move(*listing);
 }
 
 int invoke(const Peer& peer, const cli::Invocation& invocation) {
     const auto reply =
         peer.call("Invoke", {QVariant::fromValue(static_cast<uchar>(invocation.execution_kind)),
                              q(invocation.operation_id), q(invocation.argument_json)});
-    if (!reply) {
-        return kNotHandled;
-    }
-    const auto args = reply->arguments();
-    const auto outcome = args.value(0).toString().toStdString();
-    if (outcome == bus::kOutcomeHandled) {
+    if (reply.type() == QDBusMessage::ReplyMessage) {
         return kHandled;
     }
-    if (outcome == bus::kOutcomeFailed) {
+    if (reply.errorName() == q(bus::kErrorFailed)) {
         // Verbatim: scripts compare it.
-        std::fprintf(stderr, "%s\n", args.value(1).toString().toStdString().c_str());
+        std::fprintf(stderr, "%s\n", reply.errorMessage().toStdString().c_str());
         return kFailed;
     }
-    say("not handled: " + invocation.operation_id);
+    if (reply.errorName() == q(bus::kErrorNotHandled)) {
+        say("not handled: " + invocation.operation_id);
+        return kNotHandled;
+    }
+    peer.explain(reply);
     return kNotHandled;
 }
 
@@ -103,7 +105,10 @@ int run(const cli::CommandLine& line) {
         if (!listing) {
             return kNotHandled;
         }
-        std::fputs((list->json ? listing->dump(2) + "\n" : cli::format_listing(*listing)).c_str(), stdout);
+        std::fputs((list->json ? listing->dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"
+                               : cli::format_listing(*listing))
+                       .c_str(),
+                   stdout);
         return kHandled;
     }
     if (const auto* call = std::get_if<cli::CallCommand>(&line.command)) {

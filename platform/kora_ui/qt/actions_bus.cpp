@@ -1,38 +1,24 @@
 #include "actions_bus.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusVirtualObject>
+#include <QObject>
 #include <nlohmann/json.hpp>
 
 #include "kora_actions/bus.h"
 #include "kora_ui/controls.h"
+#include "qt/bus_adaptors.h"
 
 namespace kora_ui::qt {
 
 namespace {
 
-constexpr const char* kIntrospection = R"(<interface name="org.kora.Actions">
-  <method name="ListResources">
-    <arg name="resources_json" type="s" direction="out"/>
-  </method>
-  <method name="Invoke">
-    <arg name="execution_kind" type="y" direction="in"/>
-    <arg name="operation_id" type="s" direction="in"/>
-    <arg name="argument_json" type="s" direction="in"/>
-    <arg name="outcome" type="s" direction="out"/>
-    <arg name="message" type="s" direction="out"/>
-  </method>
-  <signal name="ControlInvoked">
-    <arg name="control_id" type="s"/>
-    <arg name="index" type="x"/>
-  </signal>
-</interface>
-)";
+constexpr int kActivateTimeoutMs = 5000;
 
 QString to_qstring(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -45,58 +31,79 @@ QString bus_text(std::string_view text) {
     return out;
 }
 
-QString outcome_name(kora_actions::Outcome::Kind kind) {
-    switch (kind) {
-        case kora_actions::Outcome::Kind::handled:
-            return to_qstring(kora_actions::bus::kOutcomeHandled);
-        case kora_actions::Outcome::Kind::failed:
-            return to_qstring(kora_actions::bus::kOutcomeFailed);
-        case kora_actions::Outcome::Kind::not_handled:
-            break;
-    }
-    return to_qstring(kora_actions::bus::kOutcomeNotHandled);
-}
-
 }  // namespace
 
-// The exported object. Qt delivers its messages in the thread it lives in: the UI thread.
-class ActionsObject final : public QDBusVirtualObject {
+// The exported object: the adaptors hand their calls here. Qt delivers them in the thread the object
+// lives in: the UI thread.
+class ExportedObject final : public QObject, public BusBackend {
   public:
-    ActionsObject(Widget& root, std::function<void()> after_invocation)
-        : m_root(root), m_after_invocation(std::move(after_invocation)) {}
+    ExportedObject(Widget& root, QDBusConnection connection, std::function<void()> after_invocation,
+                   std::function<void(const QVariantMap&)> activate)
+        : m_root(root),
+          m_connection(std::move(connection)),
+          m_after_invocation(std::move(after_invocation)),
+          m_activate(std::move(activate)),
+          m_actions(new ActionsAdaptor(this, *this)) {
+        new ApplicationAdaptor(this, *this);
+    }
 
-    QString introspect(const QString&) const override { return QString::fromUtf8(kIntrospection); }
+    [[nodiscard]] ActionsAdaptor& actions() const { return *m_actions; }
 
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-        if (message.type() != QDBusMessage::MethodCallMessage ||
-            (!message.interface().isEmpty() &&
-             message.interface() != to_qstring(kora_actions::bus::kInterface))) {
-            return false;  // Introspectable and Properties are Qt's own
+    QString list_resources() override { return to_qstring(resources_json(m_root)); }
+
+    void invoke(uchar execution_kind, const QString& operation_id, const QString& argument_json,
+                const QDBusMessage& message) override {
+        const auto operation = operation_id.toStdString();
+        answer(message, operation,
+               route_invocation(m_root, execution_kind, operation, argument_json.toStdString()));
+    }
+
+    void activate(const QVariantMap& platform_data) override {
+        if (m_activate) {
+            m_activate(platform_data);
         }
-        if (message.member() == u"ListResources" && message.signature().isEmpty()) {
-            connection.send(message.createReply(to_qstring(resources_json(m_root))));
-            return true;
+    }
+
+    void open(const QStringList&, const QVariantMap& platform_data, const QDBusMessage& message) override {
+        activate(platform_data);
+        reply_error(message, QDBusError::NotSupported, QStringLiteral("this application opens no files"));
+    }
+
+    void activate_action(const QString& action_name, const QVariantList& parameter,
+                         const QVariantMap& platform_data, const QDBusMessage& message) override {
+        if (!parameter.isEmpty()) {
+            reply_error(message, QDBusError::InvalidArgs,
+                        QStringLiteral("the action %1 takes no parameter").arg(action_name));
+            return;
         }
-        if (message.member() == u"Invoke" && message.signature() == u"yss") {
-            const auto args = message.arguments();
-            const auto kind = static_cast<std::uint8_t>(args.at(0).value<uchar>());
-            const auto operation = args.at(1).toString().toStdString();
-            const auto arguments = args.at(2).toString().toStdString();
-            const auto outcome = route_invocation(m_root, kind, operation, arguments);
-            connection.send(
-                message.createReply(QVariantList{outcome_name(outcome.kind), bus_text(outcome.message)}));
-            if (outcome.kind == kora_actions::Outcome::Kind::handled) {
+        activate(platform_data);
+        const auto action = action_name.toStdString();
+        answer(message, action, invoke_declared_action(m_root, action));
+    }
+
+  private:
+    // Handled: an empty reply, then the host's update. Otherwise a named error carrying the outcome's text.
+    void answer(const QDBusMessage& message, const std::string& what, const kora_actions::Outcome& outcome) {
+        message.setDelayedReply(true);
+        switch (outcome.kind) {
+            case kora_actions::Outcome::Kind::handled:
+                m_connection.send(message.createReply());
                 after_invocation();
-            }
-            return true;
+                return;
+            case kora_actions::Outcome::Kind::failed:
+                m_connection.send(message.createErrorReply(to_qstring(kora_actions::bus::kErrorFailed),
+                                                           bus_text(outcome.message)));
+                return;
+            case kora_actions::Outcome::Kind::not_handled:
+                break;
         }
-        if (message.member() == u"ListResources" || message.member() == u"Invoke") {
-            connection.send(message.createErrorReply(
-                QDBusError::InvalidSignature, QStringLiteral("ListResources takes no arguments; Invoke takes "
-                                                             "(byte, string, string)")));
-            return true;
-        }
-        return false;
+        m_connection.send(message.createErrorReply(to_qstring(kora_actions::bus::kErrorNotHandled),
+                                                   bus_text(what + " is not handled here")));
+    }
+
+    void reply_error(const QDBusMessage& message, QDBusError::ErrorType type, const QString& text) {
+        message.setDelayedReply(true);
+        m_connection.send(message.createErrorReply(type, text));
     }
 
     void after_invocation() {
@@ -108,9 +115,11 @@ class ActionsObject final : public QDBusVirtualObject {
         m_root.update(context);
     }
 
-  private:
     Widget& m_root;
+    QDBusConnection m_connection;
     std::function<void()> m_after_invocation;
+    std::function<void(const QVariantMap&)> m_activate;
+    ActionsAdaptor* m_actions;  // owned by this object, as Qt's adaptors are
 };
 
 struct ActionsBus::Impl {
@@ -118,14 +127,11 @@ struct ActionsBus::Impl {
     QDBusConnection connection;
     std::string bus_name;
     std::string object_path;
-    std::unique_ptr<ActionsObject> object;
+    std::unique_ptr<ExportedObject> object;
 
     void emit_control_invoked(const ControlInvocation& invocation) {
-        auto signal =
-            QDBusMessage::createSignal(to_qstring(object_path), to_qstring(kora_actions::bus::kInterface),
-                                       QStringLiteral("ControlInvoked"));
-        signal << bus_text(invocation.control_id) << static_cast<qlonglong>(invocation.index.value_or(-1));
-        connection.send(signal);
+        emit object->actions().ControlInvoked(bus_text(invocation.control_id),
+                                              static_cast<qlonglong>(invocation.index.value_or(-1)));
     }
 };
 
@@ -172,8 +178,22 @@ kora_actions::Outcome route_invocation(Widget& root, std::uint8_t execution_kind
     return root.invoke_resource_operation_v2(execution_kind, operation_id, arguments);
 }
 
+kora_actions::Outcome invoke_declared_action(Widget& root, std::string_view action_id) {
+    for (const auto& resource : root.resources()) {
+        for (const auto& action : resource.actions) {
+            if (action.id == action_id) {
+                const auto payload =
+                    action.payload.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+                return route_invocation(root, action.execution_kind, action.operation_id, payload);
+            }
+        }
+    }
+    return kora_actions::Outcome::not_handled();
+}
+
 std::unique_ptr<ActionsBus> start_actions_bus(Widget& root, const std::string& application_id,
-                                              std::function<void()> after_invocation) {
+                                              std::function<void()> after_invocation,
+                                              std::function<void(const QVariantMap&)> activate) {
     auto connection = QDBusConnection::sessionBus();
     if (!connection.isConnected()) {
         std::fprintf(stderr, "%s: no session bus, its actions are not exported\n", application_id.c_str());
@@ -182,8 +202,9 @@ std::unique_ptr<ActionsBus> start_actions_bus(Widget& root, const std::string& a
     auto impl = std::make_unique<ActionsBus::Impl>(
         root, connection, kora_actions::bus::bus_name_for(application_id),
         kora_actions::bus::object_path_for(application_id),
-        std::make_unique<ActionsObject>(root, std::move(after_invocation)));
-    if (!connection.registerVirtualObject(to_qstring(impl->object_path), impl->object.get())) {
+        std::make_unique<ExportedObject>(root, connection, std::move(after_invocation), std::move(activate)));
+    if (!connection.registerObject(to_qstring(impl->object_path), impl->object.get(),
+                                   QDBusConnection::ExportAdaptors)) {
         std::fprintf(stderr, "%s: cannot export %s on the session bus\n", application_id.c_str(),
                      impl->object_path.c_str());
         return nullptr;
@@ -199,6 +220,34 @@ std::unique_ptr<ActionsBus> start_actions_bus(Widget& root, const std::string& a
         return nullptr;
     }
     return std::make_unique<ActionsBus>(std::move(impl));
+}
+
+bool raise_running_instance(const std::string& application_id) {
+    auto connection = QDBusConnection::sessionBus();
+    const auto name = to_qstring(kora_actions::bus::bus_name_for(application_id));
+    if (!connection.isConnected() || !connection.interface()->isServiceRegistered(name).value()) {
+        return false;
+    }
+    auto call = QDBusMessage::createMethodCall(
+        name, to_qstring(kora_actions::bus::object_path_for(application_id)),
+        to_qstring(kora_actions::bus::kApplicationInterface), QStringLiteral("Activate"));
+    // What lets the desktop hand the focus to the raised window.
+    QVariantMap platform_data;
+    if (const char* token = std::getenv("XDG_ACTIVATION_TOKEN"); token && *token) {
+        platform_data.insert(QStringLiteral("activation-token"), QString::fromUtf8(token));
+    }
+    if (const char* startup = std::getenv("DESKTOP_STARTUP_ID"); startup && *startup) {
+        platform_data.insert(QStringLiteral("desktop-startup-id"), QString::fromUtf8(startup));
+    }
+    call << platform_data;
+    call.setAutoStartService(false);
+    const auto reply = connection.call(call, QDBus::Block, kActivateTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        std::fprintf(stderr, "%s: the running window did not answer (%s)\n", application_id.c_str(),
+                     reply.errorMessage().toStdString().c_str());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace kora_ui::qt

@@ -37,6 +37,8 @@ constexpr auto kSettleLimit = 15s;
 struct CommandLine {
     std::optional<std::string> surface;
     std::optional<std::string> screenshot;
+    bool help = false;
+    bool version = false;
     std::vector<char*> rest;  // what Qt may read (the program name first)
     std::string error;
 };
@@ -62,6 +64,14 @@ CommandLine parse_command_line(int argc, char** argv) {
             return false;
         };
         if (value_of("--surface", line.surface) || value_of("--screenshot", line.screenshot)) {
+            continue;
+        }
+        if (argument == "--help" || argument == "-h") {
+            line.help = true;
+            continue;
+        }
+        if (argument == "--version") {
+            line.version = true;
             continue;
         }
         line.rest.push_back(argv[i]);
@@ -121,6 +131,34 @@ void place_within_screen(QWidget& window, QSize wanted) {
                 free.y() + std::max(0, (free.height() - size.height()) / 2));
 }
 
+// "org.kora.presswick" -> "presswick": what the user types and sees.
+std::string program_name(const std::string& application_id) {
+    const auto dot = application_id.rfind('.');
+    return dot == std::string::npos ? application_id : application_id.substr(dot + 1);
+}
+
+std::string help_text(const LaunchDescriptor& descriptor) {
+    const auto name = program_name(descriptor.application_id);
+    std::string surfaces;
+    for (const auto& surface : descriptor.surfaces) {
+        surfaces += (surfaces.empty() ? "" : ", ") + surface;
+    }
+    return "usage: " + name + " [--surface NAME] [--screenshot FILE]\n" + "       " + name +
+           " --help | --version\n"
+           "\n"
+           "Opens the " +
+           name +
+           " window. When it is already open, a second start raises that window instead.\n"
+           "\n"
+           "  --surface NAME     open the window on one screen filled with sample data\n"
+           "  --screenshot FILE  render the window to the PNG file FILE and end (needs no display)\n"
+           "  --help             show this text\n"
+           "  --version          show the version\n" +
+           (surfaces.empty() ? "" : "\nSurfaces: " + surfaces + "\n") +
+           "\nThe window's actions are on the session bus as " + descriptor.application_id + " (see " + name +
+           "-actions).\n";
+}
+
 }  // namespace
 
 int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
@@ -129,6 +167,14 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
     if (!line.error.empty()) {
         std::fprintf(stderr, "%s: %s\n", program, line.error.c_str());
         return 2;
+    }
+    if (line.help) {
+        std::fputs(help_text(descriptor).c_str(), stdout);
+        return 0;
+    }
+    if (line.version) {
+        std::printf("%s %s\n", program_name(descriptor.application_id).c_str(), KORA_APP_VERSION);
+        return 0;
     }
     if (!has_display() && !headless_platform_requested()) {
         if (!line.screenshot) {
@@ -148,6 +194,14 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QString::fromStdString(descriptor.application_id));
     QApplication::setWindowIcon(qt::application_icon(descriptor.application_id));
     qt::apply_dark_theme(application);
+
+    // An ordinary start while the window is open raises it; a surface or a picture is a window of its own.
+    const bool single_instance = !line.screenshot && !line.surface;
+    if (single_instance && qt::raise_running_instance(descriptor.application_id)) {
+        std::fprintf(stderr, "%s is already running: its window was raised\n",
+                     program_name(descriptor.application_id).c_str());
+        return 0;
+    }
 
     const SurfaceRequest request{line.surface};
     if (descriptor.before_window && *descriptor.before_window) {
@@ -192,8 +246,22 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
 
     std::unique_ptr<qt::ActionsBus> bus;
     if (!line.screenshot) {
-        bus = qt::start_actions_bus(host->root(), descriptor.application_id,
-                                    [raw = host.get()] { raw->pump(); });
+        bus = qt::start_actions_bus(
+            host->root(), descriptor.application_id, [raw = host.get()] { raw->pump(); },
+            [raw = host.get()](const QVariantMap&) {
+                raw->show();
+                raw->setWindowState(raw->windowState() & ~Qt::WindowMinimized);
+                raw->raise();
+                raw->activateWindow();
+            });
+        // Another start took the name meanwhile: it keeps the window, this one ends.
+        if (!bus && single_instance && qt::raise_running_instance(descriptor.application_id)) {
+            std::fprintf(stderr, "%s is already running: its window was raised\n",
+                         program_name(descriptor.application_id).c_str());
+            set_picker_backend(std::move(previous_picker));
+            text_selection::set_clipboard_backend({});
+            return 0;
+        }
     }
     host->set_control_invocation_handler([&bus](const ControlInvocation& invocation) {
         if (bus) {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # actions_bus_test.sh PRESSWICK PRESSWICK_ACTIONS: runs Presswick live (offscreen) on a private session
-# bus against the private print system, and drives it only through presswick-actions.
+# bus against the private print system, and drives it through presswick-actions and plain D-Bus calls
+# (gdbus): the interfaces Qt derives from the adaptors, named errors, org.freedesktop.Application, and
+# a second start that raises the first window instead of opening another.
 set -u
 if [ "$#" -ne 2 ]; then
   echo "usage: $0 PRESSWICK PRESSWICK_ACTIONS" >&2
@@ -73,6 +75,11 @@ expect_call() {
 }
 
 listing() { "$ACTIONS" list 2>/dev/null; }
+# gdbus_call METHOD ARGS...: one call on Presswick's object; the reply or "Error: ..." in $WORK/gdbus.
+gdbus_call() {
+  gdbus call --session --dest org.kora.presswick --object-path /org/kora/presswick --method "$@" \
+    >"$WORK/gdbus" 2>&1
+}
 # The action lines under one resource of the readable listing.
 actions_of() {
   listing | awk -v id="$1" '
@@ -150,6 +157,64 @@ expect_call "execution kind 0" 2 "" call 0 presswick.operation '"refresh"'
 expect_call "unknown resource" 2 "presswick-actions: no resource presswick.job.00 is offered" \
   invoke presswick.job.00 cancel
 expect_call "malformed command line" 2 "presswick-actions: unknown command lst" lst
+
+# 6. The bus shape: versioned interface with typed arguments, failures as named D-Bus errors.
+gdbus introspect --session --dest org.kora.presswick --object-path /org/kora/presswick >"$WORK/introspection" 2>&1
+if grep -q 'interface org.kora.Actions1 {' "$WORK/introspection" &&
+  grep -q 'interface org.freedesktop.Application {' "$WORK/introspection" &&
+  grep -q 'Invoke(in  y execution_kind,' "$WORK/introspection" &&
+  grep -q 'ControlInvoked(s control_id,' "$WORK/introspection"; then
+  pass "introspection shows org.kora.Actions1 and org.freedesktop.Application with typed arguments"
+else
+  fail "introspection: $(cat "$WORK/introspection")"
+fi
+# gdbus reads GVariant text: '"refresh"' in single quotes is the JSON string "refresh".
+gdbus_call org.kora.Actions1.Invoke 2 presswick.operation "'\"refresh\"'"
+grep -q 'org.kora.Actions1.Error.Failed: Presswick operation has the wrong execution kind' "$WORK/gdbus" &&
+  pass "a failed invocation is the error org.kora.Actions1.Error.Failed with its message" ||
+  fail "failed invocation: $(cat "$WORK/gdbus")"
+gdbus_call org.kora.Actions1.Invoke 1 presswick.refresh "'\"refresh\"'"
+grep -q 'org.kora.Actions1.Error.NotHandled' "$WORK/gdbus" &&
+  pass "an operation nobody handles is org.kora.Actions1.Error.NotHandled" ||
+  fail "not handled: $(cat "$WORK/gdbus")"
+dbus-send --session --print-reply --dest=org.kora.presswick /org/kora/presswick org.kora.Actions1.Invoke \
+  string:refresh >"$WORK/dbus-send" 2>&1
+grep -q '^Error org.freedesktop.DBus.Error' "$WORK/dbus-send" && pass "arguments of the wrong types are refused" ||
+  fail "wrong argument types: $(cat "$WORK/dbus-send")"
+
+# 7. org.freedesktop.Application: an action by name, an unknown one, and Activate.
+# The scan view is shown (4.): back to the dashboard, whose Refresh button is then offered, and on to the
+# queue, where it is not.
+refresh_button_shown() {
+  local tree
+  tree=$(listing) && [[ "$tree" == presswick* ]] && grep -q '^kora.control:presswick.refresh ' <<<"$tree"
+}
+refresh_button_gone() {
+  local tree
+  tree=$(listing) && [[ "$tree" == presswick* ]] && ! grep -q '^kora.control:presswick.refresh ' <<<"$tree"
+}
+gdbus_call org.freedesktop.Application.ActivateAction open-dashboard '[]' '{}' ||
+  fail "ActivateAction open-dashboard: $(cat "$WORK/gdbus")"
+waitfor "the dashboard after ActivateAction open-dashboard" refresh_button_shown &&
+  pass "ActivateAction open-dashboard shows the dashboard"
+gdbus_call org.freedesktop.Application.ActivateAction open-queue '[]' '{}' ||
+  fail "ActivateAction open-queue: $(cat "$WORK/gdbus")"
+waitfor "the queue after ActivateAction open-queue" refresh_button_gone &&
+  pass "ActivateAction open-queue shows the queue"
+gdbus_call org.freedesktop.Application.ActivateAction no-such-action '[]' '{}'
+grep -q 'org.kora.Actions1.Error.NotHandled' "$WORK/gdbus" && pass "an unknown action name is NotHandled" ||
+  fail "unknown action: $(cat "$WORK/gdbus")"
+gdbus_call org.freedesktop.Application.Activate '{}' && pass "Activate" || fail "Activate: $(cat "$WORK/gdbus")"
+
+# 8. A second start raises the first window and ends at once; the first keeps the name.
+timeout 20 "$PRESSWICK" >"$WORK/second.log" 2>&1
+rc=$?
+if [ $rc -eq 0 ] && grep -q "already running: its window was raised" "$WORK/second.log" &&
+  "$ACTIONS" list >/dev/null 2>&1; then
+  pass "a second start raises the running window and ends"
+else
+  fail "second start: exit $rc, $(cat "$WORK/second.log")"
+fi
 
 if ! kill -0 "$app" 2>/dev/null; then
   fail "Presswick ended during the test"

@@ -26,7 +26,7 @@ if ! grep -q serving "$WORK/host.log"; then
   cat "$WORK/host.log" >&2
   exit 1
 fi
-dbus-monitor --session "type='signal',interface='org.kora.Actions',member='ControlInvoked'" >"$WORK/monitor" 2>/dev/null &
+dbus-monitor --session "type='signal',interface='org.kora.Actions1',member='ControlInvoked'" >"$WORK/monitor" 2>/dev/null &
 monitor=$!
 sleep 0.5
 "$ACTIONS" invoke kora.control:presswick.help invoke || { echo "FAIL: invoke exited $?" >&2; exit 1; }

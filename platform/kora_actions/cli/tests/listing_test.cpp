@@ -84,5 +84,37 @@ TEST(Listing, RefusalsSayWhy) {
     EXPECT_EQ(stray_index.error().message, "refresh takes no --index");
 }
 
+// A listing of the wrong shape is an error naming what is wrong, never an exception.
+TEST(Listing, MalformedListingsAreRefusedWithTheReason) {
+    EXPECT_TRUE(read_listing(sample_listing().dump()));
+    const std::pair<const char*, const char*> cases[] = {
+        {"{", "the listing is not JSON"},
+        {R"({"id": "presswick"})", "the listing is not a JSON array"},
+        {R"([42])", "resource 1 of the listing is not an object"},
+        {R"([{"title": "Presswick"}])", "resource 1 of the listing has no text \"id\""},
+        {R"([{"id": "presswick", "actions": {}}])",
+         "resource presswick has \"actions\" or \"children\" that are not a list"},
+        {R"([{"id": "presswick", "actions": [{"id": "refresh", "operation": "presswick.operation",
+             "execution_kind": "task"}]}])",
+         "action refresh of resource presswick has no \"execution_kind\" from 0 to 255"},
+        {R"([{"id": "presswick", "children": [{"id": "presswick.job.31", "actions": [{"id": 7}]}]}])",
+         "action 1 of resource presswick.job.31 has no text \"id\""},
+        {R"([{"id": "presswick", "actions": [{"id": "refresh", "operation": "presswick.operation",
+             "execution_kind": 256}]}])",
+         "action refresh of resource presswick has no \"execution_kind\" from 0 to 255"},
+    };
+    for (const auto& [text, reason] : cases) {
+        const auto listing = read_listing(text);
+        ASSERT_FALSE(listing) << text;
+        EXPECT_EQ(listing.error(), reason) << text;
+    }
+    // Planning on a listing nobody checked still answers instead of throwing.
+    const auto odd = json::parse(R"([{"id": "presswick", "actions": [{"id": "refresh", "execution_kind": "x",
+                                     "operation": 3, "payload": "refresh"}]}])");
+    const auto invocation = plan_invocation(odd, "presswick", "refresh", std::nullopt);
+    ASSERT_TRUE(invocation);
+    EXPECT_EQ(*invocation, (Invocation{0, "", "\"refresh\""}));
+}
+
 }  // namespace
 }  // namespace kora_actions::cli

@@ -8,12 +8,16 @@
 
 namespace kora_actions::bus {
 
-// Methods ListResources() -> s (JSON array of resources) and Invoke(y, s, s) -> (s outcome, s message);
-// signal ControlInvoked(s control_id, x index or -1).
-inline constexpr std::string_view kInterface = "org.kora.Actions";
-inline constexpr std::string_view kOutcomeNotHandled = "not-handled";
-inline constexpr std::string_view kOutcomeHandled = "handled";
-inline constexpr std::string_view kOutcomeFailed = "failed";
+// The actions interface, versioned: a change that breaks callers gets a new number.
+//   ListResources() -> s resources_json (a JSON array of resources)
+//   Invoke(y execution_kind, s operation_id, s argument_json) -> nothing when handled; otherwise one of
+//     the errors below, whose message is the outcome's own text
+//   signal ControlInvoked(s control_id, x index) (index -1 when the control has none)
+// The exported object also has org.freedesktop.Application (Activate, Open, ActivateAction).
+inline constexpr std::string_view kInterface = "org.kora.Actions1";
+inline constexpr std::string_view kErrorFailed = "org.kora.Actions1.Error.Failed";
+inline constexpr std::string_view kErrorNotHandled = "org.kora.Actions1.Error.NotHandled";
+inline constexpr std::string_view kApplicationInterface = "org.freedesktop.Application";
 
 namespace detail {
 // The identifier's dot-separated elements, each reduced to what both bus names and paths allow.
