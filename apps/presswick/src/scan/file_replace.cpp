@@ -111,9 +111,10 @@ bool replace_file(const std::filesystem::path& chosen, std::span<const std::uint
         if (::fchmod(file.get(), existing.st_mode & 07777) != 0) {
             return false;
         }
-        // Only a privileged user can give the file back to another owner; anyone else now owns it.
+        // Only a privileged user can give the file back to another owner; anyone else now owns it,
+        // so a refusal here is expected and not a failure of the save.
         if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
-            (void)::fchown(file.get(), existing.st_uid, existing.st_gid);
+            [[maybe_unused]] const int given_back = ::fchown(file.get(), existing.st_uid, existing.st_gid);
         }
     }
     if (!write_all(file.get(), data) || ::fsync(file.get()) != 0 || !file.close()) {

@@ -148,7 +148,7 @@ TEST(TemporaryFiles, NoPageImageOutlivesTheProgram) {
             // A runner started in the background may have us ignore SIGINT; a program's own start would not.
             std::signal(SIGINT, SIG_DFL);
             remove_temporary_files_at_exit();
-            (void)::write(ready[1], "r", 1);
+            [[maybe_unused]] const auto told = ::write(ready[1], "r", 1);
             if (ending == 0) {
                 std::exit(0);
             }
