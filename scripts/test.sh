@@ -23,6 +23,22 @@ export XDG_RUNTIME_DIR=$(mktemp -d /tmp/presswick-xdg.XXXXXX)
 chmod 700 "$XDG_RUNTIME_DIR"
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 
+# The sanitizer tree builds in the background while the other phases mostly wait on other processes; its
+# tests run last. It builds only what those tests need: the programs of the unit tests (as the main tree
+# lists them) and the Qt host's ui tests. Unoptimised with line tables: the quickest to compile.
+asan_log=$(mktemp /tmp/presswick-asan-build.XXXXXX)
+asan_pid=""
+if [ "${PRESSWICK_SKIP_SANITIZE:-0}" != 1 ]; then
+  asan_targets=$(ctest --test-dir "$BUILD" -L unit -N -V |
+    sed -n "s|.*Test command: $(pwd)/$BUILD/bin/\([^ ]*\).*|\1|p" | sort -u)
+  (
+    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1 \
+      -DPRESSWICK_SANITIZE=ON -DPRESSWICK_BENCH=OFF >/dev/null &&
+      nice -n 10 cmake --build build-asan -j"$JOBS" --target $asan_targets kora_ui_qt_tests
+  ) >"$asan_log" 2>&1 &
+  asan_pid=$!
+fi
+
 phase formatting
 if ! git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror; then
   echo "some sources are not clang-formatted; run make format" >&2
@@ -31,22 +47,6 @@ fi
 
 phase "unit and ui tests"
 ctest --test-dir "$BUILD" -L 'unit|ui' -LE integration --output-on-failure -j"$JOBS" || failed=1
-
-# The sanitizer tree builds in the background while the integration, package and desk tests mostly wait
-# on other processes; its tests run last. It builds only what those tests need: the programs of the unit
-# tests (as the main tree lists them) and the Qt host's ui tests. -O1, as the sanitizers advise.
-asan_log=$(mktemp /tmp/presswick-asan-build.XXXXXX)
-asan_pid=""
-if [ "${PRESSWICK_SKIP_SANITIZE:-0}" != 1 ]; then
-  asan_targets=$(ctest --test-dir "$BUILD" -L unit -N -V |
-    sed -n "s|.*Test command: $(pwd)/$BUILD/bin/\([^ ]*\).*|\1|p" | sort -u)
-  (
-    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
-      -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DPRESSWICK_SANITIZE=ON -DPRESSWICK_BENCH=OFF >/dev/null &&
-      nice -n 10 cmake --build build-asan -j"$JOBS" --target $asan_targets kora_ui_qt_tests
-  ) >"$asan_log" 2>&1 &
-  asan_pid=$!
-fi
 
 if [ -x scripts/sandbox.sh ]; then
   phase "integration tests"
