@@ -162,7 +162,7 @@ Result<void> operation(ipp_op_t op, const std::string& uri, int job_id = 0,
     if (with_polkit && refused_for_rights(cupsLastError()) && server_is_local()) {
         return with_polkit();
     }
-    return std::unexpected(response.error());
+    return failure(failure_text(cupsLastError(), response.error()));
 }
 
 // The jobs a refresh shows: every job not yet finished, then the newest finished ones, as many
@@ -264,6 +264,7 @@ Result<Http> connect_server() {
 }
 
 Result<Ipp> send(http_t* http, ipp_t* request, const char* resource) {
+    const OneSignIn sign_in;
     Ipp response(cupsDoRequest(http, request, resource));
     if (!response || cupsLastError() > IPP_STATUS_OK_CONFLICTING) {
         return failure(last_error());
@@ -513,7 +514,7 @@ Result<void> retry_job(const std::string& job_id) {
     request_attributes(request.get(), {"job-state"});
     auto response = send(http->get(), request.release());
     if (!response) {
-        return failure("No job " + job_id + ": " + response.error());
+        return failure(failure_text(cupsLastError(), "No job " + job_id + ": " + response.error()));
     }
     const int state = ippGetInteger(ippFindAttribute(response->get(), "job-state", IPP_TAG_ENUM), 0);
     switch (state) {
@@ -545,11 +546,12 @@ Result<void> print_document(const std::string& queue, const std::filesystem::pat
     int count = cupsAddOption("copies", std::to_string(copies).c_str(), 0, &options);
     count = cupsAddOption("sides", two_sided ? "two-sided-long-edge" : "one-sided", count, &options);
     const auto title = document.filename().string();
+    const OneSignIn sign_in;
     const int job =
         cupsPrintFile2(http->get(), queue.c_str(), document.c_str(), title.c_str(), count, options);
     cupsFreeOptions(count, options);
     if (job <= 0) {
-        return failure("Could not print " + title + ": " + last_error());
+        return failure(failure_text(cupsLastError(), "Could not print " + title + ": " + last_error()));
     }
     return {};
 }

@@ -115,4 +115,18 @@ std::shared_ptr<Service> install_service(std::shared_ptr<Service> service);
                                           std::uint16_t copies, bool two_sided);
 [[nodiscard]] Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings);
 
+// --- Credentials for a print server that asks for them ---------------------------------------------
+// A server on another machine may ask who is there, and the system cannot vouch for the user there. The
+// user name and password given for it are kept in this process's memory for the session only (never
+// written anywhere) and offered once per request: a refused password fails the request, it never loops.
+
+// Keeps (replacing and overwriting any earlier) the credentials for `server` as failures name it.
+void set_server_credentials(const std::string& server, std::string user, std::string password);
+// Overwrites and drops every stored credential.
+void forget_server_credentials();
+// The failure of an operation that `server` refused for want of (correct) credentials.
+[[nodiscard]] std::string credentials_wanted_error(const std::string& server);
+// The server that asks for credentials, when `error` is such a failure.
+[[nodiscard]] std::optional<std::string> credentials_wanted(const std::string& error);
+
 }  // namespace os_actions::printing
