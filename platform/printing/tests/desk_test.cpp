@@ -110,4 +110,40 @@ TEST(DeskPolicy, UngrantedUserFailsWithinTwoSeconds) {
     EXPECT_FALSE(queue("Nobody_s_printer").has_value());
 }
 
+// A print server that is not this machine as far as the program can tell (a name of the office server
+// that desk_test.sh makes point at the sandbox): no polkit path; it asks who is there, and only the
+// credentials given for it this session answer, once per request.
+TEST(DeskPolicy, OfficeServerAsksForCredentialsOncePerRequest) {
+    REQUIRE_ROLE("office");
+    const auto admin = env("PRESSWICK_DESK_ADMIN");
+    const auto password = env("PRESSWICK_DESK_PASSWORD");
+    ASSERT_FALSE(password.empty());
+
+    printing::Result<void> refused;
+    EXPECT_LT(timed([&] { refused = printing::set_enabled("Hall_printer", false); }), 2s);
+    ASSERT_FALSE(refused.has_value());
+    const auto server = printing::credentials_wanted(refused.error());
+    ASSERT_TRUE(server.has_value()) << refused.error();
+    EXPECT_EQ(*server, "office-server.test");
+
+    // A wrong password is offered once: the request fails (after the server's own delay), never loops.
+    printing::set_server_credentials(*server, admin, "not-" + password);
+    EXPECT_LT(timed([&] { refused = printing::set_enabled("Hall_printer", false); }), 10s);
+    ASSERT_FALSE(refused.has_value());
+    EXPECT_EQ(printing::credentials_wanted(refused.error()), server) << refused.error();
+    EXPECT_NE(queue("Hall_printer")->state, printing::QueueState::paused);
+
+    printing::set_server_credentials(*server, admin, password);
+    const auto paused = printing::set_enabled("Hall_printer", false);
+    ASSERT_TRUE(paused.has_value()) << paused.error();
+    EXPECT_EQ(queue("Hall_printer")->state, printing::QueueState::paused);
+    const auto resumed = printing::set_enabled("Hall_printer", true);
+    ASSERT_TRUE(resumed.has_value()) << resumed.error();
+    EXPECT_NE(queue("Hall_printer")->state, printing::QueueState::paused);
+
+    // Forgotten, the server asks again.
+    printing::forget_server_credentials();
+    EXPECT_TRUE(printing::credentials_wanted(printing::set_enabled("Hall_printer", false).error()));
+}
+
 }  // namespace
