@@ -45,6 +45,7 @@ QDialog* build_dialog(const CredentialsRequest& request, QWidget* window,
     auto* dialog = new QDialog(window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+    dialog->setMinimumWidth(360);
     dialog->setWindowTitle(QString::fromStdString(request.title()));
     dialog->setAccessibleName(QString::fromStdString(request.title()));
 
