@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -530,8 +531,11 @@ Result<void> retry_job(const std::string& job_id) {
     }
 }
 
+// One Print-Job with the file. The job's size goes with it when known: cupsd keeps a client's
+// job-impressions and reports it while the job prints (it counts none of its own until the end).
 Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                            std::uint16_t copies, bool two_sided) {
+                            std::uint16_t copies, bool two_sided,
+                            std::optional<std::uint32_t> document_pages) {
     if (copies < 1 || copies > 99) {
         return failure("Copies must be between 1 and 99");
     }
@@ -542,15 +546,26 @@ Result<void> print_document(const std::string& queue, const std::filesystem::pat
     if (!http) {
         return std::unexpected(http.error());
     }
+    const auto title = document.filename().string();
+    auto request = new_request(IPP_OP_PRINT_JOB, printer_uri(queue));
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, title.c_str());
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
+                 CUPS_FORMAT_AUTO);
+    if (document_pages && *document_pages > 0) {
+        const auto impressions = std::min<std::uint64_t>(std::uint64_t{*document_pages} * copies, INT32_MAX);
+        ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-impressions",
+                      static_cast<int>(impressions));
+    }
     cups_option_t* options = nullptr;
     int count = cupsAddOption("copies", std::to_string(copies).c_str(), 0, &options);
     count = cupsAddOption("sides", two_sided ? "two-sided-long-edge" : "one-sided", count, &options);
-    const auto title = document.filename().string();
-    const OneSignIn sign_in;
-    const int job =
-        cupsPrintFile2(http->get(), queue.c_str(), document.c_str(), title.c_str(), count, options);
+    cupsEncodeOptions2(request.get(), count, options, IPP_TAG_JOB);
     cupsFreeOptions(count, options);
-    if (job <= 0) {
+    const OneSignIn sign_in;
+    Ipp response(
+        cupsDoFileRequest(http->get(), request.release(), ("/printers/" + queue).c_str(), document.c_str()));
+    const auto* job = response ? ippFindAttribute(response.get(), "job-id", IPP_TAG_INTEGER) : nullptr;
+    if (!job || cupsLastError() > IPP_STATUS_OK_CONFLICTING) {
         return failure(failure_text(cupsLastError(), "Could not print " + title + ": " + last_error()));
     }
     return {};

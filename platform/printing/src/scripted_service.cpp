@@ -104,9 +104,11 @@ Result<void> ScriptedService::retry_job(const std::string& job_id) {
 }
 
 Result<void> ScriptedService::print_document(const std::string& queue, const std::filesystem::path& document,
-                                             std::uint16_t copies, bool two_sided) {
+                                             std::uint16_t copies, bool two_sided,
+                                             std::optional<std::uint32_t> document_pages) {
     record("print_document(" + queue + "," + document.string() + "," + std::to_string(copies) + "," +
-           (two_sided ? "true" : "false") + ")");
+           (two_sided ? "true" : "false") + (document_pages ? "," + std::to_string(*document_pages) : "") +
+           ")");
     std::lock_guard lock(m_mutex);
     return operation_answer();
 }

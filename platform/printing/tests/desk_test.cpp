@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <ranges>
 #include <string>
 
 #include "printing/printing.h"
@@ -70,10 +71,21 @@ TEST(DeskPolicy, GrantedUserPausesResumesAndCancelsThroughPolkit) {
     EXPECT_EQ(desk->state, printing::QueueState::paused);
     EXPECT_TRUE(desk->accepting) << "a paused printer keeps taking documents";
 
-    // A document sent while paused is taken and waits; its owner may cancel it without polkit.
+    // A document sent while paused is taken and waits, with the size it was sent with (3 pages, twice)
+    // as its page total; its owner may cancel it without polkit.
     const auto file = std::string(std::getenv("HOME")) + "/note.txt";
     std::ofstream(file) << "waits while paused\n";
-    ASSERT_TRUE(printing::print_document("Desk_printer", file, 1, false).has_value());
+    ASSERT_TRUE(printing::print_document("Desk_printer", file, 2, false, 3).has_value());
+    const auto all = printing::jobs();
+    ASSERT_TRUE(all.has_value());
+    // The newest of the notes (each run sends one).
+    const auto newest = *all | std::views::reverse;
+    const auto waiting =
+        std::ranges::find(newest, std::optional<std::string>("note.txt"), &printing::PrintJob::title);
+    ASSERT_NE(waiting, newest.end());
+    EXPECT_EQ(waiting->state, 1);
+    EXPECT_EQ(waiting->pages_total, 6u);
+    EXPECT_EQ(waiting->pages_done, 0u);
 
     const auto resumed = printing::set_enabled("Desk_printer", true);
     ASSERT_TRUE(resumed.has_value()) << resumed.error();

@@ -47,7 +47,8 @@ class ScriptedService final : public Service {
     Result<void> cancel_job(const std::string& job_id) override;
     Result<void> retry_job(const std::string& job_id) override;
     Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                std::uint16_t copies, bool two_sided) override;
+                                std::uint16_t copies, bool two_sided,
+                                std::optional<std::uint32_t> document_pages) override;
     Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) override;
 
   private:
