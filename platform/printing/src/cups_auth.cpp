@@ -1,5 +1,7 @@
 #include "cups_auth.h"
 
+#include <strings.h>  // strcasecmp
+
 #include <string_view>
 
 #include "credentials.h"
@@ -25,13 +27,18 @@ SignInState& sign_in() {
 // Offers the user's credentials for this server once per request; with none stored, or asked again
 // because they were refused, libcups ends the request at once with "authentication canceled", which
 // the caller turns into the polkit path or a request for credentials.
-const char* offer_password(const char* /*prompt*/, http_t* /*http*/, const char* /*method*/,
+const char* offer_password(const char* /*prompt*/, http_t* http, const char* /*method*/,
                            const char* /*resource*/, void* /*data*/) {
     auto& state = sign_in();
     if (state.asked) {
         return nullptr;
     }
     state.asked = true;
+    // Only the print server itself is told: a device asked directly (a probe) may be any host.
+    char host[256] = "";
+    if (!http || !httpGetHostname(http, host, sizeof host) || strcasecmp(host, cupsServer()) != 0) {
+        return nullptr;
+    }
     auto credentials = detail::stored_credentials(cupsServer());
     if (!credentials) {
         return nullptr;
