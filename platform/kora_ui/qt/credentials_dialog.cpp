@@ -18,7 +18,7 @@ namespace kora_ui::qt {
 namespace {
 
 // Where the dialog's answer meets the waiting thread; the first answer counts.
-class Answer {
+class CredentialsReply {
   public:
     void give(CredentialsAnswer answer) {
         std::lock_guard lock(m_mutex);
@@ -40,8 +40,8 @@ class Answer {
 };
 
 // Enter in either field submits (the accept button is the default one); Escape cancels.
-QDialog* build_dialog(const CredentialsRequest& request, QWidget* window,
-                      const std::shared_ptr<Answer>& answer) {
+QDialog* build_credentials_dialog(const CredentialsRequest& request, QWidget* window,
+                                  const std::shared_ptr<CredentialsReply>& answer) {
     auto* dialog = new QDialog(window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
@@ -88,14 +88,14 @@ QDialog* build_dialog(const CredentialsRequest& request, QWidget* window,
 }
 
 // Dropped without having run (the event loop ended first), the queued call tells the waiting thread.
-struct Unanswered {
-    explicit Unanswered(std::shared_ptr<Answer> answer) : answer(std::move(answer)) {}
-    ~Unanswered() {
+struct UnansweredCredentials {
+    explicit UnansweredCredentials(std::shared_ptr<CredentialsReply> answer) : answer(std::move(answer)) {}
+    ~UnansweredCredentials() {
         if (!ran) {
             answer->give({CredentialsAnswer::Kind::failed, {}, {}, "the window is gone"});
         }
     }
-    std::shared_ptr<Answer> answer;
+    std::shared_ptr<CredentialsReply> answer;
     bool ran = false;
 };
 
@@ -107,8 +107,8 @@ class CredentialsDialog final : public CredentialsBackend {
         if (QThread::currentThread() == m_context->thread()) {
             return {CredentialsAnswer::Kind::failed, {}, {}, "asked on the window's own thread"};
         }
-        auto answer = std::make_shared<Answer>();
-        auto unanswered = std::make_shared<Unanswered>(answer);
+        auto answer = std::make_shared<CredentialsReply>();
+        auto unanswered = std::make_shared<UnansweredCredentials>(answer);
         const bool queued = QMetaObject::invokeMethod(
             m_context,
             [request, answer, unanswered, window = m_window] {
@@ -117,7 +117,7 @@ class CredentialsDialog final : public CredentialsBackend {
                     answer->give({CredentialsAnswer::Kind::failed, {}, {}, "the window is gone"});
                     return;
                 }
-                build_dialog(request, window, answer)->open();
+                build_credentials_dialog(request, window, answer)->open();
             },
             Qt::QueuedConnection);
         if (!queued) {

@@ -8,21 +8,21 @@
 namespace kora_ui {
 
 namespace {
-std::mutex g_backend_mutex;
-std::shared_ptr<CredentialsBackend> g_backend;
+std::mutex g_credentials_backend_mutex;
+std::shared_ptr<CredentialsBackend> g_credentials_backend;
 }  // namespace
 
 std::shared_ptr<CredentialsBackend> set_credentials_backend(std::shared_ptr<CredentialsBackend> backend) {
-    std::lock_guard lock(g_backend_mutex);
-    return std::exchange(g_backend, std::move(backend));
+    std::lock_guard lock(g_credentials_backend_mutex);
+    return std::exchange(g_credentials_backend, std::move(backend));
 }
 
 PendingCredentials CredentialsRequest::send() const {
     auto [sender, receiver] = channel<CredentialsAnswer>();
     std::shared_ptr<CredentialsBackend> backend;
     {
-        std::lock_guard lock(g_backend_mutex);
-        backend = g_backend;
+        std::lock_guard lock(g_credentials_backend_mutex);
+        backend = g_credentials_backend;
     }
     // The sender moves into the thread; if the thread never starts it dies here and the pending
     // result reads as failed.

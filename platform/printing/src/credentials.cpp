@@ -11,15 +11,15 @@ namespace os_actions::printing {
 
 namespace {
 
-constexpr std::string_view wanted_prefix = "The print server asks for a user name and password: ";
+constexpr std::string_view credentials_wanted_prefix = "The print server asks for a user name and password: ";
 
-struct Store {
+struct CredentialsStore {
     std::mutex mutex;
     std::map<std::string, detail::ServerCredentials> by_server;
 };
 
-Store& store() {
-    static auto* instance = new Store;  // detached workers may read it while the process exits
+CredentialsStore& credentials_store() {
+    static auto* instance = new CredentialsStore;  // detached workers may read it while the process exits
     return *instance;
 }
 
@@ -36,17 +36,17 @@ void detail::wipe(std::string& text) {
 }
 
 std::optional<detail::ServerCredentials> detail::stored_credentials(const std::string& server) {
-    std::lock_guard lock(store().mutex);
-    const auto it = store().by_server.find(server);
-    if (it == store().by_server.end()) {
+    std::lock_guard lock(credentials_store().mutex);
+    const auto it = credentials_store().by_server.find(server);
+    if (it == credentials_store().by_server.end()) {
         return std::nullopt;
     }
     return it->second;
 }
 
 void set_server_credentials(const std::string& server, std::string user, std::string password) {
-    std::lock_guard lock(store().mutex);
-    auto& entry = store().by_server[server];
+    std::lock_guard lock(credentials_store().mutex);
+    auto& entry = credentials_store().by_server[server];
     wipe_entry(entry);
     entry.user.assign(user);
     entry.password.assign(password);
@@ -55,22 +55,22 @@ void set_server_credentials(const std::string& server, std::string user, std::st
 }
 
 void forget_server_credentials() {
-    std::lock_guard lock(store().mutex);
-    for (auto& [server, entry] : store().by_server) {
+    std::lock_guard lock(credentials_store().mutex);
+    for (auto& [server, entry] : credentials_store().by_server) {
         wipe_entry(entry);
     }
-    store().by_server.clear();
+    credentials_store().by_server.clear();
 }
 
 std::string credentials_wanted_error(const std::string& server) {
-    return std::string(wanted_prefix) + server;
+    return std::string(credentials_wanted_prefix) + server;
 }
 
 std::optional<std::string> credentials_wanted(const std::string& error) {
-    if (!error.starts_with(wanted_prefix) || error.size() == wanted_prefix.size()) {
+    if (!error.starts_with(credentials_wanted_prefix) || error.size() == credentials_wanted_prefix.size()) {
         return std::nullopt;
     }
-    return error.substr(wanted_prefix.size());
+    return error.substr(credentials_wanted_prefix.size());
 }
 
 }  // namespace os_actions::printing
