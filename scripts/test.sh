@@ -1,41 +1,55 @@
 #!/usr/bin/env bash
 # The whole test suite: formatting, unit and ui tests, integration tests against a private print system,
-# the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, and the Debian package.
+# the Debian package, the desk tests, then the unit tests and the Qt host's ui tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${BUILD:-build}
 JOBS=${JOBS:-$(nproc)}
 failed=0
 
+# Each phase is announced, and its time told when the next begins.
+phase_start=$SECONDS
+phase_name=""
+phase() {
+  [ -n "$phase_name" ] && echo "-- $phase_name: $((SECONDS - phase_start)) s"
+  phase_name=$1
+  phase_start=$SECONDS
+  [ -n "$phase_name" ] && echo "== $phase_name"
+}
+
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=$(mktemp -d /tmp/presswick-xdg.XXXXXX)
 chmod 700 "$XDG_RUNTIME_DIR"
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 
-echo "== formatting"
+phase formatting
 if ! git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror; then
   echo "some sources are not clang-formatted; run make format" >&2
   failed=1
 fi
 
-echo "== unit and ui tests"
+phase "unit and ui tests"
 ctest --test-dir "$BUILD" -L 'unit|ui' -LE integration --output-on-failure -j"$JOBS" || failed=1
 
-# The sanitizer tree builds in the background while the integration tests mostly wait on the print
-# system; its tests run after them.
+# The sanitizer tree builds in the background while the integration, package and desk tests mostly wait
+# on other processes; its tests run last. It builds only what those tests need: the programs of the unit
+# tests (as the main tree lists them) and the Qt host's ui tests. -O1, as the sanitizers advise.
 asan_log=$(mktemp /tmp/presswick-asan-build.XXXXXX)
 asan_pid=""
 if [ "${PRESSWICK_SKIP_SANITIZE:-0}" != 1 ]; then
+  asan_targets=$(ctest --test-dir "$BUILD" -L unit -N -V |
+    sed -n "s|.*Test command: $(pwd)/$BUILD/bin/\([^ ]*\).*|\1|p" | sort -u)
   (
-    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPRESSWICK_SANITIZE=ON -DPRESSWICK_QT=OFF \
-      -DPRESSWICK_BENCH=OFF >/dev/null &&
-      nice -n 10 cmake --build build-asan -j"$JOBS"
+    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
+      -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DPRESSWICK_SANITIZE=ON -DPRESSWICK_BENCH=OFF >/dev/null &&
+      nice -n 10 cmake --build build-asan -j"$JOBS" --target $asan_targets kora_ui_qt_tests
   ) >"$asan_log" 2>&1 &
   asan_pid=$!
 fi
 
 if [ -x scripts/sandbox.sh ]; then
-  echo "== integration tests"
+  phase "integration tests"
   sandbox_home=$(mktemp -d /tmp/presswick-home.XXXXXX)
   if scripts/sandbox.sh start; then
     eval "$(scripts/sandbox.sh env)"
@@ -51,11 +65,25 @@ if [ -x scripts/sandbox.sh ]; then
   rm -rf "$sandbox_home"
 fi
 
+if [ "${PRESSWICK_SKIP_PACKAGE:-0}" != 1 ]; then
+  phase "Debian package: build from $BUILD, lintian, install, run, remove"
+  BUILD=$BUILD JOBS=$JOBS scripts/package_test.sh || failed=1
+fi
+
+# The print service at an ordinary desk: unprivileged users, the stock cupsd policy, polkit. The test
+# starts and stops a desk sandbox of its own (root only; it reports itself skipped otherwise).
+phase "desk tests"
+ctest --test-dir "$BUILD" -L desk --output-on-failure || failed=1
+
 if [ -n "$asan_pid" ]; then
-  echo "== unit tests under ASan+UBSan"
+  phase "unit tests under ASan+UBSan"
   if wait "$asan_pid"; then
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --test-dir build-asan -L unit --output-on-failure -j"$JOBS" || failed=1
+    # Controls pressed after an action replaced the view must reach no freed tree (leaks: Qt's own).
+    phase "the Qt host's ui tests under ASan+UBSan"
+    QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      build-asan/bin/kora_ui_qt_tests || failed=1
   else
     tail -40 "$asan_log" >&2
     echo "the sanitizer build failed" >&2
@@ -63,23 +91,6 @@ if [ -n "$asan_pid" ]; then
   fi
 fi
 rm -f "$asan_log"
-
-if [ "${PRESSWICK_SKIP_PACKAGE:-0}" != 1 ]; then
-  echo "== Debian package: build from $BUILD, lintian, install, run, remove"
-  BUILD=$BUILD JOBS=$JOBS scripts/package_test.sh || failed=1
-fi
-
-# The print service at an ordinary desk: unprivileged users, the stock cupsd policy, polkit. The test
-# starts and stops a desk sandbox of its own (root only; it reports itself skipped otherwise).
-echo "== desk tests"
-ctest --test-dir "$BUILD" -L desk --output-on-failure || failed=1
-if [ "${PRESSWICK_SKIP_SANITIZE:-0}" != 1 ]; then
-  # Controls pressed after an action replaced the view must reach no freed tree (leaks: Qt's own).
-  echo "== the Qt host's ui tests under ASan+UBSan"
-  cmake -S . -B build-asan-qt -DCMAKE_BUILD_TYPE=Debug -DPRESSWICK_SANITIZE=ON -DPRESSWICK_BENCH=OFF >/dev/null &&
-    cmake --build build-asan-qt -j"$JOBS" --target kora_ui_qt_tests >/dev/null &&
-    QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-      build-asan-qt/bin/kora_ui_qt_tests || failed=1
-fi
+phase ""
 
 exit $failed

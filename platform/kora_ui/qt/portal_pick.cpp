@@ -13,6 +13,8 @@
 #include <QRandomGenerator>
 #include <QUrl>
 
+#include "qt/qstrings.h"
+
 // The portal's filter list, a(sa(us)): a name and rules (0 = glob pattern, 1 = media type).
 struct PortalFilterRule {
     uint kind = 0;
@@ -60,10 +62,6 @@ constexpr auto kPortalPath = "/org/freedesktop/portal/desktop";
 constexpr auto kRequestInterface = "org.freedesktop.portal.Request";
 // A portal that takes longer than this to accept the call is taken as absent.
 constexpr int kCallTimeoutMs = 10000;
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 bool portal_present(const QDBusConnection& bus) {
     if (!bus.isConnected() || !bus.interface()) {

@@ -24,6 +24,7 @@
 #include "qt/icons.h"
 #include "qt/keyboard.h"
 #include "qt/painted.h"
+#include "qt/qstrings.h"
 #include "qt/reflow_row.h"
 #include "qt/style.h"
 
@@ -42,10 +43,6 @@ constexpr int kCardPadding = 18;
 constexpr int kGridGap = 16;
 // The tone a card surface was made in (a change of tone makes it afresh).
 constexpr const char* kToneProperty = "kora_tone";
-
-QString qs(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 const QPalette& primary_palette() {
     static const QPalette palette = [] {

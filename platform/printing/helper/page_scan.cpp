@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "png_rows.h"
+#include "sane_failure.h"
 
 namespace os_actions::printing::helper {
 
@@ -17,13 +18,6 @@ using helper_frames::Kind;
 constexpr std::size_t max_image_bytes = std::size_t{1} << 30;  // 1 GiB of raw samples
 constexpr SANE_Int max_pixels_per_line = 1 << 17;
 constexpr std::size_t read_chunk = 64 * 1024;
-
-std::unexpected<std::string> failure(std::string text) {
-    return std::unexpected(std::move(text));
-}
-std::unexpected<std::string> failure(const std::string& what, SANE_Status status) {
-    return failure(what + ": " + sane_strstatus(status));
-}
 
 std::size_t channels_of(const SANE_Parameters& p) {
     return p.format == SANE_FRAME_RGB ? 3 : 1;

@@ -10,17 +10,11 @@
 #include <vector>
 
 #include "parsing.h"
+#include "sane_failure.h"
 
 namespace os_actions::printing::helper {
 
 namespace {
-
-std::unexpected<std::string> failure(std::string text) {
-    return std::unexpected(std::move(text));
-}
-std::unexpected<std::string> failure(const std::string& what, SANE_Status status) {
-    return failure(what + ": " + sane_strstatus(status));
-}
 
 struct Option {
     SANE_Int index = -1;
