@@ -1,6 +1,7 @@
 // presswick-preview FILE MAX_SIDE: the first page of a document as a picture, made in a process of its
 // own so that a hostile or broken file cannot take the window with it. Presswick runs it under time and
-// memory limits. Standard output: width and height (32-bit little-endian each), then RGBA rows.
+// memory limits. Standard output: width, height and the document's page count (0 when unknown), 32-bit
+// little-endian each, then RGBA rows.
 // Exit 0 with a picture; 1 when there is none.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     std::vector<std::uint8_t> header;
     put_u32(header, image->width);
     put_u32(header, image->height);
+    put_u32(header, image->pages);
     return write_all(header.data(), header.size()) && write_all(image->rgba->data(), image->rgba->size()) ? 0
                                                                                                           : 1;
 }

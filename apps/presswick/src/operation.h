@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <expected>
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -88,15 +89,24 @@ struct PageRecognized {
     std::expected<RecognizedText, std::string> result;
 };
 
+// A printer or job operation that a print server refused for want of credentials: the window asks for
+// them and, given, runs the same operation once more (asking no more); otherwise `failure` shows.
+struct CredentialsWanted {
+    std::string server;
+    Notice failure;
+    std::function<bool()> retry;  // starts the operation's worker again; false when it could not start
+};
+
 using Operation =
     std::variant<Refresh, CloseScan, ShowQueue, ShowHistory, ShowDiagnostics, FindPrinters, PrintersFound,
                  AddPrinter, ShowDevice, SetPreferredPrinter, SetPrinterEnabled, SelectJob, CancelJob,
                  RetryJob, OperationFinished, ChooseDocument, ChoosePrintPrinter, PrintDocument, CancelPrint,
                  OpenScan, ChooseScanner, ScanPage, PageScanned, SavePage, SaveDocument, CopyText,
                  ScanAnother, PreviousPage, NextPage, MovePageEarlier, MovePageLater, DeletePage, RotatePage,
-                 CropPage, RecognizePage, PageRecognized>;
+                 CropPage, RecognizePage, PageRecognized, CredentialsWanted>;
 
-static_assert(std::variant_size_v<Operation> == 36);
+static_assert(std::variant_size_v<Operation> == 37);
 static_assert(std::is_same_v<std::variant_alternative_t<35, Operation>, PageRecognized>);
+static_assert(std::is_same_v<std::variant_alternative_t<36, Operation>, CredentialsWanted>);
 
 }  // namespace presswick

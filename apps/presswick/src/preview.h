@@ -13,6 +13,7 @@ struct PreviewImage {
     kora_ui::Pixels rgba;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
+    std::uint32_t pages = 0;  // the document's page count, 0 when unknown
 };
 using PreviewResult = std::optional<PreviewImage>;
 

@@ -15,7 +15,7 @@ namespace presswick {
 namespace {
 
 constexpr std::uint32_t kPreviewSide = 720;
-constexpr std::size_t kHeaderBytes = 8;
+constexpr std::size_t kHeaderBytes = 12;
 #if defined(__SANITIZE_ADDRESS__)
 // An address-sanitized helper reserves terabytes of shadow address space at start: such test builds run
 // it without the limit.
@@ -61,6 +61,7 @@ PreviewResult render_preview(const std::filesystem::path& document, const std::f
     image.rgba = std::make_shared<const std::vector<std::uint8_t>>(bytes.begin() + kHeaderBytes, bytes.end());
     image.width = width;
     image.height = height;
+    image.pages = u32_at(bytes, 8);
     return image;
 }
 

@@ -16,13 +16,26 @@ bool spawn_worker(const std::string& name, std::function<void()> work) {
 
 namespace {
 
-// The common shape of the two-notice workers: one call, pick a notice, post it, end.
+// The common shape of the two-notice workers: one call, pick a notice, post it, end. A call the print
+// server refused for want of credentials posts CredentialsWanted instead, with a retry that asks no more.
 template <class Call>
-bool start_with_notices(const char* name, OperationSender sender, NoticePair notices, Call call) {
-    return spawn_worker(name, [sender = std::move(sender), notices = std::move(notices),
-                               call = std::move(call)]() mutable {
-        const bool ok = call().has_value();  // the service's own error text is dropped
-        (void)sender.send(OperationFinished{ok ? std::move(notices.success) : std::move(notices.failure)});
+bool start_with_notices(const char* name, OperationSender sender, NoticePair notices, Call call,
+                        bool may_ask = true) {
+    return spawn_worker(name, [name, sender = std::move(sender), notices = std::move(notices),
+                               call = std::move(call), may_ask]() mutable {
+        const auto result = call();  // the service's own error text is dropped
+        if (!result && may_ask) {
+            if (auto server = printing::credentials_wanted(result.error())) {
+                auto failure = notices.failure;
+                (void)sender.send(
+                    CredentialsWanted{std::move(*server), std::move(failure), [name, sender, notices, call] {
+                                          return start_with_notices(name, sender, notices, call, false);
+                                      }});
+                return;
+            }
+        }
+        (void)sender.send(
+            OperationFinished{result ? std::move(notices.success) : std::move(notices.failure)});
     });
 }
 
@@ -62,15 +75,17 @@ bool start_retry_job(OperationSender sender, std::string job_id, NoticePair noti
 }
 
 bool start_print_document(OperationSender sender, std::filesystem::path document, std::string queue,
-                          std::uint16_t copies, bool two_sided, NoticePair notices) {
+                          std::uint16_t copies, bool two_sided, std::optional<std::uint32_t> document_pages,
+                          NoticePair notices) {
     return start_with_notices("kora-print-document", std::move(sender), std::move(notices),
-                              [document = std::move(document), queue = std::move(queue), copies,
-                               two_sided]() -> printing::Result<void> {
+                              [document = std::move(document), queue = std::move(queue), copies, two_sided,
+                               document_pages]() -> printing::Result<void> {
                                   // An empty file, a directory or a vanished file would leave an empty job.
                                   if (!is_readable_document(document)) {
                                       return std::unexpected(std::string("not a readable document"));
                                   }
-                                  return printing::print_document(queue, document, copies, two_sided);
+                                  return printing::print_document(queue, document, copies, two_sided,
+                                                                  document_pages);
                               });
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "kora_ui/channel.h"
@@ -37,9 +38,10 @@ struct NoticePair {
                                         NoticePair notices);
 [[nodiscard]] bool start_cancel_job(OperationSender sender, std::string job_id, NoticePair notices);
 [[nodiscard]] bool start_retry_job(OperationSender sender, std::string job_id, NoticePair notices);
+// `document_pages`: the page count the preview found, when it found one.
 [[nodiscard]] bool start_print_document(OperationSender sender, std::filesystem::path document,
                                         std::string queue, std::uint16_t copies, bool two_sided,
-                                        NoticePair notices);
+                                        std::optional<std::uint32_t> document_pages, NoticePair notices);
 
 // "kora-print-preview": a new preview channel whose receiver is returned whether or not the thread
 // started; when it did not, the dropped sender leaves the channel disconnected.

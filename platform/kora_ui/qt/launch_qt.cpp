@@ -17,10 +17,12 @@
 #include <unistd.h>
 
 #include "kora_ui/clipboard.h"
+#include "kora_ui/credentials.h"
 #include "kora_ui/launch.h"
 #include "kora_ui/picker.h"
 #include "kora_ui/runtime_dir.h"
 #include "qt/actions_bus.h"
+#include "qt/credentials_dialog.h"
 #include "qt/desktop.h"
 #include "qt/host.h"
 #include "qt/icons.h"
@@ -242,6 +244,8 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
     }
 
     auto previous_picker = set_picker_backend(qt::make_desktop_picker(&application, host.get()));
+    auto previous_credentials =
+        set_credentials_backend(qt::make_credentials_dialog(&application, host.get()));
     qt::install_clipboard_backend(&application);
 
     std::unique_ptr<qt::ActionsBus> bus;
@@ -259,6 +263,7 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
             std::fprintf(stderr, "%s is already running: its window was raised\n",
                          program_name(descriptor.application_id).c_str());
             set_picker_backend(std::move(previous_picker));
+            set_credentials_backend(std::move(previous_credentials));
             text_selection::set_clipboard_backend({});
             return 0;
         }
@@ -309,6 +314,7 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
     bus.reset();
     host.reset();
     set_picker_backend(std::move(previous_picker));
+    set_credentials_backend(std::move(previous_credentials));
     text_selection::set_clipboard_backend({});
     return status != 0 ? status : loop_status;
 }

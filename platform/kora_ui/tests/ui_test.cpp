@@ -9,9 +9,11 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
+#include <QDialog>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -24,11 +26,13 @@
 #include <functional>
 
 #include "kora_ui/controls.h"
+#include "kora_ui/credentials.h"
 #include "kora_ui/picker.h"
 #include "kora_ui/theme.h"
 #include "kora_ui/widgets.h"
 #include "qt/accessible.h"
 #include "qt/actions_bus.h"
+#include "qt/credentials_dialog.h"
 #include "qt/desktop.h"
 #include "qt/host.h"
 #include "qt/icons.h"
@@ -415,6 +419,71 @@ TEST(QtHost, FileChooserPortalKeepsTheWindowPaintingAndNamesItsParent) {
     QDBusConnection::disconnectFromBus("fake-portal");
     bus_daemon.kill();
     bus_daemon.waitForFinished(2000);
+}
+
+TEST(QtHost, CredentialsAreAskedInADialogModalToTheWindow) {
+    Cells cells;
+    qt::Host host(every_widget(cells));
+    host.resize(800, 600);
+    host.show();
+    QApplication::processEvents();
+    auto previous = set_credentials_backend(qt::make_credentials_dialog(qApp, &host));
+    auto ask = [&](auto answer_in_dialog) {
+        auto pending = CredentialsRequest("Sign in to office", "The office server asks.", "Sign in").send();
+        QDialog* dialog = nullptr;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                dialog = host.findChild<QDialog*>();
+                return dialog && dialog->isVisible();
+            },
+            5000));
+        if (!dialog) {
+            return CredentialsAnswer{};
+        }
+        EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+        EXPECT_EQ(dialog->windowTitle(), "Sign in to office");
+        answer_in_dialog(*dialog);
+        CredentialsAnswer answer;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                answer = pending.try_take();
+                return answer.kind != CredentialsAnswer::Kind::pending;
+            },
+            5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return host.findChild<QDialog*>() == nullptr; }, 5000));
+        return answer;
+    };
+    auto field = [](QDialog& dialog, const QString& name) {
+        for (auto* edit : dialog.findChildren<QLineEdit*>()) {
+            if (edit->accessibleName() == name) {
+                return edit;
+            }
+        }
+        return static_cast<QLineEdit*>(nullptr);
+    };
+
+    // Named fields, the password hidden; Enter in the password field signs in.
+    const auto given = ask([&](QDialog& dialog) {
+        auto* user = field(dialog, "User name");
+        auto* password = field(dialog, "Password");
+        ASSERT_TRUE(user && password);
+        EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(user, "ada");
+        QTest::keyClicks(password, "s3cret");
+        QTest::keyClick(password, Qt::Key_Return);
+    });
+    EXPECT_EQ(given.kind, CredentialsAnswer::Kind::given);
+    EXPECT_EQ(given.user, "ada");
+    EXPECT_EQ(given.password, "s3cret");
+
+    // Escape cancels, and says nothing of what was typed.
+    const auto cancelled = ask([&](QDialog& dialog) {
+        QTest::keyClicks(field(dialog, "Password"), "half");
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+    EXPECT_EQ(cancelled.kind, CredentialsAnswer::Kind::cancelled);
+    EXPECT_TRUE(cancelled.password.empty());
+    set_credentials_backend(std::move(previous));
 }
 
 namespace {

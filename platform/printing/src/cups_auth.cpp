@@ -1,24 +1,74 @@
 #include "cups_auth.h"
 
+#include <strings.h>  // strcasecmp
+
 #include <string_view>
+
+#include "credentials.h"
+#include "printing/printing.h"
 
 namespace os_actions::printing::cups {
 
 namespace {
-// No credentials to offer: libcups then ends the request at once with "authentication canceled",
-// which the caller turns into the polkit path or its own failure notice.
-const char* no_password(const char* /*prompt*/, http_t* /*http*/, const char* /*method*/,
-                        const char* /*resource*/, void* /*data*/) {
-    return nullptr;
+
+// What this thread's current request has offered: whether it asked already, and the password libcups
+// reads from the callback's answer (kept until the request ends, then wiped).
+struct SignInState {
+    bool asked = false;
+    bool offered = false;
+    std::string password;
+};
+
+SignInState& sign_in() {
+    thread_local SignInState state;
+    return state;
 }
+
+// Offers the user's credentials for this server once per request; with none stored, or asked again
+// because they were refused, libcups ends the request at once with "authentication canceled", which
+// the caller turns into the polkit path or a request for credentials.
+const char* offer_password(const char* /*prompt*/, http_t* http, const char* /*method*/,
+                           const char* /*resource*/, void* /*data*/) {
+    auto& state = sign_in();
+    if (state.asked) {
+        return nullptr;
+    }
+    state.asked = true;
+    // Only the print server itself is told: a device asked directly (a probe) may be any host.
+    char host[256] = "";
+    if (!http || !httpGetHostname(http, host, sizeof host) || strcasecmp(host, cupsServer()) != 0) {
+        return nullptr;
+    }
+    auto credentials = detail::stored_credentials(cupsServer());
+    if (!credentials) {
+        return nullptr;
+    }
+    cupsSetUser(credentials->user.c_str());  // libcups pairs the password with this thread's user
+    detail::wipe(state.password);
+    state.password.assign(credentials->password);
+    detail::wipe(credentials->user);
+    detail::wipe(credentials->password);
+    state.offered = true;
+    return state.password.c_str();
+}
+
 }  // namespace
 
 void guard_thread() {
     thread_local bool installed = false;
     if (!installed) {
-        cupsSetPasswordCB2(no_password, nullptr);
+        cupsSetPasswordCB2(offer_password, nullptr);
         installed = true;
     }
+}
+
+OneSignIn::OneSignIn() {
+    sign_in().asked = false;
+    sign_in().offered = false;
+}
+
+OneSignIn::~OneSignIn() {
+    detail::wipe(sign_in().password);
 }
 
 bool refused_for_rights(ipp_status_t status) {
@@ -27,10 +77,24 @@ bool refused_for_rights(ipp_status_t status) {
            status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED;
 }
 
+bool wants_credentials(ipp_status_t status) {
+    // Forbidden after a sign-in: that user may not do it, another (an administrator) may.
+    return status == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
+           status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED ||
+           (status == IPP_STATUS_ERROR_FORBIDDEN && sign_in().offered);
+}
+
 bool server_is_local() {
     const std::string_view server = cupsServer();
     return server.starts_with('/') || server == "localhost" || server.starts_with("127.") ||
            server == "::1" || server == "[::1]";
+}
+
+std::string failure_text(ipp_status_t status, std::string otherwise) {
+    if (wants_credentials(status) && !server_is_local()) {
+        return credentials_wanted_error(cupsServer());
+    }
+    return otherwise;
 }
 
 }  // namespace os_actions::printing::cups

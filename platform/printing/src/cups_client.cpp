@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -162,7 +163,7 @@ Result<void> operation(ipp_op_t op, const std::string& uri, int job_id = 0,
     if (with_polkit && refused_for_rights(cupsLastError()) && server_is_local()) {
         return with_polkit();
     }
-    return std::unexpected(response.error());
+    return failure(failure_text(cupsLastError(), response.error()));
 }
 
 // The jobs a refresh shows: every job not yet finished, then the newest finished ones, as many
@@ -264,6 +265,7 @@ Result<Http> connect_server() {
 }
 
 Result<Ipp> send(http_t* http, ipp_t* request, const char* resource) {
+    const OneSignIn sign_in;
     Ipp response(cupsDoRequest(http, request, resource));
     if (!response || cupsLastError() > IPP_STATUS_OK_CONFLICTING) {
         return failure(last_error());
@@ -513,7 +515,7 @@ Result<void> retry_job(const std::string& job_id) {
     request_attributes(request.get(), {"job-state"});
     auto response = send(http->get(), request.release());
     if (!response) {
-        return failure("No job " + job_id + ": " + response.error());
+        return failure(failure_text(cupsLastError(), "No job " + job_id + ": " + response.error()));
     }
     const int state = ippGetInteger(ippFindAttribute(response->get(), "job-state", IPP_TAG_ENUM), 0);
     switch (state) {
@@ -529,8 +531,11 @@ Result<void> retry_job(const std::string& job_id) {
     }
 }
 
+// One Print-Job with the file. The job's size goes with it when known: cupsd keeps a client's
+// job-impressions and reports it while the job prints (it counts none of its own until the end).
 Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                            std::uint16_t copies, bool two_sided) {
+                            std::uint16_t copies, bool two_sided,
+                            std::optional<std::uint32_t> document_pages) {
     if (copies < 1 || copies > 99) {
         return failure("Copies must be between 1 and 99");
     }
@@ -541,15 +546,27 @@ Result<void> print_document(const std::string& queue, const std::filesystem::pat
     if (!http) {
         return std::unexpected(http.error());
     }
+    const auto title = document.filename().string();
+    auto request = new_request(IPP_OP_PRINT_JOB, printer_uri(queue));
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, title.c_str());
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
+                 CUPS_FORMAT_AUTO);
+    if (document_pages && *document_pages > 0) {
+        const auto impressions = std::min<std::uint64_t>(std::uint64_t{*document_pages} * copies, INT32_MAX);
+        ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-impressions",
+                      static_cast<int>(impressions));
+    }
     cups_option_t* options = nullptr;
     int count = cupsAddOption("copies", std::to_string(copies).c_str(), 0, &options);
     count = cupsAddOption("sides", two_sided ? "two-sided-long-edge" : "one-sided", count, &options);
-    const auto title = document.filename().string();
-    const int job =
-        cupsPrintFile2(http->get(), queue.c_str(), document.c_str(), title.c_str(), count, options);
+    cupsEncodeOptions2(request.get(), count, options, IPP_TAG_JOB);
     cupsFreeOptions(count, options);
-    if (job <= 0) {
-        return failure("Could not print " + title + ": " + last_error());
+    const OneSignIn sign_in;
+    Ipp response(
+        cupsDoFileRequest(http->get(), request.release(), ("/printers/" + queue).c_str(), document.c_str()));
+    const auto* job = response ? ippFindAttribute(response.get(), "job-id", IPP_TAG_INTEGER) : nullptr;
+    if (!job || cupsLastError() > IPP_STATUS_OK_CONFLICTING) {
+        return failure(failure_text(cupsLastError(), "Could not print " + title + ": " + last_error()));
     }
     return {};
 }

@@ -15,6 +15,7 @@ namespace os_actions::printing::cups {
 [[nodiscard]] Result<void> cancel_job(const std::string& job_id);
 [[nodiscard]] Result<void> retry_job(const std::string& job_id);
 [[nodiscard]] Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                          std::uint16_t copies, bool two_sided);
+                                          std::uint16_t copies, bool two_sided,
+                                          std::optional<std::uint32_t> document_pages);
 
 }  // namespace os_actions::printing::cups

@@ -207,7 +207,7 @@ Result<void> add_driverless(const std::string& uri, const std::string& name) {
     ippAddInteger(request.get(), IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
     if (auto response = send(http->get(), request.release(), "/admin/"); !response) {
         if (!refused_for_rights(cupsLastError()) || !server_is_local()) {
-            return failure("Could not add " + name + ": " + response.error());
+            return failure(failure_text(cupsLastError(), "Could not add " + name + ": " + response.error()));
         }
         for (auto step : {std::function([&] { return pk::printer_add(queue, uri, "everywhere", name, ""); }),
                           std::function([&] { return pk::printer_set_shared(queue, false); }),

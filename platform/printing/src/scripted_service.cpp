@@ -1,5 +1,7 @@
 #include "printing/scripted_service.h"
 
+#include "credentials.h"
+
 namespace os_actions::printing {
 
 void ScriptedService::script(Answers answers) {
@@ -25,6 +27,21 @@ std::vector<std::string> ScriptedService::calls() const {
 void ScriptedService::clear_calls() {
     std::lock_guard lock(m_mutex);
     m_calls.clear();
+}
+
+void ScriptedService::require_sign_in(std::optional<SignIn> sign_in) {
+    std::lock_guard lock(m_mutex);
+    m_sign_in = std::move(sign_in);
+}
+
+Result<void> ScriptedService::operation_answer() const {
+    if (m_sign_in) {
+        const auto given = detail::stored_credentials(m_sign_in->server);
+        if (!given || given->user != m_sign_in->user || given->password != m_sign_in->password) {
+            return std::unexpected(credentials_wanted_error(m_sign_in->server));
+        }
+    }
+    return m_answers.operation;
 }
 
 void ScriptedService::record(std::string call) {
@@ -59,39 +76,41 @@ Result<std::vector<DriverlessPrinter>> ScriptedService::discover_driverless() {
 Result<void> ScriptedService::add_driverless(const std::string& uri, const std::string& name) {
     record("add_driverless(" + uri + "," + name + ")");
     std::lock_guard lock(m_mutex);
-    return m_answers.operation;
+    return operation_answer();
 }
 
 Result<void> ScriptedService::set_default(const std::string& queue) {
     record("set_default(" + queue + ")");
     std::lock_guard lock(m_mutex);
-    return m_answers.operation;
+    return operation_answer();
 }
 
 Result<void> ScriptedService::set_enabled(const std::string& queue, bool enabled) {
     record("set_enabled(" + queue + "," + (enabled ? "true" : "false") + ")");
     std::lock_guard lock(m_mutex);
-    return m_answers.operation;
+    return operation_answer();
 }
 
 Result<void> ScriptedService::cancel_job(const std::string& job_id) {
     record("cancel_job(" + job_id + ")");
     std::lock_guard lock(m_mutex);
-    return m_answers.operation;
+    return operation_answer();
 }
 
 Result<void> ScriptedService::retry_job(const std::string& job_id) {
     record("retry_job(" + job_id + ")");
     std::lock_guard lock(m_mutex);
-    return m_answers.operation;
+    return operation_answer();
 }
 
 Result<void> ScriptedService::print_document(const std::string& queue, const std::filesystem::path& document,
-                                             std::uint16_t copies, bool two_sided) {
+                                             std::uint16_t copies, bool two_sided,
+                                             std::optional<std::uint32_t> document_pages) {
     record("print_document(" + queue + "," + document.string() + "," + std::to_string(copies) + "," +
-           (two_sided ? "true" : "false") + ")");
+           (two_sided ? "true" : "false") + (document_pages ? "," + std::to_string(*document_pages) : "") +
+           ")");
     std::lock_guard lock(m_mutex);
-    return m_answers.operation;
+    return operation_answer();
 }
 
 Result<Bytes> ScriptedService::scan_page(const std::string& scanner_id, const ScanSettings& settings) {

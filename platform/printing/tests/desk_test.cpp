@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <ranges>
 #include <string>
 
 #include "printing/printing.h"
@@ -70,10 +71,21 @@ TEST(DeskPolicy, GrantedUserPausesResumesAndCancelsThroughPolkit) {
     EXPECT_EQ(desk->state, printing::QueueState::paused);
     EXPECT_TRUE(desk->accepting) << "a paused printer keeps taking documents";
 
-    // A document sent while paused is taken and waits; its owner may cancel it without polkit.
+    // A document sent while paused is taken and waits, with the size it was sent with (3 pages, twice)
+    // as its page total; its owner may cancel it without polkit.
     const auto file = std::string(std::getenv("HOME")) + "/note.txt";
     std::ofstream(file) << "waits while paused\n";
-    ASSERT_TRUE(printing::print_document("Desk_printer", file, 1, false).has_value());
+    ASSERT_TRUE(printing::print_document("Desk_printer", file, 2, false, 3).has_value());
+    const auto all = printing::jobs();
+    ASSERT_TRUE(all.has_value());
+    // The newest of the notes (each run sends one).
+    const auto newest = *all | std::views::reverse;
+    const auto waiting =
+        std::ranges::find(newest, std::optional<std::string>("note.txt"), &printing::PrintJob::title);
+    ASSERT_NE(waiting, newest.end());
+    EXPECT_EQ(waiting->state, 1);
+    EXPECT_EQ(waiting->pages_total, 6u);
+    EXPECT_EQ(waiting->pages_done, 0u);
 
     const auto resumed = printing::set_enabled("Desk_printer", true);
     ASSERT_TRUE(resumed.has_value()) << resumed.error();
@@ -108,6 +120,42 @@ TEST(DeskPolicy, UngrantedUserFailsWithinTwoSeconds) {
     EXPECT_NE(hall->state, printing::QueueState::paused);
     EXPECT_EQ(job_state(other_job), 3);
     EXPECT_FALSE(queue("Nobody_s_printer").has_value());
+}
+
+// A print server that is not this machine as far as the program can tell (a name of the office server
+// that desk_test.sh makes point at the sandbox): no polkit path; it asks who is there, and only the
+// credentials given for it this session answer, once per request.
+TEST(DeskPolicy, OfficeServerAsksForCredentialsOncePerRequest) {
+    REQUIRE_ROLE("office");
+    const auto admin = env("PRESSWICK_DESK_ADMIN");
+    const auto password = env("PRESSWICK_DESK_PASSWORD");
+    ASSERT_FALSE(password.empty());
+
+    printing::Result<void> refused;
+    EXPECT_LT(timed([&] { refused = printing::set_enabled("Hall_printer", false); }), 2s);
+    ASSERT_FALSE(refused.has_value());
+    const auto server = printing::credentials_wanted(refused.error());
+    ASSERT_TRUE(server.has_value()) << refused.error();
+    EXPECT_EQ(*server, "office-server.test");
+
+    // A wrong password is offered once: the request fails (after the server's own delay), never loops.
+    printing::set_server_credentials(*server, admin, "not-" + password);
+    EXPECT_LT(timed([&] { refused = printing::set_enabled("Hall_printer", false); }), 10s);
+    ASSERT_FALSE(refused.has_value());
+    EXPECT_EQ(printing::credentials_wanted(refused.error()), server) << refused.error();
+    EXPECT_NE(queue("Hall_printer")->state, printing::QueueState::paused);
+
+    printing::set_server_credentials(*server, admin, password);
+    const auto paused = printing::set_enabled("Hall_printer", false);
+    ASSERT_TRUE(paused.has_value()) << paused.error();
+    EXPECT_EQ(queue("Hall_printer")->state, printing::QueueState::paused);
+    const auto resumed = printing::set_enabled("Hall_printer", true);
+    ASSERT_TRUE(resumed.has_value()) << resumed.error();
+    EXPECT_NE(queue("Hall_printer")->state, printing::QueueState::paused);
+
+    // Forgotten, the server asks again.
+    printing::forget_server_credentials();
+    EXPECT_TRUE(printing::credentials_wanted(printing::set_enabled("Hall_printer", false).error()));
 }
 
 }  // namespace

@@ -45,4 +45,21 @@ run_as presswick-guest refused Hall_printer
 run_as presswick-guest refused Hall_printer "127.0.0.1:$PRESSWICK_SANDBOX_PORT"
 run_as presswick-desk granted Desk_printer
 run_as presswick-desk granted Desk_printer "127.0.0.1:$PRESSWICK_SANDBOX_PORT"
+
+# An office print server by name: in a mount namespace of the run, that name points at the sandbox. It
+# asks for the password of an administrator (group lpadmin), one made for this run with a fresh password.
+admin=presswick-admin
+password=$(head -c 18 /dev/urandom | base64 | tr -d '/+=')
+id "$admin" >/dev/null 2>&1 ||
+  useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin -G lpadmin "$admin"
+echo "$admin:$password" | chpasswd
+printf '127.0.0.1 localhost office-server.test\n' >"$D/hosts"
+chmod 644 "$D/hosts"
+echo "== as presswick-guest (office) through office-server.test:$PRESSWICK_SANDBOX_PORT"
+unshare --mount --propagation private sh -c "mount --bind '$D/hosts' /etc/hosts && exec runuser -u presswick-guest -- \
+  env -i PATH=/usr/bin:/bin HOME='$D/home-presswick-guest' CUPS_SERVER='office-server.test:$PRESSWICK_SANDBOX_PORT' \
+  CUPS_SERVERROOT='$CUPS_SERVERROOT' PRESSWICK_DESK_ROLE=office PRESSWICK_DESK_ADMIN=$admin \
+  PRESSWICK_DESK_PASSWORD='$password' timeout 60 script -qefc '$D/desk_tests --gtest_color=no' /dev/null" \
+  </dev/null || failed=1
+passwd -l "$admin" >/dev/null
 exit $failed

@@ -64,7 +64,9 @@ std::expected<Image, std::string> pdf_first_page(const std::filesystem::path& pa
         }
     }
     // Rounding (or a rotated page) may leave a pixel too many.
-    return detail::fit_rgba(std::move(rgba), width, height, max_side);
+    auto image = detail::fit_rgba(std::move(rgba), width, height, max_side);
+    image.pages = static_cast<std::uint32_t>(document->pages());
+    return image;
 }
 
 std::expected<Image, std::string> decoded_image(const std::filesystem::path& path, std::uint32_t max_side) {
@@ -91,8 +93,10 @@ std::expected<Image, std::string> decoded_image(const std::filesystem::path& pat
         return std::unexpected("the image cannot be decoded");
     }
     std::vector<std::uint8_t> rgba(pixels.get(), pixels.get() + std::size_t(width) * height * 4);
-    return detail::fit_rgba(std::move(rgba), static_cast<std::uint32_t>(width),
-                            static_cast<std::uint32_t>(height), max_side);
+    auto image = detail::fit_rgba(std::move(rgba), static_cast<std::uint32_t>(width),
+                                  static_cast<std::uint32_t>(height), max_side);
+    image.pages = 1;
+    return image;
 }
 
 }  // namespace

@@ -93,6 +93,7 @@ TEST_F(ThumbnailTest, PdfFirstPageFitsTheLongerSide) {
     expect_rgba(*image);
     EXPECT_EQ(image->height, 720U);
     EXPECT_NEAR(image->width, 720.0 * 612 / 792, 2.0);
+    EXPECT_EQ(image->pages, 3U) << "the page count goes with the picture";
     // The page is white paper with a blue rectangle near its bottom left corner.
     const auto& px = *image->rgba;
     EXPECT_EQ(px[0], 255);
@@ -120,6 +121,7 @@ TEST_F(ThumbnailTest, PngIsScaledDownToTheLimit) {
     expect_rgba(*image);
     EXPECT_EQ(image->width, 720U);
     EXPECT_EQ(image->height, 450U);
+    EXPECT_EQ(image->pages, 1U);
     EXPECT_EQ((*image->rgba)[3], 255);  // no alpha in the file: opaque
 }
 

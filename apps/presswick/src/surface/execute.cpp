@@ -155,7 +155,16 @@ bool collect_one_result(Presswick& state) {
             return true;
         }
     }
-    // 4. The refresh: empty and disconnected alike leave it pending.
+    // 4. The print server's question for credentials.
+    if (state.credentials_ask) {
+        auto answer = state.credentials_ask->try_take();
+        if (answer.kind != kora_ui::CredentialsAnswer::Kind::pending) {
+            state.credentials_ask.reset();
+            apply_credentials(state, std::move(answer));
+            return true;
+        }
+    }
+    // 5. The refresh: empty and disconnected alike leave it pending.
     if (state.refresh_rx) {
         auto got = state.refresh_rx->try_recv();
         if (got.status == kora_ui::RecvStatus::value) {
@@ -163,7 +172,7 @@ bool collect_one_result(Presswick& state) {
             return true;
         }
     }
-    // 5. One operation.
+    // 6. One operation.
     auto got = state.operations_rx.try_recv();
     if (got.status == kora_ui::RecvStatus::value) {
         execute(state, std::move(*got.value));

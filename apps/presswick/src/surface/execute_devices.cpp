@@ -1,4 +1,8 @@
-// Printer and job operations: compose the notice pair, start the worker; OperationFinished.
+// Printer and job operations: compose the notice pair, start the worker; OperationFinished; asking for
+// the credentials a print server wants.
+#include <string.h>  // explicit_bzero
+
+#include <utility>
 
 #include "display.h"
 #include "surface/execute_internal.h"
@@ -67,6 +71,42 @@ void apply(Presswick& state, OperationFinished op) {
         return;
     }
     begin_refresh(state);
+}
+
+// One question at a time: operations refused by the same server wait on it; another server's fails as
+// it would have.
+void apply(Presswick& state, CredentialsWanted op) {
+    if (state.credentials_ask) {
+        if (state.credentials_waiting.empty() || state.credentials_waiting.front().server != op.server) {
+            apply(state, OperationFinished{std::move(op.failure)});
+            return;
+        }
+        state.credentials_waiting.push_back(std::move(op));
+        return;
+    }
+    state.credentials_ask =
+        kora_ui::CredentialsRequest("Sign in to " + op.server,
+                                    "The print server " + op.server + " asks for a user name and password.",
+                                    "Sign in")
+            .thread_name("presswick-credentials")
+            .send();
+    state.credentials_waiting.push_back(std::move(op));
+}
+
+// Given, the credentials are kept for the session and every waiting operation runs once more; otherwise
+// each shows its usual failure.
+void apply_credentials(Presswick& state, kora_ui::CredentialsAnswer answer) {
+    auto waiting = std::exchange(state.credentials_waiting, {});
+    const bool given = answer.kind == kora_ui::CredentialsAnswer::Kind::given && !waiting.empty();
+    if (given) {
+        os_actions::printing::set_server_credentials(waiting.front().server, answer.user, answer.password);
+    }
+    explicit_bzero(answer.password.data(), answer.password.size());
+    for (auto& op : waiting) {
+        if (!given || !op.retry()) {
+            apply(state, OperationFinished{std::move(op.failure)});
+        }
+    }
 }
 
 }  // namespace presswick::surface

@@ -55,6 +55,8 @@ void apply(Presswick& state, SetPrinterEnabled op);
 void apply(Presswick& state, CancelJob op);
 void apply(Presswick& state, RetryJob op);
 void apply(Presswick& state, OperationFinished op);
+void apply(Presswick& state, CredentialsWanted op);
+void apply_credentials(Presswick& state, kora_ui::CredentialsAnswer answer);
 
 void apply(Presswick& state, ChooseDocument);
 void apply(Presswick& state, ChoosePrintPrinter op);

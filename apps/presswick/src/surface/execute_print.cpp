@@ -96,6 +96,10 @@ void apply(Presswick& state, PrintDocument) {
     }
     const auto document_name = file_name_or(*document, "Document");
     const auto printer_name = display_name(*printer);
+    std::optional<std::uint32_t> pages;
+    if (state.preview.kind == PrintPreview::Kind::ready && state.preview.image.pages > 0) {
+        pages = state.preview.image.pages;
+    }
     drop_preview(state);
     const auto copies = copies_for_printing(state.copies.get());
     const bool two_sided = state.two_sided.get();
@@ -104,7 +108,7 @@ void apply(Presswick& state, PrintDocument) {
         Notice{"Could not print document", document_name + " was not sent. Check the printer and try again.",
                false}};
     (void)workers::start_print_document(state.operations_tx, std::move(*document), std::move(*printer),
-                                        copies, two_sided, std::move(notices));
+                                        copies, two_sided, pages, std::move(notices));
 }
 
 void apply(Presswick& state, CancelPrint) {

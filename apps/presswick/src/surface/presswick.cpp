@@ -36,7 +36,8 @@ bool Presswick::update(kora_ui::UpdateContext& context) {
 }
 
 bool Presswick::needs_idle_sync() const {
-    return refresh_rx.has_value() || document_pick.has_value() || save_pick.has_value();
+    return refresh_rx.has_value() || document_pick.has_value() || save_pick.has_value() ||
+           credentials_ask.has_value();
 }
 
 std::vector<kora_actions::Resource> Presswick::resources() const {

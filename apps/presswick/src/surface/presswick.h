@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kora_ui/channel.h"
+#include "kora_ui/credentials.h"
 #include "kora_ui/local_state.h"
 #include "kora_ui/picker.h"
 #include "kora_ui/widget.h"
@@ -79,6 +80,9 @@ class Presswick final : public kora_ui::Widget {
     // Counts the changes to the page list; saved_version is the count the last saved document had.
     std::uint64_t document_version = 0;
     std::uint64_t saved_version = 0;
+    // A print server's question for credentials, and the operations waiting on its answer (one server).
+    std::optional<kora_ui::PendingCredentials> credentials_ask;
+    std::vector<CredentialsWanted> credentials_waiting;
     [[nodiscard]] bool has_unsaved_pages() const {
         return !pages.empty() && document_version != saved_version;
     }

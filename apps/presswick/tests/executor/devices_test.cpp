@@ -118,6 +118,48 @@ TEST_F(Devices, RetryKeepsTheSelection) {
               (Notice{"Could not try again", "Check the printer, then try again.", false}));
 }
 
+TEST_F(Devices, AServerThatWantsCredentialsIsAnsweredOnceFromTheWindow) {
+    service->require_sign_in(printing::ScriptedService::SignIn{"print.example", "ada", "s3cret"});
+    auto state = loaded_root();
+    const Notice paused{"Printer paused", "Documents will wait until you resume it.", true};
+    const Notice not_canceled{"Could not cancel document",
+                              "The document may still print. Check the queue and try again.", false};
+    auto count = [&](const std::string& call) {
+        const auto calls = service_calls();
+        return std::count(calls.begin(), calls.end(), call);
+    };
+
+    // Asked once, then the same operation runs again with what was given, and succeeds.
+    credentials->answer({kora_ui::CredentialsAnswer::Kind::given, "ada", "s3cret", {}});
+    EXPECT_EQ(outcome_of(*state, SetPrinterEnabled{"Lab_printer", false}), paused);
+    ASSERT_EQ(credentials->requests().size(), 1u);
+    EXPECT_EQ(credentials->requests()[0].title(), "Sign in to print.example");
+    EXPECT_EQ(credentials->requests()[0].asking_thread_name(), "presswick-credentials");
+    EXPECT_EQ(count("set_enabled(Lab_printer,false)"), 2);
+    EXPECT_EQ(spawned_count("kora-toggle-printer"), 2);
+
+    // Kept for the session: the next operation on that server asks nothing.
+    EXPECT_EQ(outcome_of(*state, CancelJob{"Lab_printer-7"}),
+              (Notice{"Document canceled", "It was removed from the printer.", true}));
+    EXPECT_EQ(credentials->requests().size(), 1u);
+
+    // Cancelled: the operation's usual failure, and it is not run again.
+    printing::forget_server_credentials();
+    service->clear_calls();
+    EXPECT_EQ(outcome_of(*state, CancelJob{"Lab_printer-7"}), not_canceled);
+    EXPECT_EQ(credentials->requests().size(), 2u);
+    EXPECT_EQ(count("cancel_job(Lab_printer-7)"), 1);
+
+    // A refused password: one retry, then the usual failure; no second question, no loop.
+    credentials->answer({kora_ui::CredentialsAnswer::Kind::given, "ada", "wrong", {}});
+    EXPECT_EQ(outcome_of(*state, CancelJob{"Lab_printer-7"}), not_canceled);
+    settle(*state);
+    EXPECT_EQ(credentials->requests().size(), 3u);
+    EXPECT_EQ(count("cancel_job(Lab_printer-7)"), 3);
+    EXPECT_EQ(state->notice, not_canceled);
+    EXPECT_FALSE(state->credentials_ask.has_value());
+}
+
 TEST_F(Devices, WorkerThatCannotStartHasNoEffect) {
     auto state = loaded_root();
     for (const char* name : {"kora-toggle-printer", "kora-default-printer", "kora-cancel-print-job",

@@ -38,6 +38,27 @@ void RecordingPicker::release() {
     m_cv.notify_all();
 }
 
+kora_ui::CredentialsAnswer ScriptedCredentials::ask(const kora_ui::CredentialsRequest& request) {
+    std::lock_guard lock(m_mutex);
+    m_requests.push_back(request);
+    if (m_answers.empty()) {
+        return {kora_ui::CredentialsAnswer::Kind::cancelled, {}, {}, {}};
+    }
+    auto answer = std::move(m_answers.front());
+    m_answers.pop_front();
+    return answer;
+}
+
+void ScriptedCredentials::answer(kora_ui::CredentialsAnswer answer) {
+    std::lock_guard lock(m_mutex);
+    m_answers.push_back(std::move(answer));
+}
+
+std::vector<kora_ui::CredentialsRequest> ScriptedCredentials::requests() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
 std::vector<kora_ui::PickRequest> RecordingPicker::requests() const {
     std::lock_guard lock(m_mutex);
     return m_requests;
@@ -48,6 +69,9 @@ void ExecutorTest::SetUp() {
     m_previous_service = printing::install_service(service);
     picker = std::make_shared<RecordingPicker>();
     (void)kora_ui::set_picker_backend(picker);
+    credentials = std::make_shared<ScriptedCredentials>();
+    (void)kora_ui::set_credentials_backend(credentials);
+    printing::forget_server_credentials();
     (void)kora_ui::text_selection::set_clipboard_backend([this](const std::string& text) {
         std::lock_guard lock(m_mutex);
         m_clipboard.push_back(text);
@@ -67,6 +91,8 @@ void ExecutorTest::TearDown() {
     kora_ui::set_spawn_hook(nullptr);
     (void)kora_ui::text_selection::set_clipboard_backend(nullptr);
     (void)kora_ui::set_picker_backend(nullptr);
+    (void)kora_ui::set_credentials_backend(nullptr);
+    printing::forget_server_credentials();
     (void)printing::install_service(m_previous_service);
 }
 

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kora_ui/credentials.h"
 #include "kora_ui/picker.h"
 #include "kora_ui/testing.h"
 #include "printing/scripted_service.h"
@@ -43,6 +44,20 @@ class RecordingPicker final : public kora_ui::PickerBackend {
     std::deque<kora_ui::PickOutcome> m_answers;
     std::vector<kora_ui::PickRequest> m_requests;
     bool m_held = false;
+};
+
+// Answers each request for credentials with the next scripted answer (cancelled when none is left) and
+// records the request.
+class ScriptedCredentials final : public kora_ui::CredentialsBackend {
+  public:
+    kora_ui::CredentialsAnswer ask(const kora_ui::CredentialsRequest& request) override;
+    void answer(kora_ui::CredentialsAnswer answer);
+    [[nodiscard]] std::vector<kora_ui::CredentialsRequest> requests() const;
+
+  private:
+    mutable std::mutex m_mutex;
+    std::deque<kora_ui::CredentialsAnswer> m_answers;
+    std::vector<kora_ui::CredentialsRequest> m_requests;
 };
 
 class ExecutorTest : public ::testing::Test {
@@ -77,6 +92,7 @@ class ExecutorTest : public ::testing::Test {
 
     std::shared_ptr<printing::ScriptedService> service;
     std::shared_ptr<RecordingPicker> picker;
+    std::shared_ptr<ScriptedCredentials> credentials;
     printing::ScriptedService::Answers answers;
 
   private:

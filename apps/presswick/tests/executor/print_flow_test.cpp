@@ -131,6 +131,7 @@ TEST_F(PrintFlow, PreviewsAreDrawnOutsideTheProgramAndOnlyForRegularFiles) {
         *state, [&] { return !state->preview_rx.has_value(); }, std::chrono::seconds(15)));
     ASSERT_EQ(state->preview.kind, PrintPreview::Kind::ready);
     EXPECT_LE(std::max(state->preview.image.width, state->preview.image.height), 720U);
+    EXPECT_EQ(state->preview.image.pages, 0U) << "how a text paginates is the printer's business";
     // A named pipe would block whoever opens it for reading: no preview, and nothing is printed.
     const auto fifo = m_dir / "fifo.txt";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -258,6 +259,10 @@ TEST_F(PrintFlow, ChoosePrintPrinterWithoutADocumentInstallsNothing) {
 TEST_F(PrintFlow, PrintingSendsTheDocumentAndKeepsTheDialogUntilTheRefresh) {
     auto state = loaded_root();
     choose(*state, report());
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->preview_rx.has_value(); }));
+    PreviewImage seen;
+    seen.pages = 3;  // the preview's page count goes with the document
+    state->preview = PrintPreview::ready(seen);
     (void)state->copies.write_from_control(2.0);
     (void)state->two_sided.write_from_control(true);
     const auto* dialog = state->content.get();
@@ -272,7 +277,7 @@ TEST_F(PrintFlow, PrintingSendsTheDocumentAndKeepsTheDialogUntilTheRefresh) {
     ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
     EXPECT_EQ(state->notice,
               (Notice{"Document sent to printer", "report.pdf was sent to Studio printer.", true}));
-    EXPECT_TRUE(wait_for_call(printed("2,true")));
+    EXPECT_TRUE(wait_for_call(printed("2,true,3")));
     EXPECT_TRUE(state->refresh_rx.has_value()) << "the outcome starts a refresh";
     ASSERT_TRUE(pump_until(*state, [&] { return !state->refresh_rx.has_value(); }));
     EXPECT_TRUE(is_dashboard(*state));

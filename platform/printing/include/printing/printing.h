@@ -88,9 +88,12 @@ class Service {
     [[nodiscard]] virtual Result<void> set_enabled(const std::string& queue, bool enabled) = 0;
     [[nodiscard]] virtual Result<void> cancel_job(const std::string& job_id) = 0;
     [[nodiscard]] virtual Result<void> retry_job(const std::string& job_id) = 0;
+    // `document_pages`, when known, tells the server the job's size (pages times copies) up front, so
+    // that a document being printed reports how many pages it has.
     [[nodiscard]] virtual Result<void> print_document(const std::string& queue,
                                                       const std::filesystem::path& document,
-                                                      std::uint16_t copies, bool two_sided) = 0;
+                                                      std::uint16_t copies, bool two_sided,
+                                                      std::optional<std::uint32_t> document_pages) = 0;
     [[nodiscard]] virtual Result<Bytes> scan_page(const std::string& scanner_id,
                                                   const ScanSettings& settings) = 0;
 };
@@ -112,7 +115,22 @@ std::shared_ptr<Service> install_service(std::shared_ptr<Service> service);
 [[nodiscard]] Result<void> cancel_job(const std::string& job_id);
 [[nodiscard]] Result<void> retry_job(const std::string& job_id);
 [[nodiscard]] Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                          std::uint16_t copies, bool two_sided);
+                                          std::uint16_t copies, bool two_sided,
+                                          std::optional<std::uint32_t> document_pages = std::nullopt);
 [[nodiscard]] Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings);
+
+// --- Credentials for a print server that asks for them ---------------------------------------------
+// A server on another machine may ask who is there, and the system cannot vouch for the user there. The
+// user name and password given for it are kept in this process's memory for the session only (never
+// written anywhere) and offered once per request: a refused password fails the request, it never loops.
+
+// Keeps (replacing and overwriting any earlier) the credentials for `server` as failures name it.
+void set_server_credentials(const std::string& server, std::string user, std::string password);
+// Overwrites and drops every stored credential.
+void forget_server_credentials();
+// The failure of an operation that `server` refused for want of (correct) credentials.
+[[nodiscard]] std::string credentials_wanted_error(const std::string& server);
+// The server that asks for credentials, when `error` is such a failure.
+[[nodiscard]] std::optional<std::string> credentials_wanted(const std::string& error);
 
 }  // namespace os_actions::printing

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,11 +20,19 @@ class ScriptedService final : public Service {
         Result<void> operation = {};  // the answer of every action call
         Result<Bytes> scan = std::unexpected(std::string("no scan scripted"));
     };
+    // A server that asks who is there: every action call fails for want of credentials unless those
+    // stored for `server` (set_server_credentials) are this user name and password.
+    struct SignIn {
+        std::string server;
+        std::string user;
+        std::string password;
+    };
 
     // Replace the answers (thread-safe; workers may be calling at the same time).
     void script(Answers answers);
     void set_operation_result(Result<void> result);
     void set_scan_result(Result<Bytes> result);
+    void require_sign_in(std::optional<SignIn> sign_in);
     // Every call so far, as "name(arg,arg)" texts, in call order.
     [[nodiscard]] std::vector<std::string> calls() const;
     void clear_calls();
@@ -38,13 +47,16 @@ class ScriptedService final : public Service {
     Result<void> cancel_job(const std::string& job_id) override;
     Result<void> retry_job(const std::string& job_id) override;
     Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                std::uint16_t copies, bool two_sided) override;
+                                std::uint16_t copies, bool two_sided,
+                                std::optional<std::uint32_t> document_pages) override;
     Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) override;
 
   private:
     void record(std::string call);
+    [[nodiscard]] Result<void> operation_answer() const;  // with m_mutex held
     mutable std::mutex m_mutex;
     Answers m_answers;
+    std::optional<SignIn> m_sign_in;
     std::vector<std::string> m_calls;
 };
 

@@ -17,6 +17,7 @@ struct Image {
     std::shared_ptr<const std::vector<std::uint8_t>> rgba;  // width * height * 4 bytes, row-major
     std::uint32_t width = 0;
     std::uint32_t height = 0;
+    std::uint32_t pages = 0;  // the document's page count: 1 for an image, 0 when unknown (plain text)
 };
 
 // From the file's first bytes when it can be read (magic numbers), else from its extension.
