@@ -41,7 +41,7 @@ dpkg-query -L presswick >"$work/paths"
 while read -r path; do [ -d "$path" ] || echo "$path"; done <"$work/paths" >"$work/files"
 echo "installed $(wc -l <"$work/files") files"
 for want in /usr/bin/presswick /usr/bin/presswick-actions /usr/bin/presswick-ocr \
-  /usr/bin/presswick-preview /usr/bin/presswick-scan-helper \
+  /usr/libexec/presswick/presswick-preview /usr/libexec/presswick/presswick-scan-helper \
   /usr/share/applications/org.kora.presswick.desktop /usr/share/metainfo/org.kora.presswick.metainfo.xml \
   /usr/share/icons/hicolor/scalable/apps/org.kora.presswick.svg /usr/share/dbus-1/services/org.kora.presswick.service \
   /usr/share/man/man1/presswick.1.gz /usr/share/man/man1/presswick-actions.1.gz /usr/share/man/man1/presswick-ocr.1.gz; do

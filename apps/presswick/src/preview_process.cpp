@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 #include "bounded_command/bounded_command.h"
+#include "bounded_command/companion.h"
 #include "document_file.h"
 
 namespace presswick {
@@ -33,9 +33,8 @@ std::uint32_t u32_at(const std::vector<std::uint8_t>& bytes, std::size_t at) {
 }  // namespace
 
 std::filesystem::path preview_helper_path() {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return (error ? std::filesystem::path() : self.parent_path()) / "presswick-preview";
+    constexpr const char* name = "presswick-preview";
+    return bounded_command::companion_program(name).value_or(name);  // missing: the preview is unavailable
 }
 
 PreviewResult render_preview(const std::filesystem::path& document, const std::function<bool()>& keep_going) {

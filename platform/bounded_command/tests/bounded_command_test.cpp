@@ -1,11 +1,14 @@
 #include "bounded_command/bounded_command.h"
+#include "bounded_command/companion.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -278,3 +281,30 @@ TEST_F(BoundedCommand, ConcurrentRunsDoNotShareDescriptors) {
 }
 
 }  // namespace
+
+// A helper is found beside the program in a build tree and in ../libexec/presswick once installed; a file
+// that cannot run is not a helper.
+TEST(Companion, BesideTheProgramElseInItsLibexecDirectory) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("presswick-companion-" + std::to_string(::getpid()));
+    fs::create_directories(root / "bin");
+    fs::create_directories(root / "libexec" / "presswick");
+    const auto place = [](const fs::path& file, fs::perms mode) {
+        std::FILE* out = std::fopen(file.c_str(), "w");
+        ASSERT_NE(out, nullptr);
+        std::fclose(out);
+        fs::permissions(file, mode);
+    };
+    const fs::path program = root / "bin" / "presswick";
+    EXPECT_EQ(bounded_command::companion_program("helper", program), std::nullopt);
+    place(root / "libexec" / "presswick" / "helper", fs::perms::owner_all);
+    EXPECT_EQ(bounded_command::companion_program("helper", program),
+              root / "libexec" / "presswick" / "helper");
+    place(root / "bin" / "helper", fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(bounded_command::companion_program("helper", program),
+              root / "libexec" / "presswick" / "helper");
+    fs::permissions(root / "bin" / "helper", fs::perms::owner_all);
+    EXPECT_EQ(bounded_command::companion_program("helper", program), root / "bin" / "helper");
+    EXPECT_EQ(bounded_command::companion_program("helper", fs::path()), std::nullopt);
+    fs::remove_all(root);
+}

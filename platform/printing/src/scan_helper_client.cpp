@@ -11,6 +11,7 @@
 #include <span>
 #include <thread>
 
+#include "bounded_command/companion.h"
 #include "bounded_command/spawn.h"
 #include "helper_frames.h"
 
@@ -234,13 +235,8 @@ std::string text_of(std::span<const std::uint8_t> payload) {
 std::filesystem::path HelperSetup::default_program() {
     static const std::filesystem::path found = [] {
         constexpr const char* name = "presswick-scan-helper";
-        std::error_code ec;
-        const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-        if (!ec) {
-            auto beside = self.parent_path() / name;
-            if (::access(beside.c_str(), X_OK) == 0) {
-                return beside;
-            }
+        if (auto shipped = bounded_command::companion_program(name)) {
+            return *shipped;
         }
 #ifdef PRESSWICK_SCAN_HELPER_BUILD_PATH
         if (::access(PRESSWICK_SCAN_HELPER_BUILD_PATH, X_OK) == 0) {

@@ -27,7 +27,7 @@ struct HelperSetup {
     std::vector<std::pair<std::string, std::string>> environment;
     Deadlines deadlines;
 
-    // presswick-scan-helper beside the running program, else the one this build made.
+    // presswick-scan-helper shipped with the running program, else the one this build made.
     [[nodiscard]] static std::filesystem::path default_program();
 };
 
