@@ -9,49 +9,28 @@
 #include <QPushButton>
 #include <QThread>
 #include <QVBoxLayout>
-#include <condition_variable>
-#include <mutex>
-#include <optional>
+
+#include "qt/awaited_answer.h"
+#include "qt/qstrings.h"
 
 namespace kora_ui::qt {
 
 namespace {
 
-// Where the dialog's answer meets the waiting thread; the first answer counts.
-class CredentialsReply {
-  public:
-    void give(CredentialsAnswer answer) {
-        std::lock_guard lock(m_mutex);
-        if (!m_answer) {
-            m_answer = std::move(answer);
-            m_given.notify_all();
-        }
-    }
-    CredentialsAnswer wait() {
-        std::unique_lock lock(m_mutex);
-        m_given.wait(lock, [this] { return m_answer.has_value(); });
-        return std::move(*m_answer);
-    }
-
-  private:
-    std::mutex m_mutex;
-    std::condition_variable m_given;
-    std::optional<CredentialsAnswer> m_answer;
-};
-
-// Enter in either field submits (the accept button is the default one); Escape cancels.
+// Enter in either field submits (the accept button is the default one); Escape cancels. The dialog's
+// connection holds the share: closed with its window before an answer, it tells the waiting thread so.
 QDialog* build_credentials_dialog(const CredentialsRequest& request, QWidget* window,
-                                  const std::shared_ptr<CredentialsReply>& answer) {
+                                  const AnswerShare<CredentialsAnswer>& answer) {
     auto* dialog = new QDialog(window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     dialog->setMinimumWidth(360);
-    dialog->setWindowTitle(QString::fromStdString(request.title()));
-    dialog->setAccessibleName(QString::fromStdString(request.title()));
+    dialog->setWindowTitle(qs(request.title()));
+    dialog->setAccessibleName(qs(request.title()));
 
-    auto* message = new QLabel(QString::fromStdString(request.message()), dialog);
+    auto* message = new QLabel(qs(request.message()), dialog);
     message->setWordWrap(true);
-    auto* user = new QLineEdit(QString::fromStdString(request.suggested_user()), dialog);
+    auto* user = new QLineEdit(qs(request.suggested_user()), dialog);
     user->setAccessibleName(QStringLiteral("User name"));
     auto* password = new QLineEdit(dialog);
     password->setEchoMode(QLineEdit::Password);
@@ -60,7 +39,7 @@ QDialog* build_credentials_dialog(const CredentialsRequest& request, QWidget* wi
     form->addRow(QStringLiteral("User name"), user);
     form->addRow(QStringLiteral("Password"), password);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    buttons->button(QDialogButtonBox::Ok)->setText(QString::fromStdString(request.accept_label()));
+    buttons->button(QDialogButtonBox::Ok)->setText(qs(request.accept_label()));
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     auto* layout = new QVBoxLayout(dialog);
     layout->addWidget(message);
@@ -70,34 +49,18 @@ QDialog* build_credentials_dialog(const CredentialsRequest& request, QWidget* wi
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     QObject::connect(dialog, &QDialog::finished, dialog, [=](int result) {
         if (result == QDialog::Accepted) {
-            answer->give({CredentialsAnswer::Kind::given,
-                          user->text().toStdString(),
-                          password->text().toStdString(),
-                          {}});
+            answer.give({CredentialsAnswer::Kind::given,
+                         user->text().toStdString(),
+                         password->text().toStdString(),
+                         {}});
         } else {
-            answer->give({CredentialsAnswer::Kind::cancelled, {}, {}, {}});
+            answer.give({CredentialsAnswer::Kind::cancelled, {}, {}, {}});
         }
         password->clear();
-    });
-    // Closed with its window before an answer: the waiting thread is told.
-    QObject::connect(dialog, &QObject::destroyed, [answer] {
-        answer->give({CredentialsAnswer::Kind::failed, {}, {}, "the window is gone"});
     });
     (user->text().isEmpty() ? user : password)->setFocus();
     return dialog;
 }
-
-// Dropped without having run (the event loop ended first), the queued call tells the waiting thread.
-struct UnansweredCredentials {
-    explicit UnansweredCredentials(std::shared_ptr<CredentialsReply> answer) : answer(std::move(answer)) {}
-    ~UnansweredCredentials() {
-        if (!ran) {
-            answer->give({CredentialsAnswer::Kind::failed, {}, {}, "the window is gone"});
-        }
-    }
-    std::shared_ptr<CredentialsReply> answer;
-    bool ran = false;
-};
 
 class CredentialsDialog final : public CredentialsBackend {
   public:
@@ -107,17 +70,15 @@ class CredentialsDialog final : public CredentialsBackend {
         if (QThread::currentThread() == m_context->thread()) {
             return {CredentialsAnswer::Kind::failed, {}, {}, "asked on the window's own thread"};
         }
-        auto answer = std::make_shared<CredentialsReply>();
-        auto unanswered = std::make_shared<UnansweredCredentials>(answer);
+        auto answer = std::make_shared<AwaitedAnswer<CredentialsAnswer>>();
         const bool queued = QMetaObject::invokeMethod(
             m_context,
-            [request, answer, unanswered, window = m_window] {
-                unanswered->ran = true;
-                if (window.isNull()) {
-                    answer->give({CredentialsAnswer::Kind::failed, {}, {}, "the window is gone"});
-                    return;
+            [request, window = m_window,
+             share = AnswerShare(answer,
+                                 CredentialsAnswer{CredentialsAnswer::Kind::failed, {}, {}, kWindowGone})] {
+                if (!window.isNull()) {
+                    build_credentials_dialog(request, window, share)->open();
                 }
-                build_credentials_dialog(request, window, answer)->open();
             },
             Qt::QueuedConnection);
         if (!queued) {

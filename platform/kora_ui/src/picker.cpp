@@ -1,41 +1,25 @@
 #include "kora_ui/picker.h"
 
-#include <mutex>
-#include <utility>
-
-#include "kora_ui/thread.h"
+#include "asked_on_thread.h"
 
 namespace kora_ui {
 
 namespace {
-std::mutex g_backend_mutex;
-std::shared_ptr<PickerBackend> g_backend;
+detail::BackendSlot<std::shared_ptr<PickerBackend>> g_picker_backend;
 }  // namespace
 
 std::shared_ptr<PickerBackend> set_picker_backend(std::shared_ptr<PickerBackend> backend) {
-    std::lock_guard lock(g_backend_mutex);
-    return std::exchange(g_backend, std::move(backend));
+    return g_picker_backend.exchange(std::move(backend));
 }
 
 PendingPick PickRequest::send() const {
-    auto [sender, receiver] = channel<PickOutcome>();
-    std::shared_ptr<PickerBackend> backend;
-    {
-        std::lock_guard lock(g_backend_mutex);
-        backend = g_backend;
-    }
-    // The sender moves into the thread; if the thread never starts it dies here and the
-    // pending result reads as disconnected.
-    const bool started =
-        spawn_named_thread(m_thread_name, [request = *this, backend, sender = std::move(sender)] {
+    return PendingPick(detail::answer_on_thread<PickOutcome>(
+        m_thread_name, [request = *this, backend = g_picker_backend.get()]() -> PickOutcome {
             if (!backend) {
-                sender.send({PickOutcome::Kind::failed, {}, "no file picker is available"});
-                return;
+                return {PickOutcome::Kind::failed, {}, "no file picker is available"};
             }
-            sender.send(backend->pick(request));
-        });
-    (void)started;
-    return PendingPick(std::move(receiver));
+            return backend->pick(request);
+        }));
 }
 
 PickPoll PendingPick::try_take() {

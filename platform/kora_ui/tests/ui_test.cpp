@@ -483,6 +483,10 @@ TEST(QtHost, CredentialsAreAskedInADialogModalToTheWindow) {
     });
     EXPECT_EQ(cancelled.kind, CredentialsAnswer::Kind::cancelled);
     EXPECT_TRUE(cancelled.password.empty());
+
+    // A dialog that goes away unanswered (its window closed) does not leave the asking thread waiting.
+    const auto gone = ask([](QDialog& dialog) { delete &dialog; });
+    EXPECT_EQ(gone.kind, CredentialsAnswer::Kind::failed);
     set_credentials_backend(std::move(previous));
 }
 
