@@ -52,6 +52,15 @@ const char* offer_password(const char* /*prompt*/, http_t* http, const char* /*m
     return state.password.c_str();
 }
 
+// Whether the latest request on this thread failed for want of credentials the user could give: none
+// were given, or those given were refused. Forbidden after a sign-in: that user may not do it, another
+// (an administrator) may.
+bool wants_credentials(ipp_status_t status) {
+    return status == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
+           status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED ||
+           (status == IPP_STATUS_ERROR_FORBIDDEN && sign_in().offered);
+}
+
 }  // namespace
 
 void guard_thread() {
@@ -75,13 +84,6 @@ bool refused_for_rights(ipp_status_t status) {
     return status == IPP_STATUS_ERROR_FORBIDDEN || status == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
            status == IPP_STATUS_ERROR_NOT_AUTHORIZED ||
            status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED;
-}
-
-bool wants_credentials(ipp_status_t status) {
-    // Forbidden after a sign-in: that user may not do it, another (an administrator) may.
-    return status == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
-           status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED ||
-           (status == IPP_STATUS_ERROR_FORBIDDEN && sign_in().offered);
 }
 
 bool server_is_local() {

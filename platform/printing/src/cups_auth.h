@@ -26,10 +26,6 @@ class OneSignIn {
 // Whether a request failed because the user lacks the rights (or gave no credentials) for it.
 [[nodiscard]] bool refused_for_rights(ipp_status_t status);
 
-// Whether the latest request on this thread failed for want of credentials the user could give: none
-// were given, or those given were refused.
-[[nodiscard]] bool wants_credentials(ipp_status_t status);
-
 // Whether libcups talks to a server on this machine (a local socket or a loopback address), the only
 // server the system's polkit mechanism acts on.
 [[nodiscard]] bool server_is_local();
