@@ -37,12 +37,13 @@ std::filesystem::path preview_helper_path() {
     return bounded_command::companion_program(name).value_or(name);  // missing: the preview is unavailable
 }
 
-PreviewResult render_preview(const std::filesystem::path& document, const std::function<bool()>& keep_going) {
+PreviewResult render_preview(const std::filesystem::path& document, const std::function<bool()>& keep_going,
+                             std::uint32_t page) {
     if (!is_readable_document(document)) {
         return std::nullopt;
     }
     bounded_command::PreparedCommand command{
-        preview_helper_path().string(), {document.string(), std::to_string(kPreviewSide)}, {}, kMemoryLimit};
+        preview_helper_path().string(), {document.string(), std::to_string(kPreviewSide), std::to_string(page)}, {}, kMemoryLimit};
     const std::size_t most = kHeaderBytes + std::size_t{kPreviewSide} * kPreviewSide * 4;
     auto run = bounded_command::run_prepared_with_limits(command, std::nullopt, most, 64 * 1024, kTimeLimit,
                                                          keep_going);
@@ -61,6 +62,7 @@ PreviewResult render_preview(const std::filesystem::path& document, const std::f
     image.width = width;
     image.height = height;
     image.pages = u32_at(bytes, 8);
+    image.page = page;
     return image;
 }
 
