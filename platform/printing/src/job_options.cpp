@@ -56,7 +56,8 @@ void unique_keep_order(std::vector<T>& values) {
     values = std::move(seen);
 }
 
-// A choice with fewer than two values is no choice; a default outside the values is none.
+// A choice with fewer than two values is no choice (and has no default); a default outside the values is
+// none.
 template <class T, class D>
 void settle(std::vector<T>& values, std::optional<D>& fallback) {
     unique_keep_order(values);
@@ -65,6 +66,7 @@ void settle(std::vector<T>& values, std::optional<D>& fallback) {
     }
     if (values.size() < 2) {
         values.clear();
+        fallback.reset();
     }
 }
 
@@ -112,6 +114,7 @@ void detail::tidy(PrinterOptions& options) {
     }
     if (options.papers.size() < 2) {
         options.papers.clear();
+        options.paper_default.reset();
     }
     settle(options.orientations, options.orientation_default);
     settle(options.color_modes, options.color_default);
