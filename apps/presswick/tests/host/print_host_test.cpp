@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "host_test_main.h"
+#include "kora_ui/controls.h"
 #include "qt/host.h"
 #include "qt/painted.h"
 #include "sample.h"
@@ -171,6 +172,12 @@ TEST_F(PrintHost, OptionsFromTheKeyboardAndThePreviewTurnsForLandscape) {
     ASSERT_TRUE(wait_for([&] { return !shows("Pages go from 1 to 4"); }));
     EXPECT_EQ(m_state->print_pages.get(), "2-3");
     EXPECT_TRUE(control<QPushButton>("presswick.print.submit")->isEnabled());
+    // Another program enters the pages through the control resource: the input shows it.
+    EXPECT_EQ(kora_ui::invoke_control(m_host->root(), 1, kora_ui::kTextSetOperation,
+                                      R"({"control":"presswick.print.pages","text":"1, 4"})")
+                  .kind,
+              kora_actions::Outcome::Kind::handled);
+    ASSERT_TRUE(wait_for([&] { return control<QLineEdit>("presswick.print.pages")->text() == "1, 4"; }));
     // The orientation's segments answer the arrow keys; landscape turns the preview.
     QPushButton* landscape = nullptr;
     for (auto* segment : control<QWidget>("presswick.print.orientation")->findChildren<QPushButton*>()) {
