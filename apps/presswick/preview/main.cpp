@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
         max_side == 0 || max_side > 4096 || !regular_file(argv[1])) {
         return 1;
     }
-    const auto image = thumbnail::generate(argv[1], thumbnail::category_for_path(argv[1]), max_side, page - 1);
+    const auto image =
+        thumbnail::generate(argv[1], thumbnail::category_for_path(argv[1]), max_side, page - 1);
     if (!image || !image->rgba || image->rgba->size() != std::size_t{image->width} * image->height * 4) {
         return 1;
     }

@@ -43,7 +43,10 @@ PreviewResult render_preview(const std::filesystem::path& document, const std::f
         return std::nullopt;
     }
     bounded_command::PreparedCommand command{
-        preview_helper_path().string(), {document.string(), std::to_string(kPreviewSide), std::to_string(page)}, {}, kMemoryLimit};
+        preview_helper_path().string(),
+        {document.string(), std::to_string(kPreviewSide), std::to_string(page)},
+        {},
+        kMemoryLimit};
     const std::size_t most = kHeaderBytes + std::size_t{kPreviewSide} * kPreviewSide * 4;
     auto run = bounded_command::run_prepared_with_limits(command, std::nullopt, most, 64 * 1024, kTimeLimit,
                                                          keep_going);

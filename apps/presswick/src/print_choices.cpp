@@ -42,7 +42,7 @@ std::optional<std::size_t> position_of(const std::vector<T>& values, const T& wa
 }  // namespace
 
 std::expected<std::vector<printing::PageRange>, std::string> parse_page_ranges(std::string_view text,
-                                                                                std::uint32_t pages) {
+                                                                               std::uint32_t pages) {
     std::vector<printing::PageRange> ranges;
     if (trimmed(text).empty()) {
         return ranges;
@@ -102,9 +102,9 @@ std::string quality_label(printing::PrintQuality quality) {
     return "Best";
 }
 
-std::expected<printing::JobOptions, std::string> job_options(const PrintCells& cells,
-                                                             const std::optional<printing::PrinterOptions>& offered,
-                                                             std::uint16_t copies, std::uint32_t document_pages) {
+std::expected<printing::JobOptions, std::string> job_options(
+    const PrintCells& cells, const std::optional<printing::PrinterOptions>& offered, std::uint16_t copies,
+    std::uint32_t document_pages) {
     printing::JobOptions job;
     job.copies = copies;
     job.two_sided = cells.two_sided;
@@ -119,10 +119,12 @@ std::expected<printing::JobOptions, std::string> job_options(const PrintCells& c
         }
         job.pages = std::move(*pages);
     }
-    if (std::ranges::find(offered->papers, cells.paper, &printing::PaperSize::keyword) != offered->papers.end()) {
+    if (std::ranges::find(offered->papers, cells.paper, &printing::PaperSize::keyword) !=
+        offered->papers.end()) {
         job.paper = cells.paper;
     }
-    const auto orientation = cells.orientation == 1 ? printing::Orientation::landscape : printing::Orientation::portrait;
+    const auto orientation =
+        cells.orientation == 1 ? printing::Orientation::landscape : printing::Orientation::portrait;
     if (position_of(offered->orientations, orientation)) {
         job.orientation = orientation;
     }
@@ -150,7 +152,8 @@ PrintCells cells_for(const printing::PrinterOptions& offered, const std::optiona
     auto kept = [&keep](auto member, const auto& supported) {
         using Value = std::remove_cvref_t<decltype(*((*keep).*member))>;
         std::optional<Value> value;
-        if (keep && ((*keep).*member) && std::ranges::find(supported, *((*keep).*member)) != supported.end()) {
+        if (keep && ((*keep).*member) &&
+            std::ranges::find(supported, *((*keep).*member)) != supported.end()) {
             value = *((*keep).*member);
         }
         return value;
@@ -159,10 +162,12 @@ PrintCells cells_for(const printing::PrinterOptions& offered, const std::optiona
     for (const auto& paper : offered.papers) {
         paper_keywords.push_back(paper.keyword);
     }
-    cells.paper = kept(&printing::JobOptions::paper, paper_keywords)
-                      .value_or(offered.paper_default.value_or(paper_keywords.empty() ? "" : paper_keywords.front()));
-    const auto orientation = kept(&printing::JobOptions::orientation, offered.orientations)
-                                 .value_or(offered.orientation_default.value_or(printing::Orientation::portrait));
+    cells.paper =
+        kept(&printing::JobOptions::paper, paper_keywords)
+            .value_or(offered.paper_default.value_or(paper_keywords.empty() ? "" : paper_keywords.front()));
+    const auto orientation =
+        kept(&printing::JobOptions::orientation, offered.orientations)
+            .value_or(offered.orientation_default.value_or(printing::Orientation::portrait));
     cells.orientation = orientation == printing::Orientation::landscape ? 1 : 0;
     const auto colour = kept(&printing::JobOptions::color_mode, offered.color_modes)
                             .value_or(offered.color_default.value_or(printing::ColorMode::color));

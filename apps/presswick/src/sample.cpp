@@ -98,11 +98,13 @@ PreviewImage print_preview_image() {
 printing::PrinterOptions printer_offers() {
     printing::PrinterOptions offers;
     offers.page_ranges = true;
-    offers.papers = {{"iso_a4_210x297mm", "A4"}, {"na_letter_8.5x11in", "Letter"}, {"na_legal_8.5x14in", "Legal"}};
+    offers.papers = {
+        {"iso_a4_210x297mm", "A4"}, {"na_letter_8.5x11in", "Letter"}, {"na_legal_8.5x14in", "Legal"}};
     offers.paper_default = "iso_a4_210x297mm";
     offers.orientations = {printing::Orientation::portrait, printing::Orientation::landscape};
     offers.color_modes = {printing::ColorMode::color, printing::ColorMode::monochrome};
-    offers.qualities = {printing::PrintQuality::draft, printing::PrintQuality::normal, printing::PrintQuality::high};
+    offers.qualities = {printing::PrintQuality::draft, printing::PrintQuality::normal,
+                        printing::PrintQuality::high};
     offers.pages_per_sheet = {1, 2, 4, 6, 9, 16};
     offers.two_sided = true;
     offers.collate = true;

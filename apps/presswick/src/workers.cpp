@@ -78,8 +78,8 @@ bool start_print_document(OperationSender sender, std::filesystem::path document
                           printing::JobOptions options, std::optional<std::uint32_t> document_pages,
                           NoticePair notices) {
     return start_with_notices("kora-print-document", std::move(sender), std::move(notices),
-                              [document = std::move(document), queue = std::move(queue), options = std::move(options),
-                               document_pages]() -> printing::Result<void> {
+                              [document = std::move(document), queue = std::move(queue),
+                               options = std::move(options), document_pages]() -> printing::Result<void> {
                                   // An empty file, a directory or a vanished file would leave an empty job.
                                   if (!is_readable_document(document)) {
                                       return std::unexpected(std::string("not a readable document"));
@@ -89,18 +89,22 @@ bool start_print_document(OperationSender sender, std::filesystem::path document
 }
 
 bool start_printer_options(OperationSender sender, std::string queue) {
-    return spawn_worker("kora-printer-options", [sender = std::move(sender), queue = std::move(queue)]() mutable {
-        auto result = printing::printer_options(queue);
-        (void)sender.send(PrinterOptionsRead{std::move(queue), std::move(result)});
-    });
+    return spawn_worker("kora-printer-options",
+                        [sender = std::move(sender), queue = std::move(queue)]() mutable {
+                            auto result = printing::printer_options(queue);
+                            (void)sender.send(PrinterOptionsRead{std::move(queue), std::move(result)});
+                        });
 }
 
 kora_ui::Receiver<PreviewResult> start_preview(std::filesystem::path document, std::uint32_t page) {
     auto [sender, receiver] = kora_ui::channel<PreviewResult>();
-    (void)spawn_worker("kora-print-preview", [sender = std::move(sender), document = std::move(document), page] {
-        // Leaving the dialog, or asking for another page, drops the receiver, and that stops the helper.
-        (void)sender.send(render_preview(document, [&sender] { return sender.receiver_alive(); }, page));
-    });
+    (void)spawn_worker("kora-print-preview",
+                       [sender = std::move(sender), document = std::move(document), page] {
+                           // Leaving the dialog, or asking for another page, drops the receiver, and that
+                           // stops the helper.
+                           (void)sender.send(render_preview(
+                               document, [&sender] { return sender.receiver_alive(); }, page));
+                       });
     return std::move(receiver);
 }
 

@@ -952,14 +952,15 @@ struct Realizer::Impl {
             return make_number_input(*input, parent, record);
         }
         if (auto* line = node_as<TextInput>(node)) {
-            return text_input::make(*line, parent, keys,
-                                    [realizer = &r, weak = std::weak_ptr<Realized>(record)](std::string text) {
-                                        realizer->dispatch(weak, [&text](Widget& target) {
-                                            if (auto* found = node_as<TextInput>(target)) {
-                                                found->enter(std::move(text));
-                                            }
-                                        });
-                                    });
+            return text_input::make(
+                *line, parent, keys,
+                [realizer = &r, weak = std::weak_ptr<Realized>(record)](std::string text) {
+                    realizer->dispatch(weak, [&text](Widget& target) {
+                        if (auto* found = node_as<TextInput>(target)) {
+                            found->enter(std::move(text));
+                        }
+                    });
+                });
         }
         if (is_card_wrapper(node)) {
             return make_wrapper_card(node, parent, record);

@@ -8,7 +8,8 @@
 
 namespace kora_ui::qt::text_input {
 
-QWidget* make(const TextInput& input, QWidget* parent, KeyboardAid& keys, std::function<void(std::string)> enter) {
+QWidget* make(const TextInput& input, QWidget* parent, KeyboardAid& keys,
+              std::function<void(std::string)> enter) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(qs(std::string(input.control_id())));
     edit->setMaxLength(static_cast<int>(TextInput::kMaxLength));

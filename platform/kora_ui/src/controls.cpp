@@ -40,7 +40,8 @@ namespace {
 kora_actions::Outcome set_text(const Widget& root, const nlohmann::json& parsed) {
     if (!parsed.is_object() || !parsed.contains("control") || !parsed["control"].is_string() ||
         !parsed.contains("text") || !parsed["text"].is_string()) {
-        return kora_actions::Outcome::failed("invalid text entry: expected {\"control\": id, \"text\": text}");
+        return kora_actions::Outcome::failed(
+            "invalid text entry: expected {\"control\": id, \"text\": text}");
     }
     const auto id = parsed["control"].get<std::string>();
     const TextInput* target = nullptr;

@@ -190,7 +190,8 @@ TEST(Controls, TextInputWritesItsCellAndIsAResource) {
     EXPECT_EQ(pages.get(), "8-");
     for (const char* bad : {R"({"control":"c.pages"})", R"({"control":"c.pages","text":3})", R"("c.pages")",
                             R"({"control":"c.none","text":"1"})", "not json"}) {
-        EXPECT_EQ(invoke_control(tree, 0, kTextSetOperation, bad).kind, kora_actions::Outcome::Kind::failed) << bad;
+        EXPECT_EQ(invoke_control(tree, 0, kTextSetOperation, bad).kind, kora_actions::Outcome::Kind::failed)
+            << bad;
     }
     EXPECT_EQ(pages.get(), "8-");
 }

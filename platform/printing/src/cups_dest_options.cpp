@@ -88,7 +88,8 @@ class Dest {
     }
     [[nodiscard]] std::optional<int> default_integer(const char* option) const {
         const auto text = default_text(option);
-        if (!text || text->empty() || !std::ranges::all_of(*text, [](char c) { return c >= '0' && c <= '9'; })) {
+        if (!text || text->empty() ||
+            !std::ranges::all_of(*text, [](char c) { return c >= '0' && c <= '9'; })) {
             return std::nullopt;
         }
         return std::atoi(text->c_str());
@@ -98,13 +99,14 @@ class Dest {
         const int count = cupsGetDestMediaCount(m_http, m_dest.get(), m_info.get(), CUPS_MEDIA_FLAGS_DEFAULT);
         for (int i = 0; i < count; ++i) {
             cups_size_t size{};
-            if (!cupsGetDestMediaByIndex(m_http, m_dest.get(), m_info.get(), i, CUPS_MEDIA_FLAGS_DEFAULT, &size)) {
+            if (!cupsGetDestMediaByIndex(m_http, m_dest.get(), m_info.get(), i, CUPS_MEDIA_FLAGS_DEFAULT,
+                                         &size)) {
                 continue;
             }
             auto name = detail::paper_name(size.media);
             if (!name) {
-                const char* localized =
-                    cupsLocalizeDestMedia(m_http, m_dest.get(), m_info.get(), CUPS_MEDIA_FLAGS_DEFAULT, &size);
+                const char* localized = cupsLocalizeDestMedia(m_http, m_dest.get(), m_info.get(),
+                                                              CUPS_MEDIA_FLAGS_DEFAULT, &size);
                 name = std::string(localized && *localized ? localized : size.media);
             }
             out.push_back({size.media, std::move(*name)});
@@ -155,7 +157,8 @@ PrinterOptions read_options(const Dest& dest) {
         }
     }
     std::ranges::sort(options.qualities);
-    if (const auto quality = dest.default_integer("print-quality"); quality && *quality >= 3 && *quality <= 5) {
+    if (const auto quality = dest.default_integer("print-quality");
+        quality && *quality >= 3 && *quality <= 5) {
         options.quality_default = static_cast<PrintQuality>(*quality);
     }
 
@@ -166,7 +169,8 @@ PrinterOptions read_options(const Dest& dest) {
         }
     }
     std::ranges::sort(options.pages_per_sheet);
-    if (const auto up = dest.default_integer("number-up"); up && std::ranges::find(kPerSheet, *up) != kPerSheet.end()) {
+    if (const auto up = dest.default_integer("number-up");
+        up && std::ranges::find(kPerSheet, *up) != kPerSheet.end()) {
         options.pages_per_sheet_default = static_cast<std::uint8_t>(*up);
     }
 
@@ -176,9 +180,10 @@ PrinterOptions read_options(const Dest& dest) {
     options.two_sided_default = side_default && side_default->starts_with("two-sided");
 
     const auto handling = dest.keywords("multiple-document-handling");
-    options.collate =
-        has(handling, "separate-documents-collated-copies") && has(handling, "separate-documents-uncollated-copies");
-    options.collate_default = dest.default_text("multiple-document-handling") != "separate-documents-uncollated-copies";
+    options.collate = has(handling, "separate-documents-collated-copies") &&
+                      has(handling, "separate-documents-uncollated-copies");
+    options.collate_default =
+        dest.default_text("multiple-document-handling") != "separate-documents-uncollated-copies";
     detail::tidy(options);
     return options;
 }
@@ -198,7 +203,8 @@ Result<PrinterOptions> printer_options(const std::string& queue) {
     cups_dinfo_t* info = cupsCopyDestInfo(http->get(), dest);
     if (!info) {
         cupsFreeDests(1, dest);
-        return failure(failure_text(cupsLastError(), "Could not read what " + queue + " offers: " + last_error()));
+        return failure(
+            failure_text(cupsLastError(), "Could not read what " + queue + " offers: " + last_error()));
     }
     return read_options(Dest(http->get(), dest, info));
 }

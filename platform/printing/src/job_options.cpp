@@ -108,8 +108,8 @@ void detail::tidy(PrinterOptions& options) {
         }
     }
     options.papers = std::move(papers);
-    if (options.paper_default &&
-        std::ranges::find(options.papers, *options.paper_default, &PaperSize::keyword) == options.papers.end()) {
+    if (options.paper_default && std::ranges::find(options.papers, *options.paper_default,
+                                                   &PaperSize::keyword) == options.papers.end()) {
         options.paper_default.reset();
     }
     if (options.papers.size() < 2) {
@@ -132,7 +132,8 @@ std::vector<std::pair<std::string, std::string>> job_attributes(const JobOptions
     if (!options.pages.empty()) {
         std::string ranges;
         for (const auto& range : options.pages) {
-            ranges += (ranges.empty() ? "" : ",") + std::to_string(range.first) + "-" + std::to_string(range.last);
+            ranges +=
+                (ranges.empty() ? "" : ",") + std::to_string(range.first) + "-" + std::to_string(range.last);
         }
         out.emplace_back("page-ranges", std::move(ranges));
     }
@@ -143,7 +144,8 @@ std::vector<std::pair<std::string, std::string>> job_attributes(const JobOptions
         out.emplace_back("orientation-requested", std::to_string(static_cast<int>(*options.orientation)));
     }
     if (options.color_mode) {
-        out.emplace_back("print-color-mode", *options.color_mode == ColorMode::color ? "color" : "monochrome");
+        out.emplace_back("print-color-mode",
+                         *options.color_mode == ColorMode::color ? "color" : "monochrome");
     }
     if (options.quality) {
         out.emplace_back("print-quality", std::to_string(static_cast<int>(*options.quality)));
@@ -152,8 +154,9 @@ std::vector<std::pair<std::string, std::string>> job_attributes(const JobOptions
         out.emplace_back("number-up", std::to_string(*options.pages_per_sheet));
     }
     if (options.collate) {
-        out.emplace_back("multiple-document-handling", *options.collate ? "separate-documents-collated-copies"
-                                                                         : "separate-documents-uncollated-copies");
+        out.emplace_back("multiple-document-handling", *options.collate
+                                                           ? "separate-documents-collated-copies"
+                                                           : "separate-documents-uncollated-copies");
     }
     return out;
 }

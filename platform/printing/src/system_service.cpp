@@ -37,7 +37,8 @@ class SystemService final : public Service {
         return cups::printer_options(queue);
     }
     Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                const JobOptions& options, std::optional<std::uint32_t> document_pages) override {
+                                const JobOptions& options,
+                                std::optional<std::uint32_t> document_pages) override {
         return cups::print_document(queue, document, options, document_pages);
     }
     Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) override {

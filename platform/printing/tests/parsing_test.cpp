@@ -280,8 +280,8 @@ TEST(PrinterOptions, TidyKeepsOnlyRealChoices) {
 
 TEST(PrinterOptions, JobAttributesInIppTerms) {
     JobOptions job;
-    EXPECT_EQ(job_attributes(job), (std::vector<std::pair<std::string, std::string>>{{"copies", "1"},
-                                                                                     {"sides", "one-sided"}}));
+    EXPECT_EQ(job_attributes(job),
+              (std::vector<std::pair<std::string, std::string>>{{"copies", "1"}, {"sides", "one-sided"}}));
     job.copies = 3;
     job.two_sided = true;
     job.pages = {{2, 3}, {7, 7}};

@@ -75,8 +75,8 @@ std::vector<std::string> job_attributes_of(const std::string& queue, const std::
     // As the job's owner: cupsd keeps job names private to it.
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
-    const char* wanted[] = {"job-name", "page-ranges", "print-color-mode", "orientation-requested", "media",
-                            "sides"};
+    const char* wanted[] = {"job-name", "page-ranges", "print-color-mode", "orientation-requested",
+                            "media",    "sides"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 6, nullptr, wanted);
     ipp_t* response = cupsDoRequest(http, request, "/");
     std::vector<std::string> job;
@@ -113,8 +113,10 @@ TEST(SandboxPrinterOptions, StudioPrinterOffersWhatItCanDo) {
     const auto options = printing::printer_options("Studio_printer");
     ASSERT_TRUE(options.has_value()) << options.error();
     EXPECT_TRUE(options->page_ranges);
-    EXPECT_EQ(options->color_modes, (std::vector{printing::ColorMode::color, printing::ColorMode::monochrome}));
-    EXPECT_EQ(options->orientations, (std::vector{printing::Orientation::portrait, printing::Orientation::landscape}));
+    EXPECT_EQ(options->color_modes,
+              (std::vector{printing::ColorMode::color, printing::ColorMode::monochrome}));
+    EXPECT_EQ(options->orientations,
+              (std::vector{printing::Orientation::portrait, printing::Orientation::landscape}));
     EXPECT_EQ(options->qualities, (std::vector{printing::PrintQuality::draft, printing::PrintQuality::normal,
                                                printing::PrintQuality::high}));
     EXPECT_EQ(options->pages_per_sheet, (std::vector<std::uint8_t>{1, 2, 4, 6, 9, 16}));

@@ -175,9 +175,9 @@ void apply(Presswick& state, TurnPreviewPage op) {
 }
 
 PrintCells print_cells(const Presswick& state) {
-    return {state.print_pages.get(),     state.print_paper.get(),     state.print_orientation.get(),
-            state.print_colour.get(),    state.print_quality.get(),   state.print_per_sheet.get(),
-            state.print_collate.get(),   state.two_sided.get()};
+    return {state.print_pages.get(),   state.print_paper.get(),   state.print_orientation.get(),
+            state.print_colour.get(),  state.print_quality.get(), state.print_per_sheet.get(),
+            state.print_collate.get(), state.two_sided.get()};
 }
 
 std::uint64_t print_cells_version(const Presswick& state) {
@@ -216,10 +216,9 @@ void apply(Presswick& state, PrintDocument) {
         Notice{"Document sent to printer", document_name + " was sent to " + printer_name + ".", true},
         Notice{"Could not print document", document_name + " was not sent. Check the printer and try again.",
                false}};
-    (void)workers::start_print_document(state.operations_tx, std::move(*document), std::move(*printer),
-                                        std::move(*options),
-                                        pages > 0 ? std::optional<std::uint32_t>(pages) : std::nullopt,
-                                        std::move(notices));
+    (void)workers::start_print_document(
+        state.operations_tx, std::move(*document), std::move(*printer), std::move(*options),
+        pages > 0 ? std::optional<std::uint32_t>(pages) : std::nullopt, std::move(notices));
 }
 
 void apply(Presswick& state, CancelPrint) {

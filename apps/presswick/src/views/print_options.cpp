@@ -1,7 +1,7 @@
 // The print dialog's "Printing options" card: copies, both sides, and what the chosen printer offers.
 
-#include "print_choices.h"
 #include "kora_ui/text_input.h"
+#include "print_choices.h"
 #include "surface/presswick.h"
 #include "views/common.h"
 #include "views/print_parts.h"
@@ -14,7 +14,8 @@ using namespace kora_ui;
 namespace {
 
 Row labelled_row(std::string label, WidgetPtr control) {
-    return std::move(Row().push(body_text(std::move(label))).push(Spacer::flexible()).push(std::move(control)));
+    return std::move(
+        Row().push(body_text(std::move(label))).push(Spacer::flexible()).push(std::move(control)));
 }
 
 // A label above its control, as the scan settings have them (the label names a segmented control).
@@ -68,8 +69,9 @@ WidgetPtr print_options_card(const Presswick& state, const std::optional<printin
         for (const auto& paper : offered->papers) {
             papers.push_back({paper.keyword, paper.name});
         }
-        push_choice(column, "Paper",
-                    boxed(cell_dropdown("Paper", "presswick.print.paper", std::move(papers), state.print_paper)));
+        push_choice(
+            column, "Paper",
+            boxed(cell_dropdown("Paper", "presswick.print.paper", std::move(papers), state.print_paper)));
     }
     if (!offered->orientations.empty()) {
         push_choice(column, "Orientation",
@@ -87,8 +89,8 @@ WidgetPtr print_options_card(const Presswick& state, const std::optional<printin
             labels.push_back(quality_label(quality));
         }
         push_choice(column, "Quality",
-                    boxed(ToggleGroup("presswick.print.quality", "presswick.print.quality.select", std::move(labels),
-                                      state.print_quality)));
+                    boxed(ToggleGroup("presswick.print.quality", "presswick.print.quality.select",
+                                      std::move(labels), state.print_quality)));
     }
     if (!offered->pages_per_sheet.empty()) {
         std::vector<DropdownOption> counts;
@@ -101,8 +103,9 @@ WidgetPtr print_options_card(const Presswick& state, const std::optional<printin
     }
     if (offered->collate && state.copies.get() >= 1.5) {  // more than one copy, as printed
         column.push(Spacer(18))
-            .push(labelled_row("Collate copies", boxed(Toggle::from_state(state.print_collate)
-                                                           .with_accessible_label("Collate copies"))));
+            .push(labelled_row(
+                "Collate copies",
+                boxed(Toggle::from_state(state.print_collate).with_accessible_label("Collate copies"))));
     }
     return card("Printing options", boxed(std::move(column)));
 }

@@ -37,7 +37,8 @@ WidgetPtr preview_part(const PrintPreview& preview, const std::string& name, boo
 }
 
 // "Page {} of {}" with the buttons that turn the pages; nothing while the page count is unknown.
-std::optional<WidgetPtr> page_turner(const PrintPreview& preview, std::uint32_t page, const Presswick& state) {
+std::optional<WidgetPtr> page_turner(const PrintPreview& preview, std::uint32_t page,
+                                     const Presswick& state) {
     if (preview.kind != PrintPreview::Kind::ready || preview.image.pages == 0) {
         return std::nullopt;
     }
@@ -158,8 +159,9 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
         .push(operation_button("presswick.print.cancel", "Cancel", CancelPrint{}, state));
     if (printer) {
         // Waits (shown without an action) while the pages typed do not do.
-        auto print = pages_caption ? Button("presswick.print.submit", "Print")
-                                   : operation_button("presswick.print.submit", "Print", PrintDocument{}, state);
+        auto print = pages_caption
+                         ? Button("presswick.print.submit", "Print")
+                         : operation_button("presswick.print.submit", "Print", PrintDocument{}, state);
         buttons.push(std::move(print).with_icon(icon::printer).with_style(ButtonStyle::primary));
     }
     page.push(std::move(buttons));

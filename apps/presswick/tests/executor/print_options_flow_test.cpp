@@ -17,7 +17,8 @@ printing::PrinterOptions colour_offers() {
     offers.orientations = {printing::Orientation::portrait, printing::Orientation::landscape};
     offers.color_modes = {printing::ColorMode::color, printing::ColorMode::monochrome};
     offers.color_default = printing::ColorMode::color;
-    offers.qualities = {printing::PrintQuality::draft, printing::PrintQuality::normal, printing::PrintQuality::high};
+    offers.qualities = {printing::PrintQuality::draft, printing::PrintQuality::normal,
+                        printing::PrintQuality::high};
     offers.quality_default = printing::PrintQuality::high;
     offers.two_sided = true;
     offers.two_sided_default = true;

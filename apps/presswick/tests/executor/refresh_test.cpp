@@ -52,7 +52,8 @@ class GatedService final : public printing::Service {
         return m_inner->printer_options(q);
     }
     printing::Result<void> print_document(const std::string& q, const std::filesystem::path& d,
-                                          const printing::JobOptions& o, std::optional<std::uint32_t> p) override {
+                                          const printing::JobOptions& o,
+                                          std::optional<std::uint32_t> p) override {
         return m_inner->print_document(q, d, o, p);
     }
     printing::Result<printing::Bytes> scan_page(const std::string& s,

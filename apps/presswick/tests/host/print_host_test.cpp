@@ -139,9 +139,11 @@ TEST_F(PrintHost, PagesThroughAFourPagePreview) {
         const auto label = QStringLiteral("Page %1 of 4").arg(page);
         ASSERT_TRUE(wait_for([&] { return shows(label) && !m_state->preview_rx; })) << page;
         seen.push_back(preview());
-        EXPECT_NE(seen.back(), seen[seen.size() - 2]) << "page " << page << " is drawn, not the last one kept";
+        EXPECT_NE(seen.back(), seen[seen.size() - 2])
+            << "page " << page << " is drawn, not the last one kept";
     }
-    EXPECT_FALSE(control<QPushButton>("presswick.print.preview-next")->isEnabled()) << "no page after the last";
+    EXPECT_FALSE(control<QPushButton>("presswick.print.preview-next")->isEnabled())
+        << "no page after the last";
     QTest::mouseClick(control<QPushButton>("presswick.print.preview-previous"), Qt::LeftButton);
     ASSERT_TRUE(wait_for([&] { return shows("Page 3 of 4") && !m_state->preview_rx; }));
     EXPECT_EQ(preview(), seen[2]);
@@ -166,7 +168,8 @@ TEST_F(PrintHost, OptionsFromTheKeyboardAndThePreviewTurnsForLandscape) {
     ASSERT_TRUE(wait_for([&] { return shows("Pages go from 1 to 4"); }));
     EXPECT_EQ(m_state->print_pages.get(), "9");
     EXPECT_FALSE(control<QPushButton>("presswick.print.submit")->isEnabled());
-    EXPECT_EQ(QApplication::focusWidget(), control<QLineEdit>("presswick.print.pages")) << "typing keeps focus";
+    EXPECT_EQ(QApplication::focusWidget(), control<QLineEdit>("presswick.print.pages"))
+        << "typing keeps focus";
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
     QTest::keyClicks(QApplication::focusWidget(), "2-3");
     ASSERT_TRUE(wait_for([&] { return !shows("Pages go from 1 to 4"); }));

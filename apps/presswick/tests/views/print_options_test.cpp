@@ -58,8 +58,8 @@ kora_ui::WidgetPtr dialog(Root& root, std::optional<printing::PrinterOptions> of
     if (offers) {
         root.state.print_options = presswick::Presswick::OfferedOptions{"Studio_printer", std::move(*offers)};
     }
-    return build_print_view(snapshot_with({printer("Studio_printer")}, {}, {}), "/home/wren/Trip.pdf", preview,
-                            std::string("Studio_printer"), root.state);
+    return build_print_view(snapshot_with({printer("Studio_printer")}, {}, {}), "/home/wren/Trip.pdf",
+                            preview, std::string("Studio_printer"), root.state);
 }
 
 std::vector<std::string> segments(const kora_ui::Widget& tree, std::string_view id) {
@@ -86,29 +86,35 @@ TEST(PrintOptions, RowsInOrderForWhatThePrinterOffers) {
     auto tree = dialog(root, studio_offers());
     const auto texts = collect_texts(*tree);
     std::vector<std::string> rows;
-    for (const char* row : {"Copies", "Print on both sides", "Pages", "Paper", "Orientation", "Color", "Quality",
-                            "Pages per sheet", "Collate copies"}) {
+    for (const char* row : {"Copies", "Print on both sides", "Pages", "Paper", "Orientation", "Color",
+                            "Quality", "Pages per sheet", "Collate copies"}) {
         const auto at = std::ranges::find(texts, std::string(row));
         ASSERT_NE(at, texts.end()) << row;
         rows.push_back(std::to_string(at - texts.begin()));
     }
-    EXPECT_TRUE(std::ranges::is_sorted(rows, [](const auto& a, const auto& b) { return std::stoi(a) < std::stoi(b); }));
+    EXPECT_TRUE(std::ranges::is_sorted(
+        rows, [](const auto& a, const auto& b) { return std::stoi(a) < std::stoi(b); }));
     auto inputs = kora_ui::testing::find_all<kora_ui::TextInput>(*tree);
     ASSERT_EQ(inputs.size(), 1U);
     EXPECT_EQ(inputs[0]->control_id(), "presswick.print.pages");
     EXPECT_EQ(inputs[0]->accessible_label(), "Pages to print");
-    EXPECT_EQ(segments(*tree, "presswick.print.orientation"), (std::vector<std::string>{"Portrait", "Landscape"}));
-    EXPECT_EQ(segments(*tree, "presswick.print.color"), (std::vector<std::string>{"Color", "Black and white"}));
+    EXPECT_EQ(segments(*tree, "presswick.print.orientation"),
+              (std::vector<std::string>{"Portrait", "Landscape"}));
+    EXPECT_EQ(segments(*tree, "presswick.print.color"),
+              (std::vector<std::string>{"Color", "Black and white"}));
     EXPECT_EQ(segments(*tree, "presswick.print.quality"), (std::vector<std::string>{"Draft", "Normal"}));
     ASSERT_NE(dropdown(*tree, "presswick.print.paper"), nullptr);
-    EXPECT_EQ(dropdown(*tree, "presswick.print.paper")->options(),
-              (std::vector<kora_ui::DropdownOption>{{"iso_a4_210x297mm", "A4"}, {"na_letter_8.5x11in", "Letter"}}));
+    EXPECT_EQ(
+        dropdown(*tree, "presswick.print.paper")->options(),
+        (std::vector<kora_ui::DropdownOption>{{"iso_a4_210x297mm", "A4"}, {"na_letter_8.5x11in", "Letter"}}));
     ASSERT_NE(dropdown(*tree, "presswick.print.per-sheet"), nullptr);
     EXPECT_EQ(dropdown(*tree, "presswick.print.per-sheet")->options().size(), 3U);
     // Segmented controls are control resources other programs can choose.
     const auto resources = kora_ui::control_resources(*tree);
-    EXPECT_TRUE(std::ranges::any_of(resources, [](const auto& r) { return r.id == "kora.control:presswick.print.color"; }));
-    EXPECT_TRUE(std::ranges::any_of(resources, [](const auto& r) { return r.id == "kora.control:presswick.print.pages"; }));
+    EXPECT_TRUE(std::ranges::any_of(
+        resources, [](const auto& r) { return r.id == "kora.control:presswick.print.color"; }));
+    EXPECT_TRUE(std::ranges::any_of(
+        resources, [](const auto& r) { return r.id == "kora.control:presswick.print.pages"; }));
     // A paper chosen goes into its cell.
     ASSERT_TRUE(dropdown(*tree, "presswick.print.paper")->choose("iso_a4_210x297mm"));
     EXPECT_EQ(root.state.print_paper.get(), "iso_a4_210x297mm");

@@ -13,7 +13,6 @@
 
 namespace kora_ui {
 
-
 class TextInput final : public Widget {
   public:
     static constexpr std::size_t kMaxLength = 1000;  // a longer entry is cut there

@@ -76,8 +76,8 @@ struct DriverlessPrinter {
 };
 
 // What a printer offers for a job, read from the printer itself (absent or empty: no choice).
-enum class Orientation : std::uint8_t { portrait = 3, landscape = 4 };  // orientation-requested
-enum class ColorMode : std::uint8_t { color, monochrome };               // print-color-mode
+enum class Orientation : std::uint8_t { portrait = 3, landscape = 4 };       // orientation-requested
+enum class ColorMode : std::uint8_t { color, monochrome };                   // print-color-mode
 enum class PrintQuality : std::uint8_t { draft = 3, normal = 4, high = 5 };  // print-quality
 
 struct PaperSize {

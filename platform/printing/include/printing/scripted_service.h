@@ -54,7 +54,8 @@ class ScriptedService final : public Service {
     // Recorded as "print_document(queue,document,copies,two_sided[,pages])", followed by
     // " name=value" for each choice beyond copies and sides.
     Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                const JobOptions& options, std::optional<std::uint32_t> document_pages) override;
+                                const JobOptions& options,
+                                std::optional<std::uint32_t> document_pages) override;
     Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) override;
 
   private:
