@@ -151,6 +151,25 @@ TEST(SandboxPrinterOptions, ChoicesReachTheJob) {
     EXPECT_TRUE(has(attributes, "orientation-requested=landscape"));
     EXPECT_TRUE(has(attributes, "media=iso_a4_210x297mm"));
     EXPECT_TRUE(has(attributes, "sides=one-sided"));
+
+    // Printed again, the job keeps its own choices.
+    std::optional<printing::PrintJob> printed;
+    ASSERT_TRUE(printing_test::wait_until(
+        [&] {
+            const auto jobs = printing::jobs();
+            const auto it = jobs ? std::ranges::find(*jobs, std::optional(title), &printing::PrintJob::title)
+                                 : decltype(jobs->end()){};
+            if (jobs && it != jobs->end() && it->state == 6) {
+                printed = *it;
+            }
+            return printed.has_value();
+        },
+        20s));
+    ASSERT_TRUE(printing::retry_job(printed->id).has_value());
+    const auto again = job_attributes_of("Studio_printer", title);
+    EXPECT_TRUE(has(again, "page-ranges=2-3"));
+    EXPECT_TRUE(has(again, "print-color-mode=monochrome"));
+    EXPECT_TRUE(has(again, "orientation-requested=landscape"));
 }
 
 // A device that prints on one side only, set up as a queue of the sandbox for the test's life.
