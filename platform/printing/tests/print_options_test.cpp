@@ -220,7 +220,8 @@ class OneSidedPrinter {
     pid_t pid_ = -1;
 };
 
-TEST(SandboxPrinterOptions, OneSidedPrinterHasNoBothSides) {
+// Adds a queue: runs with the last integration tests (scripts/test.sh).
+TEST(SandboxAddsQueue, OneSidedPrinterHasNoBothSides) {
     REQUIRE_SANDBOX();
     const OneSidedPrinter device;
     ASSERT_TRUE(device.set_up("One_sided_printer"));
