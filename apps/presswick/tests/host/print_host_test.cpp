@@ -157,6 +157,13 @@ TEST_F(PrintHost, OptionsFromTheKeyboardAndThePreviewTurnsForLandscape) {
     auto* pages = control<QLineEdit>("presswick.print.pages");
     ASSERT_NE(pages, nullptr);
     EXPECT_EQ(pages->accessibleName(), "Pages to print");
+    // Screen readers hear each segmented control by the label above it.
+    for (const auto& [id, name] :
+         {std::pair{"presswick.print.orientation", "Orientation"},
+          std::pair{"presswick.print.color", "Color"}, std::pair{"presswick.print.quality", "Quality"}}) {
+        ASSERT_NE(control<QWidget>(id), nullptr) << id;
+        EXPECT_EQ(control<QWidget>(id)->accessibleName(), QString::fromLatin1(name)) << id;
+    }
     bool reached = false;
     control<QPushButton>("presswick.print.preview-next")->setFocus();
     for (int i = 0; i < 12 && !reached; ++i) {
