@@ -16,7 +16,8 @@ namespace {
 struct SignInState {
     bool asked = false;
     bool offered = false;
-    std::string password;
+    bool refused = false;  // asked again after offering: the server did not accept them
+    detail::SecretText password;
 };
 
 SignInState& sign_in() {
@@ -31,6 +32,10 @@ const char* offer_password(const char* /*prompt*/, http_t* http, const char* /*m
                            const char* /*resource*/, void* /*data*/) {
     auto& state = sign_in();
     if (state.asked) {
+        if (state.offered && !state.refused) {
+            state.refused = true;
+            detail::forget_credentials(cupsServer());  // never offered again: the next request asks
+        }
         return nullptr;
     }
     state.asked = true;
@@ -44,10 +49,8 @@ const char* offer_password(const char* /*prompt*/, http_t* http, const char* /*m
         return nullptr;
     }
     cupsSetUser(credentials->user.c_str());  // libcups pairs the password with this thread's user
-    detail::wipe(state.password);
-    state.password.assign(credentials->password);
+    state.password = std::move(credentials->password);
     detail::wipe(credentials->user);
-    detail::wipe(credentials->password);
     state.offered = true;
     return state.password.c_str();
 }
@@ -74,10 +77,11 @@ void guard_thread() {
 OneSignIn::OneSignIn() {
     sign_in().asked = false;
     sign_in().offered = false;
+    sign_in().refused = false;
 }
 
 OneSignIn::~OneSignIn() {
-    detail::wipe(sign_in().password);
+    sign_in().password.clear();
 }
 
 bool refused_for_rights(ipp_status_t status) {
@@ -93,6 +97,9 @@ bool server_is_local() {
 }
 
 std::string failure_text(ipp_status_t status, std::string otherwise) {
+    if (sign_in().refused && !server_is_local()) {
+        return credentials_refused_error();
+    }
     if (wants_credentials(status) && !server_is_local()) {
         return credentials_wanted_error(cupsServer());
     }
