@@ -1,10 +1,18 @@
 #include "cups_auth.h"
 
+#include <ifaddrs.h>
+#include <netdb.h>
+#include <netinet/in.h>
 #include <strings.h>  // strcasecmp
+#include <unistd.h>
+
+#include <array>
+#include <vector>
 
 #include <string_view>
 
 #include "credentials.h"
+#include "parsing.h"
 #include "printing/printing.h"
 
 namespace os_actions::printing::cups {
@@ -91,9 +99,31 @@ bool refused_for_rights(ipp_status_t status) {
 }
 
 bool server_is_local() {
-    const std::string_view server = cupsServer();
-    return server.starts_with('/') || server == "localhost" || server.starts_with("127.") ||
-           server == "::1" || server == "[::1]";
+    std::array<char, 256> host{};
+    if (::gethostname(host.data(), host.size() - 1) != 0) {
+        host[0] = '\0';
+    }
+    std::vector<std::string> addresses;
+    ifaddrs* interfaces = nullptr;
+    if (::getifaddrs(&interfaces) == 0) {
+        for (const ifaddrs* it = interfaces; it != nullptr; it = it->ifa_next) {
+            if (it->ifa_addr == nullptr) {
+                continue;
+            }
+            const int family = it->ifa_addr->sa_family;
+            if (family != AF_INET && family != AF_INET6) {
+                continue;
+            }
+            std::array<char, NI_MAXHOST> text{};
+            const socklen_t length = family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+            if (::getnameinfo(it->ifa_addr, length, text.data(), text.size(), nullptr, 0, NI_NUMERICHOST) ==
+                0) {
+                addresses.emplace_back(text.data());
+            }
+        }
+        ::freeifaddrs(interfaces);
+    }
+    return detail::names_this_machine(cupsServer(), host.data(), addresses);
 }
 
 std::string failure_text(ipp_status_t status, std::string otherwise) {
