@@ -95,10 +95,14 @@ ocr::GrayImage small_page() {
 
 TEST_F(FakeEngine, CommandLineAndEnvironmentAreFixed) {
     const fs::path image = image_file();
+    // The engine needs nothing of the session, and gains no privileges from the program it runs.
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1000/bus", 1);
     const auto output = ocr::run_engine(image, "echo");
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
     ASSERT_TRUE(output.has_value()) << ocr::describe(output.error());
-    EXPECT_EQ(texts_of(*output), (std::vector<std::string>{image.string(), "stdout", "-l", "echo", "tsv",
-                                                           "OMP=1", "not-png", "stdin=0"}));
+    EXPECT_EQ(texts_of(*output),
+              (std::vector<std::string>{image.string(), "stdout", "-l", "echo", "tsv", "OMP=1", "not-png",
+                                        "stdin=0", "nnp=1", "bus=unset"}));
     EXPECT_EQ(output->language, "echo");
 }
 
