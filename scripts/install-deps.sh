@@ -15,6 +15,8 @@ packages=(
   # Printer administration through polkit, and the desk sandbox that tests it.
   libsystemd-dev cups-pk-helper polkitd util-linux bsdutils passwd
   tesseract-ocr-fra tesseract-ocr-spa libglib2.0-bin debhelper lintian
+  # scripts/fuzz.sh: the preview's fuzz target needs a clang that builds std::expected (16).
+  clang-16 libclang-rt-16-dev
 )
 
 missing=()
