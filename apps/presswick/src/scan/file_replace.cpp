@@ -1,10 +1,12 @@
 #include "scan/file_replace.h"
 
 #include <cerrno>
+#include <climits>
 #include <optional>
 #include <random>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -80,49 +82,75 @@ bool write_all(int fd, std::span<const std::uint8_t> data) {
 
 // The chosen file as a folder that stays put and a name in it.
 struct Place {
-    FileDescriptor folder;
+    FileDescriptor folder;  // O_PATH: it is only walked from, looked into and written into
     std::filesystem::path folder_path;
     std::string name;
 };
 
-std::optional<Place> open_place(const std::filesystem::path& path) {
-    if (!path.has_filename()) {
-        return std::nullopt;
+// Puts the components of `path` on `pending` so that its first comes off first.
+void push_components(const std::filesystem::path& path, std::vector<std::string>& pending) {
+    std::vector<std::string> parts;
+    for (const auto& part : path.relative_path()) {
+        parts.push_back(part.string());
     }
-    auto folder_path = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    FileDescriptor folder(::open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0) {
-        return std::nullopt;
-    }
-    return Place{std::move(folder), std::move(folder_path), path.filename().string()};
+    pending.insert(pending.end(), parts.rbegin(), parts.rend());
 }
 
-// Follows links at the final component as far as follows_link allows; nothing when a link may not be
-// followed, or on a loop. The place it ends at is looked at without following anything again.
-std::optional<Place> final_place(std::filesystem::path path) {
-    for (int hops = 0; hops < 40; ++hops) {
-        auto place = open_place(path);
-        if (!place) {
-            return std::nullopt;
+FileDescriptor open_folder(int at, const char* name) {
+    return FileDescriptor(::openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// Walks the path a component at a time from folders held open, as the kernel would with its protection
+// of links in shared folders: a link, anywhere on the way, is followed only where follows_link allows.
+// Nothing when one may not be followed, on a loop, or when a folder on the way is missing.
+std::optional<Place> final_place(const std::filesystem::path& chosen) {
+    if (!chosen.has_filename()) {
+        return std::nullopt;
+    }
+    const bool absolute = chosen.is_absolute();
+    FileDescriptor folder = open_folder(AT_FDCWD, absolute ? "/" : ".");
+    std::filesystem::path folder_path = absolute ? "/" : ".";
+    std::vector<std::string> pending;
+    push_components(chosen, pending);
+    int links = 0;
+    while (folder.get() >= 0 && !pending.empty()) {
+        const std::string name = std::move(pending.back());
+        pending.pop_back();
+        if (name.empty() || name == ".") {
+            continue;
         }
+        const bool last = pending.empty();
         struct stat entry {};
-        if (::fstatat(place->folder.get(), place->name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISLNK(entry.st_mode)) {
-            return place;
-        }
-        struct stat folder {};
-        if (::fstat(place->folder.get(), &folder) != 0 || !follows_link(folder, entry)) {
+        if (::fstatat(folder.get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (last && errno == ENOENT) {
+                return Place{std::move(folder), std::move(folder_path), name};  // a new file
+            }
             return std::nullopt;
         }
-        std::string target(PATH_MAX, '\0');
-        const ssize_t size =
-            ::readlinkat(place->folder.get(), place->name.c_str(), target.data(), target.size());
-        if (size <= 0 || static_cast<std::size_t>(size) >= target.size()) {
-            return std::nullopt;
+        if (S_ISLNK(entry.st_mode)) {
+            struct stat holder {};
+            if (++links > 40 || ::fstat(folder.get(), &holder) != 0 || !follows_link(holder, entry)) {
+                return std::nullopt;
+            }
+            std::string target(PATH_MAX, '\0');
+            const ssize_t size = ::readlinkat(folder.get(), name.c_str(), target.data(), target.size());
+            if (size <= 0 || static_cast<std::size_t>(size) >= target.size()) {
+                return std::nullopt;
+            }
+            target.resize(static_cast<std::size_t>(size));
+            const std::filesystem::path next(target);
+            if (next.is_absolute()) {
+                folder = open_folder(AT_FDCWD, "/");
+                folder_path = "/";
+            }
+            push_components(next, pending);  // a target ending in "/" ends the walk at a folder: refused
+            continue;
         }
-        target.resize(static_cast<std::size_t>(size));
-        const std::filesystem::path next(target);
-        path = next.is_absolute() ? next : place->folder_path / next;
+        if (last) {
+            return Place{std::move(folder), std::move(folder_path), name};
+        }
+        folder = open_folder(folder.get(), name.c_str());
+        folder_path /= name;
     }
     return std::nullopt;
 }
@@ -229,7 +257,9 @@ bool replace_file(const std::filesystem::path& chosen, std::span<const std::uint
         }
         temporary->keep();
     }
-    return ::fsync(folder) == 0 || errno == EINVAL;
+    // The folder is held for walking only: syncing it takes a descriptor that may read it.
+    const FileDescriptor synced(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return synced.get() >= 0 && (::fsync(synced.get()) == 0 || errno == EINVAL);
 }
 
 }  // namespace presswick::scan

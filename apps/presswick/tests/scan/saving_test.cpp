@@ -148,16 +148,32 @@ TEST(SaveWorker, AnotherUsersLinkInASharedFolderIsNotFollowed) {
     std::filesystem::create_symlink(trap, own_to_trap);
     EXPECT_EQ(save_and_wait(own_to_trap, bytes_of("export")), kNotSaved);
     EXPECT_EQ(read_file(mine), *bytes_of("precious"));
+    // Their link to a folder, anywhere on the way, is not followed either.
+    const auto private_folder = dir.path() / "private";
+    std::filesystem::create_directory(private_folder);
+    const auto folder_trap = shared / "scans";
+    ASSERT_TRUE(link_as_nobody(private_folder, folder_trap));
+    EXPECT_EQ(save_and_wait(folder_trap / "Scanned page.png", bytes_of("export")), kNotSaved);
+    EXPECT_TRUE(std::filesystem::is_empty(private_folder));
     // The user's own link in the same folder is written through.
     const auto own = shared / "own.png";
     std::filesystem::create_symlink(mine, own);
     EXPECT_EQ(save_and_wait(own, bytes_of("through my link")), kSaved);
     EXPECT_EQ(read_file(mine), *bytes_of("through my link"));
     EXPECT_TRUE(std::filesystem::is_symlink(own));
+    // The user's own links on the way, relative and absolute, are followed.
+    std::filesystem::create_symlink("../private", shared / "my-scans");
+    EXPECT_EQ(save_and_wait(shared / "my-scans" / "page.png", bytes_of("through a folder link")), kSaved);
+    EXPECT_EQ(read_file(private_folder / "page.png"), *bytes_of("through a folder link"));
+    std::filesystem::create_symlink(shared / "own.png", shared / "own-again.png");
+    EXPECT_EQ(save_and_wait(shared / "own-again.png", bytes_of("two links")), kSaved);
+    EXPECT_EQ(read_file(mine), *bytes_of("two links"));
     // Their link in a folder that is not sticky is followed, as the kernel would.
     ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
     EXPECT_EQ(save_and_wait(trap, bytes_of("not sticky")), kSaved);
     EXPECT_EQ(read_file(mine), *bytes_of("not sticky"));
+    EXPECT_EQ(save_and_wait(folder_trap / "page.png", bytes_of("into the folder")), kSaved);
+    EXPECT_EQ(read_file(private_folder / "page.png"), *bytes_of("into the folder"));
 }
 
 // A save killed at any moment leaves no file of its own beside the target: it writes an unnamed file.
