@@ -293,6 +293,13 @@ TEST(EngineCommand, IsTheDocumentedCommandLine) {
     EXPECT_EQ(command.args, (std::vector<std::string>{"/tmp/.tmpAbC123.png", "stdout", "-l", "deu", "tsv"}));
     EXPECT_EQ(command.environment,
               (std::vector<std::pair<std::string, std::string>>{{"OMP_THREAD_LIMIT", "1"}}));
+    EXPECT_TRUE(command.confinement.no_new_privileges);
+    EXPECT_TRUE(command.confinement.dies_with_us);
+    ASSERT_TRUE(command.confinement.kept_environment.has_value());
+    for (const char* name :
+         {"DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        EXPECT_EQ(std::ranges::count(*command.confinement.kept_environment, std::string(name)), 0) << name;
+    }
 }
 
 }  // namespace
