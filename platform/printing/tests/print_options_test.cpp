@@ -170,6 +170,15 @@ TEST(SandboxPrinterOptions, ChoicesReachTheJob) {
     EXPECT_TRUE(has(again, "page-ranges=2-3"));
     EXPECT_TRUE(has(again, "print-color-mode=monochrome"));
     EXPECT_TRUE(has(again, "orientation-requested=landscape"));
+    // Done printing before the tests that follow look at the printer.
+    EXPECT_TRUE(printing_test::wait_until(
+        [&] {
+            const auto jobs = printing::jobs();
+            return jobs && std::ranges::any_of(*jobs, [&](const printing::PrintJob& j) {
+                       return j.id == printed->id && j.state == 6;
+                   });
+        },
+        20s));
 }
 
 // A device that prints on one side only, set up as a queue of the sandbox for the test's life.
