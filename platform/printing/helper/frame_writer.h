@@ -18,6 +18,8 @@ class FrameWriter {
     void size_hint(std::uint64_t bound);
     void data(const std::uint8_t* bytes, std::size_t size);
     void scanner(std::string_view id, std::string_view name);
+    void page_done() { send(helper_frames::Kind::page_done, {}); }
+    void feeder_empty() { send(helper_frames::Kind::feeder_empty, {}); }
     void finished() { send(helper_frames::Kind::finished, {}); }
     void failed(std::string_view message);
 
