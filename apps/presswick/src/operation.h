@@ -69,8 +69,18 @@ struct ChooseScanner {
     std::string id;
 };
 struct ScanPage {};
+// One page of a scan. A page of a feeder scan (`more`) leaves the scan running until its ScanEnded.
 struct PageScanned {
     std::expected<ScannedPage, std::string> result;
+    bool more = false;
+    std::uint64_t scan = 0;  // which press it came from
+};
+// "presswick.scan.stop": the scan stops after the sheet being read; the pages so far stay.
+struct StopScan {};
+// The end of a feeder scan: how it ended, or why it failed before any page.
+struct ScanEnded {
+    std::expected<os_actions::printing::ScanEnd, std::string> end;
+    std::uint64_t scan = 0;
 };
 struct SavePage {};
 struct SaveDocument {};
@@ -103,9 +113,9 @@ using Operation =
                  RetryJob, OperationFinished, ChooseDocument, ChoosePrintPrinter, PrintDocument, CancelPrint,
                  OpenScan, ChooseScanner, ScanPage, PageScanned, SavePage, SaveDocument, CopyText,
                  ScanAnother, PreviousPage, NextPage, MovePageEarlier, MovePageLater, DeletePage, RotatePage,
-                 CropPage, RecognizePage, PageRecognized, CredentialsWanted>;
+                 CropPage, RecognizePage, PageRecognized, CredentialsWanted, StopScan, ScanEnded>;
 
-static_assert(std::variant_size_v<Operation> == 37);
+static_assert(std::variant_size_v<Operation> == 39);
 static_assert(std::is_same_v<std::variant_alternative_t<35, Operation>, PageRecognized>);
 static_assert(std::is_same_v<std::variant_alternative_t<36, Operation>, CredentialsWanted>);
 

@@ -69,6 +69,8 @@ void apply(Presswick& state, OpenScan);
 void apply(Presswick& state, ChooseScanner op);
 void apply(Presswick& state, ScanPage);
 void apply(Presswick& state, PageScanned op);
+void apply(Presswick& state, StopScan);
+void apply(Presswick& state, ScanEnded op);
 void apply(Presswick& state, ScanAnother);
 void apply(Presswick& state, CopyText);
 void apply(Presswick& state, RecognizePage);

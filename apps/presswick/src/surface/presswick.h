@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,11 @@ class Presswick final : public kora_ui::Widget {
     std::uint64_t current_index = 0;
     bool save_as_document = false;
     bool scanning = false;
+    // The press being scanned: its number, how to stop it, and the pages it has given so far.
+    std::uint64_t scan_serial = 0;
+    std::optional<std::stop_source> scan_stop;
+    std::size_t scan_received = 0;
+    bool scan_from_feeder = false;
     bool print_dialog_shown = false;
     // Counts the changes to the page list; saved_version is the count the last saved document had.
     std::uint64_t document_version = 0;

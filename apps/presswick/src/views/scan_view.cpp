@@ -121,6 +121,12 @@ WidgetPtr page_settings(const Presswick& state) {
     return kora_ui::boxed(std::move(column));
 }
 
+// "Scanning page…" for one page; a feeder scan counts the page coming in.
+std::string scanning_text(const Presswick& state) {
+    return state.scan_from_feeder ? "Scanning page " + std::to_string(state.scan_received + 1) + "…"
+                                  : std::string("Scanning page…");
+}
+
 WidgetPtr setup_page(const DeviceSnapshot& snapshot, const Presswick& state) {
     Column page;
     push_header(page, "Scan a document", "Choose the scanner and how this page should look", state);
@@ -137,7 +143,7 @@ WidgetPtr setup_page(const DeviceSnapshot& snapshot, const Presswick& state) {
     Row actions;
     actions.push(operation_button("presswick.scan.cancel", "Cancel", CloseScan{}, state));
     if (state.scanning) {
-        actions.push(body_text("Scanning page…"));
+        actions.push(body_text(scanning_text(state)));
     } else if (state.scan_scanner) {
         actions.push(operation_button("presswick.scan.start", "Scan page", ScanPage{}, state));
     }
@@ -211,10 +217,17 @@ WidgetPtr result_page(const ScannedPage& current, const Presswick& state) {
 
     Column page;
     push_header(page, "Scanned document", "Review the page before saving it", state);
-    page.push(Row()
-                  .push(operation_button("presswick.scan.save-document", "Save document", SaveDocument{},
-                                         state))
-                  .push(operation_button("presswick.scan.again", "Scan another page", ScanAnother{}, state)))
+    Row document;
+    document.push(operation_button("presswick.scan.save-document", "Save document", SaveDocument{}, state))
+        .push(operation_button("presswick.scan.again", "Scan another page", ScanAnother{}, state));
+    if (state.scanning) {
+        // The rest of the feeder comes in behind the page shown.
+        document.push(caption_text(scanning_text(state)));
+        if (state.scan_from_feeder) {
+            document.push(operation_button("presswick.scan.stop", "Stop scanning", StopScan{}, state));
+        }
+    }
+    page.push(std::move(document))
         .push(Spacer(16))
         .push(Row()
                   .push(kora_ui::Container().flexible().with_child(kora_ui::ImageCropEditor(
