@@ -264,6 +264,17 @@ TEST(ScanHelper, FeederGivesEverySideInOrderUntilItIsEmpty) {
     // The flatbed of the same scanner still scans.
     EXPECT_EQ(scan(*empty_service, 0, none), printing::ScanEnd::done);
     EXPECT_EQ(none.widths.size(), 1u);
+
+    // SANE's own test scanner: its feeder holds ten sheets, all of them come in one press.
+    const auto test_service = printing::detail::make_system_service(scanner_side(
+        sane_config("test-feeder", "test", "number_of_devices 1\nresolution 50.0\ntest-picture \"Grid\"\n")));
+    Pages sheets;
+    const auto feeder = test_service->scan_pages(
+        "test:0", {.resolution_dpi = 150, .colour_mode = 1, .source = 1}, sheets.sink(), {});
+    ASSERT_TRUE(feeder.has_value()) << feeder.error();
+    EXPECT_EQ(*feeder, printing::ScanEnd::done);
+    EXPECT_EQ(sheets.widths.size(), 10u);
+    EXPECT_EQ(std::ranges::count(sheets.widths, sheets.widths.front()), 10);
     EXPECT_TRUE(nothing_left_running());
 }
 
