@@ -91,7 +91,10 @@ struct NextPage {};
 struct MovePageEarlier {};
 struct MovePageLater {};
 struct DeletePage {};
-struct RotatePage {};
+// "presswick.scan.rotate" turns the page a quarter turn clockwise, "presswick.scan.rotate-left" back.
+struct RotatePage {
+    bool counter_clockwise = false;
+};
 struct CropPage {};
 struct RecognizePage {};
 struct PageRecognized {

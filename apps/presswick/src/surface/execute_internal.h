@@ -81,7 +81,7 @@ void apply(Presswick& state, NextPage);
 void apply(Presswick& state, MovePageEarlier);
 void apply(Presswick& state, MovePageLater);
 void apply(Presswick& state, DeletePage);
-void apply(Presswick& state, RotatePage);
+void apply(Presswick& state, RotatePage op);
 void apply(Presswick& state, CropPage);
 
 void apply(Presswick& state, SavePage);

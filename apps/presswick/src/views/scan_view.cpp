@@ -171,7 +171,8 @@ WidgetPtr page_column(const ScannedPage& current, std::uint64_t position, std::s
         }
     }
     Row tools;
-    tools.push(operation_button("presswick.scan.rotate", "Rotate right", RotatePage{}, state))
+    tools.push(operation_button("presswick.scan.rotate-left", "Rotate left", RotatePage{true}, state))
+        .push(operation_button("presswick.scan.rotate", "Rotate right", RotatePage{}, state))
         .push(operation_button("presswick.scan.apply-crop", "Apply crop", CropPage{}, state));
     if (current.recognizing) {
         tools.push(caption_text("Updating recognized text…"));
