@@ -64,6 +64,18 @@ struct Device {
     }
 };
 
+// "a" for a feeder, "d" for two-sided, read from the opened device; nothing when it cannot be opened
+// (busy, or gone), so that its sources stay unknown rather than missing.
+std::optional<std::string> sources_text(const char* name) {
+    Device device;
+    if (sane_open(name, &device.handle) != SANE_STATUS_GOOD) {
+        device.handle = nullptr;
+        return std::nullopt;
+    }
+    const auto sources = helper::sources_of(device.handle);
+    return std::string(sources.feeder ? "a" : "") + (sources.two_sided ? "d" : "");
+}
+
 int list(FrameWriter& out) {
     SaneSession sane;
     if (sane.status != SANE_STATUS_GOOD) {
@@ -86,7 +98,7 @@ int list(FrameWriter& out) {
                 name += (name.empty() ? "" : " ") + std::string(part);
             }
         }
-        out.scanner(d->name, name.empty() ? d->name : name);
+        out.scanner(d->name, name.empty() ? d->name : name, sources_text(d->name));
     }
     out.finished();
     return 0;

@@ -293,7 +293,14 @@ Result<std::vector<Scanner>> list_scanners(const HelperSetup& setup) {
                 const std::string payload = text_of(frame->payload);
                 const auto nul = payload.find('\0');
                 if (nul != std::string::npos && nul > 0) {
-                    scanners.push_back(Scanner{payload.substr(0, nul), payload.substr(nul + 1)});
+                    const auto second = payload.find('\0', nul + 1);
+                    Scanner scanner{payload.substr(0, nul), payload.substr(nul + 1, second - nul - 1)};
+                    if (second != std::string::npos) {
+                        const std::string sources = payload.substr(second + 1);
+                        scanner.has_feeder = sources.find('a') != std::string::npos;
+                        scanner.has_two_sided = sources.find('d') != std::string::npos;
+                    }
+                    scanners.push_back(std::move(scanner));
                 }
                 break;
             }

@@ -236,6 +236,30 @@ struct Pages {
     }
 };
 
+TEST(ScanHelper, SourcesComeFromEachScannersOwnSourceOption) {
+    const auto fake =
+        printing::detail::make_system_service(scanner_side(sane_config("fake-sources", "presswickfake")));
+    ASSERT_TRUE(printing_test::wait_until([&] { return fake->scanners().has_value(); }, 5s));
+    const auto list = fake->scanners();
+    ASSERT_TRUE(list.has_value()) << list.error();
+    ASSERT_EQ(list->size(), 4u);
+    EXPECT_EQ(list->at(2).id, "presswickfake:page");
+    EXPECT_FALSE(list->at(2).has_feeder) << "a flatbed as its only source";
+    EXPECT_FALSE(list->at(2).has_two_sided);
+    EXPECT_EQ(list->at(3).id, "presswickfake:duplex");
+    EXPECT_TRUE(list->at(3).has_feeder) << "\"ADF Front\"";
+    EXPECT_TRUE(list->at(3).has_two_sided) << "\"ADF Duplex\"";
+    // SANE's test scanner: "Flatbed" and "Automatic Document Feeder", one side only.
+    const auto test = printing::detail::make_system_service(
+        scanner_side(sane_config("test-sources", "test", "number_of_devices 1\n")));
+    ASSERT_TRUE(printing_test::wait_until([&] { return test->scanners().has_value(); }, 5s));
+    const auto tester = test->scanners();
+    ASSERT_TRUE(tester.has_value() && tester->size() == 1u);
+    EXPECT_TRUE(tester->front().has_feeder);
+    EXPECT_FALSE(tester->front().has_two_sided);
+    EXPECT_TRUE(nothing_left_running());
+}
+
 TEST(ScanHelper, FeederGivesEverySideInOrderUntilItIsEmpty) {
     const auto config = sane_config("fake-feeder", "presswickfake");
     const auto service = printing::detail::make_system_service(scanner_side(config));

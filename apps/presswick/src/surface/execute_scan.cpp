@@ -24,6 +24,27 @@ std::uint8_t choice_of(std::size_t index) {
     return index == 1 || index == 2 ? static_cast<std::uint8_t>(index) : 0;
 }
 
+const os_actions::printing::Scanner* chosen_scanner(const Presswick& state) {
+    if (!state.scan_scanner || !state.snapshot || !state.snapshot->scanners) {
+        return nullptr;
+    }
+    for (const auto& scanner : *state.snapshot->scanners) {
+        if (scanner.id == *state.scan_scanner) {
+            return &scanner;
+        }
+    }
+    return nullptr;
+}
+
+// A source the chosen scanner lacks falls back to the flatbed.
+void keep_source_possible(Presswick& state) {
+    const auto* scanner = chosen_scanner(state);
+    const auto source = choice_of(state.scan_source.get());
+    if (scanner && ((source == 1 && !scanner->has_feeder) || (source == 2 && !scanner->has_two_sided))) {
+        (void)state.scan_source.publish(0);
+    }
+}
+
 // Leaving a scan that is still running cancels it in the scanner.
 void stop_scanning(Presswick& state) {
     if (state.scan_stop) {
@@ -60,11 +81,13 @@ void apply(Presswick& state, OpenScan) {
     } else {
         state.scan_scanner.reset();
     }
+    keep_source_possible(state);
     install_scan_view(state);
 }
 
 void apply(Presswick& state, ChooseScanner op) {
     state.scan_scanner = std::move(op.id);
+    keep_source_possible(state);
     install_scan_view(state);
 }
 
@@ -72,6 +95,7 @@ void apply(Presswick& state, ScanPage) {
     if (!state.scan_scanner) {
         return;
     }
+    keep_source_possible(state);
     const auto& language = RecognitionLanguage::for_index(state.scan_language.get());
     scan::ScanRequest request{*state.scan_scanner,
                               os_actions::printing::ScanSettings{resolution_for(state.scan_resolution.get()),

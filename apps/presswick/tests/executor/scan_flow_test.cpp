@@ -153,6 +153,24 @@ TEST_F(ScanFlow, ScannedPageIsAppendedAndBecomesCurrent) {
     EXPECT_TRUE(shows(*state, kScanResult));
 }
 
+TEST_F(ScanFlow, AFlatbedOnlyScannerScansFromTheFlatbed) {
+    auto flatbed = scanner("test:2", "Flatbed only");
+    flatbed.has_feeder = false;
+    flatbed.has_two_sided = false;
+    answers.scanners = std::vector{scanner("test:0", "Feeder one"), flatbed};
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    (void)state->scan_source.write_from_control(2);
+    surface::execute(*state, ChooseScanner{"test:2"});
+    EXPECT_EQ(state->scan_source.get(), 0U) << "its only source";
+    EXPECT_TRUE(shows(*state, "This scanner has no document feeder"));
+    surface::execute(*state, ScanPage{});
+    if (spawned_count("kora-scan-document") == 0) {
+        GTEST_SKIP() << "the scan worker is still a stand-in";
+    }
+    EXPECT_TRUE(wait_for_call("scan_page(test:2,300,0,0)"));
+}
+
 TEST_F(ScanFlow, FeederPagesArriveBehindTheFirstUntilTheScanEnds) {
     auto state = loaded_root();
     surface::execute(*state, OpenScan{});

@@ -72,6 +72,9 @@ struct PrintJob {
 struct Scanner {
     std::string id;  // the SANE device name
     std::string name;
+    // The sources beside the flatbed, from the scanner's own source option; both when not known.
+    bool has_feeder = true;
+    bool has_two_sided = true;
     bool operator==(const Scanner&) const = default;
 };
 
