@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "ocr/temp_png.h"
+#include "scan/print_copy.h"
 
 namespace presswick {
 
@@ -11,12 +12,14 @@ namespace {
 
 void remove_and_end(int signal) {
     ocr::remove_live_temp_files();
+    scan::remove_live_print_copies();
     // SA_RESETHAND has restored the default: the raised signal ends the program once this returns.
     (void)std::raise(signal);
 }
 
 void remove_at_exit() {
     ocr::remove_live_temp_files();
+    scan::remove_live_print_copies();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// No page image outlives the program: recognitions run on detached workers whose temporary files are
-// removed by their owners only if they finish, so the end of the program removes what is left.
+// No page image or print copy outlives the program: recognitions and prints run on detached workers whose
+// temporary files are removed by their owners only if they finish, so the end of the program removes
+// what is left.
 #pragma once
 
 namespace presswick {

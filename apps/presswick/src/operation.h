@@ -77,6 +77,8 @@ struct PageScanned {
 };
 // "presswick.scan.stop": the scan stops after the sheet being read; the pages so far stay.
 struct StopScan {};
+// "presswick.scan.print": the print dialog for the scanned document.
+struct PrintScannedDocument {};
 // The end of a feeder scan: how it ended, or why it failed before any page.
 struct ScanEnded {
     std::expected<os_actions::printing::ScanEnd, std::string> end;
@@ -116,9 +118,10 @@ using Operation =
                  RetryJob, OperationFinished, ChooseDocument, ChoosePrintPrinter, PrintDocument, CancelPrint,
                  OpenScan, ChooseScanner, ScanPage, PageScanned, SavePage, SaveDocument, CopyText,
                  ScanAnother, PreviousPage, NextPage, MovePageEarlier, MovePageLater, DeletePage, RotatePage,
-                 CropPage, RecognizePage, PageRecognized, CredentialsWanted, StopScan, ScanEnded>;
+                 CropPage, RecognizePage, PageRecognized, CredentialsWanted, StopScan, ScanEnded,
+                 PrintScannedDocument>;
 
-static_assert(std::variant_size_v<Operation> == 39);
+static_assert(std::variant_size_v<Operation> == 40);
 static_assert(std::is_same_v<std::variant_alternative_t<35, Operation>, PageRecognized>);
 static_assert(std::is_same_v<std::variant_alternative_t<36, Operation>, CredentialsWanted>);
 

@@ -76,16 +76,20 @@ bool start_retry_job(OperationSender sender, std::string job_id, NoticePair noti
 
 bool start_print_document(OperationSender sender, std::filesystem::path document, std::string queue,
                           std::uint16_t copies, bool two_sided, std::optional<std::uint32_t> document_pages,
-                          NoticePair notices) {
+                          NoticePair notices, std::shared_ptr<const void> keep) {
     return start_with_notices("kora-print-document", std::move(sender), std::move(notices),
                               [document = std::move(document), queue = std::move(queue), copies, two_sided,
-                               document_pages]() -> printing::Result<void> {
+                               document_pages, keep = std::move(keep)]() mutable -> printing::Result<void> {
                                   // An empty file, a directory or a vanished file would leave an empty job.
                                   if (!is_readable_document(document)) {
                                       return std::unexpected(std::string("not a readable document"));
                                   }
-                                  return printing::print_document(queue, document, copies, two_sided,
-                                                                  document_pages);
+                                  auto printed = printing::print_document(queue, document, copies, two_sided,
+                                                                          document_pages);
+                                  if (printed) {
+                                      keep.reset();  // the server has its own copy now
+                                  }
+                                  return printed;
                               });
 }
 

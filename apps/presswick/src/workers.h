@@ -38,10 +38,12 @@ struct NoticePair {
                                         NoticePair notices);
 [[nodiscard]] bool start_cancel_job(OperationSender sender, std::string job_id, NoticePair notices);
 [[nodiscard]] bool start_retry_job(OperationSender sender, std::string job_id, NoticePair notices);
-// `document_pages`: the page count the preview found, when it found one.
+// `document_pages`: the page count the preview found, when it found one. `keep` is held until the
+// print server has the document (a temporary copy, removed when it is let go).
 [[nodiscard]] bool start_print_document(OperationSender sender, std::filesystem::path document,
                                         std::string queue, std::uint16_t copies, bool two_sided,
-                                        std::optional<std::uint32_t> document_pages, NoticePair notices);
+                                        std::optional<std::uint32_t> document_pages, NoticePair notices,
+                                        std::shared_ptr<const void> keep = {});
 
 // "kora-print-preview": a new preview channel whose receiver is returned whether or not the thread
 // started; when it did not, the dropped sender leaves the channel disconnected.

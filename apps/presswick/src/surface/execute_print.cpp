@@ -1,6 +1,8 @@
 // The print flow: the document picker and its result, the preview result, printing and cancelling.
 
 #include "display.h"
+#include "scan/print_copy.h"
+#include "scan/saving.h"
 #include "surface/execute_internal.h"
 #include "workers.h"
 
@@ -40,6 +42,7 @@ void apply(Presswick& state, ChooseDocument) {
     }
     reset_print_options(state);
     drop_preview(state);
+    state.print_copy.reset();
     state.document_pick = kora_ui::PickRequest::open("Choose a document to print", "Choose")
                               .filter(kora_ui::FileFilter("Documents and images")
                                           .mimetype("application/pdf")
@@ -51,17 +54,43 @@ void apply(Presswick& state, ChooseDocument) {
                               .send();
 }
 
+// The print dialog for a document: previewed, on the preferred printer.
+void open_print_dialog(Presswick& state, std::filesystem::path document) {
+    state.print_document = std::move(document);
+    state.print_printer = initial_printer(state);
+    state.preview = PrintPreview::preparing();
+    state.preview_rx.reset();
+    state.preview_rx = workers::start_preview(*state.print_document);
+    install_print_dialog(state);
+    // Before the first snapshot the dialog waits; it is still the page the user asked for.
+    state.print_dialog_shown = true;
+}
+
+void apply(Presswick& state, PrintScannedDocument) {
+    if (state.pages.empty()) {
+        return;
+    }
+    reset_print_options(state);
+    drop_preview(state);
+    state.print_copy.reset();
+    const auto pdf = scan::build_document_pdf(state.pages);
+    auto copy = pdf && !pdf->empty() ? scan::PrintCopy::write(*pdf)
+                                     : std::unexpected(std::string("the document could not be made"));
+    if (!copy) {
+        state.notice = Notice{
+            "Could not print the scanned document",
+            "There is no room for its copy in the temporary folder. Save it, then print the file.", false};
+        install_scan_view(state);
+        return;
+    }
+    state.print_copy = std::move(*copy);
+    open_print_dialog(state, state.print_copy->path());
+}
+
 void apply_document_pick(Presswick& state, kora_ui::PickPoll poll) {
     switch (poll.kind) {
         case kora_ui::PickPoll::Kind::path:
-            state.print_document = std::move(poll.path);
-            state.print_printer = initial_printer(state);
-            state.preview = PrintPreview::preparing();
-            state.preview_rx.reset();
-            state.preview_rx = workers::start_preview(*state.print_document);
-            install_print_dialog(state);
-            // Before the first snapshot the dialog waits; it is still the page the user asked for.
-            state.print_dialog_shown = true;
+            open_print_dialog(state, std::move(poll.path));
             return;
         case kora_ui::PickPoll::Kind::cancelled:
         case kora_ui::PickPoll::Kind::pending:
@@ -108,7 +137,8 @@ void apply(Presswick& state, PrintDocument) {
         Notice{"Could not print document", document_name + " was not sent. Check the printer and try again.",
                false}};
     (void)workers::start_print_document(state.operations_tx, std::move(*document), std::move(*printer),
-                                        copies, two_sided, pages, std::move(notices));
+                                        copies, two_sided, pages, std::move(notices),
+                                        std::exchange(state.print_copy, nullptr));
 }
 
 void apply(Presswick& state, CancelPrint) {
@@ -116,6 +146,11 @@ void apply(Presswick& state, CancelPrint) {
     drop_preview(state);
     state.print_printer.reset();
     reset_print_options(state);
+    // Leaving the dialog of the scanned document goes back to its pages.
+    if (std::exchange(state.print_copy, nullptr) && state.current_page) {
+        install_scan_view(state);
+        return;
+    }
     install_home(state);
 }
 

@@ -180,6 +180,12 @@ void apply(Presswick& state, ScanAnother) {
 void apply(Presswick& state, CloseScan) {
     state.current_page.reset();
     stop_scanning(state);
+    // Back from the print dialog of the scanned document: its copy goes.
+    if (std::exchange(state.print_copy, nullptr)) {
+        state.print_document.reset();
+        state.preview = PrintPreview::unavailable();
+        state.preview_rx.reset();
+    }
     install_home(state);
 }
 

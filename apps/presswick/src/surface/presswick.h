@@ -20,6 +20,10 @@
 #include "scan/scanned_page.h"
 #include "snapshot.h"
 
+namespace presswick::scan {
+class PrintCopy;
+}
+
 namespace presswick::surface {
 
 class Presswick final : public kora_ui::Widget {
@@ -62,6 +66,8 @@ class Presswick final : public kora_ui::Widget {
     std::optional<Notice> notice;
     std::optional<std::string> selected_job;
     std::optional<std::filesystem::path> print_document;
+    // The scanned document written for the print dialog, while the dialog shows it.
+    std::shared_ptr<const scan::PrintCopy> print_copy;
     std::optional<std::string> print_printer;
     std::optional<std::string> scan_scanner;
     std::optional<ScannedPage> current_page;
@@ -124,6 +130,10 @@ class DashboardCard final : public kora_ui::Widget {
 void execute(Presswick& state, Operation operation);
 
 }  // namespace presswick::surface
+
+namespace presswick::scan {
+class PrintCopy;
+}
 
 namespace presswick {
 using surface::DashboardCard;

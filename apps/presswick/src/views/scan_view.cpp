@@ -247,6 +247,7 @@ WidgetPtr result_page(const ScannedPage& current, const Presswick& state) {
     push_header(page, "Scanned document", "Review the page before saving it", state);
     Row document;
     document.push(operation_button("presswick.scan.save-document", "Save document", SaveDocument{}, state))
+        .push(operation_button("presswick.scan.print", "Print…", PrintScannedDocument{}, state))
         .push(operation_button("presswick.scan.again", "Scan another page", ScanAnother{}, state));
     if (state.scanning) {
         // The rest of the feeder comes in behind the page shown.

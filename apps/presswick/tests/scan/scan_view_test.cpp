@@ -155,10 +155,11 @@ TEST(ScanResultPage, SinglePage) {
     EXPECT_TRUE(testing::contains_text(*view, "Page 1 selected · 1 page total"));
     EXPECT_TRUE(testing::contains_text(*view, "Recognized text"));
     EXPECT_EQ(ids_starting(*view, "presswick.scan."),
-              (std::vector<std::string>{
-                  "presswick.scan.save-document", "presswick.scan.again", "presswick.scan.rotate-left",
-                  "presswick.scan.rotate", "presswick.scan.apply-crop", "presswick.scan.copy-text",
-                  "presswick.scan.delete-page", "presswick.scan.save-page", "presswick.scan.done"}));
+              (std::vector<std::string>{"presswick.scan.save-document", "presswick.scan.print",
+                                        "presswick.scan.again", "presswick.scan.rotate-left",
+                                        "presswick.scan.rotate", "presswick.scan.apply-crop",
+                                        "presswick.scan.copy-text", "presswick.scan.delete-page",
+                                        "presswick.scan.save-page", "presswick.scan.done"}));
     auto editors = testing::find_all<kora_ui::ImageCropEditor>(*view);
     ASSERT_EQ(editors.size(), 1u);
     EXPECT_TRUE(editors[0]->selection().same_cell(state->crop_selection));
