@@ -149,8 +149,9 @@ struct DarkPixel {
 };
 
 // The pixels at or below the threshold, in row order: the skew search scores the same ones 22 times.
-std::vector<DarkPixel> dark_pixels(const GrayImage& image, std::uint8_t threshold) {
+std::vector<DarkPixel> dark_pixels(const GrayImage& image, std::uint8_t threshold, std::size_t expected = 0) {
     std::vector<DarkPixel> dark;
+    dark.reserve(expected);
     for (std::uint32_t y = 0; y < image.height; ++y) {
         const std::uint8_t* row = image.pixels.data() + static_cast<std::size_t>(y) * image.width;
         for (std::uint32_t x = 0; x < image.width; ++x) {
@@ -246,11 +247,17 @@ std::optional<double> estimate_skew(const GrayImage& image) {
     if (pixels == 0) {
         return std::nullopt;
     }
-    const std::uint8_t threshold = otsu_threshold(work);
-    const std::vector<DarkPixel> dark = dark_pixels(work, threshold);
-    if (dark.size() < pixels / 1000 || dark.size() > 2 * pixels / 5) {
+    const Histogram counts = histogram_of(work);
+    const std::uint8_t threshold = threshold_of(counts);
+    // The count first: a blank or dark page is left alone without listing its pixels.
+    std::uint64_t dark_count = 0;
+    for (std::size_t v = 0; v <= threshold; ++v) {
+        dark_count += counts[v];
+    }
+    if (dark_count < pixels / 1000 || dark_count > 2 * pixels / 5) {
         return std::nullopt;
     }
+    const std::vector<DarkPixel> dark = dark_pixels(work, threshold, dark_count);
     const std::uint64_t baseline = score_of(dark, work.width, work.height, 0.0);
     std::uint64_t best_score = baseline;
     std::optional<double> best_angle;
