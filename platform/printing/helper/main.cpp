@@ -6,7 +6,8 @@
 // From the flatbed (source 0) a scan is one page; from the feeder (1, or 2 for both sides) it is every
 // side of every sheet, one SANE session, until the scanner reports the feeder empty. SIGTERM cancels the
 // scan in the scanner (sane_cancel, which SANE allows from a signal handler): what has arrived of the page
-// being read is dropped, the pages before it stay sent.
+// being read is dropped, the pages before it stay sent. SIGUSR1 does the same: backends that run a
+// reader thread reset SIGTERM for the whole process (SANE's test backend does), and leave it alone.
 #include <sane/sane.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -171,6 +172,7 @@ int main(int argc, char** argv) {
     cancel.sa_handler = cancel_scan;
     ::sigemptyset(&cancel.sa_mask);
     ::sigaction(SIGTERM, &cancel, nullptr);
+    ::sigaction(SIGUSR1, &cancel, nullptr);
     FrameWriter out;
     const std::string_view command = argc > 1 ? argv[1] : "";
     if (command == "list" && argc == 2) {

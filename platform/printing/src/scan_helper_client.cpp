@@ -57,7 +57,7 @@ class HelperRun {
     // Asks the helper to cancel in SANE and close; kills it when it has not ended by the limit.
     void cancel(std::chrono::milliseconds limit) {
         if (m_child.pid() > 0) {
-            ::kill(m_child.pid(), SIGTERM);
+            ::kill(m_child.pid(), SIGUSR1);  // the helper's cancel (see its main.cpp)
         }
         finish(limit);
     }

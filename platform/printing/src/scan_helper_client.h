@@ -36,7 +36,7 @@ struct HelperSetup {
 [[nodiscard]] Result<Bytes> scan_page(const HelperSetup& setup, const std::string& scanner_id,
                                       const ScanSettings& settings);
 // Every page of one press (the whole feeder from sources 1 and 2), each step of each page held to its
-// deadline. A stop asked for sends the helper SIGTERM (it cancels in SANE) and kills it after
+// deadline. A stop asked for sends the helper SIGUSR1 (it cancels in SANE) and kills it after
 // `deadlines.cancel` if the backend does not return.
 [[nodiscard]] Result<ScanEnd> scan_pages(const HelperSetup& setup, const std::string& scanner_id,
                                          const ScanSettings& settings, const PageSink& on_page,

@@ -326,6 +326,28 @@ TEST(ScanHelper, CancelStopsTheScanInTheHelperAndKeepsThePagesSoFar) {
     EXPECT_EQ(pages.widths.front(), 101u);
     EXPECT_TRUE(nothing_left_running());
 
+    // SANE's test backend, slow, on its feeder: its reader thread resets SIGTERM, the cancel still ends
+    // the read in SANE and the helper closes the device itself.
+    const std::string slow_conf =
+        "number_of_devices 1\nresolution 50.0\ntest-picture \"Grid\"\nread-limit true\n"
+        "read-limit-size 32768\nread-delay true\nread-delay-duration 200000\n";
+    const auto test_service =
+        printing::detail::make_system_service(scanner_side(sane_config("test-cancel", "test", slow_conf)));
+    Pages test_pages;
+    std::stop_source stop_test;
+    auto test_scan = std::async(std::launch::async, [&] {
+        return test_service->scan_pages("test:0", {.resolution_dpi = 150, .colour_mode = 1, .source = 1},
+                                        test_pages.sink(), stop_test.get_token());
+    });
+    ASSERT_TRUE(printing_test::wait_until([&] { return test_pages.count() >= 1; }, 10s));
+    start = Clock::now();
+    stop_test.request_stop();
+    EXPECT_EQ(test_scan.get(), printing::ScanEnd::cancelled);
+    EXPECT_LT(since(start), 1s);
+    EXPECT_GE(test_pages.count(), 1u);
+    EXPECT_LT(test_pages.count(), 10u);
+    EXPECT_TRUE(nothing_left_running());
+
     // A backend that never returns from sane_read: the helper is ended within the 2 s allowed.
     std::stop_source stop_hung;
     Pages hung_pages;
