@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <expected>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -13,6 +14,10 @@
 #include "notice.h"
 #include "printing/printing.h"
 #include "scan/scanned_page.h"
+
+namespace presswick::scan {
+class PrintCopy;
+}
 
 namespace presswick {
 
@@ -77,8 +82,12 @@ struct PageScanned {
 };
 // "presswick.scan.stop": the scan stops after the sheet being read; the pages so far stay.
 struct StopScan {};
-// "presswick.scan.print": the print dialog for the scanned document.
+// "presswick.scan.print": the print dialog for the scanned document, once its copy is written.
 struct PrintScannedDocument {};
+// The scanned document's copy for printing, made on "kora-print-scanned-document", or why not.
+struct PrintCopyMade {
+    std::expected<std::shared_ptr<const scan::PrintCopy>, std::string> copy;
+};
 // The end of a feeder scan: how it ended, or why it failed before any page.
 struct ScanEnded {
     std::expected<os_actions::printing::ScanEnd, std::string> end;
@@ -119,9 +128,9 @@ using Operation =
                  OpenScan, ChooseScanner, ScanPage, PageScanned, SavePage, SaveDocument, CopyText,
                  ScanAnother, PreviousPage, NextPage, MovePageEarlier, MovePageLater, DeletePage, RotatePage,
                  CropPage, RecognizePage, PageRecognized, CredentialsWanted, StopScan, ScanEnded,
-                 PrintScannedDocument>;
+                 PrintScannedDocument, PrintCopyMade>;
 
-static_assert(std::variant_size_v<Operation> == 40);
+static_assert(std::variant_size_v<Operation> == 41);
 static_assert(std::is_same_v<std::variant_alternative_t<35, Operation>, PageRecognized>);
 static_assert(std::is_same_v<std::variant_alternative_t<36, Operation>, CredentialsWanted>);
 

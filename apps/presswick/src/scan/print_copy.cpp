@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "scan/saving.h"
+#include "workers.h"
+
 namespace presswick::scan {
 
 namespace {
@@ -100,6 +103,19 @@ PrintCopy::~PrintCopy() {
         slot.state.store(0);
     }
     remove_files(m_path.c_str(), m_path.parent_path().c_str());
+}
+
+bool start_print_copy_worker(kora_ui::Sender<Operation> sender, std::vector<ScannedPage> pages) {
+    return workers::spawn_worker("kora-print-scanned-document", [sender = std::move(sender),
+                                                                 pages = std::move(pages)]() mutable {
+        const Bytes pdf = build_document_pdf(pages);
+        pages.clear();
+        if (!pdf || pdf->empty()) {
+            (void)sender.send(PrintCopyMade{std::unexpected(std::string("the document could not be made"))});
+            return;
+        }
+        (void)sender.send(PrintCopyMade{PrintCopy::write(*pdf)});
+    });
 }
 
 void remove_live_print_copies() noexcept {

@@ -8,6 +8,11 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "kora_ui/channel.h"
+#include "operation.h"
+#include "scan/scanned_page.h"
 
 namespace presswick::scan {
 
@@ -29,6 +34,10 @@ class PrintCopy {
     std::filesystem::path m_path;
     int m_slot;  // where remove_live_print_copies finds it, or -1
 };
+
+// Starts "kora-print-scanned-document": builds the PDF of `pages` (buffers shared), writes the copy and
+// posts PrintCopyMade. False when the thread could not be created.
+[[nodiscard]] bool start_print_copy_worker(kora_ui::Sender<Operation> sender, std::vector<ScannedPage> pages);
 
 // Removes every print copy still alive, with async-signal-safe calls only (the program's end, SIGTERM).
 void remove_live_print_copies() noexcept;

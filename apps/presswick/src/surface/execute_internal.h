@@ -63,6 +63,7 @@ void apply(Presswick& state, ChoosePrintPrinter op);
 void apply(Presswick& state, PrintDocument);
 void apply(Presswick& state, CancelPrint);
 void apply(Presswick& state, PrintScannedDocument);
+void apply(Presswick& state, PrintCopyMade op);
 void apply_document_pick(Presswick& state, kora_ui::PickPoll poll);
 void apply_preview(Presswick& state, PreviewResult result);
 

@@ -2,7 +2,6 @@
 
 #include "display.h"
 #include "scan/print_copy.h"
-#include "scan/saving.h"
 #include "surface/execute_internal.h"
 #include "workers.h"
 
@@ -67,23 +66,28 @@ void open_print_dialog(Presswick& state, std::filesystem::path document) {
 }
 
 void apply(Presswick& state, PrintScannedDocument) {
-    if (state.pages.empty()) {
+    if (state.pages.empty() || state.print_copy_making) {
         return;
     }
-    reset_print_options(state);
-    drop_preview(state);
-    state.print_copy.reset();
-    const auto pdf = scan::build_document_pdf(state.pages);
-    auto copy = pdf && !pdf->empty() ? scan::PrintCopy::write(*pdf)
-                                     : std::unexpected(std::string("the document could not be made"));
-    if (!copy) {
+    // Compressing every page takes a while: the copy is made beside the window.
+    state.print_copy_making = scan::start_print_copy_worker(state.operations_tx, state.pages);
+    install_scan_view(state);
+}
+
+void apply(Presswick& state, PrintCopyMade op) {
+    if (!std::exchange(state.print_copy_making, false) || !state.current_page) {
+        return;  // the pages were left meanwhile: the copy goes with the outcome
+    }
+    if (!op.copy) {
         state.notice = Notice{
             "Could not print the scanned document",
             "There is no room for its copy in the temporary folder. Save it, then print the file.", false};
         install_scan_view(state);
         return;
     }
-    state.print_copy = std::move(*copy);
+    reset_print_options(state);
+    drop_preview(state);
+    state.print_copy = std::move(*op.copy);
     open_print_dialog(state, state.print_copy->path());
 }
 

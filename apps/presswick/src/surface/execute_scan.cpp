@@ -173,6 +173,7 @@ void apply(Presswick& state, ScanEnded op) {
 
 void apply(Presswick& state, ScanAnother) {
     state.notice.reset();
+    state.print_copy_making = false;
     state.current_page.reset();
     install_scan_view(state);
 }
@@ -180,6 +181,7 @@ void apply(Presswick& state, ScanAnother) {
 void apply(Presswick& state, CloseScan) {
     state.current_page.reset();
     stop_scanning(state);
+    state.print_copy_making = false;
     // Back from the print dialog of the scanned document: its copy goes.
     if (std::exchange(state.print_copy, nullptr)) {
         state.print_document.reset();

@@ -68,6 +68,7 @@ class Presswick final : public kora_ui::Widget {
     std::optional<std::filesystem::path> print_document;
     // The scanned document written for the print dialog, while the dialog shows it.
     std::shared_ptr<const scan::PrintCopy> print_copy;
+    bool print_copy_making = false;
     std::optional<std::string> print_printer;
     std::optional<std::string> scan_scanner;
     std::optional<ScannedPage> current_page;

@@ -249,6 +249,9 @@ WidgetPtr result_page(const ScannedPage& current, const Presswick& state) {
     document.push(operation_button("presswick.scan.save-document", "Save document", SaveDocument{}, state))
         .push(operation_button("presswick.scan.print", "Print…", PrintScannedDocument{}, state))
         .push(operation_button("presswick.scan.again", "Scan another page", ScanAnother{}, state));
+    if (state.print_copy_making) {
+        document.push(caption_text("Preparing the document for printing…"));
+    }
     if (state.scanning) {
         // The rest of the feeder comes in behind the page shown.
         document.push(caption_text(scanning_text(state)));

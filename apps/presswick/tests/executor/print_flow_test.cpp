@@ -417,6 +417,10 @@ TEST_F(PrintFlow, ScannedDocumentOpensThePrintDialogAndItsCopyGoesWhenTheDialogI
     surface::execute(*state, PageScanned{page(1, 20, 30)});
     surface::execute(*state, PageScanned{page(2, 20, 30)});
     surface::execute(*state, PrintScannedDocument{});
+    EXPECT_TRUE(shows(*state, "Preparing the document for printing…"));
+    surface::execute(*state, PrintScannedDocument{});
+    EXPECT_EQ(spawned_count("kora-print-scanned-document"), 1) << "one copy at a time";
+    ASSERT_TRUE(pump_until(*state, [&] { return state->print_copy != nullptr; }));
     EXPECT_TRUE(shows(*state, kPrintDialog));
     EXPECT_EQ(state->print_printer, std::optional<std::string>("Studio_printer"));
     const auto copy = check_print_copy(*state);
@@ -428,6 +432,7 @@ TEST_F(PrintFlow, ScannedDocumentOpensThePrintDialogAndItsCopyGoesWhenTheDialogI
     EXPECT_EQ(state->pages.size(), 2U);
     // The page header's back control leaves it too.
     surface::execute(*state, PrintScannedDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return state->print_copy != nullptr; }));
     const auto again = check_print_copy(*state);
     surface::execute(*state, CloseScan{});
     EXPECT_TRUE(again.gone());
@@ -439,6 +444,7 @@ TEST_F(PrintFlow, PrintedScannedDocumentIsSentWithItsOptionsAndItsCopyRemovedOnc
     surface::execute(*state, OpenScan{});
     surface::execute(*state, PageScanned{page(1, 20, 30)});
     surface::execute(*state, PrintScannedDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return state->print_copy != nullptr; }));
     const auto copy = check_print_copy(*state);
     (void)state->copies.write_from_control(3.0);
     (void)state->two_sided.write_from_control(true);
@@ -454,6 +460,29 @@ TEST_F(PrintFlow, PrintedScannedDocumentIsSentWithItsOptionsAndItsCopyRemovedOnc
     }
     EXPECT_TRUE(sent);
     EXPECT_TRUE(pump_until(*state, [&] { return copy.gone(); }));
+}
+
+TEST_F(PrintFlow, AScannedDocumentLeftWhileItsCopyIsMadeOpensNoDialog) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    surface::execute(*state, PageScanned{page(1, 20, 30)});
+    refuse("kora-print-scanned-document");
+    surface::execute(*state, PrintScannedDocument{});
+    EXPECT_FALSE(state->print_copy_making) << "no thread, nothing to wait for";
+    allow_all();
+    surface::execute(*state, PrintScannedDocument{});
+    ASSERT_TRUE(state->print_copy_making);
+    surface::execute(*state, CloseScan{});
+    settle(*state);
+    EXPECT_TRUE(is_dashboard(*state));
+    EXPECT_EQ(state->print_copy, nullptr);
+    EXPECT_FALSE(state->print_document.has_value());
+    // A copy that could not be written says so on the pages.
+    surface::execute(*state, OpenScan{});
+    state->current_page = state->pages[0];
+    state->print_copy_making = true;
+    surface::execute(*state, PrintCopyMade{std::unexpected(std::string("No space left on device"))});
+    EXPECT_EQ(state->notice->title, "Could not print the scanned document");
 }
 
 TEST_F(PrintFlow, PrintCopiesLeftAtTheEndAreRemoved) {

@@ -111,7 +111,7 @@ TEST(ScanIntegration, CopierRoomTheWholeFeederInOnePressThenPrinted) {
     EXPECT_FALSE(state.notice.has_value());
 
     session.run(PrintScannedDocument{});
-    ASSERT_TRUE(state.print_document.has_value());
+    ASSERT_TRUE(session.update_until([&] { return state.print_document.has_value(); }));
     const auto copy = *state.print_document;
     ASSERT_TRUE(std::filesystem::exists(copy));
     session.run(ChoosePrintPrinter{"Studio_printer"});
