@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -17,35 +15,6 @@ namespace presswick::scan {
 namespace {
 
 constexpr const char* kFileName = "Scanned document.pdf";
-
-// Live copies, for a signal handler: a slot is claimed, filled, then marked ready; removal takes it back.
-struct Slot {
-    std::atomic<int> state{0};  // 0 free, 1 being filled or emptied, 2 ready
-    std::array<char, 4096> folder{};
-    std::array<char, 4096> file{};
-};
-std::array<Slot, 16> g_slots;
-
-int claim(const std::string& folder, const std::string& file) {
-    if (folder.size() >= 4096 || file.size() >= 4096) {
-        return -1;
-    }
-    for (std::size_t i = 0; i < g_slots.size(); ++i) {
-        int expected = 0;
-        if (g_slots[i].state.compare_exchange_strong(expected, 1)) {
-            std::memcpy(g_slots[i].folder.data(), folder.c_str(), folder.size() + 1);
-            std::memcpy(g_slots[i].file.data(), file.c_str(), file.size() + 1);
-            g_slots[i].state.store(2);
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-void remove_files(const char* file, const char* folder) noexcept {
-    (void)::unlink(file);
-    (void)::rmdir(folder);
-}
 
 std::string error_text(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
@@ -71,8 +40,7 @@ std::expected<std::shared_ptr<const PrintCopy>, std::string> PrintCopy::write(
         (void)::rmdir(folder.c_str());
         return std::unexpected(std::move(error));
     }
-    const int slot = claim(folder, file);
-    std::shared_ptr<const PrintCopy> copy(new PrintCopy(file, slot));
+    std::shared_ptr<const PrintCopy> copy(new PrintCopy(file));
     std::size_t written = 0;
     while (written < pdf.size()) {
         const ssize_t n = ::write(fd, pdf.data() + written, pdf.size() - written);
@@ -94,15 +62,8 @@ std::expected<std::shared_ptr<const PrintCopy>, std::string> PrintCopy::write(
 }
 
 PrintCopy::~PrintCopy() {
-    if (m_slot >= 0) {
-        auto& slot = g_slots[static_cast<std::size_t>(m_slot)];
-        int expected = 2;
-        if (!slot.state.compare_exchange_strong(expected, 1)) {
-            return;  // the program's end has removed it already
-        }
-        slot.state.store(0);
-    }
-    remove_files(m_path.c_str(), m_path.parent_path().c_str());
+    (void)::unlink(m_path.c_str());
+    (void)::rmdir(m_path.parent_path().c_str());
 }
 
 bool start_print_copy_worker(kora_ui::Sender<Operation> sender, std::vector<ScannedPage> pages) {
@@ -116,15 +77,6 @@ bool start_print_copy_worker(kora_ui::Sender<Operation> sender, std::vector<Scan
         }
         (void)sender.send(PrintCopyMade{PrintCopy::write(*pdf)});
     });
-}
-
-void remove_live_print_copies() noexcept {
-    for (auto& slot : g_slots) {
-        int expected = 2;
-        if (slot.state.compare_exchange_strong(expected, 1)) {
-            remove_files(slot.file.data(), slot.folder.data());
-        }
-    }
 }
 
 }  // namespace presswick::scan

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kora_ui/channel.h"
+#include "live_files/live_files.h"
 #include "operation.h"
 #include "scan/scanned_page.h"
 
@@ -29,17 +30,17 @@ class PrintCopy {
     [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
 
   private:
-    PrintCopy(std::filesystem::path path, int slot) : m_path(std::move(path)), m_slot(slot) {}
+    explicit PrintCopy(std::filesystem::path path)
+        : m_path(std::move(path)), m_live_folder(m_path.parent_path()), m_live_file(m_path) {}
 
     std::filesystem::path m_path;
-    int m_slot;  // where remove_live_print_copies finds it, or -1
+    // The program's end removes what is still remembered: the file, then its folder.
+    live_files::LiveFile m_live_folder;
+    live_files::LiveFile m_live_file;
 };
 
 // Starts "kora-print-scanned-document": builds the PDF of `pages` (buffers shared), writes the copy and
 // posts PrintCopyMade. False when the thread could not be created.
 [[nodiscard]] bool start_print_copy_worker(kora_ui::Sender<Operation> sender, std::vector<ScannedPage> pages);
-
-// Removes every print copy still alive, with async-signal-safe calls only (the program's end, SIGTERM).
-void remove_live_print_copies() noexcept;
 
 }  // namespace presswick::scan

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "harness.h"
+#include "live_files/live_files.h"
 #include "scan/print_copy.h"
 
 namespace presswick::testing {
@@ -490,7 +491,7 @@ TEST_F(PrintFlow, PrintCopiesLeftAtTheEndAreRemoved) {
     ASSERT_TRUE(copy.has_value()) << copy.error();
     const CopyOnDisk file{(*copy)->path()};
     EXPECT_FALSE(file.gone());
-    scan::remove_live_print_copies();
+    live_files::remove_all();
     EXPECT_TRUE(file.gone());
     copy->reset();  // and its owner's end removes nothing more
     EXPECT_TRUE(file.gone());
