@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,10 @@
 #include "preview.h"
 #include "scan/scanned_page.h"
 #include "snapshot.h"
+
+namespace presswick::scan {
+class PrintCopy;
+}
 
 namespace presswick::surface {
 
@@ -61,6 +66,9 @@ class Presswick final : public kora_ui::Widget {
     std::optional<Notice> notice;
     std::optional<std::string> selected_job;
     std::optional<std::filesystem::path> print_document;
+    // The scanned document written for the print dialog, while the dialog shows it.
+    std::shared_ptr<const scan::PrintCopy> print_copy;
+    bool print_copy_making = false;
     std::optional<std::string> print_printer;
     std::optional<std::string> scan_scanner;
     std::optional<ScannedPage> current_page;
@@ -93,6 +101,11 @@ class Presswick final : public kora_ui::Widget {
     std::uint64_t current_index = 0;
     bool save_as_document = false;
     bool scanning = false;
+    // The press being scanned: its number, how to stop it, and the pages it has given so far.
+    std::uint64_t scan_serial = 0;
+    std::optional<std::stop_source> scan_stop;
+    std::size_t scan_received = 0;
+    bool scan_from_feeder = false;
     bool print_dialog_shown = false;
     // Counts the changes to the page list; saved_version is the count the last saved document had.
     std::uint64_t document_version = 0;
@@ -135,6 +148,10 @@ class DashboardCard final : public kora_ui::Widget {
 void execute(Presswick& state, Operation operation);
 
 }  // namespace presswick::surface
+
+namespace presswick::scan {
+class PrintCopy;
+}
 
 namespace presswick {
 using surface::DashboardCard;

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <expected>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +26,12 @@ struct ScanSettings {
     std::uint8_t source = 0;             // 0 flatbed, 1 feeder, 2 two-sided
     bool operator==(const ScanSettings&) const = default;
 };
+
+// How a scan of one press ended: every page scanned (one from the flatbed, the whole feeder otherwise),
+// a feeder that held no sheet at the start, or a stop asked for by the caller.
+enum class ScanEnd : std::uint8_t { done, feeder_empty, cancelled };
+// Receives each page of a scan as soon as it has arrived, on the scanning thread.
+using PageSink = std::function<void(Bytes)>;
 
 struct Supply {
     std::string name;
@@ -65,6 +73,9 @@ struct PrintJob {
 struct Scanner {
     std::string id;  // the SANE device name
     std::string name;
+    // The sources beside the flatbed, from the scanner's own source option; both when not known.
+    bool has_feeder = true;
+    bool has_two_sided = true;
     bool operator==(const Scanner&) const = default;
 };
 
@@ -153,6 +164,12 @@ class Service {
                                                       std::optional<std::uint32_t> document_pages) = 0;
     [[nodiscard]] virtual Result<Bytes> scan_page(const std::string& scanner_id,
                                                   const ScanSettings& settings) = 0;
+    // One press of "scan": from the feeder (source 1 or 2) every side of every sheet until the scanner
+    // reports it empty, each handed to on_page as it arrives. A stop requested cancels the scan in the
+    // scanner; the page being read then is dropped, those handed on stay. By default: one scan_page.
+    [[nodiscard]] virtual Result<ScanEnd> scan_pages(const std::string& scanner_id,
+                                                     const ScanSettings& settings, const PageSink& on_page,
+                                                     std::stop_token stop);
 };
 
 // Installs the service every free function forwards to (thread-safe); returns the previous one.
@@ -180,6 +197,8 @@ std::shared_ptr<Service> install_service(std::shared_ptr<Service> service);
                                           std::uint16_t copies, bool two_sided,
                                           std::optional<std::uint32_t> document_pages = std::nullopt);
 [[nodiscard]] Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings);
+[[nodiscard]] Result<ScanEnd> scan_pages(const std::string& scanner_id, const ScanSettings& settings,
+                                         const PageSink& on_page, std::stop_token stop = {});
 
 // --- Credentials for a print server that asks for them ---------------------------------------------
 // A server on another machine may ask who is there, and the system cannot vouch for the user there. The
