@@ -20,6 +20,7 @@ namespace presswick {
 struct RecognizedText {
     std::optional<std::string> text;
     std::string status;
+    RecognizedWords words = {};  // with the text: where its words stand
 };
 
 struct Refresh {};

@@ -41,6 +41,7 @@ std::expected<ScannedPage, std::string> scan_one_page(const ScanRequest& request
     page.status = scan_status(recognized);
     if (recognized) {
         page.text = std::move(recognized->text);
+        page.words = std::move(recognized->words);
     }
     page.language = request.language_name;
     page.encoded = std::move(*scanned);

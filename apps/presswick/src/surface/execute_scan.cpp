@@ -129,6 +129,7 @@ void apply(Presswick& state, PageRecognized op) {
         state.notice = Notice{"Text was not updated", std::move(op.result.error()), false};
     } else {
         found->text = std::move(op.result->text);
+        found->words = std::move(op.result->words);
         found->status = std::move(op.result->status);
         found->text_stale = false;
         found->recognizing = false;

@@ -307,6 +307,22 @@ TEST_F(ScanFlow, RecognitionResultUpdatesThePageAndItsCurrentCopy) {
     EXPECT_EQ(state->notice, (Notice{"kept", "kept", true}));
 }
 
+TEST_F(ScanFlow, RecognisedWordsComeWithTheirTextAndReplaceTheOldOnes) {
+    auto state = with_pages(1);
+    state->pages[0].words = std::make_shared<const std::vector<RecognizedWord>>(
+        std::vector<RecognizedWord>{{"old", 0, 0, 1, 1, 0}});
+    const auto words = std::make_shared<const std::vector<RecognizedWord>>(
+        std::vector<RecognizedWord>{{"new", 1, 2, 3, 4, 0}, {"words", 5, 2, 3, 4, 0}});
+    surface::execute(*state, RecognizePage{});
+    surface::execute(*state, PageRecognized{state->pages[0].key(),
+                                            RecognizedText{"new words", "Recognized 2 words.", words}});
+    EXPECT_EQ(state->pages[0].words, words);
+    EXPECT_EQ(state->current_page->words, words);
+    surface::execute(*state, PageRecognized{state->pages[0].key(),
+                                            RecognizedText{std::nullopt, "No text was found on this page."}});
+    EXPECT_EQ(state->pages[0].words, nullptr) << "no boxes without text";
+}
+
 TEST_F(ScanFlow, RecognitionOfAnotherPageLeavesTheCurrentCopyAlone) {
     auto state = with_pages(2);
     surface::execute(*state,

@@ -55,6 +55,21 @@ TEST(DocumentPdf, EveryPageInOrderWithText) {
     EXPECT_NE(text.find("/Count 2"), std::string::npos);
 }
 
+TEST(DocumentPdf, WordsGoOverTheirBoxesOnlyWithTheirText) {
+    std::vector<ScannedPage> pages{pattern_page(400, 400, "Hello there"),
+                                   pattern_page(400, 400, std::nullopt)};
+    const auto words = std::make_shared<const std::vector<RecognizedWord>>(
+        std::vector<RecognizedWord>{{"Hello", 40, 40, 100, 30, 0}, {"there", 160, 40, 100, 30, 0}});
+    pages[0].words = words;
+    pages[1].words = words;  // boxes without text are not laid out
+    Bytes pdf = build_document_pdf(pages);
+    const std::string text(pdf->begin(), pdf->end());
+    EXPECT_NE(text.find("Tm (Hello ) Tj\n"), std::string::npos);
+    EXPECT_NE(text.find("Tm (there) Tj\n"), std::string::npos);
+    EXPECT_EQ(text.find("(Hello there)"), std::string::npos) << "no line at the foot besides";
+    EXPECT_EQ(text.find("Tm (Hello ) Tj"), text.rfind("Tm (Hello ) Tj")) << "only the page with text";
+}
+
 TEST(DocumentPdf, PageWithShortPixelsIsLeftOut) {
     std::vector<ScannedPage> pages{pattern_page(40, 60), pattern_page(10, 10)};
     pages[1].height = 20;
