@@ -97,6 +97,8 @@ struct CredentialsWanted {
     Notice failure;
     std::function<bool()> retry;  // starts the operation's worker again; false when it could not start
 };
+// From the scan settings back to the current page of the pages captured so far.
+struct ShowPages {};
 
 using Operation =
     std::variant<Refresh, CloseScan, ShowQueue, ShowHistory, ShowDiagnostics, FindPrinters, PrintersFound,
@@ -104,9 +106,9 @@ using Operation =
                  RetryJob, OperationFinished, ChooseDocument, ChoosePrintPrinter, PrintDocument, CancelPrint,
                  OpenScan, ChooseScanner, ScanPage, PageScanned, SavePage, SaveDocument, CopyText,
                  ScanAnother, PreviousPage, NextPage, MovePageEarlier, MovePageLater, DeletePage, RotatePage,
-                 CropPage, RecognizePage, PageRecognized, CredentialsWanted>;
+                 CropPage, RecognizePage, PageRecognized, CredentialsWanted, ShowPages>;
 
-static_assert(std::variant_size_v<Operation> == 37);
+static_assert(std::variant_size_v<Operation> == 38);
 static_assert(std::is_same_v<std::variant_alternative_t<35, Operation>, PageRecognized>);
 static_assert(std::is_same_v<std::variant_alternative_t<36, Operation>, CredentialsWanted>);
 

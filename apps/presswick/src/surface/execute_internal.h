@@ -70,6 +70,7 @@ void apply(Presswick& state, ChooseScanner op);
 void apply(Presswick& state, ScanPage);
 void apply(Presswick& state, PageScanned op);
 void apply(Presswick& state, ScanAnother);
+void apply(Presswick& state, ShowPages);
 void apply(Presswick& state, CopyText);
 void apply(Presswick& state, RecognizePage);
 void apply(Presswick& state, PageRecognized op);

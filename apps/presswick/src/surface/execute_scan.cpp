@@ -89,6 +89,15 @@ void apply(Presswick& state, ScanAnother) {
     install_scan_view(state);
 }
 
+void apply(Presswick& state, ShowPages) {
+    if (state.pages.empty()) {
+        return;
+    }
+    state.notice.reset();
+    make_current(state, std::min<std::size_t>(state.current_index, state.pages.size() - 1));
+    install_scan_view(state);
+}
+
 void apply(Presswick& state, CloseScan) {
     state.current_page.reset();
     state.scanning = false;

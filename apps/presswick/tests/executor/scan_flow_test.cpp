@@ -307,6 +307,35 @@ TEST_F(ScanFlow, RecognitionResultUpdatesThePageAndItsCurrentCopy) {
     EXPECT_EQ(state->notice, (Notice{"kept", "kept", true}));
 }
 
+TEST_F(ScanFlow, BackToThePagesShowsTheCurrentPageWhateverTheScannerDid) {
+    auto state = with_pages(3);
+    surface::execute(*state, PreviousPage{});
+    surface::execute(*state, ScanAnother{});
+    service->set_scan_result(std::unexpected(std::string("device busy")));
+    surface::execute(*state, ScanPage{});
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->scanning; }));
+    ASSERT_TRUE(shows(*state, kScanSetup));
+    ASSERT_TRUE(state->notice.has_value()) << "the scan failed";
+    surface::execute(*state, ShowPages{});
+    EXPECT_TRUE(shows(*state, kScanResult));
+    EXPECT_EQ(state->current_index, 1U);
+    ASSERT_TRUE(state->current_page.has_value());
+    EXPECT_EQ(state->current_page->key(), state->pages[1].key());
+    EXPECT_FALSE(state->notice.has_value());
+    EXPECT_EQ(state->pages.size(), 3U);
+    // An index past the end (every later page removed elsewhere) shows the last page.
+    state->current_index = 9;
+    surface::execute(*state, ShowPages{});
+    EXPECT_EQ(state->current_index, 2U);
+    // Without pages there is nothing to go back to.
+    surface::execute(*state, OpenScan{});
+    state->pages.clear();
+    const auto* before = state->content.get();
+    surface::execute(*state, ShowPages{});
+    EXPECT_EQ(state->content.get(), before);
+    EXPECT_FALSE(state->current_page.has_value());
+}
+
 TEST_F(ScanFlow, RecognisedWordsComeWithTheirTextAndReplaceTheOldOnes) {
     auto state = with_pages(1);
     state->pages[0].words = std::make_shared<const std::vector<RecognizedWord>>(
