@@ -57,8 +57,8 @@ void apply_save_pick(Presswick& state, kora_ui::PickPoll poll) {
         (void)scan::start_document_save_worker(state.operations_tx, std::move(path), state.pages, success,
                                                failure, state.document_version);
     } else {
-        (void)scan::start_save_worker(state.operations_tx, std::move(path), state.current_page->encoded,
-                                      success, failure);
+        (void)scan::start_page_export_worker(state.operations_tx, std::move(path), *state.current_page,
+                                             success, failure);
     }
 }
 
