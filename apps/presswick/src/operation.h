@@ -99,6 +99,8 @@ struct CredentialsWanted {
 };
 // From the scan settings back to the current page of the pages captured so far.
 struct ShowPages {};
+// The window is to close once the scanned document is saved: the document save, then the close.
+struct SaveBeforeClosing {};
 
 using Operation =
     std::variant<Refresh, CloseScan, ShowQueue, ShowHistory, ShowDiagnostics, FindPrinters, PrintersFound,
@@ -106,9 +108,9 @@ using Operation =
                  RetryJob, OperationFinished, ChooseDocument, ChoosePrintPrinter, PrintDocument, CancelPrint,
                  OpenScan, ChooseScanner, ScanPage, PageScanned, SavePage, SaveDocument, CopyText,
                  ScanAnother, PreviousPage, NextPage, MovePageEarlier, MovePageLater, DeletePage, RotatePage,
-                 CropPage, RecognizePage, PageRecognized, CredentialsWanted, ShowPages>;
+                 CropPage, RecognizePage, PageRecognized, CredentialsWanted, ShowPages, SaveBeforeClosing>;
 
-static_assert(std::variant_size_v<Operation> == 38);
+static_assert(std::variant_size_v<Operation> == 39);
 static_assert(std::is_same_v<std::variant_alternative_t<35, Operation>, PageRecognized>);
 static_assert(std::is_same_v<std::variant_alternative_t<36, Operation>, CredentialsWanted>);
 

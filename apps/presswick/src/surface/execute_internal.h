@@ -85,6 +85,7 @@ void apply(Presswick& state, CropPage);
 
 void apply(Presswick& state, SavePage);
 void apply(Presswick& state, SaveDocument);
+void apply(Presswick& state, SaveBeforeClosing);
 void apply_save_pick(Presswick& state, kora_ui::PickPoll poll);
 
 }  // namespace presswick::surface

@@ -27,8 +27,21 @@ void apply(Presswick& state, SaveDocument) {
                           .send();
 }
 
+void apply(Presswick& state, SaveBeforeClosing) {
+    if (!state.has_unsaved_pages()) {
+        state.close_requested = true;
+        return;
+    }
+    state.close_after_save = true;
+    apply(state, SaveDocument{});
+}
+
 void apply_save_pick(Presswick& state, kora_ui::PickPoll poll) {
     const bool document = std::exchange(state.save_as_document, false);
+    // Only a document that is being written can still close the window.
+    if (!document || poll.kind != kora_ui::PickPoll::Kind::path) {
+        state.close_after_save = false;
+    }
     switch (poll.kind) {
         case kora_ui::PickPoll::Kind::cancelled:
         case kora_ui::PickPoll::Kind::pending:

@@ -65,4 +65,18 @@ std::optional<kora_ui::ControlInvocation> Presswick::take_control_invocation() {
     return content->take_control_invocation();
 }
 
+std::optional<kora_ui::CloseQuestion> Presswick::close_question() const {
+    if (!has_unsaved_pages()) {
+        return std::nullopt;
+    }
+    return kora_ui::CloseQuestion{"Save the scanned document before closing?", "Close without saving",
+                                  "Cancel", "Save…"};
+}
+
+void Presswick::answer_close_question(kora_ui::CloseAnswer answer) {
+    if (answer == kora_ui::CloseAnswer::save) {
+        execute(*this, SaveBeforeClosing{});
+    }
+}
+
 }  // namespace presswick::surface

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -66,6 +67,10 @@ class Presswick final : public kora_ui::Widget {
                                                        std::string_view operation_id,
                                                        std::string_view arguments) override;
     std::optional<kora_ui::ControlInvocation> take_control_invocation() override;
+    // Closing with scanned pages not yet saved asks first; "Save…" saves the document, then closes.
+    std::optional<kora_ui::CloseQuestion> close_question() const override;
+    void answer_close_question(kora_ui::CloseAnswer answer) override;
+    bool take_close_request() override { return std::exchange(close_requested, false); }
 
     // Replaces the shown tree, which is the page `what`; the old tree is dropped now. Any page but the
     // print dialog also drops a preview still being prepared: nothing would show it.
@@ -113,6 +118,9 @@ class Presswick final : public kora_ui::Widget {
     // A print server's question for credentials, and the operations waiting on its answer (one server).
     std::optional<kora_ui::PendingCredentials> credentials_ask;
     std::vector<CredentialsWanted> credentials_waiting;
+    // The document is being saved because the window is to close: it closes once the save worked.
+    bool close_after_save = false;
+    bool close_requested = false;
     [[nodiscard]] bool has_unsaved_pages() const {
         return !pages.empty() && document_version != saved_version;
     }

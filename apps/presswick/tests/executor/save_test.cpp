@@ -185,5 +185,66 @@ TEST_F(Saving, SaveToAnUnwritablePlaceGivesTheFailureNotice) {
               (Notice{"Could not save scanned page", "Choose another location and try again.", false}));
 }
 
+TEST_F(Saving, ClosingWithUnsavedPagesAsksAndSavesBeforeClosing) {
+    auto state = with_page();
+    const kora_ui::CloseQuestion question{"Save the scanned document before closing?", "Close without saving",
+                                          "Cancel", "Save…"};
+    EXPECT_EQ(state->close_question(), std::optional(question));
+    // Cancel and discard leave the state as it is: the window decides.
+    state->answer_close_question(kora_ui::CloseAnswer::cancel);
+    state->answer_close_question(kora_ui::CloseAnswer::discard);
+    EXPECT_FALSE(state->save_pick.has_value());
+    EXPECT_FALSE(state->take_close_request());
+
+    // A cancelled picker keeps the window and forgets the close.
+    picker->answer({PickOutcome::Kind::cancelled, {}, {}});
+    state->answer_close_question(kora_ui::CloseAnswer::save);
+    ASSERT_TRUE(state->save_pick.has_value()) << "the document's own save";
+    EXPECT_TRUE(state->save_as_document);
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->save_pick.has_value(); }));
+    EXPECT_FALSE(state->close_after_save);
+    EXPECT_FALSE(state->take_close_request());
+
+    // A save that fails keeps the window, with its notice.
+    picker->answer_path(m_dir / "missing" / "dir" / "doc.pdf");
+    state->answer_close_question(kora_ui::CloseAnswer::save);
+    ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+    EXPECT_FALSE(state->notice->positive);
+    settle(*state);
+    EXPECT_FALSE(state->take_close_request());
+    EXPECT_TRUE(state->close_question().has_value());
+
+    // A save that works closes the window, once.
+    state->notice.reset();
+    picker->answer_path(m_dir / "doc.pdf");
+    state->answer_close_question(kora_ui::CloseAnswer::save);
+    ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+    EXPECT_TRUE(state->notice->positive);
+    EXPECT_TRUE(std::filesystem::exists(m_dir / "doc.pdf"));
+    EXPECT_FALSE(state->close_question().has_value()) << "nothing left to lose";
+    EXPECT_TRUE(state->take_close_request());
+    EXPECT_FALSE(state->take_close_request());
+    // Saved already: "Save…" only closes.
+    state->answer_close_question(kora_ui::CloseAnswer::save);
+    EXPECT_FALSE(state->save_pick.has_value());
+    EXPECT_TRUE(state->take_close_request());
+}
+
+TEST_F(Saving, AnOtherOutcomeDuringTheSaveForClosingDoesNotCloseTheWindow) {
+    auto state = with_page();
+    picker->hold();
+    state->answer_close_question(kora_ui::CloseAnswer::save);
+    surface::execute(*state, OperationFinished{Notice{"Printer paused", "Documents will wait.", true}});
+    EXPECT_FALSE(state->take_close_request());
+    EXPECT_TRUE(state->close_after_save) << "still waiting for the document";
+    picker->release();
+    settle(*state);
+    EXPECT_FALSE(state->take_close_request()) << "the held pick was cancelled";
+    // Nothing to save: no question, nothing closes by itself.
+    auto empty = loaded_root();
+    EXPECT_FALSE(empty->close_question().has_value());
+    EXPECT_FALSE(empty->take_close_request());
+}
+
 }  // namespace
 }  // namespace presswick::testing
