@@ -34,10 +34,10 @@ std::optional<std::string> initial_printer(const Presswick& state) {
 
 }  // namespace
 
+// Asking again while a picker has not answered (a dialog left behind, a hung portal) closes that request
+// and opens a new one, so a picker that never answers cannot block printing for the session.
 void apply(Presswick& state, ChooseDocument) {
-    if (state.document_pick) {
-        return;
-    }
+    state.document_pick.reset();
     reset_print_options(state);
     drop_preview(state);
     state.document_pick = kora_ui::PickRequest::open("Choose a document to print", "Choose")

@@ -6,9 +6,12 @@
 namespace presswick::surface {
 
 void apply(Presswick& state, SavePage) {
-    if (!state.current_page || state.save_pick) {
+    if (!state.current_page) {
         return;
     }
+    // A picker still open is closed: the new request replaces it (and a save for closing with it).
+    state.save_pick.reset();
+    state.close_after_save = false;
     state.save_as_document = false;
     state.save_pick = kora_ui::PickRequest::save("Save scanned page", "Save")
                           .suggested_name("Scanned page.png")
@@ -17,9 +20,10 @@ void apply(Presswick& state, SavePage) {
 }
 
 void apply(Presswick& state, SaveDocument) {
-    if (state.pages.empty() || state.save_pick) {
+    if (state.pages.empty()) {
         return;
     }
+    state.save_pick.reset();
     state.save_as_document = true;
     state.save_pick = kora_ui::PickRequest::save("Save scanned document", "Save")
                           .suggested_name("Scanned document.pdf")

@@ -77,13 +77,26 @@ TEST_F(Saving, SaveDocumentNeedsPagesButNoCurrentPage) {
     EXPECT_EQ(request.picker_thread_name(), "presswick-scan-document-save-picker");
 }
 
-TEST_F(Saving, ASecondSaveWhileThePickerIsOpenIsIgnored) {
+TEST_F(Saving, ASecondSaveWhileThePickerHangsReplacesIt) {
     auto state = with_page();
     picker->hold();
     surface::execute(*state, SavePage{});
+    ASSERT_TRUE(pump_until(*state, [&] { return picker->requests().size() == 1; }));
     surface::execute(*state, SaveDocument{});
-    EXPECT_FALSE(state->save_as_document) << "the pending page save is not turned into a document save";
-    EXPECT_EQ(spawned_count("presswick-scan-document-save-picker"), 0);
+    EXPECT_TRUE(state->save_as_document) << "the new request is the document's";
+    EXPECT_EQ(spawned_count("presswick-scan-document-save-picker"), 1);
+    ASSERT_TRUE(pump_until(*state, [&] { return picker->requests().size() == 2; }));
+    EXPECT_TRUE(picker->requests()[0].withdrawal()->withdrawn());
+    EXPECT_EQ(picker->requests()[1].title(), "Save scanned document");
+    // Twice in a row: still one picker waiting, the latest.
+    surface::execute(*state, SaveDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return picker->requests().size() == 3; }));
+    EXPECT_TRUE(picker->requests()[1].withdrawal()->withdrawn());
+    EXPECT_FALSE(picker->requests()[2].withdrawal()->withdrawn());
+    picker->answer_path(m_dir / "again.pdf");
+    picker->release();
+    ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+    EXPECT_EQ(state->notice, (Notice{"Scanned document saved", "Saved again.pdf.", true}));
 }
 
 TEST_F(Saving, CancelledSaveChangesNothingAndResetsTheKind) {
