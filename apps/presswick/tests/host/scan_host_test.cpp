@@ -29,7 +29,8 @@ std::unique_ptr<kora_ui::qt::Host> show_with_snapshot(int surface_number) {
     host_testing::warnings().clear();
     auto state = presswick::sample::new_surface_state(surface_number);
     state->snapshot = presswick::sample::snapshot();
-    state->install(presswick::views::build_scan_view(*state->snapshot, *state));
+    state->install(presswick::views::build_scan_view(*state->snapshot, *state),
+                   presswick::surface::shown::Scan{});
     auto host = std::make_unique<kora_ui::qt::Host>(std::move(state));
     host->resize(1280, 800);
     host->show();
@@ -198,6 +199,35 @@ TEST(ScanHost, CloseWithoutSavingClosesAtOnce) {
     const auto saved = show_with_snapshot(9);
     EXPECT_TRUE(saved->close());
     EXPECT_EQ(saved->close_question_box(), nullptr);
+}
+
+TEST(ScanHost, EscapeInTheCropEditorUndoesTheCropChangeThenGoesBack) {
+    const auto host = show_with_snapshot(9);
+    auto& state = dynamic_cast<presswick::surface::Presswick&>(host->root());
+    host->activateWindow();
+    auto* view = crop_view(*host);
+    ASSERT_NE(view, nullptr);
+    // A selection drawn before the editor took the focus is what Escape comes back to.
+    const kora_ui::CropSelection drawn{0.1, 0.1, 0.9, 0.9};
+    (void)state.crop_selection.publish(drawn);
+    view->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->hasFocus(); }, 2000));
+    QTest::keyClick(view, Qt::Key_Space);  // the top left corner
+    QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_Down);
+    ASSERT_NE(state.crop_selection.get(), drawn);
+
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_EQ(state.crop_selection.get(), drawn) << "the change is undone";
+    host->pump();
+    EXPECT_TRUE(state.current_page.has_value()) << "and the page stays";
+    EXPECT_TRUE(std::holds_alternative<presswick::surface::shown::Scan>(state.shown_view));
+
+    // Nothing left to undo: Escape is the page's back.
+    QTest::keyClick(view, Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !state.current_page.has_value(); }, 5000));
+    EXPECT_TRUE(std::holds_alternative<presswick::surface::shown::Home>(state.shown_view));
+    EXPECT_EQ(state.pages.size(), 1U) << "the pages are kept";
 }
 
 }  // namespace
