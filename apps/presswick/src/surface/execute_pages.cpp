@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "memory.h"
 #include "scan/page_editing.h"
 #include "surface/execute_internal.h"
 
@@ -53,6 +54,7 @@ void apply(Presswick& state, DeletePage) {
     make_current(
         state, state.pages.empty() ? 0 : std::min<std::size_t>(state.current_index, state.pages.size() - 1));
     install_scan_view(state);
+    return_freed_memory();
 }
 
 void apply(Presswick& state, RotatePage) {
@@ -69,6 +71,7 @@ void apply(Presswick& state, RotatePage) {
         state.notice.reset();
     }
     install_scan_view(state);
+    return_freed_memory();  // the page's old buffers
 }
 
 void apply(Presswick& state, CropPage) {
@@ -90,6 +93,7 @@ void apply(Presswick& state, CropPage) {
         state.notice.reset();
     }
     install_scan_view(state);
+    return_freed_memory();
 }
 
 }  // namespace presswick::surface

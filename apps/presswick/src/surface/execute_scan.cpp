@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "kora_ui/clipboard.h"
+#include "memory.h"
 #include "scan/scan_worker.h"
 #include "surface/execute_internal.h"
 
@@ -35,6 +36,7 @@ bool blank(const std::string& text) {
 void apply(Presswick& state, OpenScan) {
     state.notice.reset();
     // Pages not saved since their last change are kept: this is the only way back to them.
+    const bool dropping = !state.has_unsaved_pages() && !state.pages.empty();
     if (!state.has_unsaved_pages()) {
         state.pages.clear();
         state.current_index = 0;
@@ -46,7 +48,10 @@ void apply(Presswick& state, OpenScan) {
     } else {
         state.scan_scanner.reset();
     }
-    install_scan_view(state);
+    install_scan_view(state);  // the old view held the last page too
+    if (dropping) {
+        return_freed_memory();
+    }
 }
 
 void apply(Presswick& state, ChooseScanner op) {
