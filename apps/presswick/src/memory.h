@@ -1,8 +1,13 @@
-// Giving memory back: page buffers are freed on whichever thread dropped them last, into the allocator
-// arena of the worker thread that made them, where it would stay resident for the life of the process.
+// Giving memory back. Page buffers are tens of megabytes, made on worker threads and freed on whichever
+// thread dropped them last; left to the allocator's defaults they stay resident in the workers' arenas
+// for the life of the process.
 #pragma once
 
 namespace presswick {
+
+// Has every large allocation (a megabyte or more) mapped on its own, so that freeing it returns it to
+// the system whichever thread made it. Called once at start, before any thread runs.
+void map_large_buffers_alone();
 
 // Returns the allocator's free memory (of every thread's arena) to the system. Costs a walk over the
 // heap: called after pages are dropped, not per frame.

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "display.h"
-#include "memory.h"
 #include "surface/execute_internal.h"
 #include "workers.h"
 
@@ -69,7 +68,7 @@ void apply(Presswick& state, OperationFinished op) {
     state.notice = std::move(op.notice);
     if (op.saved_document_version) {
         // The save's copies of the pages and its compression buffers are gone by now.
-        return_freed_memory();
+        state.return_memory = true;
         state.saved_version = *op.saved_document_version;
         if (std::exchange(state.close_after_save, false) && !state.has_unsaved_pages()) {
             state.close_requested = true;

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "memory.h"
 #include "scan/page_editing.h"
 #include "surface/execute_internal.h"
 
@@ -54,7 +53,7 @@ void apply(Presswick& state, DeletePage) {
     make_current(
         state, state.pages.empty() ? 0 : std::min<std::size_t>(state.current_index, state.pages.size() - 1));
     install_scan_view(state);
-    return_freed_memory();
+    state.return_memory = true;
 }
 
 void apply(Presswick& state, RotatePage) {
@@ -71,7 +70,7 @@ void apply(Presswick& state, RotatePage) {
         state.notice.reset();
     }
     install_scan_view(state);
-    return_freed_memory();  // the page's old buffers
+    state.return_memory = true;  // the page's old buffers
 }
 
 void apply(Presswick& state, CropPage) {
@@ -93,7 +92,7 @@ void apply(Presswick& state, CropPage) {
         state.notice.reset();
     }
     install_scan_view(state);
-    return_freed_memory();
+    state.return_memory = true;
 }
 
 }  // namespace presswick::surface

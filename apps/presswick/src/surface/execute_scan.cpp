@@ -2,7 +2,6 @@
 #include <algorithm>
 
 #include "kora_ui/clipboard.h"
-#include "memory.h"
 #include "scan/scan_worker.h"
 #include "surface/execute_internal.h"
 
@@ -50,7 +49,7 @@ void apply(Presswick& state, OpenScan) {
     }
     install_scan_view(state);  // the old view held the last page too
     if (dropping) {
-        return_freed_memory();
+        state.return_memory = true;
     }
 }
 

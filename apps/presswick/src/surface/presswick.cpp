@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "actions.h"
+#include "memory.h"
 #include "surface/execute_internal.h"
 #include "views/views.h"
 
@@ -29,6 +30,9 @@ std::unique_ptr<Presswick> Presswick::new_default_root() {
 }
 
 bool Presswick::update(kora_ui::UpdateContext& context) {
+    if (std::exchange(return_memory, false)) {
+        return_freed_memory();
+    }
     if (!collect_one_result(*this)) {
         return content->update(context);
     }

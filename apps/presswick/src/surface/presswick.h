@@ -118,6 +118,9 @@ class Presswick final : public kora_ui::Widget {
     // A print server's question for credentials, and the operations waiting on its answer (one server).
     std::optional<kora_ui::PendingCredentials> credentials_ask;
     std::vector<CredentialsWanted> credentials_waiting;
+    // Pages were dropped: their memory is given back at the next update, once the window has let go
+    // of their pictures too.
+    bool return_memory = false;
     // The document is being saved because the window is to close: it closes once the save worked.
     bool close_after_save = false;
     bool close_requested = false;
