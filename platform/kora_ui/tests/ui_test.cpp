@@ -858,6 +858,12 @@ TEST(QtHost, EverythingWorksFromTheKeyboard) {
     EXPECT_NEAR(crop.get().left, 0.16, 1e-9);
     EXPECT_NEAR(crop.get().right, 0.81, 1e-9);
 
+    // Escape first puts back the selection the editor had when it took the focus, then goes back.
+    const auto presses = pressed.size();
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_NEAR(crop.get().left, 0.2, 1e-9);
+    EXPECT_NEAR(crop.get().right, 0.8, 1e-9);
+    EXPECT_EQ(pressed.size(), presses) << "the first Escape only undoes";
     QTest::keyClick(editor, Qt::Key_Escape);
     EXPECT_EQ(pressed.back(), "back");
     EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join("\n").toStdString();
