@@ -65,7 +65,8 @@ std::string word_layer(std::span<const PdfWord> words, std::uint32_t width, std:
             bottom = std::max(bottom, words[i].top + words[i].height);
         }
         const double size = bottom > top ? (bottom - top) * scale / (k_ascent + k_descent) : 0.0;
-        const double baseline = placement.y + (static_cast<double>(height) - bottom) * scale + k_descent * size;
+        const double baseline =
+            placement.y + (static_cast<double>(height) - bottom) * scale + k_descent * size;
         bool sized = false;
         for (std::size_t i = first; i < end; ++i) {
             const PdfWord& word = words[i];
