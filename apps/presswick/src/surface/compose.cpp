@@ -69,6 +69,9 @@ bool show(Presswick& state, ShownView view) {
     if (!tree) {
         return false;
     }
+    if (std::holds_alternative<shown::PrintDialog>(view)) {
+        state.print_cells_seen = print_cells_version(state);  // the choices this tree shows
+    }
     state.install(std::move(tree), std::move(view));
     return true;
 }

@@ -33,7 +33,8 @@ bool Presswick::update(kora_ui::UpdateContext& context) {
     if (std::exchange(return_memory, false)) {
         return_freed_memory();
     }
-    if (!collect_one_result(*this)) {
+    // A choice made in the print dialog (or by another program) may change what it shows.
+    if (!collect_one_result(*this) && !follow_print_cells(*this)) {
         return content->update(context);
     }
     (void)content->update(context);
