@@ -192,6 +192,8 @@ bool follow_print_cells(Presswick& state) {
         print_cells_version(state) == state.print_cells_seen) {
         return false;
     }
+    // Seen even when the dialog cannot be composed (no snapshot yet): asked once, not every frame.
+    state.print_cells_seen = print_cells_version(state);
     install_print_dialog(state);
     return true;
 }
