@@ -12,6 +12,8 @@ packages=(
   cups cups-client cups-bsd cups-ipp-utils cups-filters avahi-daemon avahi-utils dbus dbus-daemon
   sane-utils libsane1 tesseract-ocr tesseract-ocr-eng tesseract-ocr-deu
   qpdf poppler-utils img2pdf desktop-file-utils appstream xvfb xauth
+  # The window manager whose close (wmctrl -c) the desk checks use.
+  openbox wmctrl
   # Printer administration through polkit, and the desk sandbox that tests it.
   libsystemd-dev cups-pk-helper polkitd util-linux bsdutils passwd
   tesseract-ocr-fra tesseract-ocr-spa libglib2.0-bin debhelper lintian

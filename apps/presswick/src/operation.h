@@ -25,6 +25,7 @@ namespace presswick {
 struct RecognizedText {
     std::optional<std::string> text;
     std::string status;
+    RecognizedWords words = {};  // with the text: where its words stand
 };
 
 struct Refresh {};
@@ -120,6 +121,10 @@ struct CredentialsWanted {
     Notice failure;
     std::function<bool()> retry;  // starts the operation's worker again; false when it could not start
 };
+// From the scan settings back to the current page of the pages captured so far.
+struct ShowPages {};
+// The window is to close once the scanned document is saved: the document save, then the close.
+struct SaveBeforeClosing {};
 
 // What the chosen printer offers, read by "kora-printer-options" when the printer was chosen.
 struct PrinterOptionsRead {
@@ -138,9 +143,10 @@ using Operation =
                  OpenScan, ChooseScanner, ScanPage, PageScanned, SavePage, SaveDocument, CopyText,
                  ScanAnother, PreviousPage, NextPage, MovePageEarlier, MovePageLater, DeletePage, RotatePage,
                  CropPage, RecognizePage, PageRecognized, CredentialsWanted, PrinterOptionsRead,
-                 TurnPreviewPage, StopScan, ScanEnded, PrintScannedDocument, PrintCopyMade>;
+                 TurnPreviewPage, StopScan, ScanEnded, PrintScannedDocument, PrintCopyMade, ShowPages,
+                 SaveBeforeClosing>;
 
-static_assert(std::variant_size_v<Operation> == 43);
+static_assert(std::variant_size_v<Operation> == 45);
 static_assert(std::is_same_v<std::variant_alternative_t<35, Operation>, PageRecognized>);
 static_assert(std::is_same_v<std::variant_alternative_t<36, Operation>, CredentialsWanted>);
 

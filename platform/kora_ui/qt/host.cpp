@@ -1,8 +1,11 @@
 #include "qt/host.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -12,6 +15,7 @@
 
 #include "kora_ui/channel.h"
 #include "qt/accessible.h"
+#include "qt/qstrings.h"
 
 namespace kora_ui::qt {
 
@@ -123,6 +127,10 @@ bool Host::pump() {
             m_invocation_handler(*invocation);
         }
     }
+    if (m_root->take_close_request()) {
+        // Outside the pump: closing asks the root again, which must then have nothing to ask.
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
     m_in_pump = false;
     return updated || patched;
 }
@@ -178,6 +186,65 @@ void Host::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void Host::closeEvent(QCloseEvent* event) {
+    if (!m_close_confirmed && ask_before_closing()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+QMessageBox* Host::close_question_box() const {
+    return m_close_box.data();
+}
+
+bool Host::may_end_session() {
+    return m_close_confirmed || !ask_before_closing();
+}
+
+bool Host::ask_before_closing() {
+    const auto question = m_root->close_question();
+    if (!question) {
+        return false;
+    }
+    if (m_close_box) {
+        m_close_box->raise();
+        m_close_box->activateWindow();
+        return true;
+    }
+    const auto label = [](const std::string& text) {
+        return qs(text).replace(QLatin1Char('&'), QLatin1String("&&"));
+    };
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, windowTitle(), qs(question->text), QMessageBox::NoButton, this);
+    box->setObjectName(QStringLiteral("kora.close-question"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    auto* discard = box->addButton(label(question->discard_label), QMessageBox::DestructiveRole);
+    auto* cancel = box->addButton(label(question->cancel_label), QMessageBox::RejectRole);
+    auto* save = box->addButton(label(question->save_label), QMessageBox::AcceptRole);
+    discard->setObjectName(QStringLiteral("kora.close-question.discard"));
+    cancel->setObjectName(QStringLiteral("kora.close-question.cancel"));
+    save->setObjectName(QStringLiteral("kora.close-question.save"));
+    box->setDefaultButton(save);
+    box->setEscapeButton(cancel);  // Escape and the box's own close keep the window
+    connect(box, &QMessageBox::buttonClicked, this, [this, discard, save](QAbstractButton* clicked) {
+        if (clicked == discard) {
+            m_root->answer_close_question(CloseAnswer::discard);
+            m_close_confirmed = true;
+            QTimer::singleShot(0, this, [this] { close(); });
+        } else if (clicked == save) {
+            m_root->answer_close_question(CloseAnswer::save);
+            request_update();
+        } else {
+            m_root->answer_close_question(CloseAnswer::cancel);
+        }
+    });
+    m_close_box = box;
+    box->open();
+    return true;
 }
 
 void Host::rebuild() {

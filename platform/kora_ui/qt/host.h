@@ -4,6 +4,7 @@
 // positions and open drop-downs stay.
 #pragma once
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include "kora_ui/widget.h"
 #include "qt/realize.h"
 
+class QMessageBox;
 class QScrollArea;
 
 namespace kora_ui::qt {
@@ -48,8 +50,15 @@ class Host final : public QWidget {
     // Receives the control invocations taken from the root after each update (dropped without one).
     void set_control_invocation_handler(std::function<void(const ControlInvocation&)> handler);
 
+    // What the session manager hears when it asks whether the session may end: false ("not yet")
+    // while closing would lose work, with the root's question put to the user; true once answered.
+    [[nodiscard]] bool may_end_session();
+    // The root's close question while it is on screen (modal to this window), else null.
+    [[nodiscard]] QMessageBox* close_question_box() const;
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     struct WakeTarget;
@@ -57,6 +66,8 @@ class Host final : public QWidget {
     // page's first control after a page change.
     bool reconcile();
     void realize_waiting_cards();
+    // Puts the root's close question up (or raises it); false when the root has none.
+    bool ask_before_closing();
 
     WidgetPtr m_root;
     QScrollArea* m_scroll = nullptr;
@@ -70,6 +81,8 @@ class Host final : public QWidget {
     std::uint64_t m_frame = 0;
     std::uint64_t m_rebuilds = 0;
     bool m_in_pump = false;
+    QPointer<QMessageBox> m_close_box;
+    bool m_close_confirmed = false;  // "close without saving" was chosen
     std::chrono::steady_clock::time_point m_last_change = std::chrono::steady_clock::now();
 };
 

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSessionManager>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -273,6 +274,16 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
             bus->offer_control_invocation(invocation);
         }
     });
+
+    // A logout asks first: while closing would lose work the session may not end yet, and the window
+    // puts its question to the user.
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, host.get(),
+                     [raw = host.get()](QSessionManager& manager) {
+                         if (!raw->may_end_session() && manager.allowsInteraction()) {
+                             manager.cancel();
+                             manager.release();
+                         }
+                     });
 
     host->show();
     if (descriptor.after_window && *descriptor.after_window) {

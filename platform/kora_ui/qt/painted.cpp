@@ -173,7 +173,17 @@ CropSelection CropView::moved(CropSelection s, Grip grip, double dx, double dy) 
     return s;
 }
 
+void CropView::focusInEvent(QFocusEvent* event) {
+    m_at_focus = m_read();
+    QWidget::focusInEvent(event);
+}
+
 void CropView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_read() != m_at_focus) {
+        m_drag(m_at_focus);
+        update();
+        return;
+    }
     const double step = (event->modifiers() & Qt::ShiftModifier) ? 0.05 : 0.01;
     double dx = 0;
     double dy = 0;

@@ -66,8 +66,9 @@ class PageGlyph final : public QWidget {
 
 // The page image with the crop rectangle; dragging a corner handle moves that corner, dragging
 // inside moves the whole rectangle. From the keyboard the arrow keys move the focused handle (the
-// whole rectangle at first; Space picks the next corner), Shift a larger step. Every change goes
-// through `drag` (which clamps it).
+// whole rectangle at first; Space picks the next corner), Shift a larger step. Escape puts back the
+// selection the editor had when it took the focus; with nothing to undo it goes to the page (back).
+// Every change goes through `drag` (which clamps it).
 class CropView final : public QWidget {
   public:
     CropView(QImage image, std::function<CropSelection()> read, std::function<void(CropSelection)> drag);
@@ -86,6 +87,7 @@ class CropView final : public QWidget {
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
   private:
     enum class Grip { none, top_left, top_right, bottom_left, bottom_right, move };
@@ -99,6 +101,7 @@ class CropView final : public QWidget {
     CropSelection m_drawn;
     QPointF m_press;
     CropSelection m_at_press;
+    CropSelection m_at_focus = CropSelection::whole();
 };
 
 }  // namespace kora_ui::qt

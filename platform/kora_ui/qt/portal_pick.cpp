@@ -6,6 +6,7 @@
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -62,6 +63,8 @@ constexpr auto kPortalPath = "/org/freedesktop/portal/desktop";
 constexpr auto kRequestInterface = "org.freedesktop.portal.Request";
 // A portal that takes longer than this to accept the call is taken as absent.
 constexpr int kCallTimeoutMs = 10000;
+// How soon a withdrawn pick closes what it opened.
+constexpr int kWithdrawalCheckMs = 100;
 
 bool portal_present(const QDBusConnection& bus) {
     if (!bus.isConnected() || !bus.interface()) {
@@ -132,7 +135,14 @@ QString portal_parent_window(const QWidget* window) {
 }
 
 PortalPick::PortalPick(PickRequest request, QWidget* window, QDBusConnection bus, Done done)
-    : m_request(std::move(request)), m_window(window), m_bus(std::move(bus)), m_done(std::move(done)) {}
+    : m_request(std::move(request)), m_window(window), m_bus(std::move(bus)), m_done(std::move(done)) {
+    m_withdrawn.setInterval(kWithdrawalCheckMs);
+    connect(&m_withdrawn, &QTimer::timeout, this, [this] {
+        if (m_request.withdrawal()->withdrawn()) {
+            withdraw();
+        }
+    });
+}
 
 PortalPick::~PortalPick() {
     for (const auto& path : m_listening) {
@@ -145,6 +155,11 @@ PortalPick::~PortalPick() {
 }
 
 void PortalPick::start(bool use_portal) {
+    if (m_request.withdrawal()->withdrawn()) {
+        finish({PickOutcome::Kind::cancelled, {}, {}});
+        return;
+    }
+    m_withdrawn.start();
     if (!use_portal || !portal_present(m_bus)) {
         open_dialog();
         return;
@@ -161,7 +176,49 @@ void PortalPick::start(bool use_portal) {
         kPortalService, kPortalPath, "org.freedesktop.portal.FileChooser", save ? "SaveFile" : "OpenFile");
     call << portal_parent_window(m_window) << qs(m_request.title()) << portal_options(m_request, token);
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kCallTimeoutMs), this);
+    m_call_pending = true;
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &PortalPick::call_answered);
+}
+
+void PortalPick::watch_owner(const QString& owner) {
+    if (owner.isEmpty()) {
+        return;
+    }
+    auto* watcher = new QDBusServiceWatcher(owner, m_bus, QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+        finish({PickOutcome::Kind::failed, {}, "the file chooser left the bus without an answer"});
+    });
+    // It may have gone between its reply and the watch.
+    if (m_bus.interface() && !m_bus.interface()->isServiceRegistered(owner).value()) {
+        finish({PickOutcome::Kind::failed, {}, "the file chooser left the bus without an answer"});
+    }
+}
+
+void PortalPick::close_request(const QString& path) {
+    if (path.isEmpty()) {
+        return;
+    }
+    auto close = QDBusMessage::createMethodCall(kPortalService, path, kRequestInterface, "Close");
+    close.setAutoStartService(false);
+    (void)m_bus.send(close);
+}
+
+void PortalPick::withdraw() {
+    if (m_finished) {
+        return;
+    }
+    if (m_dialog) {
+        m_dialog->reject();  // its handler finishes the pick
+        return;
+    }
+    if (m_call_pending && m_handle.isEmpty()) {
+        // The portal has not said which request is ours: close the one it was told to make too.
+        for (const auto& path : m_listening) {
+            close_request(path);
+        }
+    }
+    close_request(m_handle);
+    finish({PickOutcome::Kind::cancelled, {}, {}});
 }
 
 void PortalPick::listen(const QString& path) {
@@ -175,8 +232,13 @@ void PortalPick::listen(const QString& path) {
 
 void PortalPick::call_answered(QDBusPendingCallWatcher* watcher) {
     watcher->deleteLater();
+    m_call_pending = false;
     const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
     if (m_finished) {
+        // Withdrawn while the call was on its way: the request it made is closed as well.
+        if (!reply.isError()) {
+            close_request(reply.value().path());
+        }
         return;
     }
     if (reply.isError()) {
@@ -184,10 +246,11 @@ void PortalPick::call_answered(QDBusPendingCallWatcher* watcher) {
         return;
     }
     // An older portal ignores handle_token: listen on the path it gave too.
-    const QString handle = reply.value().path();
-    if (!handle.isEmpty()) {
-        listen(handle);
+    m_handle = reply.value().path();
+    if (!m_handle.isEmpty()) {
+        listen(m_handle);
     }
+    watch_owner(reply.reply().service());
 }
 
 void PortalPick::response(uint code, const QVariantMap& results) {
@@ -219,6 +282,7 @@ void PortalPick::response(uint code, const QVariantMap& results) {
 
 void PortalPick::open_dialog() {
     auto* dialog = new QFileDialog(m_window, qs(m_request.title()));
+    m_dialog = dialog;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(m_window ? Qt::WindowModal : Qt::ApplicationModal);
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
@@ -255,6 +319,7 @@ void PortalPick::finish(PickOutcome outcome) {
         return;
     }
     m_finished = true;
+    m_withdrawn.stop();
     if (m_done) {
         m_done(std::move(outcome));
     }

@@ -13,13 +13,21 @@ std::shared_ptr<PickerBackend> set_picker_backend(std::shared_ptr<PickerBackend>
 }
 
 PendingPick PickRequest::send() const {
+    auto withdrawal = std::make_shared<PickWithdrawal>();
+    PickRequest request = *this;
+    request.m_withdrawal = withdrawal;
     return PendingPick(detail::answer_on_thread<PickOutcome>(
-        m_thread_name, [request = *this, backend = g_picker_backend.get()]() -> PickOutcome {
-            if (!backend) {
-                return {PickOutcome::Kind::failed, {}, "no file picker is available"};
-            }
-            return backend->pick(request);
-        }));
+                           m_thread_name,
+                           [request = std::move(request), backend = g_picker_backend.get()]() -> PickOutcome {
+                               if (!backend) {
+                                   return {PickOutcome::Kind::failed, {}, "no file picker is available"};
+                               }
+                               if (request.withdrawal()->withdrawn()) {
+                                   return {PickOutcome::Kind::cancelled, {}, {}};
+                               }
+                               return backend->pick(request);
+                           }),
+                       std::move(withdrawal));
 }
 
 PickPoll PendingPick::try_take() {

@@ -301,6 +301,11 @@ class FakePortal final : public QDBusVirtualObject {
   public:
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() == "Close" && message.interface() == "org.freedesktop.portal.Request") {
+            closed << message.path();
+            connection.send(message.createReply());
+            return true;
+        }
         if (message.member() != "OpenFile") {
             return false;
         }
@@ -310,6 +315,7 @@ class FakePortal final : public QDBusVirtualObject {
         sender.replace('.', '_');
         request_path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
                            .arg(sender, options.value("handle_token").toString());
+        opened << request_path;
         connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request_path))));
         return true;
     }
@@ -320,6 +326,43 @@ class FakePortal final : public QDBusVirtualObject {
     }
     QString parent_window;
     QString request_path;
+    QStringList opened;  // every request made, in order
+    QStringList closed;  // every request closed by its caller
+};
+
+// A private session bus that activates nothing, so a portal installed on the machine stays out of it.
+class PrivateBus {
+  public:
+    PrivateBus() {
+        QFile config(m_dir.filePath("bus.conf"));
+        if (!m_dir.isValid() || !config.open(QIODevice::WriteOnly)) {
+            return;
+        }
+        config.write(
+            QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen>"
+                           "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                           "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                           "</policy></busconfig>")
+                .arg(m_dir.path())
+                .toUtf8());
+        config.close();
+        m_daemon.start("dbus-daemon", {"--config-file", config.fileName(), "--nofork", "--print-address"});
+        if (m_daemon.waitForStarted(5000) && m_daemon.waitForReadyRead(5000)) {
+            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        }
+    }
+    ~PrivateBus() {
+        m_daemon.kill();
+        m_daemon.waitForFinished(2000);
+    }
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+    [[nodiscard]] const QString& address() const { return m_address; }
+
+  private:
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+    QString m_address;
 };
 
 class PaintCounter final : public QObject {
@@ -419,6 +462,88 @@ TEST(QtHost, FileChooserPortalKeepsTheWindowPaintingAndNamesItsParent) {
     QDBusConnection::disconnectFromBus("fake-portal");
     bus_daemon.kill();
     bus_daemon.waitForFinished(2000);
+}
+
+// A portal that accepts a request and never answers: asking again closes that request (Request.Close)
+// and a new one reaches the portal; a portal that leaves the bus fails the request it held.
+TEST(QtHost, AFileChooserThatNeverAnswersIsClosedAndAskedAfresh) {
+    PrivateBus bus;
+    if (bus.address().isEmpty()) {
+        GTEST_SKIP() << "no dbus-daemon to run a private session bus";
+    }
+    ASSERT_TRUE(QDBusConnection::connectToBus(bus.address(), "kora-test-app").isConnected());
+    // Held only here, so that disconnecting really closes the portal's connection.
+    std::optional<QDBusConnection> portal_bus = QDBusConnection::connectToBus(bus.address(), "hung-portal");
+    ASSERT_TRUE(portal_bus->isConnected());
+    FakePortal portal;
+    ASSERT_TRUE(portal_bus->registerVirtualObject("/org/freedesktop/portal/desktop", &portal,
+                                                  QDBusConnection::SubPath));
+    ASSERT_TRUE(portal_bus->registerService("org.freedesktop.portal.Desktop"));
+    Cells cells;
+    qt::Host host(every_widget(cells));
+    host.show();
+    auto previous = set_picker_backend(qt::make_desktop_picker(qApp, &host, true, "kora-test-app"));
+
+    std::optional<PendingPick> pending = PickRequest::open("Choose a document", "Print").send();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return portal.opened.size() == 1; }, 5000)) << "never asked";
+    QTest::qWait(300);
+    EXPECT_EQ(pending->try_take().kind, PickPoll::Kind::pending) << "the portal does not answer";
+    // Asked again: the old request is dropped, which closes it, and a new one goes out.
+    pending = PickRequest::open("Choose a document", "Print").send();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return portal.opened.size() == 2; }, 5000)) << "no new request";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return portal.closed.contains(portal.opened[0]); }, 5000))
+        << "the hung request was not closed";
+    EXPECT_FALSE(portal.closed.contains(portal.opened[1]));
+    EXPECT_NE(portal.opened[0], portal.opened[1]);
+    EXPECT_EQ(pending->try_take().kind, PickPoll::Kind::pending);
+
+    // The portal leaves the bus (it crashed or was restarted): the pick fails instead of waiting on.
+    portal_bus.reset();
+    QDBusConnection::disconnectFromBus("hung-portal");
+    PickPoll gone;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            gone = pending->try_take();
+            return gone.kind != PickPoll::Kind::pending;
+        },
+        5000));
+    EXPECT_EQ(gone.kind, PickPoll::Kind::failed);
+    EXPECT_FALSE(gone.message.empty());
+
+    // A restarted portal gets the next request.
+    auto restarted_bus = QDBusConnection::connectToBus(bus.address(), "restarted-portal");
+    FakePortal restarted;
+    ASSERT_TRUE(restarted_bus.registerVirtualObject("/org/freedesktop/portal/desktop", &restarted,
+                                                    QDBusConnection::SubPath));
+    ASSERT_TRUE(restarted_bus.registerService("org.freedesktop.portal.Desktop"));
+    pending = PickRequest::open("Choose a document", "Print").send();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return restarted.opened.size() == 1; }, 5000));
+    restarted.answer(restarted_bus, "file:///tmp/again.pdf");
+    PickPoll chosen;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            chosen = pending->try_take();
+            return chosen.kind != PickPoll::Kind::pending;
+        },
+        5000));
+    EXPECT_EQ(chosen.kind, PickPoll::Kind::path);
+    EXPECT_EQ(chosen.path, "/tmp/again.pdf");
+
+    // Without a portal the host's dialog opens; a withdrawn pick closes it too.
+    restarted_bus.unregisterService("org.freedesktop.portal.Desktop");
+    pending = PickRequest::open("Choose a document", "Print").send();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host.findChild<QFileDialog*>() != nullptr; }, 5000));
+    pending.reset();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            auto* dialog = host.findChild<QFileDialog*>();
+            return dialog == nullptr || !dialog->isVisible();
+        },
+        5000))
+        << "the dialog stayed with nobody to answer";
+    set_picker_backend(std::move(previous));
+    QDBusConnection::disconnectFromBus("kora-test-app");
+    QDBusConnection::disconnectFromBus("restarted-portal");
 }
 
 TEST(QtHost, CredentialsAreAskedInADialogModalToTheWindow) {
@@ -747,6 +872,12 @@ TEST(QtHost, EverythingWorksFromTheKeyboard) {
     EXPECT_NEAR(crop.get().left, 0.16, 1e-9);
     EXPECT_NEAR(crop.get().right, 0.81, 1e-9);
 
+    // Escape first puts back the selection the editor had when it took the focus, then goes back.
+    const auto presses = pressed.size();
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_NEAR(crop.get().left, 0.2, 1e-9);
+    EXPECT_NEAR(crop.get().right, 0.8, 1e-9);
+    EXPECT_EQ(pressed.size(), presses) << "the first Escape only undoes";
     QTest::keyClick(editor, Qt::Key_Escape);
     EXPECT_EQ(pressed.back(), "back");
     EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join("\n").toStdString();

@@ -89,13 +89,41 @@ char winansi_byte(char32_t scalar) {
     return '?';
 }
 
-std::string to_winansi(std::string_view utf8) {
+char winansi_complete_byte(char32_t scalar) {
+    // 0x80 to 0x9F: the characters WinAnsi puts there, in byte order (0 where it has none).
+    static constexpr char32_t k_high[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                            0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    if (scalar >= 0x100) {
+        for (std::size_t i = 0; i < 32; ++i) {
+            if (k_high[i] == scalar) {
+                return static_cast<char>(0x80 + i);
+            }
+        }
+        return '?';
+    }
+    return winansi_byte(scalar);
+}
+
+namespace {
+template <class Convert>
+std::string convert(std::string_view utf8, Convert byte_of) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
-        out.push_back(winansi_byte(next_scalar(utf8, pos)));
+        out.push_back(byte_of(next_scalar(utf8, pos)));
     }
     return out;
+}
+}  // namespace
+
+std::string to_winansi(std::string_view utf8) {
+    return convert(utf8, winansi_byte);
+}
+
+std::string to_winansi_complete(std::string_view utf8) {
+    return convert(utf8, winansi_complete_byte);
 }
 
 std::string escape_literal(std::string_view bytes) {

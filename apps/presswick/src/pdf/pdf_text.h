@@ -10,6 +10,11 @@ namespace presswick::pdf {
 // The WinAnsi byte of one Unicode scalar value; '?' for anything the table does not list.
 [[nodiscard]] char winansi_byte(char32_t scalar);
 
+// The byte of the whole WinAnsi table (0x80 euro, 0x8A S caron, 0x9C oe, ...), used by the text laid
+// over recognised words; tab and no-break space are spaces, '?' for anything the encoding lacks.
+[[nodiscard]] char winansi_complete_byte(char32_t scalar);
+[[nodiscard]] std::string to_winansi_complete(std::string_view utf8);
+
 // The whole text converted. Bytes that do not begin a well-formed UTF-8 sequence count as one
 // character each outside the table, so each becomes one '?'.
 [[nodiscard]] std::string to_winansi(std::string_view utf8);

@@ -6,6 +6,7 @@
 #include "pdf/object_table.h"
 #include "pdf/pdf_text.h"
 #include "pdf/placement.h"
+#include "pdf/word_layer.h"
 
 namespace presswick::pdf {
 namespace {
@@ -61,6 +62,9 @@ std::string content_stream(const PdfPageInput& page, const std::string& image_na
     const Placement p = placement_for(page.width, page.height);
     std::string content = "q " + format_real(p.sw) + " 0 0 " + format_real(p.sh) + " " + format_real(p.x) +
                           " " + format_real(p.y) + " cm /" + image_name + " Do Q\n";
+    if (auto layer = word_layer(page.words, page.width, page.height, p); !layer.empty()) {
+        return content + layer;
+    }
     if (has_visible_text(page.text)) {
         content += "BT /F1 10 Tf 3 Tr 18 18 Td (";
         content += escape_literal(to_winansi(page.text));  // the whole text, not the trimmed one

@@ -8,6 +8,16 @@
 
 namespace presswick::pdf {
 
+// One recognised word: its UTF-8 text and its box in the page's pixels; words of one line share `line`.
+struct PdfWord {
+    std::string text;
+    std::uint32_t left = 0;
+    std::uint32_t top = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t line = 0;
+};
+
 // One scanned page as the writer reads it.
 //
 // `rgb` is borrowed, never copied or kept: it must stay alive and unchanged until write_pdf returns.
@@ -22,6 +32,9 @@ struct PdfPageInput {
     // thread converts one page at a time into a buffer it reuses, so no RGB copy of the whole document
     // is ever made; the file's bytes are the same as for the RGB of these pixels.
     std::span<const std::uint8_t> rgba = {};
+    // The recognised words in reading order (borrowed like the pixels). With words, the text layer lays
+    // each line over its words; without, `text` is one invisible line at the page's foot.
+    std::span<const PdfWord> words = {};
 };
 
 // The whole file. Never fails: unusable pages (zero size, or a pixel length that does not match) are

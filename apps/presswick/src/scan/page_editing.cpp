@@ -43,6 +43,7 @@ std::expected<void, std::string> replace_image(ScannedPage& page,
     page.height = height;
     page.encoded = page.encoded ? with_resolution_of(std::move(*png), *page.encoded) : std::move(*png);
     page.text.reset();
+    page.words.reset();
     page.status = std::move(status);
     page.text_stale = true;
     page.recognizing = false;

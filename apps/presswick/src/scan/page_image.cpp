@@ -9,6 +9,7 @@
 
 #include <png.h>
 #include <stb_image.h>
+#include <stb_image_write.h>
 
 namespace presswick::scan {
 
@@ -105,6 +106,28 @@ std::expected<Bytes, std::string> encode_png(std::span<const std::uint8_t> rgba,
         return std::unexpected(message);
     }
     out->resize(size);
+    return Bytes(std::move(out));
+}
+
+std::expected<Bytes, std::string> encode_jpeg(std::span<const std::uint8_t> rgba, std::uint32_t width,
+                                              std::uint32_t height, int quality) {
+    if (width == 0 || height == 0 || rgba.size() < std::size_t{width} * height * 4) {
+        return std::unexpected(std::string("the image pixels are incomplete"));
+    }
+    // The format stores each side in 16 bits.
+    if (width > 65'535 || height > 65'535) {
+        return std::unexpected(std::string("the page is too large for a JPEG file"));
+    }
+    auto out = std::make_shared<std::vector<std::uint8_t>>();
+    const auto append = [](void* context, void* data, int size) {
+        auto* bytes = static_cast<std::vector<std::uint8_t>*>(context);
+        const auto* begin = static_cast<const std::uint8_t*>(data);
+        bytes->insert(bytes->end(), begin, begin + size);
+    };
+    if (stbi_write_jpg_to_func(append, out.get(), static_cast<int>(width), static_cast<int>(height), 4,
+                               rgba.data(), quality) == 0) {
+        return std::unexpected(std::string("the JPEG encoder failed"));
+    }
     return Bytes(std::move(out));
 }
 

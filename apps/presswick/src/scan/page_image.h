@@ -1,4 +1,5 @@
-// Page images in and out: decoding the scanner's untrusted bytes to RGBA, and encoding RGBA as PNG.
+// Page images in and out: decoding the scanner's untrusted bytes to RGBA, and encoding RGBA as PNG or
+// JPEG.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +45,11 @@ struct DecodedImage {
 // RGBA as a PNG file with the library's default settings; the error is the library's message.
 [[nodiscard]] std::expected<Bytes, std::string> encode_png(std::span<const std::uint8_t> rgba,
                                                            std::uint32_t width, std::uint32_t height);
+
+// RGBA as a baseline JPEG file at `quality` (1 to 100); alpha is dropped. The error says why not.
+[[nodiscard]] std::expected<Bytes, std::string> encode_jpeg(std::span<const std::uint8_t> rgba,
+                                                            std::uint32_t width, std::uint32_t height,
+                                                            int quality);
 
 // `png` with the resolution (the pHYs chunk) that the image file `original` records, so that an edited
 // page still opens at its real size; `png` unchanged when `original` records none or `png` has one.

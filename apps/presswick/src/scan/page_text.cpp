@@ -12,6 +12,21 @@ namespace {
 bool blank(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c) != 0; });
 }
+
+// The words in reading order, each line numbered as join_words breaks them.
+RecognizedWords page_words(const std::vector<ocr::OcrWord>& words) {
+    auto out = std::make_shared<std::vector<RecognizedWord>>();
+    out->reserve(words.size());
+    std::uint32_t line = 0;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0 && words[i].line_key() != words[i - 1].line_key()) {
+            ++line;
+        }
+        const auto& word = words[i];
+        out->push_back({word.text, word.left, word.top, word.width, word.height, line});
+    }
+    return out;
+}
 }  // namespace
 
 std::expected<RecognizedText, RecognitionFailure> recognize_text(const ImageSamples& image,
@@ -32,6 +47,7 @@ std::expected<RecognizedText, RecognitionFailure> recognize_text(const ImageSamp
     std::string text = ocr::join_words(output->words);
     if (!blank(text)) {
         recognized.text = std::move(text);
+        recognized.words = page_words(output->words);
     }
     recognized.status = "Recognized " + std::to_string(output->words.size()) + " words.";
     return recognized;

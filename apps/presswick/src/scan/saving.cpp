@@ -4,6 +4,7 @@
 
 #include "pdf/pdf_writer.h"
 #include "scan/file_replace.h"
+#include "scan/page_image.h"
 #include "workers.h"
 
 namespace presswick::scan {
@@ -16,12 +17,29 @@ std::filesystem::path with_default_extension(std::filesystem::path path, bool do
     return path;
 }
 
+ExportFormat export_format_for(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    for (auto& c : extension) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return extension == ".jpg" || extension == ".jpeg" ? ExportFormat::jpeg : ExportFormat::page_bytes;
+}
+
 Bytes build_document_pdf(const std::vector<ScannedPage>& pages) {
     // The writer converts the RGBA pixels a page at a time while it compresses.
     std::vector<pdf::PdfPageInput> inputs;
+    std::vector<std::vector<pdf::PdfWord>> words(pages.size());
     inputs.reserve(pages.size());
-    for (const auto& page : pages) {
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const auto& page = pages[i];
         pdf::PdfPageInput input{{}, page.text.value_or(std::string()), page.width, page.height};
+        // Boxes belong with the text they were read with; a page without text has none.
+        if (page.text && page.words) {
+            for (const auto& word : *page.words) {
+                words[i].push_back({word.text, word.left, word.top, word.width, word.height, word.line});
+            }
+            input.words = words[i];
+        }
         const std::size_t length = std::size_t{page.width} * page.height * 4;
         // A page whose pixels are missing or short is left out by the writer.
         if (page.pixels && page.pixels->size() >= length) {
@@ -58,6 +76,28 @@ bool start_save_worker(kora_ui::Sender<Operation> sender, std::filesystem::path 
         [sender = std::move(sender), path = std::move(path), bytes = std::move(bytes),
          success = std::move(success), failure = std::move(failure)]() mutable {
             write_and_report(sender, path, bytes, std::move(success), std::move(failure), std::nullopt);
+        });
+}
+
+bool start_page_export_worker(kora_ui::Sender<Operation> sender, std::filesystem::path path,
+                              const ScannedPage& page, Notice success, Notice failure) {
+    if (export_format_for(path) == ExportFormat::page_bytes) {
+        return start_save_worker(std::move(sender), std::move(path), page.encoded, std::move(success),
+                                 std::move(failure));
+    }
+    if (!page.pixels) {
+        return false;
+    }
+    return workers::spawn_worker(
+        "kora-save-scanned-page",
+        [sender = std::move(sender), path = std::move(path), pixels = page.pixels, width = page.width,
+         height = page.height, success = std::move(success), failure = std::move(failure)]() mutable {
+            auto jpeg = encode_jpeg(*pixels, width, height, export_jpeg_quality);
+            if (!jpeg) {
+                (void)sender.send(OperationFinished{std::move(failure), std::nullopt});
+                return;
+            }
+            write_and_report(sender, path, *jpeg, std::move(success), std::move(failure), std::nullopt);
         });
 }
 

@@ -82,6 +82,7 @@ std::expected<ScannedPage, std::string> page_from(Bytes scanned, const ScanReque
     page.status = scan_status(recognized);
     if (recognized) {
         page.text = std::move(recognized->text);
+        page.words = std::move(recognized->words);
     }
     page.language = request.language_name;
     page.encoded = std::move(scanned);

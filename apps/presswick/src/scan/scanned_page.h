@@ -16,6 +16,19 @@ using Bytes = std::shared_ptr<const std::vector<std::uint8_t>>;
 // shares the buffer, so while any key is held no other page can get a buffer at the same address.
 using PageKey = Bytes;
 
+// One recognised word and its box, in the pixels of the page it was read from.
+struct RecognizedWord {
+    std::string text;
+    std::uint32_t left = 0;
+    std::uint32_t top = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t line = 0;  // the line's position in reading order
+    bool operator==(const RecognizedWord&) const = default;
+};
+// Shared and immutable like the buffers: copying a page does not copy its words.
+using RecognizedWords = std::shared_ptr<const std::vector<RecognizedWord>>;
+
 struct ScannedPage {
     std::string status;
     std::string language;  // English name: "English", "German", "French" or "Spanish"
@@ -26,6 +39,9 @@ struct ScannedPage {
     std::uint32_t height = 0;
     bool text_stale = false;
     bool recognizing = false;
+    // The words of `text` where they stand on the page; absent with the text, and after a rotation or
+    // crop moved them.
+    RecognizedWords words = {};
 
     [[nodiscard]] PageKey key() const { return encoded; }
 };

@@ -62,9 +62,17 @@ void apply(Presswick& state, RetryJob op) {
 }
 
 void apply(Presswick& state, OperationFinished op) {
+    if (state.close_after_save && !op.notice.positive) {
+        state.close_after_save = false;  // the user sees why, and the window stays
+    }
     state.notice = std::move(op.notice);
     if (op.saved_document_version) {
+        // The save's copies of the pages and its compression buffers are gone by now.
+        state.return_memory = true;
         state.saved_version = *op.saved_document_version;
+        if (std::exchange(state.close_after_save, false) && !state.has_unsaved_pages()) {
+            state.close_requested = true;
+        }
     }
     if (state.current_page) {
         install_scan_view(state);

@@ -11,7 +11,7 @@
 
 namespace presswick::surface {
 
-// The three shared recompositions.
+// The three shared recompositions (compose.cpp): each shows its page when the state can.
 void install_home(Presswick& state);
 void install_scan_view(Presswick& state);
 void install_print_dialog(Presswick& state);
@@ -83,6 +83,7 @@ void apply(Presswick& state, PageScanned op);
 void apply(Presswick& state, StopScan);
 void apply(Presswick& state, ScanEnded op);
 void apply(Presswick& state, ScanAnother);
+void apply(Presswick& state, ShowPages);
 void apply(Presswick& state, CopyText);
 void apply(Presswick& state, RecognizePage);
 void apply(Presswick& state, PageRecognized op);
@@ -97,6 +98,7 @@ void apply(Presswick& state, CropPage);
 
 void apply(Presswick& state, SavePage);
 void apply(Presswick& state, SaveDocument);
+void apply(Presswick& state, SaveBeforeClosing);
 void apply_save_pick(Presswick& state, kora_ui::PickPoll poll);
 
 }  // namespace presswick::surface

@@ -53,6 +53,7 @@ void apply(Presswick& state, DeletePage) {
     make_current(
         state, state.pages.empty() ? 0 : std::min<std::size_t>(state.current_index, state.pages.size() - 1));
     install_scan_view(state);
+    state.return_memory = true;
 }
 
 void apply(Presswick& state, RotatePage op) {
@@ -69,6 +70,7 @@ void apply(Presswick& state, RotatePage op) {
         state.notice.reset();
     }
     install_scan_view(state);
+    state.return_memory = true;  // the page's old buffers
 }
 
 void apply(Presswick& state, CropPage) {
@@ -90,6 +92,7 @@ void apply(Presswick& state, CropPage) {
         state.notice.reset();
     }
     install_scan_view(state);
+    state.return_memory = true;
 }
 
 }  // namespace presswick::surface

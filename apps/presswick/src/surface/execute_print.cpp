@@ -69,10 +69,10 @@ std::optional<std::string> initial_printer(const Presswick& state) {
 
 }  // namespace
 
+// Asking again while a picker has not answered (a dialog left behind, a hung portal) closes that request
+// and opens a new one, so a picker that never answers cannot block printing for the session.
 void apply(Presswick& state, ChooseDocument) {
-    if (state.document_pick) {
-        return;
-    }
+    state.document_pick.reset();
     reset_print_options(state);
     drop_preview(state);
     state.print_copy.reset();
@@ -95,9 +95,10 @@ void open_print_dialog(Presswick& state, std::filesystem::path document) {
     state.preview = PrintPreview::preparing();
     state.preview_rx.reset();
     state.preview_rx = workers::start_preview(*state.print_document);
-    install_print_dialog(state);
     // Before the first snapshot the dialog waits; it is still the page the user asked for.
-    state.print_dialog_shown = true;
+    if (!show(state, shown::PrintDialog{})) {
+        state.shown_view = shown::PrintDialog{};
+    }
 }
 
 void apply(Presswick& state, PrintScannedDocument) {
@@ -151,7 +152,7 @@ void apply_preview(Presswick& state, PreviewResult result) {
     }
     state.preview = result ? PrintPreview::ready(std::move(*result)) : PrintPreview::unavailable();
     state.preview_rx.reset();
-    if (state.print_dialog_shown) {
+    if (std::holds_alternative<shown::PrintDialog>(state.shown_view)) {
         install_print_dialog(state);
     }
 }
@@ -185,7 +186,7 @@ void apply(Presswick& state, PrinterOptionsRead op) {
         state.print_options = Presswick::OfferedOptions{std::move(op.queue), std::move(*op.result)};
     }
     // A dialog left meanwhile stays left (its document is kept until another is chosen).
-    if (state.print_dialog_shown) {
+    if (std::holds_alternative<shown::PrintDialog>(state.shown_view)) {
         install_print_dialog(state);
     }
 }
@@ -220,9 +221,12 @@ std::uint64_t print_cells_version(const Presswick& state) {
 }
 
 bool follow_print_cells(Presswick& state) {
-    if (!state.print_dialog_shown || print_cells_version(state) == state.print_cells_seen) {
+    if (!std::holds_alternative<shown::PrintDialog>(state.shown_view) ||
+        print_cells_version(state) == state.print_cells_seen) {
         return false;
     }
+    // Seen even when the dialog cannot be composed (no snapshot yet): asked once, not every frame.
+    state.print_cells_seen = print_cells_version(state);
     install_print_dialog(state);
     return true;
 }

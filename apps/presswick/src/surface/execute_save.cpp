@@ -6,9 +6,12 @@
 namespace presswick::surface {
 
 void apply(Presswick& state, SavePage) {
-    if (!state.current_page || state.save_pick) {
+    if (!state.current_page) {
         return;
     }
+    // A picker still open is closed: the new request replaces it (and a save for closing with it).
+    state.save_pick.reset();
+    state.close_after_save = false;
     state.save_as_document = false;
     state.save_pick = kora_ui::PickRequest::save("Save scanned page", "Save")
                           .suggested_name("Scanned page.png")
@@ -17,9 +20,10 @@ void apply(Presswick& state, SavePage) {
 }
 
 void apply(Presswick& state, SaveDocument) {
-    if (state.pages.empty() || state.save_pick) {
+    if (state.pages.empty()) {
         return;
     }
+    state.save_pick.reset();
     state.save_as_document = true;
     state.save_pick = kora_ui::PickRequest::save("Save scanned document", "Save")
                           .suggested_name("Scanned document.pdf")
@@ -27,8 +31,21 @@ void apply(Presswick& state, SaveDocument) {
                           .send();
 }
 
+void apply(Presswick& state, SaveBeforeClosing) {
+    if (!state.has_unsaved_pages()) {
+        state.close_requested = true;
+        return;
+    }
+    state.close_after_save = true;
+    apply(state, SaveDocument{});
+}
+
 void apply_save_pick(Presswick& state, kora_ui::PickPoll poll) {
     const bool document = std::exchange(state.save_as_document, false);
+    // Only a document that is being written can still close the window.
+    if (!document || poll.kind != kora_ui::PickPoll::Kind::path) {
+        state.close_after_save = false;
+    }
     switch (poll.kind) {
         case kora_ui::PickPoll::Kind::cancelled:
         case kora_ui::PickPoll::Kind::pending:
@@ -57,8 +74,8 @@ void apply_save_pick(Presswick& state, kora_ui::PickPoll poll) {
         (void)scan::start_document_save_worker(state.operations_tx, std::move(path), state.pages, success,
                                                failure, state.document_version);
     } else {
-        (void)scan::start_save_worker(state.operations_tx, std::move(path), state.current_page->encoded,
-                                      success, failure);
+        (void)scan::start_page_export_worker(state.operations_tx, std::move(path), *state.current_page,
+                                             success, failure);
     }
 }
 

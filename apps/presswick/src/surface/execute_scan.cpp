@@ -70,6 +70,7 @@ bool blank(const std::string& text) {
 void apply(Presswick& state, OpenScan) {
     state.notice.reset();
     // Pages not saved since their last change are kept: this is the only way back to them.
+    const bool dropping = !state.has_unsaved_pages() && !state.pages.empty();
     if (!state.has_unsaved_pages()) {
         state.pages.clear();
         state.current_index = 0;
@@ -82,7 +83,10 @@ void apply(Presswick& state, OpenScan) {
         state.scan_scanner.reset();
     }
     keep_source_possible(state);
-    install_scan_view(state);
+    install_scan_view(state);  // the old view held the last page too
+    if (dropping) {
+        state.return_memory = true;
+    }
 }
 
 void apply(Presswick& state, ChooseScanner op) {
@@ -178,6 +182,15 @@ void apply(Presswick& state, ScanAnother) {
     install_scan_view(state);
 }
 
+void apply(Presswick& state, ShowPages) {
+    if (state.pages.empty()) {
+        return;
+    }
+    state.notice.reset();
+    make_current(state, std::min<std::size_t>(state.current_index, state.pages.size() - 1));
+    install_scan_view(state);
+}
+
 void apply(Presswick& state, CloseScan) {
     state.current_page.reset();
     stop_scanning(state);
@@ -225,6 +238,7 @@ void apply(Presswick& state, PageRecognized op) {
         state.notice = Notice{"Text was not updated", std::move(op.result.error()), false};
     } else {
         found->text = std::move(op.result->text);
+        found->words = std::move(op.result->words);
         found->status = std::move(op.result->status);
         found->text_stale = false;
         found->recognizing = false;

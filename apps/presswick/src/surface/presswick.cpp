@@ -3,31 +3,36 @@
 #include <utility>
 
 #include "actions.h"
+#include "memory.h"
 #include "surface/execute_internal.h"
 #include "views/views.h"
 
 namespace presswick::surface {
 
-Presswick::Presswick(kora_ui::WidgetPtr content)
-    : Presswick(kora_ui::channel<Operation>(), std::move(content)) {}
+Presswick::Presswick(kora_ui::WidgetPtr content, ShownView what)
+    : Presswick(kora_ui::channel<Operation>(), std::move(content), std::move(what)) {}
 
 Presswick::Presswick(std::pair<kora_ui::Sender<Operation>, kora_ui::Receiver<Operation>> channel,
-                     kora_ui::WidgetPtr view)
+                     kora_ui::WidgetPtr view, ShownView what)
     : operations_tx(std::move(channel.first)),
       operations_rx(std::move(channel.second)),
-      content(std::move(view)) {}
+      content(std::move(view)),
+      shown_view(std::move(what)) {}
 
 std::unique_ptr<Presswick> Presswick::new_default_root() {
     // The documented order: the operation channel, the loading view, the first refresh, the local states.
     auto channel = kora_ui::channel<Operation>();
     auto loading = views::build_loading_view();
     auto refresh = start_refresh();
-    std::unique_ptr<Presswick> root(new Presswick(std::move(channel), std::move(loading)));
+    std::unique_ptr<Presswick> root(new Presswick(std::move(channel), std::move(loading), shown::Loading{}));
     root->refresh_rx = std::move(refresh);
     return root;
 }
 
 bool Presswick::update(kora_ui::UpdateContext& context) {
+    if (std::exchange(return_memory, false)) {
+        return_freed_memory();
+    }
     // A choice made in the print dialog (or by another program) may change what it shows.
     if (!collect_one_result(*this) && !follow_print_cells(*this)) {
         return content->update(context);
@@ -67,6 +72,20 @@ kora_actions::Outcome Presswick::invoke_resource_operation_v2(std::uint8_t execu
 
 std::optional<kora_ui::ControlInvocation> Presswick::take_control_invocation() {
     return content->take_control_invocation();
+}
+
+std::optional<kora_ui::CloseQuestion> Presswick::close_question() const {
+    if (!has_unsaved_pages()) {
+        return std::nullopt;
+    }
+    return kora_ui::CloseQuestion{"Save the scanned document before closing?", "Close without saving",
+                                  "Cancel", "Save…"};
+}
+
+void Presswick::answer_close_question(kora_ui::CloseAnswer answer) {
+    if (answer == kora_ui::CloseAnswer::save) {
+        execute(*this, SaveBeforeClosing{});
+    }
 }
 
 }  // namespace presswick::surface

@@ -161,14 +161,24 @@ WidgetPtr setup_page(const DeviceSnapshot& snapshot, const Presswick& state) {
                                     ? std::string("No pages captured yet")
                                     : fill("{} {} captured — new scans will be added", state.pages.size(),
                                            counted(state.pages.size(), "page", "pages"));
-    page.push(card("Current document", kora_ui::boxed(body_text(summary))))
+    // Whatever happens to the scanner, the pages captured so far stay one press away.
+    Column document;
+    document.push(body_text(summary));
+    if (!state.pages.empty()) {
+        document.push(Spacer(10))
+            .push(operation_button("presswick.scan.pages", "Back to the pages", ShowPages{}, state));
+    }
+    page.push(card("Current document", kora_ui::boxed(std::move(document))))
         .push(Spacer(16))
         .push(card("Scanner", scanner_choice(snapshot, state)))
         .push(Spacer(16))
         .push(card("Page settings", page_settings(snapshot, state)))
         .push(Spacer(16));
     Row actions;
-    actions.push(operation_button("presswick.scan.cancel", "Cancel", CloseScan{}, state));
+    // Cancel leaves the settings, not unsaved pages: those are shown again.
+    actions.push(state.has_unsaved_pages()
+                     ? operation_button("presswick.scan.cancel", "Cancel", ShowPages{}, state)
+                     : operation_button("presswick.scan.cancel", "Cancel", CloseScan{}, state));
     if (state.scanning) {
         actions.push(body_text(scanning_text(state)));
     } else if (state.scan_scanner) {

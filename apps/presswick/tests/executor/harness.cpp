@@ -11,8 +11,13 @@ namespace presswick::testing {
 kora_ui::PickOutcome RecordingPicker::pick(const kora_ui::PickRequest& request) {
     std::unique_lock lock(m_mutex);
     m_requests.push_back(request);
-    m_cv.wait_for(lock, std::chrono::seconds(10), [this] { return !m_held; });
-    if (m_answers.empty()) {
+    // Held like a picker nobody answers, until released or withdrawn by its asker (as a dialog closed
+    // by the program would end).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (m_held && !request.withdrawal()->withdrawn() && std::chrono::steady_clock::now() < deadline) {
+        m_cv.wait_for(lock, std::chrono::milliseconds(5));
+    }
+    if (request.withdrawal()->withdrawn() || m_answers.empty()) {
         return {kora_ui::PickOutcome::Kind::cancelled, {}, {}};
     }
     auto outcome = std::move(m_answers.front());

@@ -26,7 +26,8 @@ namespace presswick::testing {
 namespace printing = os_actions::printing;
 
 // Answers each pick with the next scripted outcome (cancelled when none is left) and records the request.
-// With hold() the picker thread waits until release(), so the pick stays pending.
+// With hold() the picker thread waits until release(), so the pick stays pending; a withdrawn pick
+// ends at once, cancelled, and takes no answer.
 class RecordingPicker final : public kora_ui::PickerBackend {
   public:
     kora_ui::PickOutcome pick(const kora_ui::PickRequest& request) override;

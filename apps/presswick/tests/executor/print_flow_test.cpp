@@ -89,17 +89,26 @@ TEST_F(PrintFlow, ChooseDocumentOpensThePickerAsDocumented) {
     EXPECT_EQ(spawned_count("presswick-document-picker"), 1);
 }
 
-TEST_F(PrintFlow, SecondChooseWhileThePickerIsOpenDoesNothing) {
+TEST_F(PrintFlow, AskingAgainWhileThePickerHangsClosesItAndAsksAfresh) {
     auto state = loaded_root();
-    picker->hold();
+    picker->hold();  // a picker that never answers
     surface::execute(*state, ChooseDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return picker->requests().size() == 1; }));
     (void)state->copies.write_from_control(3.0);
     surface::execute(*state, ChooseDocument{});
-    EXPECT_EQ(state->copies.get(), 3.0) << "the second request must not reset the copies";
-    EXPECT_EQ(spawned_count("presswick-document-picker"), 1);
+    EXPECT_EQ(spawned_count("presswick-document-picker"), 2);
+    ASSERT_TRUE(pump_until(*state, [&] { return picker->requests().size() == 2; })) << "a new request";
+    const auto requests = picker->requests();
+    EXPECT_TRUE(requests[0].withdrawal()->withdrawn()) << "the first one is closed";
+    EXPECT_FALSE(requests[1].withdrawal()->withdrawn());
+    EXPECT_EQ(state->copies.get(), 1.0) << "a new print starts with its own choices";
+    ASSERT_TRUE(state->document_pick.has_value());
+    // The new one answers and the dialog opens on it.
+    picker->answer_path(report());
     picker->release();
     ASSERT_TRUE(pump_until(*state, [&] { return !state->document_pick.has_value(); }));
-    EXPECT_EQ(picker->requests().size(), 1U);
+    EXPECT_EQ(state->print_document, report());
+    EXPECT_TRUE(shows(*state, kPrintDialog));
 }
 
 TEST_F(PrintFlow, ChosenPathPicksThePreferredPrinterStartsThePreviewAndShowsTheDialog) {

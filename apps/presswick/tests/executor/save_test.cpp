@@ -77,13 +77,26 @@ TEST_F(Saving, SaveDocumentNeedsPagesButNoCurrentPage) {
     EXPECT_EQ(request.picker_thread_name(), "presswick-scan-document-save-picker");
 }
 
-TEST_F(Saving, ASecondSaveWhileThePickerIsOpenIsIgnored) {
+TEST_F(Saving, ASecondSaveWhileThePickerHangsReplacesIt) {
     auto state = with_page();
     picker->hold();
     surface::execute(*state, SavePage{});
+    ASSERT_TRUE(pump_until(*state, [&] { return picker->requests().size() == 1; }));
     surface::execute(*state, SaveDocument{});
-    EXPECT_FALSE(state->save_as_document) << "the pending page save is not turned into a document save";
-    EXPECT_EQ(spawned_count("presswick-scan-document-save-picker"), 0);
+    EXPECT_TRUE(state->save_as_document) << "the new request is the document's";
+    EXPECT_EQ(spawned_count("presswick-scan-document-save-picker"), 1);
+    ASSERT_TRUE(pump_until(*state, [&] { return picker->requests().size() == 2; }));
+    EXPECT_TRUE(picker->requests()[0].withdrawal()->withdrawn());
+    EXPECT_EQ(picker->requests()[1].title(), "Save scanned document");
+    // Twice in a row: still one picker waiting, the latest.
+    surface::execute(*state, SaveDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return picker->requests().size() == 3; }));
+    EXPECT_TRUE(picker->requests()[1].withdrawal()->withdrawn());
+    EXPECT_FALSE(picker->requests()[2].withdrawal()->withdrawn());
+    picker->answer_path(m_dir / "again.pdf");
+    picker->release();
+    ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+    EXPECT_EQ(state->notice, (Notice{"Scanned document saved", "Saved again.pdf.", true}));
 }
 
 TEST_F(Saving, CancelledSaveChangesNothingAndResetsTheKind) {
@@ -183,6 +196,67 @@ TEST_F(Saving, SaveToAnUnwritablePlaceGivesTheFailureNotice) {
     ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
     EXPECT_EQ(state->notice,
               (Notice{"Could not save scanned page", "Choose another location and try again.", false}));
+}
+
+TEST_F(Saving, ClosingWithUnsavedPagesAsksAndSavesBeforeClosing) {
+    auto state = with_page();
+    const kora_ui::CloseQuestion question{"Save the scanned document before closing?", "Close without saving",
+                                          "Cancel", "Save…"};
+    EXPECT_EQ(state->close_question(), std::optional(question));
+    // Cancel and discard leave the state as it is: the window decides.
+    state->answer_close_question(kora_ui::CloseAnswer::cancel);
+    state->answer_close_question(kora_ui::CloseAnswer::discard);
+    EXPECT_FALSE(state->save_pick.has_value());
+    EXPECT_FALSE(state->take_close_request());
+
+    // A cancelled picker keeps the window and forgets the close.
+    picker->answer({PickOutcome::Kind::cancelled, {}, {}});
+    state->answer_close_question(kora_ui::CloseAnswer::save);
+    ASSERT_TRUE(state->save_pick.has_value()) << "the document's own save";
+    EXPECT_TRUE(state->save_as_document);
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->save_pick.has_value(); }));
+    EXPECT_FALSE(state->close_after_save);
+    EXPECT_FALSE(state->take_close_request());
+
+    // A save that fails keeps the window, with its notice.
+    picker->answer_path(m_dir / "missing" / "dir" / "doc.pdf");
+    state->answer_close_question(kora_ui::CloseAnswer::save);
+    ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+    EXPECT_FALSE(state->notice->positive);
+    settle(*state);
+    EXPECT_FALSE(state->take_close_request());
+    EXPECT_TRUE(state->close_question().has_value());
+
+    // A save that works closes the window, once.
+    state->notice.reset();
+    picker->answer_path(m_dir / "doc.pdf");
+    state->answer_close_question(kora_ui::CloseAnswer::save);
+    ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+    EXPECT_TRUE(state->notice->positive);
+    EXPECT_TRUE(std::filesystem::exists(m_dir / "doc.pdf"));
+    EXPECT_FALSE(state->close_question().has_value()) << "nothing left to lose";
+    EXPECT_TRUE(state->take_close_request());
+    EXPECT_FALSE(state->take_close_request());
+    // Saved already: "Save…" only closes.
+    state->answer_close_question(kora_ui::CloseAnswer::save);
+    EXPECT_FALSE(state->save_pick.has_value());
+    EXPECT_TRUE(state->take_close_request());
+}
+
+TEST_F(Saving, AnOtherOutcomeDuringTheSaveForClosingDoesNotCloseTheWindow) {
+    auto state = with_page();
+    picker->hold();
+    state->answer_close_question(kora_ui::CloseAnswer::save);
+    surface::execute(*state, OperationFinished{Notice{"Printer paused", "Documents will wait.", true}});
+    EXPECT_FALSE(state->take_close_request());
+    EXPECT_TRUE(state->close_after_save) << "still waiting for the document";
+    picker->release();
+    settle(*state);
+    EXPECT_FALSE(state->take_close_request()) << "the held pick was cancelled";
+    // Nothing to save: no question, nothing closes by itself.
+    auto empty = loaded_root();
+    EXPECT_FALSE(empty->close_question().has_value());
+    EXPECT_FALSE(empty->take_close_request());
 }
 
 }  // namespace

@@ -1,5 +1,11 @@
 // Scan flow: opening, choosing a scanner, scanning, scanned pages, recognition, copying text.
+#include <fstream>
+#include <thread>
+
+#include <unistd.h>
+
 #include "harness.h"
+#include "memory.h"
 
 namespace presswick::testing {
 namespace {
@@ -406,6 +412,51 @@ TEST_F(ScanFlow, RecognitionResultUpdatesThePageAndItsCurrentCopy) {
     EXPECT_EQ(state->notice, (Notice{"kept", "kept", true}));
 }
 
+TEST_F(ScanFlow, BackToThePagesShowsTheCurrentPageWhateverTheScannerDid) {
+    auto state = with_pages(3);
+    surface::execute(*state, PreviousPage{});
+    surface::execute(*state, ScanAnother{});
+    service->set_scan_result(std::unexpected(std::string("device busy")));
+    surface::execute(*state, ScanPage{});
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->scanning; }));
+    ASSERT_TRUE(shows(*state, kScanSetup));
+    ASSERT_TRUE(state->notice.has_value()) << "the scan failed";
+    surface::execute(*state, ShowPages{});
+    EXPECT_TRUE(shows(*state, kScanResult));
+    EXPECT_EQ(state->current_index, 1U);
+    ASSERT_TRUE(state->current_page.has_value());
+    EXPECT_EQ(state->current_page->key(), state->pages[1].key());
+    EXPECT_FALSE(state->notice.has_value());
+    EXPECT_EQ(state->pages.size(), 3U);
+    // An index past the end (every later page removed elsewhere) shows the last page.
+    state->current_index = 9;
+    surface::execute(*state, ShowPages{});
+    EXPECT_EQ(state->current_index, 2U);
+    // Without pages there is nothing to go back to.
+    surface::execute(*state, OpenScan{});
+    state->pages.clear();
+    const auto* before = state->content.get();
+    surface::execute(*state, ShowPages{});
+    EXPECT_EQ(state->content.get(), before);
+    EXPECT_FALSE(state->current_page.has_value());
+}
+
+TEST_F(ScanFlow, RecognisedWordsComeWithTheirTextAndReplaceTheOldOnes) {
+    auto state = with_pages(1);
+    state->pages[0].words = std::make_shared<const std::vector<RecognizedWord>>(
+        std::vector<RecognizedWord>{{"old", 0, 0, 1, 1, 0}});
+    const auto words = std::make_shared<const std::vector<RecognizedWord>>(
+        std::vector<RecognizedWord>{{"new", 1, 2, 3, 4, 0}, {"words", 5, 2, 3, 4, 0}});
+    surface::execute(*state, RecognizePage{});
+    surface::execute(*state, PageRecognized{state->pages[0].key(),
+                                            RecognizedText{"new words", "Recognized 2 words.", words}});
+    EXPECT_EQ(state->pages[0].words, words);
+    EXPECT_EQ(state->current_page->words, words);
+    surface::execute(*state, PageRecognized{state->pages[0].key(),
+                                            RecognizedText{std::nullopt, "No text was found on this page."}});
+    EXPECT_EQ(state->pages[0].words, nullptr) << "no boxes without text";
+}
+
 TEST_F(ScanFlow, RecognitionOfAnotherPageLeavesTheCurrentCopyAlone) {
     auto state = with_pages(2);
     surface::execute(*state,
@@ -421,6 +472,44 @@ TEST_F(ScanFlow, RecognitionAfterScanAnotherDoesNotBringThePageBack) {
                      PageRecognized{state->pages[0].key(), RecognizedText{"new", "Recognized 1 words."}});
     EXPECT_EQ(state->pages[0].text, std::optional<std::string>("new"));
     EXPECT_FALSE(state->current_page.has_value());
+}
+
+double resident_mib() {
+    std::ifstream statm("/proc/self/statm");
+    long total = 0;
+    long resident = 0;
+    statm >> total >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
+}
+
+TEST_F(ScanFlow, DroppedPagesGiveTheirMemoryBack) {
+    presswick::map_large_buffers_alone();  // as the program's main does
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    const double before = resident_mib();
+    // Twelve pages of 22 MB (a 200 mm square at 300 dpi), made on a worker thread as scans are.
+    std::thread worker([&] {
+        // A decoder's scratch buffer, made and freed first: the allocator's defaults would now keep
+        // buffers of this size on the thread's own heap.
+        { std::vector<std::uint8_t> scratch(std::size_t{30} << 20, 1); }
+        for (std::uint8_t tag = 1; tag <= 12; ++tag) {
+            ScannedPage scanned = page(tag);
+            auto pixels = std::make_shared<std::vector<std::uint8_t>>(std::size_t{2362} * 2362 * 4, tag);
+            scanned.pixels = std::move(pixels);
+            scanned.width = 2362;
+            scanned.height = 2362;
+            (void)state->operations_tx.send(PageScanned{std::move(scanned)});
+        }
+    });
+    worker.join();
+    ASSERT_TRUE(pump_until(*state, [&] { return state->pages.size() == 12; }));
+    EXPECT_GT(resident_mib(), before + 200) << "the pages are resident";
+    state->saved_version = state->document_version;  // as after a save
+    surface::execute(*state, OpenScan{});
+    EXPECT_TRUE(state->pages.empty());
+    kora_ui::UpdateContext context;
+    (void)state->update(context);
+    EXPECT_LT(resident_mib(), before + 30) << "kept by the allocator after the pages were dropped";
 }
 
 }  // namespace

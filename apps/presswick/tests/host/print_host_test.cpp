@@ -76,7 +76,7 @@ class PrintHost : public ::testing::Test {
         state->preview_rx = presswick::workers::start_preview(m_document);
         state->install(presswick::views::build_print_view(*state->snapshot, m_document, state->preview,
                                                           state->print_printer, *state),
-                       true);
+                       presswick::surface::shown::PrintDialog{});
         m_state = state.get();
         m_host = std::make_unique<kora_ui::qt::Host>(std::move(state));
         m_host->resize(520, 820);

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <filesystem>
 
 #include "host_test_main.h"
+#include "kora_ui/picker.h"
 #include "qt/host.h"
 #include "qt/painted.h"
 #include "sample.h"
@@ -25,7 +29,8 @@ std::unique_ptr<kora_ui::qt::Host> show_with_snapshot(int surface_number) {
     host_testing::warnings().clear();
     auto state = presswick::sample::new_surface_state(surface_number);
     state->snapshot = presswick::sample::snapshot();
-    state->install(presswick::views::build_scan_view(*state->snapshot, *state));
+    state->install(presswick::views::build_scan_view(*state->snapshot, *state),
+                   presswick::surface::shown::Scan{});
     auto host = std::make_unique<kora_ui::qt::Host>(std::move(state));
     host->resize(1280, 800);
     host->show();
@@ -123,6 +128,106 @@ TEST(ScanHost, DraggingTheCropCornerThenApplyingCropsThePage) {
         },
         5000));
     EXPECT_TRUE(host_testing::warnings().isEmpty()) << host_testing::warnings().join('\n').toStdString();
+}
+
+// Answers every pick with one path.
+class PathPicker final : public kora_ui::PickerBackend {
+  public:
+    explicit PathPicker(std::filesystem::path path) : m_path(std::move(path)) {}
+    kora_ui::PickOutcome pick(const kora_ui::PickRequest&) override {
+        return {kora_ui::PickOutcome::Kind::path, m_path, {}};
+    }
+
+  private:
+    std::filesystem::path m_path;
+};
+
+QPushButton* question_button(const kora_ui::qt::Host& host, const char* name) {
+    auto* box = host.close_question_box();
+    return box ? box->findChild<QPushButton*>(QString::fromLatin1(name)) : nullptr;
+}
+
+TEST(ScanHost, ClosingWithAnUnsavedScanAsksFirst) {
+    const auto host = show_with_snapshot(9);
+    auto& state = dynamic_cast<presswick::surface::Presswick&>(host->root());
+    state.document_version = 1;  // the page was never saved
+
+    EXPECT_FALSE(host->close()) << "the window manager's close waits for the answer";
+    EXPECT_TRUE(host->isVisible());
+    auto* box = host->close_question_box();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(box->parentWidget(), host.get());
+    EXPECT_EQ(box->text(), "Save the scanned document before closing?");
+    ASSERT_NE(question_button(*host, "kora.close-question.discard"), nullptr);
+    EXPECT_EQ(question_button(*host, "kora.close-question.discard")->text(), "Close without saving");
+    EXPECT_EQ(question_button(*host, "kora.close-question.cancel")->text(), "Cancel");
+    EXPECT_EQ(question_button(*host, "kora.close-question.save")->text(), "Save…");
+    EXPECT_FALSE(host->may_end_session()) << "a logout hears: not yet";
+    EXPECT_FALSE(host->close());
+    EXPECT_EQ(host->findChildren<QMessageBox*>().size(), 1) << "one question, however often asked";
+
+    QTest::mouseClick(question_button(*host, "kora.close-question.cancel"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host->close_question_box() == nullptr; }, 5000));
+    EXPECT_TRUE(host->isVisible());
+    EXPECT_EQ(state.pages.size(), 1U);
+
+    // "Save…" runs the document's save and closes once the file is written.
+    QTemporaryDir dir;
+    const std::filesystem::path target = dir.filePath("kept.pdf").toStdString();
+    auto previous = kora_ui::set_picker_backend(std::make_shared<PathPicker>(target));
+    EXPECT_FALSE(host->close());
+    QTest::mouseClick(question_button(*host, "kora.close-question.save"), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !host->isVisible(); }, 10000)) << "closed after the save";
+    EXPECT_TRUE(std::filesystem::exists(target));
+    EXPECT_FALSE(state.has_unsaved_pages());
+    kora_ui::set_picker_backend(std::move(previous));
+    EXPECT_TRUE(host->may_end_session()) << "nothing left to lose";
+}
+
+TEST(ScanHost, CloseWithoutSavingClosesAtOnce) {
+    const auto host = show_with_snapshot(9);
+    auto& state = dynamic_cast<presswick::surface::Presswick&>(host->root());
+    state.document_version = 1;
+    EXPECT_FALSE(host->may_end_session());
+    ASSERT_NE(host->close_question_box(), nullptr) << "the logout put the question up";
+    QTest::mouseClick(question_button(*host, "kora.close-question.discard"), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !host->isVisible(); }, 5000));
+    EXPECT_TRUE(host->may_end_session());
+    // Nothing unsaved: no question at all.
+    const auto saved = show_with_snapshot(9);
+    EXPECT_TRUE(saved->close());
+    EXPECT_EQ(saved->close_question_box(), nullptr);
+}
+
+TEST(ScanHost, EscapeInTheCropEditorUndoesTheCropChangeThenGoesBack) {
+    const auto host = show_with_snapshot(9);
+    auto& state = dynamic_cast<presswick::surface::Presswick&>(host->root());
+    host->activateWindow();
+    auto* view = crop_view(*host);
+    ASSERT_NE(view, nullptr);
+    // A selection drawn before the editor took the focus is what Escape comes back to.
+    const kora_ui::CropSelection drawn{0.1, 0.1, 0.9, 0.9};
+    (void)state.crop_selection.publish(drawn);
+    view->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->hasFocus(); }, 2000));
+    QTest::keyClick(view, Qt::Key_Space);  // the top left corner
+    QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_Down);
+    ASSERT_NE(state.crop_selection.get(), drawn);
+
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_EQ(state.crop_selection.get(), drawn) << "the change is undone";
+    host->pump();
+    EXPECT_TRUE(state.current_page.has_value()) << "and the page stays";
+    EXPECT_TRUE(std::holds_alternative<presswick::surface::shown::Scan>(state.shown_view));
+
+    // Nothing left to undo: Escape is the page's back.
+    QTest::keyClick(view, Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !state.current_page.has_value(); }, 5000));
+    EXPECT_TRUE(std::holds_alternative<presswick::surface::shown::Home>(state.shown_view));
+    EXPECT_EQ(state.pages.size(), 1U) << "the pages are kept";
 }
 
 }  // namespace

@@ -5,12 +5,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <regex>
 #include <sstream>
 
 #include "pdf/pdf_writer.h"
+#include "pdf/placement.h"
 #include "test_support.h"
 
 extern char** environ;
@@ -184,6 +188,104 @@ TEST_P(PdfTools, QpdfAndPopplerReadTheFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(PageCounts, PdfTools, ::testing::Values(1u, 3u, 10u));
+
+// One word as pdftotext -bbox reports it: points from the page's top left corner.
+struct FoundWord {
+    std::string text;
+    double x_min = 0, y_min = 0, x_max = 0, y_max = 0;
+};
+
+std::vector<FoundWord> bbox_words(const std::string& html) {
+    std::vector<FoundWord> found;
+    const std::regex word(
+        "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it) {
+        const auto& m = *it;
+        found.push_back({m[5].str(), std::stod(m[1].str()), std::stod(m[2].str()), std::stod(m[3].str()),
+                         std::stod(m[4].str())});
+    }
+    return found;
+}
+
+TEST(PdfWordLayer, PopplerFindsEveryWordInItsBoxAndEveryLineInOrder) {
+    // An A4 page at 150 dpi with five lines; the third is far longer than the old single line could hold.
+    const std::uint32_t width = 1240, height = 1754;
+    const auto rgb = testing::synthetic_page(width, height, 7);
+    const std::vector<std::string> lines{
+        "Invoice 2026-117", "Acme Supplies Ltd.",
+        "Paper, toner, staples and envelopes for the office, delivered on Tuesday before noon as agreed",
+        "Total \xE2\x82\xAC"
+        "412.50 \xC5\xA0koda",
+        "Thank you"};
+    std::vector<PdfWord> words;
+    std::string text;
+    for (std::uint32_t l = 0; l < lines.size(); ++l) {
+        std::istringstream in(lines[l]);
+        std::uint32_t left = 90;
+        const std::uint32_t top = 120 + l * 160 + (l % 2) * 7;
+        for (std::string w; in >> w;) {
+            // Boxes of a plausible scan: 10 to 16 pixels a character (the long line narrower, to fit),
+            // 38 to 46 pixels high.
+            const std::uint32_t per_char = l == 2 ? 10 : 14 + l % 3;
+            const auto box_width = static_cast<std::uint32_t>(w.size()) * per_char;
+            words.push_back(
+                {w, left, top + static_cast<std::uint32_t>(w.size() % 3), box_width, 38 + l * 2, l});
+            left += box_width + (l == 2 ? 12 : 22);
+        }
+        text += (l ? "\n" : "") + lines[l];
+    }
+    PdfPageInput page{rgb, text, width, height};
+    page.words = words;
+    const TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const std::string file = (dir.path() / "words.pdf").string();
+    {
+        const auto bytes = write_pdf(std::vector{page});
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        ASSERT_TRUE(out.good());
+    }
+    EXPECT_EQ(run_tool({"qpdf", "--check", file}).status, 0);
+
+    const ToolResult plain = run_tool({"pdftotext", "-enc", "UTF-8", file, "-"});
+    ASSERT_EQ(plain.status, 0) << plain.output;
+    std::vector<std::string> got;
+    for (auto& line : lines_of(plain.output)) {
+        if (!trimmed(line).empty()) {
+            got.push_back(trimmed(line));
+        }
+    }
+    EXPECT_EQ(got, lines) << plain.output;
+
+    const ToolResult boxed = run_tool({"pdftotext", "-enc", "UTF-8", "-bbox", file, "-"});
+    ASSERT_EQ(boxed.status, 0) << boxed.output;
+    const auto found = bbox_words(boxed.output);
+    ASSERT_EQ(found.size(), words.size()) << boxed.output;
+    const Placement p = placement_for(width, height);
+    const double scale = p.sw / width;
+    const double top_margin = 842 - p.y - p.sh;
+    double worst = 0;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const auto& w = words[i];
+        std::uint32_t line_top = height, line_bottom = 0;
+        for (const auto& other : words) {
+            if (other.line == w.line) {
+                line_top = std::min(line_top, other.top);
+                line_bottom = std::max(line_bottom, other.top + other.height);
+            }
+        }
+        EXPECT_EQ(found[i].text, w.text) << "reading order";
+        const double errors[] = {std::abs(found[i].x_min - (p.x + w.left * scale)),
+                                 std::abs(found[i].x_max - (p.x + (w.left + w.width) * scale)),
+                                 std::abs(found[i].y_min - (top_margin + line_top * scale)),
+                                 std::abs(found[i].y_max - (top_margin + line_bottom * scale))};
+        for (const double e : errors) {
+            worst = std::max(worst, e);
+        }
+    }
+    EXPECT_LT(worst, 0.5) << "points";
+    std::cout << "largest distance of a word's edge from its box: " << worst << " pt\n";
+}
 
 }  // namespace
 }  // namespace presswick::pdf

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+
+#include "pdf/placement.h"
 
 #include "test_support.h"
 
@@ -206,6 +209,54 @@ TEST(PdfWriter, TextConversionRowsInTheStringLiteral) {
         const OwnedPage p = page(1000, 1000, text);
         EXPECT_EQ(stream_data(content_of(p.input)), content_line(literal)) << text;
     }
+}
+
+TEST(PdfWriter, WordsAreLaidOverTheirBoxesLineByLine) {
+    // 1000 x 1000 pixels shown at 0.559 points a pixel from (18, 141.5).
+    OwnedPage p = page(1000, 1000,
+                       "Total \xE2\x82\xAC"
+                       "12\nPaid (cash)");
+    const std::vector<PdfWord> words{{"Total", 100, 200, 250, 50, 0},
+                                     {"\xE2\x82\xAC"
+                                      "12",
+                                      400, 190, 150, 60, 0},
+                                     {"Paid", 100, 400, 200, 40, 1},
+                                     {"(cash)", 350, 400, 300, 40, 1}};
+    p.input.words = words;
+    const std::string content = stream_data(content_of(p.input));
+    // Line one spans pixels 190..250: 33.54 points high, so the size is 33.54 / 0.925.
+    const std::string line_one_size = format_real(std::round(60 * 0.559 / 0.925 * 100) / 100);
+    const double base_one = 141.5 + (1000 - 250) * 0.559 + 0.207 * (60 * 0.559 / 0.925);
+    const auto tz = [](double box_px, double natural, double size) {
+        return format_real(std::round(100 * box_px * 0.559 / (natural * size / 1000) * 100) / 100);
+    };
+    const double size_one = 60 * 0.559 / 0.925;
+    const double size_two = 40 * 0.559 / 0.925;
+    const double base_two = 141.5 + (1000 - 440) * 0.559 + 0.207 * size_two;
+    const auto at = [](double v) {
+        return format_real(std::round(v * 100) / 100);
+    };
+    const std::string expected = "q 559 0 0 559 18 141.5 cm /Im0 Do Q\nBT 3 Tr\n/F1 " + line_one_size +
+                                 " Tf\n" + tz(250, 2223, size_one) + " Tz 1 0 0 1 " + at(18 + 100 * 0.559) +
+                                 " " + at(base_one) + " Tm (Total ) Tj\n" + tz(150, 1668, size_one) +
+                                 " Tz 1 0 0 1 " + at(18 + 400 * 0.559) + " " + at(base_one) +
+                                 " Tm (\x80"
+                                 "12) Tj\n/F1 " +
+                                 at(size_two) + " Tf\n" + tz(200, 2001, size_two) + " Tz 1 0 0 1 " +
+                                 at(18 + 100 * 0.559) + " " + at(base_two) + " Tm (Paid ) Tj\n" +
+                                 tz(300, 2778, size_two) + " Tz 1 0 0 1 " + at(18 + 350 * 0.559) + " " +
+                                 at(base_two) + " Tm (\\(cash\\)) Tj\nET\n";
+    EXPECT_EQ(content, expected);
+    // Without boxes the same page keeps its one line at the foot, byte for byte.
+    p.input.words = {};
+    EXPECT_EQ(stream_data(content_of(p.input)), content_line("Total ?12?Paid \\(cash\\)"));
+}
+
+TEST(PdfWriter, WordsWithNothingToDrawLeaveTheTextLine) {
+    OwnedPage p = page(1000, 1000, "Hello");
+    const std::vector<PdfWord> words{{"", 10, 10, 20, 20, 0}, {"x", 10, 10, 0, 20, 0}};
+    p.input.words = words;
+    EXPECT_EQ(stream_data(content_of(p.input)), content_line("Hello"));
 }
 
 TEST(PdfWriter, WhiteSpaceOnlyTextAddsNoTextBlock) {

@@ -23,6 +23,8 @@ std::vector<std::uint8_t> decoded_pixels(const Bytes& encoded) {
 TEST(RotatePage, QuarterTurnClockwise) {
     ScannedPage page = pattern_page(100, 200);
     page.recognizing = true;
+    page.words = std::make_shared<const std::vector<RecognizedWord>>(
+        std::vector<RecognizedWord>{{"word", 1, 2, 30, 10, 0}});
     const ScannedPage before = page;
     ASSERT_TRUE(rotate_page(page).has_value());
     EXPECT_EQ(page.width, 200u);
@@ -35,6 +37,7 @@ TEST(RotatePage, QuarterTurnClockwise) {
     }
     EXPECT_NE(page.key(), before.key());
     EXPECT_FALSE(page.text.has_value());
+    EXPECT_EQ(page.words, nullptr) << "the boxes went stale with the text";
     EXPECT_EQ(page.status, "Text recognition needs updating after rotation.");
     EXPECT_TRUE(page.text_stale);
     EXPECT_FALSE(page.recognizing);
@@ -139,6 +142,7 @@ TEST(RotatePage, FourTurnsGiveBackThePixels) {
     EXPECT_EQ(page.height, 200u);
     EXPECT_EQ(*page.pixels, original);
     EXPECT_FALSE(page.text.has_value());
+    EXPECT_EQ(page.words, nullptr) << "the boxes went stale with the text";
     EXPECT_EQ(page.status, "Text recognition needs updating after rotation.");
 }
 
@@ -201,6 +205,8 @@ TEST(CropPage, InvalidSelectionsFailAndChangeNothing) {
 
 TEST(CropPage, CutsTheRectangle) {
     ScannedPage page = pattern_page(100, 100);
+    page.words = std::make_shared<const std::vector<RecognizedWord>>(
+        std::vector<RecognizedWord>{{"word", 1, 2, 30, 10, 0}});
     ASSERT_TRUE(crop_page(page, {0.95, 0.95, 1, 1}).has_value());
     ASSERT_EQ(page.width, 5u);
     ASSERT_EQ(page.height, 5u);
@@ -211,6 +217,7 @@ TEST(CropPage, CutsTheRectangle) {
     EXPECT_EQ(page.status, "Text recognition needs updating after cropping.");
     EXPECT_TRUE(page.text_stale);
     EXPECT_FALSE(page.text.has_value());
+    EXPECT_EQ(page.words, nullptr);
     EXPECT_EQ(decoded_pixels(page.encoded), *page.pixels);
 }
 

@@ -1,6 +1,7 @@
 // Saving: the extension rules, the document PDF, and the writer worker's file and notices.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include "scan/file_replace.h"
+#include "scan/page_image.h"
 #include "scan/saving.h"
 #include "scan_support.h"
 
@@ -59,6 +61,21 @@ TEST(DocumentPdf, EveryPageInOrderWithText) {
     EXPECT_NE(text.find("/Count 2"), std::string::npos);
 }
 
+TEST(DocumentPdf, WordsGoOverTheirBoxesOnlyWithTheirText) {
+    std::vector<ScannedPage> pages{pattern_page(400, 400, "Hello there"),
+                                   pattern_page(400, 400, std::nullopt)};
+    const auto words = std::make_shared<const std::vector<RecognizedWord>>(
+        std::vector<RecognizedWord>{{"Hello", 40, 40, 100, 30, 0}, {"there", 160, 40, 100, 30, 0}});
+    pages[0].words = words;
+    pages[1].words = words;  // boxes without text are not laid out
+    Bytes pdf = build_document_pdf(pages);
+    const std::string text(pdf->begin(), pdf->end());
+    EXPECT_NE(text.find("Tm (Hello ) Tj\n"), std::string::npos);
+    EXPECT_NE(text.find("Tm (there) Tj\n"), std::string::npos);
+    EXPECT_EQ(text.find("(Hello there)"), std::string::npos) << "no line at the foot besides";
+    EXPECT_EQ(text.find("Tm (Hello ) Tj"), text.rfind("Tm (Hello ) Tj")) << "only the page with text";
+}
+
 TEST(DocumentPdf, PageWithShortPixelsIsLeftOut) {
     std::vector<ScannedPage> pages{pattern_page(40, 60), pattern_page(10, 10)};
     pages[1].height = 20;
@@ -86,6 +103,62 @@ TEST(SaveWorker, WritesExactlyTheBytesOwnerOnly) {
     EXPECT_EQ(read_file(path), *bytes_of("new"));
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+Notice export_and_wait(const std::filesystem::path& path, const ScannedPage& page) {
+    auto [tx, rx] = kora_ui::channel<Operation>();
+    EXPECT_TRUE(start_page_export_worker(tx, path, page, kSaved, kNotSaved));
+    auto posted = wait_for(rx);
+    if (!posted || !std::holds_alternative<OperationFinished>(*posted)) {
+        ADD_FAILURE() << "no notice posted";
+        return {};
+    }
+    return std::get<OperationFinished>(*posted).notice;
+}
+
+TEST(PageExport, WritesWhatTheNameSays) {
+    TempDir dir;
+    const ScannedPage page = pattern_page(64, 48);
+    EXPECT_EQ(export_format_for("/a/b.jpg"), ExportFormat::jpeg);
+    EXPECT_EQ(export_format_for("/a/b.JPeG"), ExportFormat::jpeg);
+    EXPECT_EQ(export_format_for("/a/b.png"), ExportFormat::page_bytes);
+    EXPECT_EQ(export_format_for("/a/jpg"), ExportFormat::page_bytes);
+    EXPECT_EQ(export_format_for("/a/b.jpg.txt"), ExportFormat::page_bytes);
+    for (const char* name : {"page1.jpg", "Page 2.JPEG"}) {
+        const auto path = dir.path() / name;
+        ASSERT_EQ(export_and_wait(path, page), kSaved) << name;
+        const auto bytes = read_file(path);
+        ASSERT_GE(bytes.size(), 4u);
+        EXPECT_EQ(bytes[0], 0xFF);
+        EXPECT_EQ(bytes[1], 0xD8) << "a JPEG file, not the PNG under another name";
+        auto decoded = decode_page_image(bytes);
+        ASSERT_TRUE(decoded.has_value()) << decoded.error();
+        EXPECT_EQ(decoded->width, 64u);
+        EXPECT_EQ(decoded->height, 48u);
+        EXPECT_EQ(decoded->channels, 3u);
+        // Quality 90 stays close to the page: the average error per sample is small.
+        const auto rgba = *to_rgba(*decoded);
+        std::uint64_t error = 0;
+        for (std::size_t i = 0; i < rgba.size(); ++i) {
+            if (i % 4 != 3) {
+                error += static_cast<std::uint64_t>(std::abs(int(rgba[i]) - int((*page.pixels)[i])));
+            }
+        }
+        EXPECT_LT(double(error) / (64 * 48 * 3), 4.0) << name;
+    }
+    const auto png = dir.path() / "page.png";
+    ASSERT_EQ(export_and_wait(png, page), kSaved);
+    EXPECT_EQ(read_file(png), *page.encoded) << "the page's own bytes";
+    const auto named = with_default_extension(dir.path() / "page3", false);
+    ASSERT_EQ(export_and_wait(named, page), kSaved);
+    EXPECT_EQ(named.filename(), "page3.png");
+    EXPECT_EQ(read_file(named), *page.encoded);
+    // Pixels that cannot be encoded give the failure notice and no file.
+    ScannedPage broken = page;
+    broken.height = 4800;
+    const auto bad = dir.path() / "broken.jpg";
+    EXPECT_EQ(export_and_wait(bad, broken), kNotSaved);
+    EXPECT_FALSE(std::filesystem::exists(bad));
 }
 
 TEST(LinkRule, AsTheKernelProtectsSharedFolders) {

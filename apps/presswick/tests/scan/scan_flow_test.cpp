@@ -139,7 +139,7 @@ TEST_F(ScanFlow, CropThroughTheExecutor) {
     EXPECT_EQ(state.crop_selection.get(), kora_ui::CropSelection::whole());
 }
 
-TEST_F(ScanFlow, ExportWritesTheScannersBytesThenAPngAfterRotation) {
+TEST_F(ScanFlow, ExportWritesTheScannersBytesThenAPngAfterRotationAndAJpegWhenNamedSo) {
     ScanSession session(one_scanner());
     ASSERT_TRUE(session.scan_page());
     ASSERT_TRUE(session.save(SavePage{}, dir.path() / "first"));
@@ -148,10 +148,20 @@ TEST_F(ScanFlow, ExportWritesTheScannersBytesThenAPngAfterRotation) {
     EXPECT_EQ(read_file(dir.path() / "first.png"), *scanner_png);
 
     session.run(RotatePage{});
-    ASSERT_TRUE(session.save(SavePage{}, dir.path() / "turned.jpg"));
-    const auto turned = read_file(dir.path() / "turned.jpg");
+    ASSERT_TRUE(session.save(SavePage{}, dir.path() / "turned.png"));
+    const auto turned = read_file(dir.path() / "turned.png");
     EXPECT_EQ(turned, *session.state->pages[0].encoded);
     auto decoded = scan::decode_page_image(turned);
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_EQ(decoded->width, 64u);
+    EXPECT_EQ(decoded->height, 48u);
+    // A JPEG name gets a JPEG of the turned page, not the PNG under that name.
+    ASSERT_TRUE(session.save(SavePage{}, dir.path() / "turned.jpg"));
+    const auto jpeg = read_file(dir.path() / "turned.jpg");
+    ASSERT_GE(jpeg.size(), 2u);
+    EXPECT_EQ(jpeg[0], 0xFF);
+    EXPECT_EQ(jpeg[1], 0xD8);
+    decoded = scan::decode_page_image(jpeg);
     ASSERT_TRUE(decoded.has_value());
     EXPECT_EQ(decoded->width, 64u);
     EXPECT_EQ(decoded->height, 48u);

@@ -144,6 +144,38 @@ TEST(ScanSetupPage, CapturedPagesAreCountedSingularAndPlural) {
     EXPECT_TRUE(testing::contains_text(*view, "2 pages captured — new scans will be added"));
 }
 
+// What pressing the button with this id posts, by its variant index; -1 when nothing was posted.
+int posted_by(const kora_ui::Widget& view, Presswick& state, std::string_view id) {
+    if (!testing::press(view, id)) {
+        return -2;
+    }
+    auto got = state.operations_rx.try_recv();
+    return got.value ? static_cast<int>(got.value->index()) : -1;
+}
+
+TEST(ScanSetupPage, WithPagesCapturedTheyAreOnePressAway) {
+    auto state = state_with_pages(2, 1);
+    state->current_page.reset();
+    state->document_version = 2;  // never saved
+    auto view = build_scan_view(snapshot_with(std::vector<Scanner>{}), *state);
+    ASSERT_EQ(testing::find_buttons_by_label(*view, "Back to the pages").size(), 1u);
+    const auto shows_pages = static_cast<int>(Operation(ShowPages{}).index());
+    EXPECT_EQ(posted_by(*view, *state, "presswick.scan.pages"), shows_pages);
+    EXPECT_EQ(posted_by(*view, *state, "presswick.scan.cancel"), shows_pages) << "unsaved pages come back";
+    // Once saved, Cancel leaves as it always did; the way back stays.
+    state->saved_version = 2;
+    view = build_scan_view(snapshot_with(std::vector<Scanner>{}), *state);
+    EXPECT_EQ(posted_by(*view, *state, "presswick.scan.cancel"),
+              static_cast<int>(Operation(CloseScan{}).index()));
+    EXPECT_EQ(testing::find_by_control_id(*view, "presswick.scan.pages").size(), 1u);
+    // No pages, no way back.
+    Presswick empty(kora_ui::boxed(kora_ui::Column()));
+    view = build_scan_view(snapshot_with(std::vector<Scanner>{}), empty);
+    EXPECT_TRUE(testing::find_by_control_id(*view, "presswick.scan.pages").empty());
+    EXPECT_EQ(posted_by(*view, empty, "presswick.scan.cancel"),
+              static_cast<int>(Operation(CloseScan{}).index()));
+}
+
 TEST(ScanResultPage, SinglePage) {
     auto state = state_with_pages(1, 0);
     auto view = build_scan_view(snapshot_with(std::vector<Scanner>{}), *state);

@@ -2,6 +2,7 @@
 // (the host's portal or dialog; a scripted one in tests), answered through a pending result.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -45,14 +46,45 @@ struct PickPoll {
     std::string message;
 };
 
+// Set when the asker stops waiting for a pick; the backend running it then closes its dialog (or the
+// portal's request) instead of leaving it open with nobody to read the answer.
+class PickWithdrawal {
+  public:
+    void withdraw() { m_withdrawn.store(true, std::memory_order_release); }
+    [[nodiscard]] bool withdrawn() const { return m_withdrawn.load(std::memory_order_acquire); }
+
+  private:
+    std::atomic<bool> m_withdrawn{false};
+};
+
+// Dropping a pending pick withdraws it: asking again drops the old one and starts afresh.
 class PendingPick {
   public:
-    explicit PendingPick(Receiver<PickOutcome> receiver) : m_receiver(std::move(receiver)) {}
+    PendingPick(Receiver<PickOutcome> receiver, std::shared_ptr<PickWithdrawal> withdrawal)
+        : m_receiver(std::move(receiver)), m_withdrawal(std::move(withdrawal)) {}
+    explicit PendingPick(Receiver<PickOutcome> receiver)
+        : PendingPick(std::move(receiver), std::make_shared<PickWithdrawal>()) {}
+    PendingPick(PendingPick&&) noexcept = default;
+    PendingPick& operator=(PendingPick&& other) noexcept {
+        if (this != &other) {
+            withdraw();
+            m_receiver = std::move(other.m_receiver);
+            m_withdrawal = std::move(other.m_withdrawal);
+        }
+        return *this;
+    }
+    ~PendingPick() { withdraw(); }
     // Never blocks.
     [[nodiscard]] PickPoll try_take();
 
   private:
+    void withdraw() {
+        if (m_withdrawal) {
+            m_withdrawal->withdraw();
+        }
+    }
     Receiver<PickOutcome> m_receiver;
+    std::shared_ptr<PickWithdrawal> m_withdrawal;
 };
 
 class PickRequest {
@@ -93,6 +125,8 @@ class PickRequest {
     [[nodiscard]] bool includes_all_files() const { return m_all_files; }
     [[nodiscard]] const std::optional<std::string>& suggested() const { return m_suggested_name; }
     [[nodiscard]] const std::string& picker_thread_name() const { return m_thread_name; }
+    // Set on the copy a backend runs: tells it when the asker no longer waits. Never null there.
+    [[nodiscard]] const std::shared_ptr<const PickWithdrawal>& withdrawal() const { return m_withdrawal; }
 
   private:
     PickRequest(Mode mode, std::string title, std::string accept_label)
@@ -104,6 +138,7 @@ class PickRequest {
     bool m_all_files = false;
     std::optional<std::string> m_suggested_name;
     std::string m_thread_name = "kora-file-picker";
+    std::shared_ptr<const PickWithdrawal> m_withdrawal = std::make_shared<const PickWithdrawal>();
 };
 
 // Runs one pick to its end, blocking the picker thread.

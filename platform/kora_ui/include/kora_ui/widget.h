@@ -29,6 +29,16 @@ struct ControlInvocation {
     bool operator==(const ControlInvocation&) const = default;
 };
 
+// What a window asks before it closes while its content holds work that closing would lose.
+struct CloseQuestion {
+    std::string text;
+    std::string discard_label;  // closes at once
+    std::string cancel_label;   // keeps the window
+    std::string save_label;     // saves, then closes once the save worked
+    bool operator==(const CloseQuestion&) const = default;
+};
+enum class CloseAnswer : std::uint8_t { discard, cancel, save };
+
 class Widget {
   public:
     virtual ~Widget() = default;
@@ -46,6 +56,14 @@ class Widget {
                                                                std::string_view arguments);
     // The first pending control invocation in this subtree, taken (so asked once it is gone).
     virtual std::optional<ControlInvocation> take_control_invocation();
+    // Asked by the window (a root only) before it closes, and when the session would end: a question
+    // when closing now would lose work, nothing when it may close.
+    [[nodiscard]] virtual std::optional<CloseQuestion> close_question() const { return std::nullopt; }
+    // The user's answer to that question. After `save` the content saves; once saved it asks its window
+    // to close through take_close_request.
+    virtual void answer_close_question(CloseAnswer) {}
+    // True once when the content asks its window to close.
+    virtual bool take_close_request() { return false; }
     // A number no other widget made by this process had (a moved widget takes its source's): a host
     // tells the tree it showed from a new one by it, even when the new one sits at a reused address.
     [[nodiscard]] std::uint64_t serial() const { return m_serial; }
