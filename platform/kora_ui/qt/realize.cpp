@@ -25,6 +25,7 @@
 #include "qt/keyboard.h"
 #include "qt/painted.h"
 #include "qt/qstrings.h"
+#include "qt/realize/box.h"
 #include "qt/reflow_row.h"
 #include "qt/style.h"
 
@@ -110,7 +111,7 @@ QWidget* make_frame(QColor fill, QColor border, int radius, QWidget* parent, QVB
                     int padding) {
     auto* frame = new Frame(fill, border, radius);
     frame->setParent(parent);
-    layout = new QVBoxLayout(frame);
+    layout = new ColumnBox(frame);
     layout->setContentsMargins(padding, padding, padding, padding);
     layout->setSpacing(0);
     return frame;
@@ -346,7 +347,7 @@ class LazyCard final : public QWidget {
           m_record(std::move(record)),
           m_realizer(&realizer),
           m_estimate(estimate.isEmpty() ? QSize(240, 160) : estimate) {  // never empty, or it never paints
-        auto* layout = new QVBoxLayout(this);
+        auto* layout = new ColumnBox(this);
         layout->setContentsMargins(0, 0, 0, 0);
     }
     QSize sizeHint() const override { return layout()->count() > 0 ? QWidget::sizeHint() : m_estimate; }
@@ -598,8 +599,8 @@ struct Realizer::Impl {
             layout = &reflow->box();
         } else {
             box = new QWidget(parent);
-            layout = vertical ? static_cast<QBoxLayout*>(new QVBoxLayout(box))
-                              : static_cast<QBoxLayout*>(new QHBoxLayout(box));
+            layout = vertical ? static_cast<QBoxLayout*>(new ColumnBox(box))
+                              : static_cast<QBoxLayout*>(new RowBox(box));
             layout->setContentsMargins(0, 0, 0, 0);
             layout->setSpacing(vertical ? 0 : kRowSpacing);
         }
@@ -722,7 +723,7 @@ struct Realizer::Impl {
         area->viewport()->setAutoFillBackground(false);
         area->setFocusPolicy(Qt::NoFocus);  // an unnamed stop in Tab order; it scrolls to what has focus
         auto* inner = new QWidget(area);
-        auto* layout = new QVBoxLayout(inner);
+        auto* layout = new ColumnBox(inner);
         layout->setContentsMargins(0, 0, 4, 0);
         layout->setSpacing(0);
         own_box(*record, layout, inner, 0, true);
@@ -826,7 +827,7 @@ struct Realizer::Impl {
         }
         if (auto* container = node_as<Container>(node)) {
             auto* box = new QWidget(parent);
-            auto* layout = new QVBoxLayout(box);
+            auto* layout = new ColumnBox(box);
             layout->setContentsMargins(0, 0, 0, 0);
             layout->setSpacing(0);
             const bool outer_wrap = std::exchange(wrap, true);
@@ -1315,7 +1316,7 @@ QWidget* Realizer::build() {
     m_waiting.clear();
     m_realized = 0;
     auto* page = new QWidget();
-    auto* layout = new QVBoxLayout(page);
+    auto* layout = new ColumnBox(page);
     layout->setContentsMargins(24, 20, 24, 20);
     layout->setSpacing(0);
     Impl impl{*this, *m_keyboard};
