@@ -121,9 +121,10 @@ std::optional<WidgetPtr> service_problem_banner(const std::vector<std::string>& 
 
 WidgetPtr page_header(std::string title, std::string subtitle, const surface::Presswick& state) {
     return boxed(Column()
-                     .push(operation_button("presswick.back", "Presswick", CloseScan{}, state)
-                               .with_icon(icon::back)
-                               .with_style(ButtonStyle::subtle))
+                     .push(said(operation_button("presswick.back", "Presswick", CloseScan{}, state)
+                                    .with_icon(icon::back)
+                                    .with_style(ButtonStyle::subtle),
+                                Meaning::back))
                      .push(Spacer(14))
                      .push(Text(std::move(title), text_size::page_title))
                      .push(caption_text(std::move(subtitle))));

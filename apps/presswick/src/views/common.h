@@ -53,15 +53,17 @@ template <class... Args>
 }
 
 namespace text_size {
-inline constexpr float page_title = 28;
-inline constexpr float status_line = 21;
-inline constexpr float page_position = 20;
-inline constexpr float section_heading = 19;
-inline constexpr float card_title = 18;
-inline constexpr float document_title = 17;
-inline constexpr float tools_heading = 16;
-inline constexpr float body = 14;
-inline constexpr float caption = 13;
+// The type scale: each size says what its texts are for.
+using kora_ui::Meaning;
+inline constexpr kora_ui::TextStyle page_title{28, Meaning::page_title};
+inline constexpr kora_ui::TextStyle status_line{21, Meaning::heading};
+inline constexpr kora_ui::TextStyle page_position{20, Meaning::heading};
+inline constexpr kora_ui::TextStyle section_heading{19, Meaning::heading};
+inline constexpr kora_ui::TextStyle card_title{18, Meaning::heading};
+inline constexpr kora_ui::TextStyle document_title{17, Meaning::heading};
+inline constexpr kora_ui::TextStyle tools_heading{16, Meaning::heading};
+inline constexpr kora_ui::TextStyle body{14};
+inline constexpr kora_ui::TextStyle caption{13};
 }  // namespace text_size
 
 namespace icon {
