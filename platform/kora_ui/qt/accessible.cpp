@@ -6,12 +6,14 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QWidget>
+#include <cmath>
 
 namespace kora_ui::qt::accessible {
 
 namespace {
 
 constexpr const char* kRoleProperty = "kora_accessible_role";
+constexpr const char* kSelectedProperty = "kora_accessible_selected";
 
 QAccessible::Role qt_role(Role role) {
     switch (role) {
@@ -29,11 +31,15 @@ QAccessible::Role qt_role(Role role) {
             return QAccessible::ProgressBar;
         case Role::image:
             return QAccessible::Graphic;
+        case Role::crop:
+            return QAccessible::Canvas;
+        case Role::choice:
+            return QAccessible::Button;
     }
     return QAccessible::Client;
 }
 
-class Described final : public QAccessibleWidget, public QAccessibleValueInterface {
+class Described final : public QAccessibleWidget {
   public:
     Described(QWidget* widget, Role role) : QAccessibleWidget(widget, qt_role(role)), m_role(role) {}
 
@@ -50,6 +56,24 @@ class Described final : public QAccessibleWidget, public QAccessibleValueInterfa
                 return button->text();
             }
         }
+        if (kind == QAccessible::Value) {
+            // A level is read, never set: no value interface, whose bridges add Increase and Decrease.
+            if (auto* bar = qobject_cast<QProgressBar*>(widget()); bar && m_role == Role::meter) {
+                return bar->maximum() > bar->minimum()
+                           ? QString::number(std::lround(100.0 * (bar->value() - bar->minimum()) /
+                                                         (bar->maximum() - bar->minimum())))
+                           : QString();
+            }
+            if (const QVariant value = widget()->property(kValueProperty); value.isValid()) {
+                return value.toString();
+            }
+        }
+        if (kind == QAccessible::Description && m_role == Role::crop) {
+            // Readers that speak no value text still hear the rectangle.
+            const QString value = widget()->property(kValueProperty).toString();
+            const QString help = QAccessibleWidget::text(kind);
+            return value.isEmpty() ? help : value + QStringLiteral(". ") + help;
+        }
         return QAccessibleWidget::text(kind);
     }
 
@@ -61,14 +85,15 @@ class Described final : public QAccessibleWidget, public QAccessibleValueInterfa
             state.focusable = true;
             state.focused = button->hasFocus();
         }
-        return state;
-    }
-
-    void* interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::ValueInterface && m_role == Role::meter) {
-            return static_cast<QAccessibleValueInterface*>(this);
+        if (m_role == Role::choice) {
+            state.selectable = true;
+            state.selected = widget()->property(kSelectedProperty).toBool();
         }
-        return QAccessibleWidget::interface_cast(type);
+        if (m_role == Role::crop) {
+            state.focusable = true;
+            state.focused = widget()->hasFocus();
+        }
+        return state;
     }
 
     // A meter shows a level and cannot be changed; a segment is pressed; the rest only take focus.
@@ -76,8 +101,11 @@ class Described final : public QAccessibleWidget, public QAccessibleValueInterfa
         if (m_role == Role::radio) {
             return {pressAction(), setFocusAction()};
         }
-        if (m_role == Role::frame || m_role == Role::group) {
+        if (m_role == Role::frame || m_role == Role::group || m_role == Role::choice) {
             return QAccessibleWidget::actionNames();
+        }
+        if (m_role == Role::crop) {
+            return {setFocusAction()};
         }
         return {};
     }
@@ -90,18 +118,6 @@ class Described final : public QAccessibleWidget, public QAccessibleValueInterfa
         }
         QAccessibleWidget::doAction(name);
     }
-
-    QVariant currentValue() const override {
-        auto* bar = qobject_cast<QProgressBar*>(widget());
-        if (!bar || bar->maximum() <= bar->minimum()) {
-            return 0;
-        }
-        return 100.0 * (bar->value() - bar->minimum()) / (bar->maximum() - bar->minimum());
-    }
-    void setCurrentValue(const QVariant&) override {}
-    QVariant maximumValue() const override { return 100.0; }
-    QVariant minimumValue() const override { return 0.0; }
-    QVariant minimumStepSize() const override { return 0.0; }
 
   private:
     Role m_role;
@@ -152,6 +168,8 @@ QString role_name(QAccessible::Role role) {
             return QStringLiteral("text");
         case QAccessible::Client:
             return QStringLiteral("filler");
+        case QAccessible::Canvas:
+            return QStringLiteral("canvas");
         default:
             return QStringLiteral("role %1").arg(static_cast<int>(role));
     }
@@ -176,6 +194,9 @@ void dump_into(QAccessibleInterface* object, int depth, QString& out) {
         if (state.checkable) {
             states << (state.checked ? QStringLiteral("checked") : QStringLiteral("not checked"));
         }
+        if (state.selected) {
+            states << QStringLiteral("selected");
+        }
         if (state.focused) {
             states << QStringLiteral("focused");
         }
@@ -187,6 +208,10 @@ void dump_into(QAccessibleInterface* object, int depth, QString& out) {
         }
         if (auto* value = object->valueInterface()) {
             out += QStringLiteral(" = %1").arg(value->currentValue().toString());
+        } else if (const QString spoken = object->text(QAccessible::Value);
+                   !spoken.isEmpty() && object->role() != QAccessible::StaticText &&
+                   object->role() != QAccessible::Button) {
+            out += QStringLiteral(" = %1").arg(spoken);
         }
         if (auto* actions = object->actionInterface();
             actions && !actions->actionNames().isEmpty() && object->role() != QAccessible::Window) {
@@ -223,6 +248,29 @@ void set_role(QWidget* widget, Role role) {
 void announce_alert(QWidget* banner) {
     QAccessibleEvent event(banner, QAccessible::Alert);
     QAccessible::updateAccessibility(&event);
+}
+
+void announce_value(QWidget* widget) {
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(widget, widget->property(kValueProperty));
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void set_selected(QWidget* button, bool selected) {
+    if (button->property(kSelectedProperty).toBool() == selected) {
+        return;
+    }
+    if (!button->property(kRoleProperty).isValid()) {
+        set_role(button, Role::choice);
+    }
+    button->setProperty(kSelectedProperty, selected);
+    if (QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.selected = true;
+        QAccessibleStateChangeEvent event(button, changed);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 }  // namespace kora_ui::qt::accessible

@@ -57,6 +57,7 @@ class Host final : public QWidget {
     // page's first control after a page change.
     bool reconcile();
     void realize_waiting_cards();
+    void name_scroll_bars();
 
     WidgetPtr m_root;
     QScrollArea* m_scroll = nullptr;
