@@ -15,6 +15,8 @@ packages=(
   # Printer administration through polkit, and the desk sandbox that tests it.
   libsystemd-dev cups-pk-helper polkitd util-linux bsdutils passwd
   tesseract-ocr-fra tesseract-ocr-spa libglib2.0-bin debhelper lintian
+  # The screen reader test: AT-SPI's bus and registry, and its Python client.
+  at-spi2-core python3-pyatspi
 )
 
 missing=()

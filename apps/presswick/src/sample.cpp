@@ -156,6 +156,8 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
                                                    state->print_printer, *state));
             break;
         case 8:
+            // The sample stays the state's, so that choosing the scanner shows it chosen.
+            state->snapshot = sample;
             state->install(views::build_scan_view(sample, *state));
             break;
         case 9: {

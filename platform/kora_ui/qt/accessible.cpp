@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QWidget>
@@ -35,6 +36,8 @@ QAccessible::Role qt_role(Role role) {
             return QAccessible::Canvas;
         case Role::choice:
             return QAccessible::Button;
+        case Role::combo:
+            return QAccessible::ComboBox;
     }
     return QAccessible::Client;
 }
@@ -68,6 +71,19 @@ class Described final : public QAccessibleWidget {
                 return value.toString();
             }
         }
+        if (kind == QAccessible::Description && m_role == Role::meter) {
+            // Readers without a value interface to ask hear the level here.
+            const QString level = text(QAccessible::Value);
+            return level.isEmpty() ? QAccessibleWidget::text(kind) : level + QStringLiteral(" %");
+        }
+        if (kind == QAccessible::Name && m_role == Role::combo) {
+            return widget()->accessibleName();
+        }
+        if ((kind == QAccessible::Value || kind == QAccessible::Description) && m_role == Role::combo) {
+            // The choice is also its description: AT-SPI has no value text for a drop-down.
+            auto* combo = qobject_cast<QComboBox*>(widget());
+            return combo ? combo->currentText() : QString();
+        }
         if (kind == QAccessible::Description && m_role == Role::crop) {
             // Readers that speak no value text still hear the rectangle.
             const QString value = widget()->property(kValueProperty).toString();
@@ -98,22 +114,29 @@ class Described final : public QAccessibleWidget {
 
     // A meter shows a level and cannot be changed; a segment is pressed; the rest only take focus.
     QStringList actionNames() const override {
-        if (m_role == Role::radio) {
+        if (m_role == Role::radio || m_role == Role::choice) {
             return {pressAction(), setFocusAction()};
         }
-        if (m_role == Role::frame || m_role == Role::group || m_role == Role::choice) {
+        if (m_role == Role::frame || m_role == Role::group) {
             return QAccessibleWidget::actionNames();
         }
         if (m_role == Role::crop) {
             return {setFocusAction()};
+        }
+        if (m_role == Role::combo) {
+            return {showMenuAction(), setFocusAction()};
         }
         return {};
     }
 
     void doAction(const QString& name) override {
         if (auto* button = qobject_cast<QAbstractButton*>(widget());
-            button && m_role == Role::radio && name == pressAction()) {
+            button && (m_role == Role::radio || m_role == Role::choice) && name == pressAction()) {
             button->click();
+            return;
+        }
+        if (auto* combo = qobject_cast<QComboBox*>(widget()); combo && name == showMenuAction()) {
+            combo->showPopup();
             return;
         }
         QAccessibleWidget::doAction(name);
@@ -186,6 +209,13 @@ void dump_into(QAccessibleInterface* object, int depth, QString& out) {
         if (!name.isEmpty()) {
             out += QStringLiteral(" \"%1\"").arg(name);
         }
+        if (auto* value = object->valueInterface()) {
+            out += QStringLiteral(" = %1").arg(value->currentValue().toString());
+        } else if (const QString spoken = object->text(QAccessible::Value);
+                   !spoken.isEmpty() && object->role() != QAccessible::StaticText &&
+                   object->role() != QAccessible::Button) {
+            out += QStringLiteral(" = %1").arg(spoken);
+        }
         if (const QString about = object->text(QAccessible::Description); !about.isEmpty()) {
             out += QStringLiteral(" (%1)").arg(about);
         }
@@ -205,13 +235,6 @@ void dump_into(QAccessibleInterface* object, int depth, QString& out) {
         }
         if (!states.isEmpty()) {
             out += QStringLiteral(" [%1]").arg(states.join(QStringLiteral(", ")));
-        }
-        if (auto* value = object->valueInterface()) {
-            out += QStringLiteral(" = %1").arg(value->currentValue().toString());
-        } else if (const QString spoken = object->text(QAccessible::Value);
-                   !spoken.isEmpty() && object->role() != QAccessible::StaticText &&
-                   object->role() != QAccessible::Button) {
-            out += QStringLiteral(" = %1").arg(spoken);
         }
         if (auto* actions = object->actionInterface();
             actions && !actions->actionNames().isEmpty() && object->role() != QAccessible::Window) {

@@ -10,7 +10,7 @@ class QWidget;
 
 namespace kora_ui::qt::accessible {
 
-enum class Role { frame, heading, radio, group, alert, meter, image, crop, choice };
+enum class Role { frame, heading, radio, group, alert, meter, image, crop, choice, combo };
 
 // The property a widget keeps its spoken value in (a crop area's rectangle).
 inline constexpr const char* kValueProperty = "kora_accessible_value";
@@ -24,7 +24,7 @@ void announce_value(QWidget* widget);
 // Makes `button` a choice of a set that is chosen (`selected`) or not.
 void set_selected(QWidget* button, bool selected);
 // What a screen reader is given for `widget` and what it holds, one line an object, indented by depth:
-// role, "name", (description), [states], = value. Unnamed plain containers (which readers pass over)
+// role, "name", = value, (description), [states], {actions}. Unnamed plain containers (which readers pass over)
 // and hidden objects are left out, their children shown in their place.
 [[nodiscard]] QString dump_tree(QWidget* widget);
 

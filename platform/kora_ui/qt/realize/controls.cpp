@@ -155,6 +155,8 @@ QWidget* make_dropdown(Builder& builder, Widget& node, QWidget* parent, const Re
     auto* combo = new QComboBox(parent);
     combo->setObjectName(qs(std::string(dropdown.control_id())));
     combo->setAccessibleName(qs(dropdown.label()));
+    // Named by its label (Qt names a drop-down by its current text), the choice its value.
+    accessible::set_role(combo, accessible::Role::combo);
     combo->setPlaceholderText(qs(dropdown.placeholder()));
     for (const auto& option : dropdown.options()) {
         combo->addItem(qs(option.label), qs(option.value));
