@@ -24,8 +24,8 @@ void announce_value(QWidget* widget);
 // Makes `button` a choice of a set that is chosen (`selected`) or not.
 void set_selected(QWidget* button, bool selected);
 // What a screen reader is given for `widget` and what it holds, one line an object, indented by depth:
-// role, "name", = value, (description), [states], {actions}. Unnamed plain containers (which readers pass over)
-// and hidden objects are left out, their children shown in their place.
+// role, "name", = value, (description), [states], {actions}. Unnamed plain containers (which readers
+// pass over) and hidden objects are left out, their children shown in their place.
 [[nodiscard]] QString dump_tree(QWidget* widget);
 
 }  // namespace kora_ui::qt::accessible
