@@ -17,13 +17,21 @@ bool spawn_worker(const std::string& name, std::function<void()> work) {
 namespace {
 
 // The common shape of the two-notice workers: one call, pick a notice, post it, end. A call the print
-// server refused for want of credentials posts CredentialsWanted instead, with a retry that asks no more.
+// server refused for want of credentials posts CredentialsWanted instead, with a retry that asks no more;
+// one that refused the credentials offered says so.
 template <class Call>
 bool start_with_notices(const char* name, OperationSender sender, NoticePair notices, Call call,
                         bool may_ask = true) {
     return spawn_worker(name, [name, sender = std::move(sender), notices = std::move(notices),
                                call = std::move(call), may_ask]() mutable {
         const auto result = call();  // the service's own error text is dropped
+        if (!result && printing::credentials_refused(result.error())) {
+            // Not the connection's fault: say so; the next request asks again.
+            auto failure = notices.failure;
+            failure.detail = result.error();
+            (void)sender.send(OperationFinished{std::move(failure)});
+            return;
+        }
         if (!result && may_ask) {
             if (auto server = printing::credentials_wanted(result.error())) {
                 auto failure = notices.failure;
