@@ -101,9 +101,14 @@ struct PagePosition {
 [[nodiscard]] kora_ui::Button operation_button(std::string control_id, std::string label, Operation operation,
                                                const surface::Presswick& state);
 [[nodiscard]] kora_ui::Button plain_button(std::string control_id, std::string label);
+// A card titled by a heading: its controls are not described by it.
 [[nodiscard]] kora_ui::WidgetPtr card(std::string title, kora_ui::WidgetPtr body);
 [[nodiscard]] kora_ui::WidgetPtr card_with_action(std::string title, kora_ui::Button header,
                                                   kora_ui::WidgetPtr body);
+// A card about one document or printer, titled by its name: its controls are described by that name.
+[[nodiscard]] kora_ui::WidgetPtr card_about(std::string title, kora_ui::WidgetPtr body);
+[[nodiscard]] kora_ui::WidgetPtr card_with_action_about(std::string title, kora_ui::Button header,
+                                                        kora_ui::WidgetPtr body);
 [[nodiscard]] kora_ui::WidgetPtr notice_banner(const Notice& notice);
 [[nodiscard]] std::optional<kora_ui::WidgetPtr> service_problem_banner(
     const std::vector<std::string>& sections, const surface::Presswick& state);

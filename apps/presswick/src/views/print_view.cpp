@@ -83,11 +83,12 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
     if (auto banner = service_problem_banner(failed_sections(snapshot, true, false, false), state)) {
         page.push(std::move(*banner)).push(Spacer(12));
     }
-    auto document_card = card(name, boxed(Column()
-                                              .push(preview_part(preview, name))
-                                              .push(Spacer(10))
-                                              .push(body_text("Ready to print"))
-                                              .push(caption_text("The printer will render this document"))));
+    auto document_card =
+        card_about(name, boxed(Column()
+                                   .push(preview_part(preview, name))
+                                   .push(Spacer(10))
+                                   .push(body_text("Ready to print"))
+                                   .push(caption_text("The printer will render this document"))));
     auto options_card = card("Printing options",
                              boxed(Column()
                                        .push(Row()

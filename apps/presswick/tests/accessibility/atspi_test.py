@@ -90,6 +90,11 @@ def main():
                   "the page's scroll bar is not named after the page", tree)
         else:
             check(surface, 'push button "Back to Presswick"' in tree, "no back control announced as such", tree)
+        if surface == "queue":
+            check(surface, 'push button "Cancel" (Travel itinerary.pdf)' in tree,
+                  "Cancel is not described by its document", tree)
+        if surface == "device":
+            check(surface, "(Printer controls)" not in tree, "a control described by its panel's heading", tree)
         if surface == "print":
             check(surface, re.search(r'combo box "Printer" [^\n]*\(Studio printer', tree) is not None,
                   "the printer drop-down is not named Printer, with its choice", tree)

@@ -68,6 +68,8 @@ class Widget {
     // or printer), when said; empty otherwise.
     [[nodiscard]] const std::string& said_title() const { return m_title; }
     [[nodiscard]] const std::string& said_subject() const { return m_subject; }
+    // Whether a meaning was said (also `none`, which then overrides a kind's own rule).
+    [[nodiscard]] bool said() const { return m_said; }
     void say(Meaning meaning) {
         m_meaning = meaning;
         m_said = true;
@@ -82,9 +84,6 @@ class Widget {
     Widget() = default;
     Widget(Widget&&) = default;
     Widget& operator=(Widget&&) = default;
-
-    // Whether a meaning was said (also `none`, which then overrides a kind's own rule).
-    [[nodiscard]] bool said() const { return m_said; }
 
   private:
     [[nodiscard]] static std::uint64_t next_serial();

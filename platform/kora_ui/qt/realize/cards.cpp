@@ -29,6 +29,11 @@ Context card_inside(const Context& context) {
     return inner;
 }
 
+// What a card surface's controls are described by: what it says, else its title.
+std::string subject_of(const CardSurface& card) {
+    return card.said() ? card.said_subject() : card.title();
+}
+
 QWidget* make_framed(Builder& builder, Widget& node, QWidget* parent, const RecordPtr& record,
                      const Context& inner) {
     const auto dark = theme::Theme::dark();
@@ -75,7 +80,7 @@ QWidget* make_card_surface(Builder& builder, Widget& node, QWidget* parent, cons
     frame->setAccessibleName(qs(card.title()));
     accessible::set_role(frame, accessible::Role::group);
     Context inner = card_inside(context);
-    inner.subject = card.said_subject().empty() ? card.title() : card.said_subject();
+    inner.subject = subject_of(card);
     auto* header = new QHBoxLayout();
     header->setSpacing(kRowSpacing);
     auto* title = make_label(card.title(), 18, true, frame);
@@ -110,7 +115,7 @@ bool patch_card_surface(Widget& node, Realized& record) {
     const bool had_header = !record.children.empty() && record.boxed_from == 1;
     auto* title = widget->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
     const int tone = card.tone() ? static_cast<int>(*card.tone()) : -1;
-    const std::string& subject = card.said_subject().empty() ? card.title() : card.said_subject();
+    const std::string subject = subject_of(card);
     if (had_header != (card.header() != nullptr) || !title ||
         widget->property(kToneProperty).toInt() != tone || subject != record.inner.subject) {
         return false;
