@@ -29,6 +29,7 @@ void install_scan_view(Presswick& state) {
 
 void install_print_dialog(Presswick& state) {
     if (state.snapshot && state.print_document) {
+        state.print_cells_seen = print_cells_version(state);
         state.install(views::build_print_view(*state.snapshot, *state.print_document, state.preview,
                                               state.print_printer, state),
                       true);

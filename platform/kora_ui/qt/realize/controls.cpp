@@ -18,6 +18,7 @@
 #include "qt/realize/frames.h"
 #include "qt/realize/kind.h"
 #include "qt/style.h"
+#include "qt/text_input.h"
 
 namespace kora_ui::qt {
 
@@ -200,6 +201,7 @@ QWidget* make_toggle(Builder& builder, Widget& node, QWidget* parent, const Reco
     auto* box = new QCheckBox(parent);
     box->setChecked(toggle.state().get());
     box->setAccessibleName(qs(toggle.accessible_label()));
+    box->setEnabled(toggle.enabled());
     builder.keys().watch(box);
     QObject::connect(box, &QCheckBox::toggled, box,
                      [realizer = &builder.realizer(), weak = std::weak_ptr<Realized>(record)](bool on) {
@@ -274,7 +276,32 @@ void sign_toggle_group(const Widget& node, Signature& out) {
 }
 
 void sign_toggle(const Widget& node, Signature& out) {
-    out.add(static_cast<const Toggle&>(node).accessible_label());
+    const auto& toggle = static_cast<const Toggle&>(node);
+    out.add(toggle.accessible_label());
+    out.number(toggle.enabled());
+}
+
+// A text input: its line edit lives in qt/text_input.*.
+QWidget* make_text_input(Builder& builder, Widget& node, QWidget* parent, const RecordPtr& record,
+                         const Context&) {
+    return text_input::make(
+        static_cast<TextInput&>(node), parent, builder.keys(),
+        [realizer = &builder.realizer(), weak = std::weak_ptr<Realized>(record)](std::string text) {
+            reach<TextInput>(*realizer, weak, [&text](TextInput& target) { target.enter(std::move(text)); });
+        });
+}
+
+void sign_text_input(const Widget& node, Signature& out) {
+    out.add(text_input::signature(static_cast<const TextInput&>(node)));
+}
+
+bool patch_text_input(Widget& node, Realized& record) {
+    text_input::patch(static_cast<TextInput&>(node), *record.widget);
+    return true;
+}
+
+void show_text(Widget& node, Realized& record) {
+    text_input::sync(static_cast<TextInput&>(node), *record.widget);
 }
 
 }  // namespace controls
@@ -294,6 +321,11 @@ void add_controls(KindTable& table) {
         .make = make_dropdown, .sign = sign_dropdown, .show_bound = show_choice, .keeps_own_width = true};
     table[typeid(Toggle)] = {
         .make = make_toggle, .sign = sign_toggle, .show_bound = show_toggle, .keeps_own_width = true};
+    table[typeid(TextInput)] = {.make = make_text_input,
+                                .sign = sign_text_input,
+                                .patch = patch_text_input,
+                                .show_bound = show_text,
+                                .keeps_own_width = true};
     table[typeid(ToggleGroup)] = {.make = make_toggle_group,
                                   .sign = sign_toggle_group,
                                   .show_bound = show_selection,

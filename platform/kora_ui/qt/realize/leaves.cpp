@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
+#include <QTransform>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -141,7 +142,11 @@ bool patch_meter(Widget& node, Realized& record) {
 
 QWidget* make_image(Builder&, Widget& node, QWidget* parent, const RecordPtr&, const Context&) {
     auto& image = static_cast<Image&>(node);
-    auto* view = new ImageView(image_from(image.rgba(), image.width(), image.height()));
+    auto picture = image_from(image.rgba(), image.width(), image.height());
+    if (image.quarter_turns() % 4 != 0) {
+        picture = picture.transformed(QTransform().rotate(-90.0 * (image.quarter_turns() % 4)));
+    }
+    auto* view = new ImageView(std::move(picture));
     view->setParent(parent);
     view->setAccessibleName(
         qs(image.accessible_label().empty() ? std::string("Image") : image.accessible_label()));
@@ -154,6 +159,7 @@ void sign_image(const Widget& node, Signature& out) {
     out.number(static_cast<double>(reinterpret_cast<std::uintptr_t>(image.rgba().get())));
     out.number(image.width());
     out.number(image.height());
+    out.number(image.quarter_turns());
     out.add(image.accessible_label());
 }
 
