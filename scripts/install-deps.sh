@@ -19,6 +19,8 @@ packages=(
   tesseract-ocr-fra tesseract-ocr-spa libglib2.0-bin debhelper lintian
   # scripts/fuzz.sh: the preview's fuzz target needs a clang that builds std::expected (16).
   clang-16 libclang-rt-16-dev
+  # The screen reader test: AT-SPI's bus and registry, and its Python client.
+  at-spi2-core python3-pyatspi
 )
 
 missing=()

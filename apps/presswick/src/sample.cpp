@@ -182,6 +182,8 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
                            surface::shown::PrintDialog{});
             break;
         case 8:
+            // The sample stays the state's, so that choosing the scanner shows it chosen.
+            state->snapshot = sample;
             state->install(views::build_scan_view(sample, *state), surface::shown::Scan{});
             break;
         case 9: {

@@ -3,15 +3,18 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QWidget>
+#include <cmath>
 
 namespace kora_ui::qt::accessible {
 
 namespace {
 
 constexpr const char* kRoleProperty = "kora_accessible_role";
+constexpr const char* kSelectedProperty = "kora_accessible_selected";
 
 QAccessible::Role qt_role(Role role) {
     switch (role) {
@@ -29,11 +32,17 @@ QAccessible::Role qt_role(Role role) {
             return QAccessible::ProgressBar;
         case Role::image:
             return QAccessible::Graphic;
+        case Role::crop:
+            return QAccessible::Canvas;
+        case Role::choice:
+            return QAccessible::Button;
+        case Role::combo:
+            return QAccessible::ComboBox;
     }
     return QAccessible::Client;
 }
 
-class Described final : public QAccessibleWidget, public QAccessibleValueInterface {
+class Described final : public QAccessibleWidget {
   public:
     Described(QWidget* widget, Role role) : QAccessibleWidget(widget, qt_role(role)), m_role(role) {}
 
@@ -50,6 +59,37 @@ class Described final : public QAccessibleWidget, public QAccessibleValueInterfa
                 return button->text();
             }
         }
+        if (kind == QAccessible::Value) {
+            // A level is read, never set: no value interface, whose bridges add Increase and Decrease.
+            if (auto* bar = qobject_cast<QProgressBar*>(widget()); bar && m_role == Role::meter) {
+                return bar->maximum() > bar->minimum()
+                           ? QString::number(std::lround(100.0 * (bar->value() - bar->minimum()) /
+                                                         (bar->maximum() - bar->minimum())))
+                           : QString();
+            }
+            if (const QVariant value = widget()->property(kValueProperty); value.isValid()) {
+                return value.toString();
+            }
+        }
+        if (kind == QAccessible::Description && m_role == Role::meter) {
+            // Readers without a value interface to ask hear the level here.
+            const QString level = text(QAccessible::Value);
+            return level.isEmpty() ? QAccessibleWidget::text(kind) : level + QStringLiteral(" %");
+        }
+        if (kind == QAccessible::Name && m_role == Role::combo) {
+            return widget()->accessibleName();
+        }
+        if ((kind == QAccessible::Value || kind == QAccessible::Description) && m_role == Role::combo) {
+            // The choice is also its description: AT-SPI has no value text for a drop-down.
+            auto* combo = qobject_cast<QComboBox*>(widget());
+            return combo ? combo->currentText() : QString();
+        }
+        if (kind == QAccessible::Description && m_role == Role::crop) {
+            // Readers that speak no value text still hear the rectangle.
+            const QString value = widget()->property(kValueProperty).toString();
+            const QString help = QAccessibleWidget::text(kind);
+            return value.isEmpty() ? help : value + QStringLiteral(". ") + help;
+        }
         return QAccessibleWidget::text(kind);
     }
 
@@ -61,47 +101,46 @@ class Described final : public QAccessibleWidget, public QAccessibleValueInterfa
             state.focusable = true;
             state.focused = button->hasFocus();
         }
-        return state;
-    }
-
-    void* interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::ValueInterface && m_role == Role::meter) {
-            return static_cast<QAccessibleValueInterface*>(this);
+        if (m_role == Role::choice) {
+            state.selectable = true;
+            state.selected = widget()->property(kSelectedProperty).toBool();
         }
-        return QAccessibleWidget::interface_cast(type);
+        if (m_role == Role::crop) {
+            state.focusable = true;
+            state.focused = widget()->hasFocus();
+        }
+        return state;
     }
 
     // A meter shows a level and cannot be changed; a segment is pressed; the rest only take focus.
     QStringList actionNames() const override {
-        if (m_role == Role::radio) {
+        if (m_role == Role::radio || m_role == Role::choice) {
             return {pressAction(), setFocusAction()};
         }
         if (m_role == Role::frame || m_role == Role::group) {
             return QAccessibleWidget::actionNames();
+        }
+        if (m_role == Role::crop) {
+            return {setFocusAction()};
+        }
+        if (m_role == Role::combo) {
+            return {showMenuAction(), setFocusAction()};
         }
         return {};
     }
 
     void doAction(const QString& name) override {
         if (auto* button = qobject_cast<QAbstractButton*>(widget());
-            button && m_role == Role::radio && name == pressAction()) {
+            button && (m_role == Role::radio || m_role == Role::choice) && name == pressAction()) {
             button->click();
+            return;
+        }
+        if (auto* combo = qobject_cast<QComboBox*>(widget()); combo && name == showMenuAction()) {
+            combo->showPopup();
             return;
         }
         QAccessibleWidget::doAction(name);
     }
-
-    QVariant currentValue() const override {
-        auto* bar = qobject_cast<QProgressBar*>(widget());
-        if (!bar || bar->maximum() <= bar->minimum()) {
-            return 0;
-        }
-        return 100.0 * (bar->value() - bar->minimum()) / (bar->maximum() - bar->minimum());
-    }
-    void setCurrentValue(const QVariant&) override {}
-    QVariant maximumValue() const override { return 100.0; }
-    QVariant minimumValue() const override { return 0.0; }
-    QVariant minimumStepSize() const override { return 0.0; }
 
   private:
     Role m_role;
@@ -152,6 +191,8 @@ QString role_name(QAccessible::Role role) {
             return QStringLiteral("text");
         case QAccessible::Client:
             return QStringLiteral("filler");
+        case QAccessible::Canvas:
+            return QStringLiteral("canvas");
         default:
             return QStringLiteral("role %1").arg(static_cast<int>(role));
     }
@@ -168,6 +209,13 @@ void dump_into(QAccessibleInterface* object, int depth, QString& out) {
         if (!name.isEmpty()) {
             out += QStringLiteral(" \"%1\"").arg(name);
         }
+        if (auto* value = object->valueInterface()) {
+            out += QStringLiteral(" = %1").arg(value->currentValue().toString());
+        } else if (const QString spoken = object->text(QAccessible::Value);
+                   !spoken.isEmpty() && object->role() != QAccessible::StaticText &&
+                   object->role() != QAccessible::Button) {
+            out += QStringLiteral(" = %1").arg(spoken);
+        }
         if (const QString about = object->text(QAccessible::Description); !about.isEmpty()) {
             out += QStringLiteral(" (%1)").arg(about);
         }
@@ -175,6 +223,9 @@ void dump_into(QAccessibleInterface* object, int depth, QString& out) {
         QStringList states;
         if (state.checkable) {
             states << (state.checked ? QStringLiteral("checked") : QStringLiteral("not checked"));
+        }
+        if (state.selected) {
+            states << QStringLiteral("selected");
         }
         if (state.focused) {
             states << QStringLiteral("focused");
@@ -184,9 +235,6 @@ void dump_into(QAccessibleInterface* object, int depth, QString& out) {
         }
         if (!states.isEmpty()) {
             out += QStringLiteral(" [%1]").arg(states.join(QStringLiteral(", ")));
-        }
-        if (auto* value = object->valueInterface()) {
-            out += QStringLiteral(" = %1").arg(value->currentValue().toString());
         }
         if (auto* actions = object->actionInterface();
             actions && !actions->actionNames().isEmpty() && object->role() != QAccessible::Window) {
@@ -223,6 +271,29 @@ void set_role(QWidget* widget, Role role) {
 void announce_alert(QWidget* banner) {
     QAccessibleEvent event(banner, QAccessible::Alert);
     QAccessible::updateAccessibility(&event);
+}
+
+void announce_value(QWidget* widget) {
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(widget, widget->property(kValueProperty));
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void set_selected(QWidget* button, bool selected) {
+    if (button->property(kSelectedProperty).toBool() == selected) {
+        return;
+    }
+    if (!button->property(kRoleProperty).isValid()) {
+        set_role(button, Role::choice);
+    }
+    button->setProperty(kSelectedProperty, selected);
+    if (QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.selected = true;
+        QAccessibleStateChangeEvent event(button, changed);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 }  // namespace kora_ui::qt::accessible

@@ -144,14 +144,22 @@ bool Host::reconcile() {
     const bool changed = m_realizer->take_changes() || patched;
     if (changed) {
         m_realizer->fix_tab_order();
+        // After a control removed or moved what the user made, the focus leaves it (a second press
+        // would take the next thing): for what the page shows, else the page's first control.
+        const bool after_destructive = m_realizer->take_destructive_press();
+        QWidget* main = after_destructive ? m_realizer->main_control() : nullptr;
         if (auto title = m_realizer->page_title(); title != m_page_title) {
             m_page_title = std::move(title);
+            name_scroll_bars();
             // A new page: its first control, where a keyboard user starts reading it.
-            QWidget* first = m_realizer->first_control();
+            QWidget* first = main ? main : m_realizer->first_control();
             if (first && (m_focus.found || isActiveWindow())) {
                 first->setFocus(Qt::OtherFocusReason);
             }
             m_focus = {};
+        } else if (main && m_realizer->page_has_focus()) {
+            main->setFocus(Qt::OtherFocusReason);
+            m_focus = m_realizer->remember_focus();
         }
         if (m_realizer->waiting()) {
             m_idle.start();
@@ -162,7 +170,19 @@ bool Host::reconcile() {
     if (m_focus.found && !m_realizer->page_has_focus() && m_realizer->restore_focus(m_focus)) {
         m_focus.widget = QApplication::focusWidget();
     }
+    // Where Qt moved the focus on from a control that went, never a destructive one.
+    if (QWidget* safe = m_focus.found ? m_realizer->safe_instead_of(m_focus) : nullptr) {
+        safe->setFocus(Qt::OtherFocusReason);
+        m_focus = m_realizer->remember_focus();
+    }
     return changed;
+}
+
+void Host::name_scroll_bars() {
+    // A reader hears what a bar scrolls: the page, by its title.
+    const QString page = QString::fromStdString(m_page_title.empty() ? std::string("Page") : m_page_title);
+    m_scroll->verticalScrollBar()->setAccessibleName(page);
+    m_scroll->horizontalScrollBar()->setAccessibleName(page);
 }
 
 void Host::realize_waiting_cards() {
@@ -259,6 +279,7 @@ void Host::rebuild() {
     m_realizer->fix_tab_order();
     (void)m_realizer->take_changes();
     m_page_title = m_realizer->page_title();
+    name_scroll_bars();
     m_scroll->verticalScrollBar()->setValue(outer);
     if (outer != 0) {
         // The range is known only once the new content is laid out.

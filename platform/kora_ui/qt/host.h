@@ -68,6 +68,7 @@ class Host final : public QWidget {
     void realize_waiting_cards();
     // Puts the root's close question up (or raises it); false when the root has none.
     bool ask_before_closing();
+    void name_scroll_bars();
 
     WidgetPtr m_root;
     QScrollArea* m_scroll = nullptr;

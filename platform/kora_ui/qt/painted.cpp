@@ -1,5 +1,7 @@
 #include "qt/painted.h"
 
+#include "qt/accessible.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -135,8 +137,22 @@ CropView::CropView(QImage image, std::function<CropSelection()> read, std::funct
 }
 
 void CropView::refresh() {
-    if (m_read() != m_drawn) {
+    const CropSelection now = m_read();
+    if (now != m_drawn) {
         update();
+    }
+    // What a screen reader is told the crop area's value is: its rectangle, in percent of the page.
+    auto percent = [](double fraction) {
+        return static_cast<int>(std::lround(fraction * 100));
+    };
+    const QString value = QStringLiteral("Left %1 %, top %2 %, right %3 %, bottom %4 %")
+                              .arg(percent(now.left))
+                              .arg(percent(now.top))
+                              .arg(percent(now.right))
+                              .arg(percent(now.bottom));
+    if (property(accessible::kValueProperty).toString() != value) {
+        setProperty(accessible::kValueProperty, value);
+        accessible::announce_value(this);
     }
 }
 

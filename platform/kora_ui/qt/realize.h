@@ -12,17 +12,20 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <typeindex>
 #include <utility>
 #include <vector>
 
 #include "kora_ui/widget.h"
+#include "qt/realize/context.h"
 
 class QBoxLayout;
 class QWidget;
 
 namespace kora_ui::qt {
 class KeyboardAid;
-}
+struct Kind;
+}  // namespace kora_ui::qt
 
 namespace kora_ui::qt {
 
@@ -30,7 +33,9 @@ namespace kora_ui::qt {
 struct Realized {
     Widget* node = nullptr;  // valid only right after Realizer::current answered true
     std::uint64_t serial = 0;
-    std::string_view type;  // the node's type name (a literal of its class)
+    std::type_index type{typeid(void)};  // the node's type
+    const Kind* kind = nullptr;          // its row of the kind table
+    Meaning meaning = Meaning::none;     // what the node said it is for
     std::string control_id;
     std::string signature;  // what the widget shows of the node itself, children aside
     QPointer<QWidget> widget;
@@ -40,13 +45,14 @@ struct Realized {
     int box_first = 0;              // the layout index of the first child laid out in `box`
     std::size_t boxed_from = 0;     // children before this one are not in `box` (a card's header)
     bool trailing_stretch = false;  // `box` ends with a stretch after the children
-    bool child_wrap = true;         // whether texts of the children may wrap
-    bool child_page_level = false;  // whether the children are at the page's level (no column or card above)
+    Context context;                // what the node was realized within
+    Context inner;                  // what its children in `box` are realized within
     int items = 0;                  // layout items this node takes in its parent's box
     int stretch = 0;
     bool stretch_rule = false;  // whether `box` gets that stretch when no child fills it
     bool lazy = false;          // a placeholder waits to realize the node
     bool dropped = false;       // no longer shown (its widgets are going)
+    bool tab_fresh = false;     // made since Tab order was last put right
     std::vector<std::shared_ptr<Realized>> children;
 };
 using RecordPtr = std::shared_ptr<Realized>;
@@ -74,6 +80,11 @@ class Realizer {
     bool realize_waiting(std::size_t count);
     // Presses the enabled back control of the page; false when there is none.
     bool press_back();
+    // Whether a control that removes or rearranges what the user made was pressed since last asked.
+    [[nodiscard]] bool take_destructive_press() { return std::exchange(m_destructive_pressed, false); }
+    // The control the page says it shows (where focus goes after a destructive press), if focusable.
+    [[nodiscard]] QWidget* main_control() const;
+
     // The first control of the page, in Tab order.
     [[nodiscard]] QWidget* first_control() const;
     // The text of the page's title, to tell a page change from a refresh of the same page.
@@ -96,6 +107,9 @@ class Realizer {
     bool restore_focus(const FocusMemo& memo);
     // Whether a widget of the page has the focus.
     [[nodiscard]] bool page_has_focus() const;
+    // When the focus sits on a destructive control the user did not put it on (the control that had it
+    // went and Qt moved it on), the nearest control that does nothing destructive; else null.
+    [[nodiscard]] QWidget* safe_instead_of(const FocusMemo& memo) const;
 
     // Whether widgets changed since last asked (controls and late cards patch too, not only the host).
     [[nodiscard]] bool take_changes() { return std::exchange(m_changes, false); }
@@ -104,7 +118,7 @@ class Realizer {
     [[nodiscard]] bool waiting() const { return !m_waiting.empty(); }
     [[nodiscard]] QWidget* page() const { return m_page; }
 
-    // Internals shared with the widget makers of realize.cpp.
+    // The working part of one build or reconcile, shared with the kind families (realize/impl.h).
     struct Impl;
 
   private:
@@ -120,6 +134,7 @@ class Realizer {
     bool m_tab_order_dirty = false;
     bool m_changes = false;
     bool m_dispatching = false;
+    bool m_destructive_pressed = false;
     std::vector<std::weak_ptr<Realized>> m_waiting;
     QObject m_events;  // owns the keyboard filter
     KeyboardAid* m_keyboard;

@@ -142,6 +142,25 @@ TEST(Tree, WalkAndPress) {
     EXPECT_FALSE(tree.take_control_invocation());
 }
 
+// A widget says what it is for; texts and buttons that say nothing follow the toolkit's own rules
+// (the type scale, the back glyph), and saying `none` overrides them.
+TEST(Meaning, SaidOrByTheKindsOwnRule) {
+    EXPECT_EQ(Text("Title", 28).meaning(), Meaning::page_title);
+    EXPECT_EQ(Text("Section", 16).meaning(), Meaning::heading);
+    EXPECT_EQ(Text("Body", 14).meaning(), Meaning::none);
+    EXPECT_EQ(said(Text("Big but plain", 30), Meaning::none).meaning(), Meaning::none);
+    EXPECT_EQ(Text("Styled", TextStyle{14, Meaning::heading}).meaning(), Meaning::heading);
+    EXPECT_EQ(Text("Styled", TextStyle{14, Meaning::heading}).size(), 14.0F);
+    EXPECT_EQ(Button("b", "Back").with_icon(kBackIconCode).meaning(), Meaning::back);
+    EXPECT_EQ(Button("b", "Open").with_icon(39).meaning(), Meaning::none);
+    EXPECT_EQ(said(Button("b", "Remove"), Meaning::destructive).meaning(), Meaning::destructive);
+    const auto card = said_card(Column().push(Text("x", 14)), "Studio printer", "Studio printer");
+    EXPECT_EQ(card.meaning(), Meaning::card);
+    EXPECT_EQ(card.said_title(), "Studio printer");
+    EXPECT_EQ(card.said_subject(), "Studio printer");
+    EXPECT_EQ(card.children().size(), 1U) << "saying keeps what the widget holds";
+}
+
 TEST(Controls, ResourcesAndInvocation) {
     int pressed = 0;
     LocalState<std::size_t> selected(0);

@@ -3,6 +3,7 @@
 // control metrics, and the file chooser portal on a private bus.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -786,6 +787,63 @@ TEST(QtHost, ARefreshPatchesOnlyWhatChanged) {
     EXPECT_EQ(card_text().color(QPalette::WindowText), on_banner) << "the card kept its old tone";
     QTest::mouseClick(host.findChild<QPushButton*>("t.open.0"), Qt::LeftButton);
     EXPECT_EQ(opened, std::vector<int>{0});
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join("\n").toStdString();
+}
+
+// A control placed before others by a later tree is read before them (in the accessibility tree and
+// in Tab order), only the changed part's Tab links move, and what widgets say is what readers hear:
+// a back control by its place, a chosen choice as selected.
+TEST(QtHost, WhatALaterTreeAddsIsReadInItsPlace) {
+    g_warnings.clear();
+    bool early = false;
+    std::vector<std::string> pressed;
+    auto view = [&](int) {
+        Row strip;
+        if (early) {
+            strip.push(Button("t.first", "First").on_action([&] { pressed.push_back("first"); }));
+        }
+        strip.push(Button("t.second", "Second").on_action([] {}))
+            .push(
+                said(Button("t.third", "Third").on_action([] {}), early ? Meaning::selected : Meaning::none));
+        return boxed(Column()
+                         .push(said(Button("t.home", "Home").on_action([&] { pressed.push_back("home"); }),
+                                    Meaning::back))
+                         .push(std::move(strip)));
+    };
+    auto owned = std::make_unique<Switcher>(view);
+    Switcher& root = *owned;
+    qt::Host host(std::move(owned));
+    host.show();
+    QApplication::setActiveWindow(&host);
+    QApplication::processEvents();
+    early = true;
+    root.install(0);
+    host.pump();
+    auto* first = host.findChild<QPushButton*>("t.first");
+    auto* second = host.findChild<QPushButton*>("t.second");
+    auto* third = host.findChild<QPushButton*>("t.third");
+    ASSERT_TRUE(first && second && third);
+    ASSERT_EQ(first->parentWidget(), second->parentWidget());
+    QAccessibleInterface* strip = QAccessible::queryAccessibleInterface(first->parentWidget());
+    QStringList read;
+    for (int i = 0; i < strip->childCount(); ++i) {
+        read << strip->child(i)->text(QAccessible::Name);
+    }
+    EXPECT_EQ(read, (QStringList{"First", "Second", "Third"}));
+    auto after_tab = [](QWidget* from) {
+        from->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(from, Qt::Key_Tab);
+        return QApplication::focusWidget();
+    };
+    EXPECT_EQ(after_tab(host.findChild<QPushButton*>("t.home")), first);
+    EXPECT_EQ(after_tab(first), second);
+    EXPECT_EQ(after_tab(second), third);
+
+    const QString tree = qt::accessible::dump_tree(&host);
+    EXPECT_TRUE(tree.contains("push button \"Back to Home\"")) << tree.toStdString();
+    EXPECT_TRUE(tree.contains(QRegularExpression("push button \"Third\" \\[selected"))) << tree.toStdString();
+    QTest::keyClick(&host, Qt::Key_Escape);
+    EXPECT_EQ(pressed, std::vector<std::string>{"home"}) << "Escape presses the control said to go back";
     EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join("\n").toStdString();
 }
 

@@ -83,11 +83,27 @@ Button plain_button(std::string control_id, std::string label) {
 }
 
 WidgetPtr card(std::string title, WidgetPtr body) {
-    return boxed(widget::card::surface(std::move(title), std::nullopt, std::move(body)));
+    std::string name = title;
+    return boxed(said_card(widget::card::surface(std::move(title), std::nullopt, std::move(body)),
+                           std::move(name), {}));
 }
 
 WidgetPtr card_with_action(std::string title, Button header, WidgetPtr body) {
-    return boxed(widget::card::surface(std::move(title), std::move(header), std::move(body)));
+    std::string name = title;
+    return boxed(said_card(widget::card::surface(std::move(title), std::move(header), std::move(body)),
+                           std::move(name), {}));
+}
+
+WidgetPtr card_about(std::string title, WidgetPtr body) {
+    std::string name = title;
+    return boxed(
+        said_card(widget::card::surface(std::move(title), std::nullopt, std::move(body)), name, name));
+}
+
+WidgetPtr card_with_action_about(std::string title, Button header, WidgetPtr body) {
+    std::string name = title;
+    return boxed(
+        said_card(widget::card::surface(std::move(title), std::move(header), std::move(body)), name, name));
 }
 
 WidgetPtr notice_banner(const Notice& notice) {
@@ -115,15 +131,18 @@ std::optional<WidgetPtr> service_problem_banner(const std::vector<std::string>& 
     auto body = boxed(body_text(
         fill("Presswick couldn't get {} right now. Your saved devices and documents have not been removed.",
              joined)));
-    return boxed(widget::card::surface(std::move(title), std::move(retry), std::move(body))
-                     .with_tone(BannerStyle::caution));
+    std::string name = title;
+    return boxed(said_card(widget::card::surface(std::move(title), std::move(retry), std::move(body))
+                               .with_tone(BannerStyle::caution),
+                           std::move(name), {}));
 }
 
 WidgetPtr page_header(std::string title, std::string subtitle, const surface::Presswick& state) {
     return boxed(Column()
-                     .push(operation_button("presswick.back", "Presswick", CloseScan{}, state)
-                               .with_icon(icon::back)
-                               .with_style(ButtonStyle::subtle))
+                     .push(said(operation_button("presswick.back", "Presswick", CloseScan{}, state)
+                                    .with_icon(icon::back)
+                                    .with_style(ButtonStyle::subtle),
+                                Meaning::back))
                      .push(Spacer(14))
                      .push(Text(std::move(title), text_size::page_title))
                      .push(caption_text(std::move(subtitle))));

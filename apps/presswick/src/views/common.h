@@ -53,15 +53,17 @@ template <class... Args>
 }
 
 namespace text_size {
-inline constexpr float page_title = 28;
-inline constexpr float status_line = 21;
-inline constexpr float page_position = 20;
-inline constexpr float section_heading = 19;
-inline constexpr float card_title = 18;
-inline constexpr float document_title = 17;
-inline constexpr float tools_heading = 16;
-inline constexpr float body = 14;
-inline constexpr float caption = 13;
+// The type scale: each size says what its texts are for.
+using kora_ui::Meaning;
+inline constexpr kora_ui::TextStyle page_title{28, Meaning::page_title};
+inline constexpr kora_ui::TextStyle status_line{21, Meaning::heading};
+inline constexpr kora_ui::TextStyle page_position{20, Meaning::heading};
+inline constexpr kora_ui::TextStyle section_heading{19, Meaning::heading};
+inline constexpr kora_ui::TextStyle card_title{18, Meaning::heading};
+inline constexpr kora_ui::TextStyle document_title{17, Meaning::heading};
+inline constexpr kora_ui::TextStyle tools_heading{16, Meaning::heading};
+inline constexpr kora_ui::TextStyle body{14};
+inline constexpr kora_ui::TextStyle caption{13};
 }  // namespace text_size
 
 namespace icon {
@@ -99,9 +101,14 @@ struct PagePosition {
 [[nodiscard]] kora_ui::Button operation_button(std::string control_id, std::string label, Operation operation,
                                                const surface::Presswick& state);
 [[nodiscard]] kora_ui::Button plain_button(std::string control_id, std::string label);
+// A card titled by a heading: its controls are not described by it.
 [[nodiscard]] kora_ui::WidgetPtr card(std::string title, kora_ui::WidgetPtr body);
 [[nodiscard]] kora_ui::WidgetPtr card_with_action(std::string title, kora_ui::Button header,
                                                   kora_ui::WidgetPtr body);
+// A card about one document or printer, titled by its name: its controls are described by that name.
+[[nodiscard]] kora_ui::WidgetPtr card_about(std::string title, kora_ui::WidgetPtr body);
+[[nodiscard]] kora_ui::WidgetPtr card_with_action_about(std::string title, kora_ui::Button header,
+                                                        kora_ui::WidgetPtr body);
 [[nodiscard]] kora_ui::WidgetPtr notice_banner(const Notice& notice);
 [[nodiscard]] std::optional<kora_ui::WidgetPtr> service_problem_banner(
     const std::vector<std::string>& sections, const surface::Presswick& state);

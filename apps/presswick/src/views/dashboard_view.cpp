@@ -40,13 +40,17 @@ std::string summary_line(bool any_failure, std::size_t active) {
     return "Everything is ready";
 }
 
-WidgetPtr panel(std::string title, WidgetPtr body, WidgetPtr action) {
-    return boxed(DashboardCard(Container().with_child(Column()
-                                                          .push(Text(std::move(title), text_size::card_title))
-                                                          .push(Spacer(14))
-                                                          .push(std::move(body))
-                                                          .push(Spacer(16))
-                                                          .push(std::move(action)))));
+// A card named by its heading; its controls are about `subject` (a document), when it has one.
+WidgetPtr panel(std::string title, WidgetPtr body, WidgetPtr action, std::string subject = {}) {
+    std::string name = title;
+    return boxed(said_card(
+        DashboardCard(Container().with_child(Column()
+                                                 .push(Text(std::move(title), text_size::card_title))
+                                                 .push(Spacer(14))
+                                                 .push(std::move(body))
+                                                 .push(Spacer(16))
+                                                 .push(std::move(action)))),
+        std::move(name), std::move(subject)));
 }
 
 std::string current_title(const printing::PrintJob& job) {
@@ -76,7 +80,7 @@ WidgetPtr current_document_panel(const printing::PrintJob& job, const Presswick&
                   .push(operation_button("presswick.queue", "Open queue", ShowQueue{}, state))
                   .push(Spacer(10))
                   .push(operation_button("presswick.job.cancel", "Cancel", SelectJob{job.id}, state)));
-    return panel(current_title(job), std::move(body), std::move(action));
+    return panel(current_title(job), std::move(body), std::move(action), document_title(job));
 }
 
 WidgetPtr printer_card(const printing::PrintQueue& printer, const Presswick& state) {
@@ -97,7 +101,8 @@ WidgetPtr printer_card(const printing::PrintQueue& printer, const Presswick& sta
                       .push(operation_button(fill("presswick.device.open.{}", printer.name), "Open",
                                              ShowDevice{printer.name}, state)
                                 .with_icon(icon::open));
-    return boxed(DashboardCard(Container().with_child(std::move(column))));
+    const auto name = display_name(printer.name);
+    return boxed(said_card(DashboardCard(Container().with_child(std::move(column))), name, name));
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ WidgetPtr printer_help_card(const printing::PrintQueue& printer, const Presswick
         .push(operation_button("presswick.diagnostics.device", "Open printer controls",
                                ShowDevice{printer.name}, state)
                   .with_icon(icon::open));
-    return boxed(Container().with_child(card(display_name(printer.name), boxed(std::move(body)))));
+    return boxed(Container().with_child(card_about(display_name(printer.name), boxed(std::move(body)))));
 }
 
 // With several scanners, each by the name that tells it apart.

@@ -26,12 +26,13 @@ WidgetPtr found_card(const printing::DriverlessPrinter& printer, const Presswick
         operation_button(fill("presswick.discover.add.{}", printer.name), "Add", AddPrinter{printer}, state)
             .with_icon(icon::add)
             .with_style(ButtonStyle::primary);
-    return card_with_action(printer.name, std::move(add),
-                            boxed(Row()
-                                      .push(IconWidget(icon::printer, 1.5F, 34))
-                                      .push(Column()
-                                                .push(body_text("Ready to add"))
-                                                .push(caption_text(printer.location.value_or("Nearby"))))));
+    return card_with_action_about(
+        printer.name, std::move(add),
+        boxed(Row()
+                  .push(IconWidget(icon::printer, 1.5F, 34))
+                  .push(Column()
+                            .push(body_text("Ready to add"))
+                            .push(caption_text(printer.location.value_or("Nearby"))))));
 }
 
 }  // namespace

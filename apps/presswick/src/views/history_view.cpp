@@ -45,10 +45,10 @@ WidgetPtr history_card(const printing::PrintJob& job, const Presswick& state) {
                        .push(operation_button(fill("presswick.history.repeat.{}", job.id), "Print again",
                                               RetryJob{job.id}, state)
                                  .with_icon(icon::refresh));
-    return boxed(Container().with_child(
-        card(document_title(job), boxed(Row()
-                                            .push(PagePreview("Printed document", total, total))
-                                            .push(Container().with_child(std::move(details)).flexible())))));
+    return boxed(Container().with_child(card_about(
+        document_title(job), boxed(Row()
+                                       .push(PagePreview("Printed document", total, total))
+                                       .push(Container().with_child(std::move(details)).flexible())))));
 }
 
 }  // namespace

@@ -124,7 +124,7 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
     document_column.push(Spacer(10))
         .push(body_text("Ready to print"))
         .push(caption_text("The printer will render this document"));
-    auto document_card = card(name, boxed(std::move(document_column)));
+    auto document_card = card_about(name, boxed(std::move(document_column)));
     std::optional<std::string> pages_caption;
     if (offered && offered->page_ranges) {
         const auto pages = preview.kind == PrintPreview::Kind::ready ? preview.image.pages : 0;

@@ -61,10 +61,10 @@ WidgetPtr document_card(const printing::PrintJob& job, const Presswick& state,
                        .push(ProgressBar(progress_fraction(job)).with_accessible_label("Document progress"))
                        .push(Spacer(10))
                        .push(job_buttons(job, state, selected));
-    return card(document_title(job),
-                boxed(Row()
-                          .push(PagePreview("Queued document", position.page, position.total))
-                          .push(Container().with_child(std::move(details)).flexible())));
+    return card_about(document_title(job),
+                      boxed(Row()
+                                .push(PagePreview("Queued document", position.page, position.total))
+                                .push(Container().with_child(std::move(details)).flexible())));
 }
 
 }  // namespace

@@ -76,9 +76,10 @@ WidgetPtr scanner_choice(const DeviceSnapshot& snapshot, const Presswick& state)
     }
     for (const auto& scanner : *snapshot.scanners) {
         const bool chosen = state.scan_scanner == scanner.id;
-        column.push(operation_button("presswick.scan.device",
-                                     chosen ? "Selected: " + scanner.name : scanner.name,
-                                     ChooseScanner{scanner.id}, state));
+        column.push(said(
+            operation_button("presswick.scan.device", chosen ? "Selected: " + scanner.name : scanner.name,
+                             ChooseScanner{scanner.id}, state),
+            chosen ? kora_ui::Meaning::selected : kora_ui::Meaning::none));
     }
     if (snapshot.scanners->empty()) {
         column.push(body_text(
@@ -182,7 +183,8 @@ WidgetPtr setup_page(const DeviceSnapshot& snapshot, const Presswick& state) {
     if (state.scanning) {
         actions.push(body_text(scanning_text(state)));
     } else if (state.scan_scanner) {
-        actions.push(operation_button("presswick.scan.start", "Scan page", ScanPage{}, state));
+        actions.push(said(operation_button("presswick.scan.start", "Scan page", ScanPage{}, state),
+                          kora_ui::Meaning::main));
     }
     page.push(std::move(actions));
     return kora_ui::boxed(std::move(page));
@@ -236,14 +238,17 @@ WidgetPtr navigation_row(bool first, bool last, const Presswick& state) {
         row.push(operation_button("presswick.scan.next", "Next page", NextPage{}, state));
     }
     if (!first) {
-        row.push(operation_button("presswick.scan.move-earlier", "Move before previous page",
-                                  MovePageEarlier{}, state));
+        row.push(said(operation_button("presswick.scan.move-earlier", "Move before previous page",
+                                       MovePageEarlier{}, state),
+                      kora_ui::Meaning::destructive));
     }
     if (!last) {
-        row.push(
-            operation_button("presswick.scan.move-later", "Move after next page", MovePageLater{}, state));
+        row.push(said(
+            operation_button("presswick.scan.move-later", "Move after next page", MovePageLater{}, state),
+            kora_ui::Meaning::destructive));
     }
-    row.push(operation_button("presswick.scan.delete-page", "Remove this page", DeletePage{}, state));
+    row.push(said(operation_button("presswick.scan.delete-page", "Remove this page", DeletePage{}, state),
+                  kora_ui::Meaning::destructive));
     return kora_ui::boxed(std::move(row));
 }
 
@@ -272,8 +277,10 @@ WidgetPtr result_page(const ScannedPage& current, const Presswick& state) {
     page.push(std::move(document))
         .push(Spacer(16))
         .push(Row()
-                  .push(kora_ui::Container().flexible().with_child(kora_ui::ImageCropEditor(
-                      current.pixels, current.width, current.height, state.crop_selection)))
+                  .push(kora_ui::Container().flexible().with_child(
+                      said(kora_ui::ImageCropEditor(current.pixels, current.width, current.height,
+                                                    state.crop_selection),
+                           kora_ui::Meaning::main)))
                   .push(kora_ui::Card(page_column(current, position, count, state))))
         .push(Spacer(12));
     Column pages_body;

@@ -1,5 +1,6 @@
-// The scan surfaces in the real Qt host, offscreen: the setup page's controls, and the result page's
-// crop editor dragged by its corner and the crop applied to the page.
+// The scan surfaces in the real Qt host, offscreen: the setup page's controls, the result page's
+// crop editor dragged by its corner and the crop applied to the page, and where the keyboard's focus
+// goes when pages are removed or a control under it goes away.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -228,6 +229,90 @@ TEST(ScanHost, EscapeInTheCropEditorUndoesTheCropChangeThenGoesBack) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !state.current_page.has_value(); }, 5000));
     EXPECT_TRUE(std::holds_alternative<presswick::surface::shown::Home>(state.shown_view));
     EXPECT_EQ(state.pages.size(), 1U) << "the pages are kept";
+}
+
+QWidget* focused_control() {
+    return QApplication::focusWidget();
+}
+
+// The shown control of that id (one made afresh leaves its old widget hidden until it is deleted).
+QPushButton* shown(const kora_ui::qt::Host& host, const char* id) {
+    for (auto* button : host.findChildren<QPushButton*>(id)) {
+        if (button->isVisible()) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+bool is_control(const QWidget* widget, const char* id) {
+    return widget && widget->objectName() == QLatin1String(id);
+}
+
+// The focus never stays on, or lands by itself on, a control that removes or moves a page: after
+// "Remove this page" it is on the page shown (the crop area), and once no page is left on "Scan page";
+// when "Previous page" goes away under it (the first page reached) it moves to "Next page", not to
+// "Move after next page".
+TEST(ScanHost, FocusNeverRestsOnADestructiveControlAfterPagesChange) {
+    const auto host = show_with_snapshot(9);
+    auto& state = dynamic_cast<presswick::surface::Presswick&>(host->root());
+    QApplication::setActiveWindow(host.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
+    const auto page = state.pages.front();
+    state.pages = {page, page, page, page};
+    state.current_index = 2;
+    state.current_page = page;
+    state.install(presswick::views::build_scan_view(*state.snapshot, state));
+    host->pump();
+
+    auto press = [&](const char* id) {
+        auto* control = shown(*host, id);
+        EXPECT_NE(control, nullptr) << id;
+        if (!control) {
+            return;
+        }
+        control->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(control, Qt::Key_Space);
+        host->pump();
+        QApplication::processEvents();
+        host->pump();
+    };
+    auto on_crop_area = [] {
+        QWidget* focused = focused_control();
+        return focused && focused->accessibleName() == "Crop area";
+    };
+
+    press("presswick.scan.delete-page");
+    ASSERT_EQ(state.pages.size(), 3U);
+    EXPECT_TRUE(on_crop_area()) << "focus on "
+                                << qPrintable(focused_control() ? focused_control()->objectName() : "");
+    // A second Space there removes nothing.
+    QTest::keyClick(focused_control(), Qt::Key_Space);
+    host->pump();
+    EXPECT_EQ(state.pages.size(), 3U);
+
+    // From the second page back to the first: "Previous page" goes with the press.
+    ASSERT_EQ(state.current_index, 2U);
+    press("presswick.scan.previous");
+    press("presswick.scan.previous");
+    ASSERT_EQ(state.current_index, 0U);
+    EXPECT_EQ(shown(*host, "presswick.scan.previous"), nullptr);
+    EXPECT_TRUE(is_control(focused_control(), "presswick.scan.next"))
+        << "focus on " << qPrintable(focused_control() ? focused_control()->objectName() : "");
+
+    // Moving a page is destructive too: the focus leaves the control for the page shown.
+    press("presswick.scan.move-later");
+    EXPECT_EQ(state.current_index, 1U);
+    EXPECT_TRUE(on_crop_area());
+
+    for (int left = 3; left > 0; --left) {
+        press("presswick.scan.delete-page");
+        ASSERT_EQ(state.pages.size(), static_cast<std::size_t>(left - 1));
+    }
+    // The setup page, with nothing to remove: its main control.
+    EXPECT_TRUE(is_control(focused_control(), "presswick.scan.start"))
+        << "focus on " << qPrintable(focused_control() ? focused_control()->objectName() : "");
+    EXPECT_TRUE(host_testing::warnings().isEmpty()) << host_testing::warnings().join('\n').toStdString();
 }
 
 }  // namespace

@@ -224,6 +224,25 @@ TEST(ScanResultPage, NavigationAtFirstMiddleAndLast) {
     EXPECT_TRUE(testing::contains_text(*view, "Page 3 of 3"));
 }
 
+// Controls that remove or reorder pages say so, and the page's crop editor says it is what the page
+// shows: the host keeps the keyboard's focus off the former and puts it on the latter after them.
+TEST(ScanResultPage, PageStripSaysWhatIsDestructive) {
+    auto state = state_with_pages(3, 1);
+    auto view = build_scan_view(snapshot_with(std::vector<Scanner>{}), *state);
+    std::vector<std::string> destructive;
+    for (auto* button : testing::find_all<kora_ui::Button>(*view)) {
+        if (button->meaning() == kora_ui::Meaning::destructive) {
+            destructive.emplace_back(button->control_id());
+        }
+    }
+    EXPECT_EQ(destructive,
+              (std::vector<std::string>{"presswick.scan.move-earlier", "presswick.scan.move-later",
+                                        "presswick.scan.delete-page"}));
+    const auto editors = testing::find_all<kora_ui::ImageCropEditor>(*view);
+    ASSERT_EQ(editors.size(), 1U);
+    EXPECT_EQ(editors[0]->meaning(), kora_ui::Meaning::main);
+}
+
 TEST(ScanResultPage, RecognitionStates) {
     auto state = state_with_pages(1, 0);
     state->current_page->text = "   \n ";

@@ -81,6 +81,13 @@ TEST(Headers, PageHeaderGoesBackAndAppHeaderInvokes) {
     EXPECT_EQ(collect_texts(*header), (std::vector<std::string>{"Presswick", "Title", "Sub"}));
     auto back = root.press(*header, "presswick.back");
     ASSERT_TRUE(back);
+    // The header says which is its back control and its title, rather than leaving it to looks.
+    ASSERT_EQ(buttons_with_id(*header, "presswick.back").size(), 1U);
+    EXPECT_EQ(buttons_with_id(*header, "presswick.back")[0]->meaning(), kora_ui::Meaning::back);
+    const auto texts = kora_ui::testing::find_all<kora_ui::Text>(*header);
+    ASSERT_EQ(texts.size(), 2U);
+    EXPECT_EQ(texts[0]->meaning(), kora_ui::Meaning::page_title);
+    EXPECT_EQ(texts[1]->meaning(), kora_ui::Meaning::none);
     EXPECT_TRUE(std::holds_alternative<presswick::CloseScan>(*back));
     auto app = app_header("Checking");
     auto add = buttons_with_id(*app, "presswick.add");

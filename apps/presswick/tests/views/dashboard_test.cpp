@@ -38,6 +38,24 @@ TEST(Dashboard, CurrentDocumentPagePosition) {
     EXPECT_EQ(position(std::nullopt, 5), (std::pair{1U, 5U}));
 }
 
+// The dashboard's cards say they are cards: panels by their heading, about their document when they
+// show one; printer cards by their printer.
+TEST(Dashboard, CardsSayTheirTitleAndSubject) {
+    Root root;
+    auto tree = build_dashboard_view(snapshot_with({printer("Studio_printer")}, {job("a-1", 2)}, {}),
+                                     root.state, std::nullopt);
+    std::vector<std::pair<std::string, std::string>> cards;
+    for (const auto* card : kora_ui::testing::find_all<presswick::DashboardCard>(*tree)) {
+        EXPECT_EQ(card->meaning(), kora_ui::Meaning::card);
+        cards.emplace_back(card->said_title(), card->said_subject());
+    }
+    ASSERT_GE(cards.size(), 3U);
+    EXPECT_EQ(cards[0].first, "Printing now");
+    EXPECT_EQ(cards[0].second, presswick::document_title(job("a-1", 2)));
+    EXPECT_EQ(cards[1], (std::pair<std::string, std::string>{"Studio printer", "Studio printer"}));
+    EXPECT_EQ(cards.back(), (std::pair<std::string, std::string>{"Device help", ""}));
+}
+
 TEST(Dashboard, CurrentDocumentTitlesAndCancel) {
     Root root;
     auto tree = build_dashboard_view(

@@ -22,6 +22,18 @@ struct UpdateContext {
     std::uint64_t frame = 0;
 };
 
+// What a widget is for, said by whoever built it, so that a host need not guess it from looks.
+enum class Meaning : std::uint8_t {
+    none,
+    heading,      // a text that titles what follows it
+    page_title,   // the title of the page: another one means another page
+    card,         // a card: framed, named by its title, its controls described by its subject
+    back,         // the page's way back (Escape presses it)
+    destructive,  // a control that removes or rearranges what the user made: never focused by itself
+    main,         // what the page shows: where the focus goes after a destructive control was used
+    selected,     // the chosen one of a set of choices
+};
+
 // A control that asked to invoke its own control id (instead of sending an operation).
 struct ControlInvocation {
     std::string control_id;
@@ -68,6 +80,24 @@ class Widget {
     // tells the tree it showed from a new one by it, even when the new one sits at a reused address.
     [[nodiscard]] std::uint64_t serial() const { return m_serial; }
 
+    // What the widget is for; `none` when nobody said (some kinds then tell it by their own rule).
+    [[nodiscard]] virtual Meaning meaning() const { return m_meaning; }
+    // A card's title (what a reader calls it) and subject (what its controls are about: its document
+    // or printer), when said; empty otherwise.
+    [[nodiscard]] const std::string& said_title() const { return m_title; }
+    [[nodiscard]] const std::string& said_subject() const { return m_subject; }
+    // Whether a meaning was said (also `none`, which then overrides a kind's own rule).
+    [[nodiscard]] bool said() const { return m_said; }
+    void say(Meaning meaning) {
+        m_meaning = meaning;
+        m_said = true;
+    }
+    void say_card(std::string title, std::string subject) {
+        say(Meaning::card);
+        m_title = std::move(title);
+        m_subject = std::move(subject);
+    }
+
   protected:
     Widget() = default;
     Widget(Widget&&) = default;
@@ -76,7 +106,26 @@ class Widget {
   private:
     [[nodiscard]] static std::uint64_t next_serial();
     std::uint64_t m_serial = next_serial();
+    Meaning m_meaning = Meaning::none;
+    bool m_said = false;
+    std::string m_title;
+    std::string m_subject;
 };
+
+// `widget`, saying what it is for: `said(Button(...), Meaning::back)`.
+template <class W>
+std::remove_cvref_t<W> said(W&& widget, Meaning meaning) {
+    std::remove_cvref_t<W> out(std::forward<W>(widget));
+    out.say(meaning);
+    return out;
+}
+// `widget` as a card with a title and a subject (see Widget::said_subject).
+template <class W>
+std::remove_cvref_t<W> said_card(W&& widget, std::string title, std::string subject) {
+    std::remove_cvref_t<W> out(std::forward<W>(widget));
+    out.say_card(std::move(title), std::move(subject));
+    return out;
+}
 
 // Turns a widget value or an owned pointer into an owned pointer.
 template <class W>

@@ -169,10 +169,27 @@ class CardGrid final : public Stack<CardGrid> {
 
 // ---- leaves -----------------------------------------------------------------------------------
 
+// A text size with what texts of that size are for (a view's type scale says both).
+struct TextStyle {
+    float size;
+    Meaning meaning = Meaning::none;
+    constexpr operator float() const { return size; }  // NOLINT: a style is used as its size
+};
+
 class Text final : public Widget {
   public:
     Text(std::string text, float size) : m_text(std::move(text)), m_size(size) {}
+    Text(std::string text, TextStyle style) : m_text(std::move(text)), m_size(style.size) {
+        say(style.meaning);
+    }
     std::string_view type_name() const override { return "kora_ui::Text"; }
+    // Unsaid, the toolkit's type scale tells it: page titles from 24, headings from 16.
+    Meaning meaning() const override {
+        return said() ? Widget::meaning()
+                      : (m_size >= 24   ? Meaning::page_title
+                         : m_size >= 16 ? Meaning::heading
+                                        : Meaning::none);
+    }
     [[nodiscard]] const std::string& text() const { return m_text; }
     [[nodiscard]] float size() const { return m_size; }
 
@@ -273,6 +290,9 @@ class Image final : public Widget {
     int m_quarter_turns = 0;
 };
 
+// The icon code of a way back.
+inline constexpr int kBackIconCode = 38;
+
 // Icon codes: 76 refresh, 5 printer, 18 add, 19 find, 28 scan, 38 back, 39 open, 60 history,
 // 70 diagnostics, 23 preview missing.
 class IconWidget final : public Widget {
@@ -362,6 +382,10 @@ class Button final : public Widget {
 
     std::string_view type_name() const override { return "kora_ui::Button"; }
     std::string_view control_id() const override { return m_control_id; }
+    // Unsaid, a button with the back glyph is the page's way back.
+    Meaning meaning() const override {
+        return said() || m_icon != kBackIconCode ? Widget::meaning() : Meaning::back;
+    }
     [[nodiscard]] const std::string& label() const { return m_label; }
     [[nodiscard]] std::optional<int> icon() const { return m_icon; }
     [[nodiscard]] ButtonStyle style() const { return m_style; }
