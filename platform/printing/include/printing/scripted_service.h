@@ -50,14 +50,25 @@ class ScriptedService final : public Service {
                                 std::uint16_t copies, bool two_sided,
                                 std::optional<std::uint32_t> document_pages) override;
     Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) override;
+    Result<std::vector<PrintQueue>> queues_named(const std::vector<std::string>& names) override;
+    Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids) override;
+    // A watch that reports what report() is given, while it lives; none when the server is scripted
+    // to refuse watching.
+    std::unique_ptr<Watch> watch(ChangesCallback on_change) override;
+    void refuse_watching(bool refuse);
+    // Hands changes to every live watch, on the calling thread; false when no watch is live.
+    bool report(const Changes& changes);
 
   private:
+    struct Watchers;
     void record(std::string call);
     [[nodiscard]] Result<void> operation_answer() const;  // with m_mutex held
     mutable std::mutex m_mutex;
     Answers m_answers;
     std::optional<SignIn> m_sign_in;
     std::vector<std::string> m_calls;
+    bool m_refuse_watching = false;
+    std::shared_ptr<Watchers> m_watchers;
 };
 
 }  // namespace os_actions::printing
