@@ -136,15 +136,20 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
             state->install(views::build_first_run_view());
             break;
         case 4:
-            state->install(views::build_queue_view(sample, *state, std::nullopt, std::nullopt));
+            state->install(views::build_queue_view(sample, *state, std::nullopt, std::nullopt),
+                           surface::shown::Queue{});
             break;
         case 5:
-            state->install(printers.empty() ? views::build_dashboard_view(sample, *state, std::nullopt)
-                                            : views::build_device_view(printers[0], *state));
+            if (printers.empty()) {
+                state->install(views::build_dashboard_view(sample, *state, std::nullopt));
+            } else {
+                state->install(views::build_device_view(printers[0], *state),
+                               surface::shown::Device{printers[0].name});
+            }
             break;
         case 6:
-            state->install(
-                views::build_discovery_view(views::DiscoveryResult(discovered_printers()), *state));
+            state->install(views::build_discovery_view(views::DiscoveryResult(discovered_printers()), *state),
+                           surface::shown::Discovery{views::DiscoveryResult(discovered_printers())});
             break;
         case 7:
             state->print_document = "Travel itinerary.pdf";
@@ -153,10 +158,11 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
             (void)state->copies.publish(1.0);
             (void)state->two_sided.publish(true);
             state->install(views::build_print_view(sample, *state->print_document, state->preview,
-                                                   state->print_printer, *state));
+                                                   state->print_printer, *state),
+                           surface::shown::PrintDialog{});
             break;
         case 8:
-            state->install(views::build_scan_view(sample, *state));
+            state->install(views::build_scan_view(sample, *state), surface::shown::Scan{});
             break;
         case 9: {
             state->scan_scanner = "scanner0";
@@ -164,14 +170,14 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
             state->pages = {page};
             state->current_page = page;
             state->current_index = 0;
-            state->install(views::build_scan_view(sample, *state));
+            state->install(views::build_scan_view(sample, *state), surface::shown::Scan{});
             break;
         }
         case 10:
-            state->install(views::build_history_view(sample, *state));
+            state->install(views::build_history_view(sample, *state), surface::shown::History{});
             break;
         case 11:
-            state->install(views::build_diagnostics_view(sample, *state));
+            state->install(views::build_diagnostics_view(sample, *state), surface::shown::Diagnostics{});
             break;
         case 12: {
             const DeviceSnapshot failed{std::unexpected("service unavailable"),

@@ -1,38 +1,15 @@
-// The executor's entry, the shared recompositions and the collection order of update.
+// The executor's entry, the page helpers and the collection order of update.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
 #include "surface/execute_internal.h"
-#include "views/views.h"
 
 namespace presswick::surface {
 
 void execute(Presswick& state, Operation operation) {
     std::visit([&state](auto&& op) { apply(state, std::move(op)); }, std::move(operation));
-}
-
-void install_home(Presswick& state) {
-    if (!state.snapshot) {
-        state.install(views::build_first_run_view());
-        return;
-    }
-    state.install(views::build_dashboard_view(*state.snapshot, state, state.notice));
-}
-
-void install_scan_view(Presswick& state) {
-    if (state.snapshot) {
-        state.install(views::build_scan_view(*state.snapshot, state));
-    }
-}
-
-void install_print_dialog(Presswick& state) {
-    if (state.snapshot && state.print_document) {
-        state.install(views::build_print_view(*state.snapshot, *state.print_document, state.preview,
-                                              state.print_printer, state),
-                      true);
-    }
 }
 
 bool has_page(const Presswick& state, std::size_t index) {

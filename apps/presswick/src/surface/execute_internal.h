@@ -10,7 +10,7 @@
 
 namespace presswick::surface {
 
-// The three shared recompositions.
+// The three shared recompositions (compose.cpp): each shows its page when the state can.
 void install_home(Presswick& state);
 void install_scan_view(Presswick& state);
 void install_print_dialog(Presswick& state);

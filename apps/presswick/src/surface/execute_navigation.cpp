@@ -1,67 +1,60 @@
 // Navigation and refresh: Refresh, the view operations, discovery, and applying a snapshot.
 #include "surface/execute_internal.h"
-#include "views/views.h"
 #include "workers.h"
 
 namespace presswick::surface {
 
+// A refresh over the print dialog or a scan page keeps that page and its choices; elsewhere the loading
+// view stands in until the snapshot arrives.
 void apply(Presswick& state, Refresh) {
     state.notice.reset();
-    state.install(views::build_loading_view());
+    if (refresh_keeps_page(state)) {
+        recompose(state);
+    } else {
+        (void)show(state, shown::Loading{});
+    }
     begin_refresh(state);
 }
 
 void apply(Presswick& state, ShowQueue) {
-    if (state.snapshot) {
-        state.install(views::build_queue_view(*state.snapshot, state, state.selected_job, state.notice));
-    }
+    (void)show(state, shown::Queue{});
 }
 
 void apply(Presswick& state, ShowHistory) {
-    if (state.snapshot) {
-        state.install(views::build_history_view(*state.snapshot, state));
-    }
+    (void)show(state, shown::History{});
 }
 
 void apply(Presswick& state, ShowDiagnostics) {
-    if (state.snapshot) {
-        state.install(views::build_diagnostics_view(*state.snapshot, state));
-    }
+    (void)show(state, shown::Diagnostics{});
 }
 
 void apply(Presswick& state, ShowDevice op) {
-    if (!state.snapshot || !state.snapshot->printers) {
-        return;
-    }
-    for (const auto& printer : *state.snapshot->printers) {
-        if (printer.name == op.name) {
-            state.install(views::build_device_view(printer, state));
-            return;
-        }
-    }
+    (void)show(state, shown::Device{std::move(op.name)});
 }
 
 void apply(Presswick& state, SelectJob op) {
     state.selected_job = std::move(op.id);
-    if (state.snapshot) {
-        state.install(views::build_queue_view(*state.snapshot, state, state.selected_job, state.notice));
-    }
+    (void)show(state, shown::Queue{});
 }
 
 void apply(Presswick& state, FindPrinters) {
-    state.install(views::build_discovery_view(std::nullopt, state));
+    (void)show(state, shown::Discovery{});
     (void)workers::start_discovery(state.operations_tx);
 }
 
 void apply(Presswick& state, PrintersFound op) {
-    state.install(
-        views::build_discovery_view(std::optional<views::DiscoveryResult>(std::move(op.result)), state));
+    (void)show(state, shown::Discovery{std::move(op.result)});
 }
 
+// The new snapshot is shown on the page the user is working in; any other page returns home.
 void apply_snapshot(Presswick& state, DeviceSnapshot snapshot) {
     state.refresh_rx.reset();
     state.snapshot = std::move(snapshot);
-    install_home(state);
+    if (refresh_keeps_page(state)) {
+        recompose(state);
+    } else {
+        install_home(state);
+    }
 }
 
 }  // namespace presswick::surface

@@ -59,9 +59,10 @@ void apply_document_pick(Presswick& state, kora_ui::PickPoll poll) {
             state.preview = PrintPreview::preparing();
             state.preview_rx.reset();
             state.preview_rx = workers::start_preview(*state.print_document);
-            install_print_dialog(state);
             // Before the first snapshot the dialog waits; it is still the page the user asked for.
-            state.print_dialog_shown = true;
+            if (!show(state, shown::PrintDialog{})) {
+                state.shown_view = shown::PrintDialog{};
+            }
             return;
         case kora_ui::PickPoll::Kind::cancelled:
         case kora_ui::PickPoll::Kind::pending:
@@ -78,7 +79,7 @@ void apply_document_pick(Presswick& state, kora_ui::PickPoll poll) {
 void apply_preview(Presswick& state, PreviewResult result) {
     state.preview = result ? PrintPreview::ready(std::move(*result)) : PrintPreview::unavailable();
     state.preview_rx.reset();
-    if (state.print_dialog_shown) {
+    if (std::holds_alternative<shown::PrintDialog>(state.shown_view)) {
         install_print_dialog(state);
     }
 }

@@ -8,21 +8,22 @@
 
 namespace presswick::surface {
 
-Presswick::Presswick(kora_ui::WidgetPtr content)
-    : Presswick(kora_ui::channel<Operation>(), std::move(content)) {}
+Presswick::Presswick(kora_ui::WidgetPtr content, ShownView what)
+    : Presswick(kora_ui::channel<Operation>(), std::move(content), std::move(what)) {}
 
 Presswick::Presswick(std::pair<kora_ui::Sender<Operation>, kora_ui::Receiver<Operation>> channel,
-                     kora_ui::WidgetPtr view)
+                     kora_ui::WidgetPtr view, ShownView what)
     : operations_tx(std::move(channel.first)),
       operations_rx(std::move(channel.second)),
-      content(std::move(view)) {}
+      content(std::move(view)),
+      shown_view(std::move(what)) {}
 
 std::unique_ptr<Presswick> Presswick::new_default_root() {
     // The documented order: the operation channel, the loading view, the first refresh, the local states.
     auto channel = kora_ui::channel<Operation>();
     auto loading = views::build_loading_view();
     auto refresh = start_refresh();
-    std::unique_ptr<Presswick> root(new Presswick(std::move(channel), std::move(loading)));
+    std::unique_ptr<Presswick> root(new Presswick(std::move(channel), std::move(loading), shown::Loading{}));
     root->refresh_rx = std::move(refresh);
     return root;
 }

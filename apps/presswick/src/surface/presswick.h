@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <expected>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "kora_ui/channel.h"
@@ -16,15 +18,42 @@
 #include "notice.h"
 #include "operation.h"
 #include "preview.h"
+#include "printing/printing.h"
 #include "scan/scanned_page.h"
 #include "snapshot.h"
 
 namespace presswick::surface {
 
+// The page that is showing, with what composing it again needs beyond the rest of the state, so newer
+// data can be shown on the same page.
+namespace shown {
+struct Loading {};
+// The dashboard, or the first-run view while there is no snapshot.
+struct Home {};
+// With `selected_job`, looked up in whatever snapshot it is composed with.
+struct Queue {};
+struct Device {
+    std::string printer;  // queue name
+};
+struct History {};
+struct Diagnostics {};
+struct Discovery {
+    // Absent while the search runs.
+    std::optional<std::expected<std::vector<os_actions::printing::DriverlessPrinter>, std::string>> result;
+};
+// Over `print_document`, `print_printer`, `preview` and the copies and two-sided cells.
+struct PrintDialog {};
+// The settings face, or the result face of `current_page` while there is one.
+struct Scan {};
+}  // namespace shown
+using ShownView = std::variant<shown::Loading, shown::Home, shown::Queue, shown::Device, shown::History,
+                               shown::Diagnostics, shown::Discovery, shown::PrintDialog, shown::Scan>;
+
 class Presswick final : public kora_ui::Widget {
   public:
-    // The state of a window that opens on `content` and starts no refresh (named surfaces use it).
-    explicit Presswick(kora_ui::WidgetPtr content);
+    // The state of a window that opens on `content`, the page `what`, and starts no refresh (named
+    // surfaces use it).
+    explicit Presswick(kora_ui::WidgetPtr content, ShownView what = shown::Home{});
     // An ordinary start: the loading view, with the first refresh already running.
     [[nodiscard]] static std::unique_ptr<Presswick> new_default_root();
 
@@ -38,12 +67,12 @@ class Presswick final : public kora_ui::Widget {
                                                        std::string_view arguments) override;
     std::optional<kora_ui::ControlInvocation> take_control_invocation() override;
 
-    // Replaces the shown tree; the old one is dropped now. Any view but the print dialog also drops a
-    // preview still being prepared: nothing would show it.
-    void install(kora_ui::WidgetPtr view, bool is_print_dialog = false) {
+    // Replaces the shown tree, which is the page `what`; the old tree is dropped now. Any page but the
+    // print dialog also drops a preview still being prepared: nothing would show it.
+    void install(kora_ui::WidgetPtr view, ShownView what = shown::Home{}) {
         content = std::move(view);
-        print_dialog_shown = is_print_dialog;
-        if (!is_print_dialog && preview_rx) {
+        shown_view = std::move(what);
+        if (!std::holds_alternative<shown::PrintDialog>(shown_view) && preview_rx) {
             preview_rx.reset();
             preview = PrintPreview::unavailable();
         }
@@ -76,7 +105,8 @@ class Presswick final : public kora_ui::Widget {
     std::uint64_t current_index = 0;
     bool save_as_document = false;
     bool scanning = false;
-    bool print_dialog_shown = false;
+    // The page `content` shows (or, before the first snapshot, the print dialog that waits for one).
+    ShownView shown_view = shown::Loading{};
     // Counts the changes to the page list; saved_version is the count the last saved document had.
     std::uint64_t document_version = 0;
     std::uint64_t saved_version = 0;
@@ -89,7 +119,7 @@ class Presswick final : public kora_ui::Widget {
 
   private:
     explicit Presswick(std::pair<kora_ui::Sender<Operation>, kora_ui::Receiver<Operation>> channel,
-                       kora_ui::WidgetPtr content);
+                       kora_ui::WidgetPtr content, ShownView what);
 };
 
 // Wraps exactly one child and forwards everything to it; only its type name is its own.
@@ -116,6 +146,18 @@ class DashboardCard final : public kora_ui::Widget {
 
 // Applies one operation (the executor).
 void execute(Presswick& state, Operation operation);
+
+// The tree of `view` over the state, or nothing when the state cannot show it (no snapshot, no chosen
+// document, a printer no longer listed).
+[[nodiscard]] kora_ui::WidgetPtr compose(const Presswick& state, const ShownView& view);
+// Composes `view` and installs it as the page showing; when it cannot be composed nothing changes.
+bool show(Presswick& state, ShownView view);
+// Composes the page showing again over the current state (after the snapshot or other data changed);
+// a page that can no longer be shown gives way to the home view.
+void recompose(Presswick& state);
+// A refresh keeps the page showing instead of returning home: the print dialog with its document and
+// the scan pages hold the user's work.
+[[nodiscard]] bool refresh_keeps_page(const Presswick& state);
 
 }  // namespace presswick::surface
 

@@ -255,5 +255,145 @@ TEST_F(Refreshing, ResultsArrivingAfterTheWindowIsGoneAreDropped) {
     SUCCEED() << "the worker's send to a closed channel did not crash";
 }
 
+// Whether any visible text holds `part`.
+bool mentions(const Presswick& state, std::string_view part) {
+    for (const auto& text : kora_ui::testing::collect_texts(state)) {
+        if (text.find(part) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(Refreshing, ARefreshFromAnotherProgramKeepsThePrintDialogWithItsDocumentAndChoices) {
+    answers.queues = std::vector{queue("Office_laser"), queue("Studio_printer", true)};
+    auto state = loaded_root();
+    refuse("kora-print-preview");
+    picker->answer_path("/tmp/report.pdf");
+    surface::execute(*state, ChooseDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->document_pick.has_value(); }));
+    surface::execute(*state, ChoosePrintPrinter{"Office_laser"});
+    (void)state->copies.write_from_control(3.0);
+    (void)state->two_sided.write_from_control(true);
+    state->notice = Notice{"Printer paused", "Documents will wait until you resume it.", true};
+    answers.queues = std::vector{queue("Office_laser"), queue("Studio_printer", true), queue("Lab_printer")};
+    service->script(answers);
+    ASSERT_EQ(state->invoke_resource_operation_v2(1, "presswick.operation", "\"refresh\""),
+              kora_actions::Outcome::handled());
+    EXPECT_TRUE(shows(*state, kPrintDialog)) << "no loading view over the dialog";
+    EXPECT_FALSE(state->notice.has_value());
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->refresh_rx.has_value(); }));
+    EXPECT_TRUE(shows(*state, kPrintDialog));
+    const auto dropdowns = kora_ui::testing::find_all<kora_ui::Dropdown>(*state);
+    ASSERT_EQ(dropdowns.size(), 1U);
+    EXPECT_EQ(dropdowns[0]->options().size(), 3U) << "composed over the new snapshot";
+    EXPECT_TRUE(std::holds_alternative<surface::shown::PrintDialog>(state->shown_view));
+    EXPECT_EQ(state->print_document, std::filesystem::path("/tmp/report.pdf"));
+    EXPECT_EQ(state->print_printer, std::optional<std::string>("Office_laser"));
+    EXPECT_EQ(state->copies.get(), 3.0);
+    EXPECT_TRUE(state->two_sided.get());
+    // Once printed, the outcome's refresh returns home as before.
+    surface::execute(*state, PrintDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->refresh_rx.has_value(); }));
+    EXPECT_TRUE(is_dashboard(*state));
+    EXPECT_TRUE(std::holds_alternative<surface::shown::Home>(state->shown_view));
+}
+
+TEST_F(Refreshing, ARefreshKeepsTheScannedPagesAndTheSettingsPage) {
+    answers.scanners = std::vector{scanner("test:0", "Flatbed one")};
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    surface::execute(*state, PageScanned{page(1)});
+    surface::execute(*state, PageScanned{page(2)});
+    surface::execute(*state, PreviousPage{});
+    const kora_ui::CropSelection drawn{0.1F, 0.1F, 0.9F, 0.8F};
+    (void)state->crop_selection.publish(drawn);
+    surface::execute(*state, Refresh{});
+    EXPECT_TRUE(shows(*state, kScanResult));
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->refresh_rx.has_value(); }));
+    EXPECT_TRUE(shows(*state, kScanResult));
+    ASSERT_EQ(state->pages.size(), 2U);
+    EXPECT_EQ(state->current_index, 0U);
+    ASSERT_TRUE(state->current_page.has_value());
+    EXPECT_EQ(state->current_page->key(), state->pages[0].key());
+    EXPECT_EQ(state->crop_selection.get(), drawn);
+    EXPECT_EQ(state->scan_scanner, std::optional<std::string>("test:0"));
+
+    surface::execute(*state, ScanAnother{});
+    surface::execute(*state, Refresh{});
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->refresh_rx.has_value(); }));
+    EXPECT_TRUE(shows(*state, kScanSetup));
+    EXPECT_TRUE(mentions(*state, "2 pages captured"));
+    // An outcome on the settings page refreshes without leaving it.
+    surface::execute(*state, OperationFinished{Notice{"Document canceled", "It was removed.", true}});
+    ASSERT_TRUE(state->refresh_rx.has_value());
+    ASSERT_TRUE(pump_until(*state, [&] { return !state->refresh_rx.has_value(); }));
+    EXPECT_TRUE(shows(*state, kScanSetup));
+    EXPECT_TRUE(shows(*state, "Document canceled"));
+}
+
+TEST_F(Refreshing, ARefreshFromTheOtherPagesReturnsToTheDashboard) {
+    answers.queues = std::vector{queue("Lab_printer")};
+    auto state = loaded_root();
+    const std::vector<std::pair<Operation, std::string_view>> pages{{ShowQueue{}, kQueue},
+                                                                    {ShowHistory{}, kHistory},
+                                                                    {ShowDiagnostics{}, kDiagnostics},
+                                                                    {ShowDevice{"Lab_printer"}, kDevice},
+                                                                    {FindPrinters{}, kDiscovery}};
+    for (const auto& [operation, subtitle] : pages) {
+        surface::execute(*state, operation);
+        settle(*state);  // the search's own result too
+        ASSERT_TRUE(shows(*state, subtitle)) << subtitle;
+        surface::execute(*state, Refresh{});
+        EXPECT_TRUE(shows(*state, kLoading)) << subtitle;
+        ASSERT_TRUE(pump_until(*state, [&] { return !state->refresh_rx.has_value(); }));
+        settle(*state);
+        EXPECT_TRUE(is_dashboard(*state)) << subtitle;
+    }
+}
+
+TEST_F(Refreshing, ThePageShowingIsComposedAgainOverANewSnapshot) {
+    answers.queues = std::vector{queue("Lab_printer"), queue("Office_laser")};
+    answers.jobs = std::vector{job("Lab_printer-7", 5)};
+    auto state = loaded_root();
+    // A device page follows its printer, and gives way to home when the printer is gone.
+    surface::execute(*state, ShowDevice{"Lab_printer"});
+    ASSERT_TRUE(shows(*state, kDevice));
+    const auto* before = state->content.get();
+    auto paused = queue("Lab_printer", false, false);
+    paused.state = printing::QueueState::paused;
+    state->snapshot->printers = std::vector{paused, queue("Office_laser")};
+    surface::recompose(*state);
+    EXPECT_NE(state->content.get(), before) << "a new tree";
+    EXPECT_TRUE(shows(*state, kDevice));
+    EXPECT_TRUE(shows(*state, "Resume printer"));
+    EXPECT_FALSE(shows(*state, "Pause printer"));
+    state->snapshot->printers = std::vector{queue("Office_laser")};
+    surface::recompose(*state);
+    EXPECT_TRUE(is_dashboard(*state));
+    EXPECT_TRUE(std::holds_alternative<surface::shown::Home>(state->shown_view));
+    // The queue keeps its selection; discovery keeps what it found.
+    surface::execute(*state, SelectJob{"Lab_printer-7"});
+    surface::recompose(*state);
+    EXPECT_TRUE(shows(*state, kQueue));
+    EXPECT_EQ(state->selected_job, std::optional<std::string>("Lab_printer-7"));
+    printing::DriverlessPrinter found;
+    found.name = "Hall_printer";
+    found.uri = "ipp://hall.local/ipp/print";
+    surface::execute(*state, PrintersFound{std::vector{found}});
+    surface::recompose(*state);
+    EXPECT_TRUE(shows(*state, kDiscovery));
+    EXPECT_TRUE(shows(*state, "Hall_printer"));
+    // Without a snapshot only home, loading and discovery can be shown; nothing else is installed.
+    auto bare = bare_root();
+    const auto* first_run = bare->content.get();
+    EXPECT_FALSE(surface::show(*bare, surface::shown::Queue{}));
+    EXPECT_FALSE(surface::show(*bare, surface::shown::Scan{}));
+    EXPECT_EQ(bare->content.get(), first_run);
+    EXPECT_TRUE(std::holds_alternative<surface::shown::Home>(bare->shown_view));
+    EXPECT_EQ(surface::compose(*bare, surface::shown::PrintDialog{}), nullptr);
+}
+
 }  // namespace
 }  // namespace presswick::testing
