@@ -113,6 +113,12 @@ class Presswick final : public kora_ui::Widget {
     // A print server's question for credentials, and the operations waiting on its answer (one server).
     std::optional<kora_ui::PendingCredentials> credentials_ask;
     std::vector<CredentialsWanted> credentials_waiting;
+    // Live changes from the print server: the watch, what it reported, what waits for the next quiet
+    // update, and the quiet update in progress (one at a time).
+    std::unique_ptr<os_actions::printing::Watch> watch;
+    std::optional<kora_ui::Receiver<os_actions::printing::Changes>> changes_rx;
+    std::optional<os_actions::printing::Changes> changes_waiting;
+    std::optional<kora_ui::Receiver<DeviceSnapshot>> update_rx;
     [[nodiscard]] bool has_unsaved_pages() const {
         return !pages.empty() && document_version != saved_version;
     }

@@ -108,7 +108,9 @@ class Receiver {
     [[nodiscard]] TryRecv<T> try_recv() {
         std::lock_guard lock(m_state->mutex);
         if (!m_state->queue.empty()) {
-            TryRecv<T> got{RecvStatus::value, std::move(m_state->queue.front())};
+            TryRecv<T> got;
+            got.status = RecvStatus::value;
+            got.value.emplace(std::move(m_state->queue.front()));
             m_state->queue.pop_front();
             return got;
         }
