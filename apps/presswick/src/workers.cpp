@@ -21,9 +21,15 @@ namespace {
 template <class Call>
 bool start_with_notices(const char* name, OperationSender sender, NoticePair notices, Call call,
                         bool may_ask = true) {
+    // A refusal for lack of rights says so, under the failure's own title.
+    Notice refused{notices.failure.title, std::string(not_permitted_detail), false};
     return spawn_worker(name, [name, sender = std::move(sender), notices = std::move(notices),
-                               call = std::move(call), may_ask]() mutable {
+                               refused = std::move(refused), call = std::move(call), may_ask]() mutable {
         const auto result = call();  // the service's own error text is dropped
+        if (!result && printing::is_not_permitted(result.error())) {
+            (void)sender.send(OperationFinished{std::move(refused)});
+            return;
+        }
         if (!result && may_ask) {
             if (auto server = printing::credentials_wanted(result.error())) {
                 auto failure = notices.failure;

@@ -168,10 +168,20 @@ Result<void> operation(ipp_op_t op, const std::string& uri, int job_id = 0,
     if (response) {
         return {};
     }
-    if (with_polkit && refused_for_rights(cupsLastError()) && server_is_local()) {
-        return with_polkit();
+    const auto status = cupsLastError();
+    if (with_polkit && refused_for_rights(status) && server_is_local()) {
+        // The server said no for lack of rights; when polkit does not do it either, that is the reason.
+        auto done = with_polkit();
+        if (!done) {
+            return failure(not_permitted_error(done.error()));
+        }
+        return done;
     }
-    return failure(failure_text(cupsLastError(), response.error()));
+    const auto text = failure_text(status, response.error());
+    if (status == IPP_STATUS_ERROR_FORBIDDEN && !credentials_wanted(text)) {
+        return failure(not_permitted_error(text));
+    }
+    return failure(text);
 }
 
 // The jobs a refresh shows: every job not yet finished, then the newest finished ones, as many
@@ -240,7 +250,7 @@ ListedJob job_from(const std::vector<ipp_attribute_t*>& group) {
         }
     }
     job.state = detail::job_state(ipp_state, job.reasons);
-    const auto pages = detail::page_counts(counters, job.state == 6);
+    const auto pages = detail::shown_counts(detail::page_counts(counters, job.state == 6), job.state);
     job.pages_done = pages.done;
     job.pages_total = pages.total;
     job.id = job.queue + "-" + std::to_string(number);

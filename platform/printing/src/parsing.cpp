@@ -220,6 +220,16 @@ PageCounts page_counts(const JobCounters& counters, bool printed) {
     return out;
 }
 
+PageCounts shown_counts(PageCounts counts, std::optional<std::uint8_t> state) {
+    const auto number = state.value_or(0);
+    if (number == 1) {
+        counts.done.reset();
+    } else if (number <= 3 && counts.total && counts.done && *counts.done >= *counts.total) {
+        counts.done = *counts.total - 1;
+    }
+    return counts;
+}
+
 std::string time_label(std::time_t when, std::time_t now) {
     std::tm then_tm{};
     std::tm now_tm{};

@@ -65,6 +65,11 @@ struct PageCounts {
 // job without a total printed what it completed, so that is its total.
 [[nodiscard]] PageCounts page_counts(const JobCounters& counters, bool printed);
 
+// What of the counts a job in `state` can show. cupsd counts pages as they are sent and adds the counts of
+// earlier tries to a job sent again, so a waiting job has printed nothing yet and an unfinished one has
+// not printed its last page.
+[[nodiscard]] PageCounts shown_counts(PageCounts counts, std::optional<std::uint8_t> state);
+
 // "today", "yesterday", else a short date ("3 Dec", with the year when it is not the current one),
 // all in local time.
 [[nodiscard]] std::string time_label(std::time_t when, std::time_t now);

@@ -50,6 +50,18 @@ std::unique_ptr<Watch> Service::watch(ChangesCallback) {
     return nullptr;
 }
 
+namespace {
+constexpr std::string_view not_permitted_prefix = "Not permitted: ";
+}
+
+std::string not_permitted_error(const std::string& what) {
+    return std::string(not_permitted_prefix) + what;
+}
+
+bool is_not_permitted(const std::string& error) {
+    return error.starts_with(not_permitted_prefix);
+}
+
 std::shared_ptr<Service> install_service(std::shared_ptr<Service> service) {
     std::lock_guard lock(installed().mutex);
     auto previous = std::move(installed().service);

@@ -122,6 +122,20 @@ TEST(JobState, OnlyAPersonCancels) {
     EXPECT_EQ(job_state(3, {"job-canceled-at-device"}), 1);
 }
 
+TEST(JobState, CountsShowOnlyWhatTheJobCanHavePrinted) {
+    const PageCounts sent{24, 24};
+    // Waiting (sent again, with an earlier try's count): nothing printed yet, the total stays.
+    EXPECT_EQ(shown_counts(sent, 1).done, std::nullopt);
+    EXPECT_EQ(shown_counts(sent, 1).total, 24u);
+    // Still printing with every page sent: the last one is not printed yet.
+    EXPECT_EQ(shown_counts(sent, 2).done, 23u);
+    EXPECT_EQ(shown_counts({8, 12}, 2).done, 8u);
+    EXPECT_EQ(shown_counts({3, std::nullopt}, 2).done, 3u);
+    // Finished jobs keep their counts.
+    EXPECT_EQ(shown_counts(sent, 6).done, 24u);
+    EXPECT_EQ(shown_counts(sent, 5).done, 24u);
+}
+
 TEST(JobState, DocumentPagesLeaveOutTheCopies) {
     os_actions::printing::PrintJob job;
     EXPECT_EQ(job.document_pages(), std::nullopt);

@@ -160,6 +160,11 @@ std::shared_ptr<Service> install_service(std::shared_ptr<Service> service);
 [[nodiscard]] Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids);
 [[nodiscard]] std::unique_ptr<Watch> watch(ChangesCallback on_change);
 
+// The failure of an operation the print server refused because this user may not do it (and the
+// system's administration through polkit did not grant it either), and whether `error` is one.
+[[nodiscard]] std::string not_permitted_error(const std::string& what);
+[[nodiscard]] bool is_not_permitted(const std::string& error);
+
 // --- Credentials for a print server that asks for them ---------------------------------------------
 // A server on another machine may ask who is there, and the system cannot vouch for the user there. The
 // user name and password given for it are kept in this process's memory for the session only (never
