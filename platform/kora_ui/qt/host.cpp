@@ -123,6 +123,15 @@ bool Host::pump() {
             m_invocation_handler(*invocation);
         }
     }
+    // Only a root that waits on something without a wake of its own (a picker, a question) is looked at
+    // again by itself; otherwise nothing here runs until something happens.
+    if (m_root->needs_idle_sync()) {
+        if (!m_timer.isActive()) {
+            m_timer.start();
+        }
+    } else {
+        m_timer.stop();
+    }
     m_in_pump = false;
     return updated || patched;
 }

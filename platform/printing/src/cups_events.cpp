@@ -72,7 +72,9 @@ Outcome outcome_of(ipp_status_t status) {
 // One subscription on the server and the thread's connection to it.
 class Subscription {
   public:
-    explicit Subscription(Shared& shared) : m_shared(shared) {}
+    // `wakes`: a subscription whose events cupsd's D-Bus notifier signals on the system bus, only to
+    // wake the watch; otherwise the one whose events are pulled.
+    Subscription(Shared& shared, bool wakes) : m_shared(shared), m_wakes(wakes) {}
 
     [[nodiscard]] bool active() const { return m_id > 0; }
     [[nodiscard]] Clock::time_point renew_at() const { return m_renew_at; }
@@ -85,8 +87,13 @@ class Subscription {
             return Outcome::unreachable;
         }
         auto request = new_request(IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS, "ipp://localhost/");
-        ippAddString(request.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-pull-method", nullptr,
-                     "ippget");
+        if (m_wakes) {
+            ippAddString(request.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_URI, "notify-recipient-uri", nullptr,
+                         "dbus://");
+        } else {
+            ippAddString(request.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-pull-method", nullptr,
+                         "ippget");
+        }
         ippAddStrings(request.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events",
                       static_cast<int>(std::size(events::subscribed)), nullptr, events::subscribed);
         ippAddInteger(request.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration",
@@ -228,6 +235,7 @@ class Subscription {
     }
 
     Shared& m_shared;
+    bool m_wakes = false;
     bool m_waiting = false;
     std::chrono::seconds m_get_interval{30};
     Http m_http;
@@ -246,12 +254,17 @@ struct BusWake {
 
 int on_signal(sd_bus_message* message, void* data, sd_bus_error*) {
     auto& wake = *static_cast<BusWake*>(data);
-    const char* sender = sd_bus_message_get_sender(message);
-    const std::string from = sender ? sender : "";
-    if (!wake.sender.empty() && from != wake.sender) {
-        wake.restarted = true;
+    const char* interface = sd_bus_message_get_interface(message);
+    // cupsd's own signals come from cupsd itself: a new sender means it started again. Its notifier
+    // runs as processes of their own, which come and go.
+    if (interface && std::string_view(interface) == "com.redhat.PrinterSpooler") {
+        const char* sender = sd_bus_message_get_sender(message);
+        const std::string from = sender ? sender : "";
+        if (!wake.sender.empty() && from != wake.sender) {
+            wake.restarted = true;
+        }
+        wake.sender = from;
     }
-    wake.sender = from;
     wake.signalled = true;
     return 0;
 }
@@ -288,13 +301,18 @@ bool wait_for(Shared& shared, sd_bus* bus, Clock::time_point deadline) {
 
 void run(std::shared_ptr<Shared> shared) {
     guard_thread();
-    Subscription subscription(*shared);
+    Subscription subscription(*shared, false);
+    Subscription waking(*shared, true);
     std::optional<BusWake> wake;
     if (server_is_local()) {
         wake = open_bus_wake();
     }
-    if (wake && sd_bus_match_signal(wake->bus.get(), nullptr, nullptr, nullptr, "com.redhat.PrinterSpooler",
-                                    nullptr, on_signal, &*wake) < 0) {
+    // cupsd signals some changes itself (new jobs, printer changes); its notifier signals every event of
+    // the waking subscription (a job held, released or canceled on an idle printer too).
+    if (wake && (sd_bus_match_signal(wake->bus.get(), nullptr, nullptr, nullptr, "com.redhat.PrinterSpooler",
+                                     nullptr, on_signal, &*wake) < 0 ||
+                 sd_bus_match_signal(wake->bus.get(), nullptr, nullptr, nullptr, "org.cups.cupsd.Notifier",
+                                     nullptr, on_signal, &*wake) < 0)) {
         wake.reset();  // no cupsd signals to wait for: wait at the server instead
     }
     sd_bus* bus = wake ? wake->bus.get() : nullptr;
@@ -322,11 +340,19 @@ void run(std::shared_ptr<Shared> shared) {
             backoff = std::chrono::seconds(5);
             changes.everything = !first;  // what happened while there was no subscription is not known
             first = false;
+            if (bus) {
+                waking.cancel();
+                (void)
+                    waking.create();  // without it cupsd's own signals still wake the watch, for fewer events
+            }
         }
         if (Clock::now() >= subscription.renew_at()) {
             if (subscription.renew() == Outcome::gone) {
                 continue;
             }
+        }
+        if (bus && Clock::now() >= waking.renew_at() && waking.renew() == Outcome::gone) {
+            (void)waking.create();
         }
         if (bus) {
             bool pending = false;
@@ -334,7 +360,7 @@ void run(std::shared_ptr<Shared> shared) {
             }
             pending = wake->signalled;
             if (!pending && changes.empty()) {
-                if (!wait_for(*shared, bus, subscription.renew_at())) {
+                if (!wait_for(*shared, bus, std::min(subscription.renew_at(), waking.renew_at()))) {
                     break;
                 }
                 continue;
@@ -364,6 +390,7 @@ void run(std::shared_ptr<Shared> shared) {
         }
     }
     subscription.cancel();
+    waking.cancel();
 }
 
 }  // namespace

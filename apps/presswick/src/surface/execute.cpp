@@ -180,6 +180,14 @@ bool collect_one_result(Presswick& state) {
             return true;
         }
     }
+    // 5d. A desktop notification the user chose: the page that shows its thing.
+    if (state.chosen_rx) {
+        auto got = state.chosen_rx->try_recv();
+        if (got.status == kora_ui::RecvStatus::value) {
+            apply_chosen(state, *got.value);
+            return true;
+        }
+    }
     // 6. One operation.
     auto got = state.operations_rx.try_recv();
     if (got.status == kora_ui::RecvStatus::value) {

@@ -53,6 +53,8 @@ void apply_snapshot(Presswick& state, DeviceSnapshot snapshot);
 // is showing is composed again over it.
 void apply_changes(Presswick& state, os_actions::printing::Changes changes);
 void apply_update(Presswick& state, DeviceSnapshot snapshot);
+// Shows the page of a desktop notification's target.
+void apply_chosen(Presswick& state, const std::string& target);
 // Starts the quiet update for the waiting changes when nothing else is reading the service.
 void start_waiting_update(Presswick& state);
 

@@ -29,6 +29,8 @@ std::unique_ptr<Presswick> Presswick::new_default_root() {
     root->watch = start_watch(std::move(changes_tx));
     if (root->watch) {
         root->changes_rx = std::move(changes_rx);
+        root->notice_memory.own_user = this_user();
+        root->chosen_rx = kora_ui::notifications::listen_for_chosen();
     }
     return root;
 }

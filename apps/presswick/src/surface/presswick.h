@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "desktop_notices.h"
 #include "kora_ui/channel.h"
 #include "kora_ui/credentials.h"
 #include "kora_ui/local_state.h"
@@ -119,6 +120,9 @@ class Presswick final : public kora_ui::Widget {
     std::optional<kora_ui::Receiver<os_actions::printing::Changes>> changes_rx;
     std::optional<os_actions::printing::Changes> changes_waiting;
     std::optional<kora_ui::Receiver<DeviceSnapshot>> update_rx;
+    // Desktop notifications of what live updates brought, and the targets of those the user chose.
+    NoticeMemory notice_memory;
+    std::optional<kora_ui::Receiver<std::string>> chosen_rx;
     [[nodiscard]] bool has_unsaved_pages() const {
         return !pages.empty() && document_version != saved_version;
     }
