@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config clang clang-format libclang-rt-14-dev
   qt6-base-dev libqt6opengl6-dev libgl-dev qt6-svg-dev
   libcups2-dev libsane-dev zlib1g-dev libpng-dev libdeflate-dev libstb-dev
-  nlohmann-json3-dev libpoppler-cpp-dev libgtest-dev libgmock-dev libbenchmark-dev
+  nlohmann-json3-dev libpoppler-cpp-dev libseccomp-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core adwaita-icon-theme libfreetype-dev libfontconfig-dev
   cups cups-client cups-bsd cups-ipp-utils cups-filters avahi-daemon avahi-utils dbus dbus-daemon
   sane-utils libsane1 tesseract-ocr tesseract-ocr-eng tesseract-ocr-deu
@@ -15,6 +15,8 @@ packages=(
   # Printer administration through polkit, and the desk sandbox that tests it.
   libsystemd-dev cups-pk-helper polkitd util-linux bsdutils passwd
   tesseract-ocr-fra tesseract-ocr-spa libglib2.0-bin debhelper lintian
+  # scripts/fuzz.sh: the preview's fuzz target needs a clang that builds std::expected (16).
+  clang-16 libclang-rt-16-dev
 )
 
 missing=()

@@ -1,8 +1,8 @@
 // presswick-preview FILE MAX_SIDE: the first page of a document as a picture, made in a process of its
 // own so that a hostile or broken file cannot take the window with it. Presswick runs it under time and
-// memory limits. Standard output: width, height and the document's page count (0 when unknown), 32-bit
-// little-endian each, then RGBA rows.
-// Exit 0 with a picture; 1 when there is none.
+// memory limits, and it confines itself at once (confine.h). Standard output: width, height and the
+// document's page count (0 when unknown), 32-bit little-endian each, then RGBA rows. Exit 0 with a picture; 1
+// when there is none.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "confine.h"
 #include "thumbnail/thumbnail.h"
 
 namespace {
@@ -58,6 +59,11 @@ extern "C" const char* __lsan_default_suppressions() {
 #endif
 
 int main(int argc, char** argv) {
+    // Before a byte of the document is read: a hostile file gets a process that can only draw.
+    preview::Confined confined;
+    if (!preview::confine(confined)) {
+        return 1;
+    }
     if (argc != 3) {
         return 2;
     }

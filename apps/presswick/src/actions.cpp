@@ -147,18 +147,30 @@ Parsed failed(std::string message) {
 }
 
 // The parser quotes the offending text: keep a short head of it, cut at a character boundary.
-std::string shortened(std::string_view message) {
-    if (message.size() <= kMaxEchoedMessageBytes) {
-        return std::string(message);
+
+// No printer, job or scanner name holds a NUL or another control character.
+bool carriable(std::string_view target) {
+    for (const unsigned char byte : target) {
+        if (byte < 0x20 || byte == 0x7F) {
+            return false;
+        }
     }
-    std::size_t end = kMaxEchoedMessageBytes;
-    while (end > 0 && (static_cast<unsigned char>(message[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    return std::string(message.substr(0, end)) + "…";
+    return true;
 }
 
 }  // namespace
+
+bool listed_scanner(const std::optional<DeviceSnapshot>& snapshot, std::string_view id) {
+    if (!snapshot || !snapshot->scanners) {
+        return false;
+    }
+    for (const auto& scanner : *snapshot->scanners) {
+        if (scanner.id == id) {
+            return true;
+        }
+    }
+    return false;
+}
 
 std::string hex_identifier(std::string_view text) {
     static constexpr char digits[] = "0123456789abcdef";
@@ -221,7 +233,7 @@ Parsed parse_invocation(std::uint8_t execution_kind, std::string_view operation_
         }
         text = value.get<std::string>();
     } catch (const nlohmann::json::exception& error) {
-        return failed(std::string(kInvalidOperation) + shortened(error.what()));
+        return failed(std::string(kInvalidOperation) + kora_actions::echoed(error.what()));
     }
     const auto nul = text.find('\0');
     const std::string_view kind = std::string_view(text).substr(0, nul);
@@ -244,6 +256,10 @@ Parsed parse_invocation(std::uint8_t execution_kind, std::string_view operation_
     }
     if (entry->target == Target::needed && !target) {
         return failed(std::string(kNoLongerAvailable));
+    }
+    // Names reach the print service as C strings: a NUL would cut one short and name another device.
+    if (entry->target == Target::needed && !carriable(*target)) {
+        return failed(std::string(kInvalidOperation) + "the target holds a control character");
     }
     return {Parsed::Kind::operation, to_operation(kind, std::move(target).value_or(std::string())), {}};
 }

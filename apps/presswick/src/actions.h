@@ -23,13 +23,15 @@ inline constexpr std::string_view kWrongExecutionKind = "Presswick operation has
 inline constexpr std::string_view kNoLongerAvailable = "Presswick resource is no longer available";
 // Arguments beyond this are refused unread: no real printer name, job or scanner comes near it.
 inline constexpr std::size_t kMaxArgumentBytes = 64 * 1024;
-// How much of the parser's own message a failure echoes back.
-inline constexpr std::size_t kMaxEchoedMessageBytes = 200;
 
 // The one resource, built from the snapshot (children only when there is one).
 [[nodiscard]] kora_actions::Resource presswick_resource(const std::optional<DeviceSnapshot>& snapshot);
 // Lowercase hex of the UTF-8 bytes, two digits a byte.
 [[nodiscard]] std::string hex_identifier(std::string_view text);
+
+// Whether `id` is one of the scanners of the current list: another program may only name those, so
+// it cannot send the scan helper to a device (or, through a network backend, a host) of its choosing.
+[[nodiscard]] bool listed_scanner(const std::optional<DeviceSnapshot>& snapshot, std::string_view id);
 
 // What an invocation comes to: nothing (not ours), an operation to execute, or a failure message.
 struct Parsed {

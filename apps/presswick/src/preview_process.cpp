@@ -32,6 +32,16 @@ std::uint32_t u32_at(const std::vector<std::uint8_t>& bytes, std::size_t at) {
 
 }  // namespace
 
+std::vector<std::string> preview_environment() {
+    auto kept = bounded_command::basic_environment();
+    // Fonts: fontconfig's own settings and where the user's fonts are.
+    for (const char* name : {"HOME", "FONTCONFIG_FILE", "FONTCONFIG_PATH", "XDG_DATA_HOME", "XDG_DATA_DIRS",
+                             "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_CACHE_HOME"}) {
+        kept.emplace_back(name);
+    }
+    return kept;
+}
+
 std::filesystem::path preview_helper_path() {
     constexpr const char* name = "presswick-preview";
     return bounded_command::companion_program(name).value_or(name);  // missing: the preview is unavailable
@@ -43,6 +53,12 @@ PreviewResult render_preview(const std::filesystem::path& document, const std::f
     }
     bounded_command::PreparedCommand command{
         preview_helper_path().string(), {document.string(), std::to_string(kPreviewSide)}, {}, kMemoryLimit};
+    // It parses whatever the user picked: no bus address, no way to more rights, killed with us, and a
+    // processor limit of its own a little above the time limit (the helper confines itself further).
+    command.confinement.no_new_privileges = true;
+    command.confinement.dies_with_us = true;
+    command.confinement.kept_environment = preview_environment();
+    command.confinement.cpu_limit = kTimeLimit + std::chrono::seconds(2);
     const std::size_t most = kHeaderBytes + std::size_t{kPreviewSide} * kPreviewSide * 4;
     auto run = bounded_command::run_prepared_with_limits(command, std::nullopt, most, 64 * 1024, kTimeLimit,
                                                          keep_going);

@@ -4,10 +4,15 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "preview.h"
 
 namespace presswick {
+
+// The environment variables the helper keeps: locale and fonts, nothing of the session (no bus address).
+[[nodiscard]] std::vector<std::string> preview_environment();
 
 // The helper beside the running program (a build tree keeps its tests there too).
 [[nodiscard]] std::filesystem::path preview_helper_path();

@@ -17,7 +17,8 @@ bool spawn_worker(const std::string& name, std::function<void()> work) {
 namespace {
 
 // The common shape of the two-notice workers: one call, pick a notice, post it, end. A call the print
-// server refused for want of credentials posts CredentialsWanted instead, with a retry that asks no more.
+// server refused for want of credentials posts CredentialsWanted instead, with a retry that asks no more;
+// one that refused the credentials offered says so.
 template <class Call>
 bool start_with_notices(const char* name, OperationSender sender, NoticePair notices, Call call,
                         bool may_ask = true) {
@@ -28,6 +29,13 @@ bool start_with_notices(const char* name, OperationSender sender, NoticePair not
         const auto result = call();  // the service's own error text is dropped
         if (!result && printing::is_not_permitted(result.error())) {
             (void)sender.send(OperationFinished{std::move(refused)});
+            return;
+        }
+        if (!result && printing::credentials_refused(result.error())) {
+            // Not the connection's fault: say so; the next request asks again.
+            auto failure = notices.failure;
+            failure.detail = result.error();
+            (void)sender.send(OperationFinished{std::move(failure)});
             return;
         }
         if (!result && may_ask) {

@@ -65,9 +65,19 @@ bool validate_language_code(std::string_view code) {
 
 bounded_command::PreparedCommand engine_command(const std::filesystem::path& image,
                                                 std::string_view language) {
-    return bounded_command::PreparedCommand{"tesseract",
-                                            {image.string(), "stdout", "-l", std::string(language), "tsv"},
-                                            {{"OMP_THREAD_LIMIT", "1"}}};
+    bounded_command::PreparedCommand command{"tesseract",
+                                             {image.string(), "stdout", "-l", std::string(language), "tsv"},
+                                             {{"OMP_THREAD_LIMIT", "1"}}};
+    // It reads a page image and its language data, needs nothing of the session, and has no business
+    // outliving the program (its run may last two minutes).
+    command.confinement.no_new_privileges = true;
+    command.confinement.dies_with_us = true;
+    auto kept = bounded_command::basic_environment();
+    for (const char* name : {"PATH", "HOME", "TESSDATA_PREFIX"}) {
+        kept.emplace_back(name);
+    }
+    command.confinement.kept_environment = std::move(kept);
+    return command;
 }
 
 std::string engine_message(std::span<const std::uint8_t> stderr_bytes) {

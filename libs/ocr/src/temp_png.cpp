@@ -6,13 +6,13 @@
 #include <unistd.h>
 
 #include <array>
-#include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
+
+#include "live_files/live_files.h"
 
 namespace ocr {
 
@@ -50,47 +50,10 @@ OcrError io_failure(std::string what, std::error_code error) {
     return OcrError{OcrErrorKind::io_failure, std::move(what), error};
 }
 
-// The live temporary files, in fixed slots a signal handler can read without locks or allocation.
-// A slot is free, being written by its owner, or live (only then is its path read).
-enum SlotState : int { free_slot, writing, live };
-struct LiveFile {
-    std::atomic<int> state{free_slot};
-    char path[PATH_MAX]{};
-};
-constexpr std::size_t live_slots = 32;
-std::array<LiveFile, live_slots> g_live_files;
-
-// The slot now holding `path`, or -1 when every slot is taken (the file is then removed only by its owner).
-int remember_live_file(const std::filesystem::path& path) {
-    const std::string& text = path.native();
-    if (text.size() >= PATH_MAX) {
-        return -1;
-    }
-    for (std::size_t i = 0; i < live_slots; ++i) {
-        int expected = free_slot;
-        if (g_live_files[i].state.compare_exchange_strong(expected, writing)) {
-            std::memcpy(g_live_files[i].path, text.c_str(), text.size() + 1);
-            g_live_files[i].state.store(live);
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-void forget_live_file(int slot) {
-    if (slot >= 0) {
-        g_live_files[static_cast<std::size_t>(slot)].state.store(free_slot);
-    }
-}
-
 }  // namespace
 
 void remove_live_temp_files() noexcept {
-    for (auto& file : g_live_files) {
-        if (file.state.load() == live) {
-            ::unlink(file.path);
-        }
-    }
+    live_files::remove_all();
 }
 
 std::expected<TempPng, OcrError> TempPng::create() {
@@ -107,8 +70,8 @@ std::expected<TempPng, OcrError> TempPng::create() {
         std::filesystem::path path = directory / (".tmp" + *suffix + ".png");
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
-            const int slot = remember_live_file(path);
-            return TempPng(std::move(path), fd, slot);
+            live_files::LiveFile live(path);
+            return TempPng(std::move(path), fd, std::move(live));
         }
         if (errno != EEXIST) {
             return std::unexpected(io_failure("the temporary file could not be created", last_error()));
@@ -119,10 +82,9 @@ std::expected<TempPng, OcrError> TempPng::create() {
 }
 
 TempPng::TempPng(TempPng&& other) noexcept
-    : m_path(std::move(other.m_path)), m_fd(other.m_fd), m_live_slot(other.m_live_slot) {
+    : m_path(std::move(other.m_path)), m_fd(other.m_fd), m_live(std::move(other.m_live)) {
     other.m_path.clear();
     other.m_fd = -1;
-    other.m_live_slot = -1;
 }
 
 TempPng::~TempPng() {
@@ -132,7 +94,7 @@ TempPng::~TempPng() {
     if (!m_path.empty()) {
         ::unlink(m_path.c_str());
     }
-    forget_live_file(m_live_slot);
+    m_live.forget();
 }
 
 std::expected<void, OcrError> TempPng::write(const GrayImage& image) {

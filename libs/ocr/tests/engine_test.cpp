@@ -95,10 +95,14 @@ ocr::GrayImage small_page() {
 
 TEST_F(FakeEngine, CommandLineAndEnvironmentAreFixed) {
     const fs::path image = image_file();
+    // The engine needs nothing of the session, and gains no privileges from the program it runs.
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1000/bus", 1);
     const auto output = ocr::run_engine(image, "echo");
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
     ASSERT_TRUE(output.has_value()) << ocr::describe(output.error());
-    EXPECT_EQ(texts_of(*output), (std::vector<std::string>{image.string(), "stdout", "-l", "echo", "tsv",
-                                                           "OMP=1", "not-png", "stdin=0"}));
+    EXPECT_EQ(texts_of(*output),
+              (std::vector<std::string>{image.string(), "stdout", "-l", "echo", "tsv", "OMP=1", "not-png",
+                                        "stdin=0", "nnp=1", "bus=unset"}));
     EXPECT_EQ(output->language, "echo");
 }
 
@@ -289,6 +293,13 @@ TEST(EngineCommand, IsTheDocumentedCommandLine) {
     EXPECT_EQ(command.args, (std::vector<std::string>{"/tmp/.tmpAbC123.png", "stdout", "-l", "deu", "tsv"}));
     EXPECT_EQ(command.environment,
               (std::vector<std::pair<std::string, std::string>>{{"OMP_THREAD_LIMIT", "1"}}));
+    EXPECT_TRUE(command.confinement.no_new_privileges);
+    EXPECT_TRUE(command.confinement.dies_with_us);
+    ASSERT_TRUE(command.confinement.kept_environment.has_value());
+    for (const char* name :
+         {"DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        EXPECT_EQ(std::ranges::count(*command.confinement.kept_environment, std::string(name)), 0) << name;
+    }
 }
 
 }  // namespace

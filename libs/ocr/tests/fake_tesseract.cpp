@@ -1,6 +1,7 @@
 // Stands in for `tesseract IMAGE stdout -l LANG tsv` in tests. The language code picks the behaviour:
 //   echo        TSV whose words (one line each) are: every argument, "OMP=<OMP_THREAD_LIMIT>",
-//               "png" or "not-png" (the image file's signature), "stdin=<bytes read>"
+//               "png" or "not-png" (the image file's signature), "stdin=<bytes read>",
+//               "nnp=<NoNewPrivs of /proc/self/status>", "bus=<DBUS_SESSION_BUS_ADDRESS or unset>"
 //   words       a short TSV with words out of order, exit 0
 //   flood_out   17 MiB on standard output, exit 0
 //   flood_err   5000 bytes on standard error, exit 0
@@ -71,6 +72,16 @@ int main(int argc, char** argv) {
             total += n;
         }
         out += word_row(line++, "stdin=" + std::to_string(total));
+        std::ifstream status("/proc/self/status");
+        std::string nnp = "unknown";
+        for (std::string entry; std::getline(status, entry);) {
+            if (entry.starts_with("NoNewPrivs:")) {
+                nnp = entry.substr(entry.find_last_of(" \t") + 1);
+            }
+        }
+        out += word_row(line++, "nnp=" + nnp);
+        const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+        out += word_row(line++, std::string("bus=") + (bus != nullptr ? "set" : "unset"));
         put(STDOUT_FILENO, out);
         return 0;
     }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,7 +62,21 @@ class Attributes {
     int m_status;
 };
 
-// The inherited environment with the command's additions replacing entries of the same name.
+bool kept(const std::optional<std::vector<std::string>>& kept_names, std::string_view name) {
+    if (!kept_names) {
+        return true;
+    }
+    for (const std::string_view pattern : *kept_names) {
+        if (pattern.ends_with('*') ? name.starts_with(pattern.substr(0, pattern.size() - 1))
+                                   : name == pattern) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The inherited environment (as much as the confinement keeps) with the command's additions replacing
+// entries of the same name.
 std::vector<std::string> child_environment(const PreparedCommand& command) {
     std::vector<std::string> entries;
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
@@ -71,7 +86,7 @@ std::vector<std::string> child_environment(const PreparedCommand& command) {
         for (const auto& [added, value] : command.environment) {
             replaced = replaced || added == name;
         }
-        if (!replaced) {
+        if (!replaced && kept(command.confinement.kept_environment, name)) {
             entries.emplace_back(text);
         }
     }
@@ -96,7 +111,7 @@ std::vector<char*> pointers_to(std::vector<std::string>& texts) {
 [[noreturn]] void become_limited_child(const PreparedCommand& command,
                                        const std::optional<std::filesystem::path>& working_directory,
                                        int stdout_write, int stderr_write, int report, char** argv,
-                                       char** envp) {
+                                       char** envp, pid_t parent) {
     auto fail = [report] {
         const int error = errno;
         (void)!::write(report, &error, sizeof error);
@@ -125,9 +140,30 @@ std::vector<char*> pointers_to(std::vector<std::string>& texts) {
     if (working_directory && ::chdir(working_directory->c_str()) != 0) {
         fail();
     }
-    const rlimit limit{*command.memory_limit, *command.memory_limit};
-    if (::setrlimit(RLIMIT_AS, &limit) != 0) {
+    if (command.memory_limit) {
+        const rlimit limit{*command.memory_limit, *command.memory_limit};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) {
+            fail();
+        }
+    }
+    const auto& confinement = command.confinement;
+    if (confinement.cpu_limit) {
+        const auto seconds = static_cast<rlim_t>(confinement.cpu_limit->count());
+        const rlimit limit{seconds, seconds + 1};
+        if (::setrlimit(RLIMIT_CPU, &limit) != 0) {
+            fail();
+        }
+    }
+    if (confinement.no_new_privileges && ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
         fail();
+    }
+    if (confinement.dies_with_us) {
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) {
+            fail();
+        }
+        if (::getppid() != parent) {
+            ::_exit(127);  // we ended before the request took hold
+        }
     }
     ::execvpe(command.program.c_str(), argv, envp);
     fail();
@@ -135,6 +171,18 @@ std::vector<char*> pointers_to(std::vector<std::string>& texts) {
 }
 
 }  // namespace
+
+}  // namespace bounded_command::detail
+
+namespace bounded_command {
+
+std::vector<std::string> basic_environment() {
+    return {"LANG", "LANGUAGE", "LC_*", "TZ", "TMPDIR", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"};
+}
+
+}  // namespace bounded_command
+
+namespace bounded_command::detail {
 
 Fd& Fd::operator=(Fd&& other) noexcept {
     if (this != &other) {
@@ -253,19 +301,21 @@ std::expected<Child, std::error_code> spawn_child(
     std::vector<char*> argv = pointers_to(argv_texts);
     std::vector<char*> envp = pointers_to(env_texts);
 
-    if (command.memory_limit) {
-        // posix_spawn cannot set a resource limit: fork, limit, exec, and learn of a failed exec by pipe.
+    if (command.memory_limit || command.confinement.any()) {
+        // posix_spawn cannot set a resource limit or confine: fork, limit, exec, and learn of a failed
+        // exec by pipe.
         auto report = make_pipe();
         if (!report) {
             return std::unexpected(report.error());
         }
+        const pid_t parent = ::getpid();
         const pid_t pid = ::fork();
         if (pid < 0) {
             return std::unexpected(last_error());
         }
         if (pid == 0) {
             become_limited_child(command, working_directory, stdout_write.get(), stderr_write.get(),
-                                 report->write_end.get(), argv.data(), envp.data());
+                                 report->write_end.get(), argv.data(), envp.data(), parent);
         }
         Child child(pid);
         report->write_end.reset();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -240,6 +241,82 @@ TEST_F(BoundedCommand, EnvironmentAdditionsReachTheChild) {
     // Our own environment is left as it was.
     EXPECT_STREQ(std::getenv("PRESSWICK_TEST_REPLACED"), "old");
     EXPECT_EQ(std::getenv("OMP_THREAD_LIMIT"), nullptr);
+}
+
+TEST_F(BoundedCommand, ConfinementReachesTheChild) {
+    ::setenv("PRESSWICK_TEST_KEPT_A", "a", 1);
+    ::setenv("PRESSWICK_TEST_DROPPED", "secret", 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    auto command = child({"status", "NoNewPrivs"});
+    EXPECT_EQ(text_of(run(command)->stdout_bytes), "NoNewPrivs:\t0\n") << "unconfined by default";
+    command.confinement = {true, true, std::vector<std::string>{"PRESSWICK_TEST_KEPT*"}, 5s};
+    command.environment = {{"PRESSWICK_TEST_ADDED", "added"}};
+    EXPECT_EQ(text_of(run(command)->stdout_bytes), "NoNewPrivs:\t1\n");
+    const auto value = [&](const char* name) {
+        command.args = {"env", name};
+        return text_of(run(command)->stdout_bytes);
+    };
+    EXPECT_EQ(value("PRESSWICK_TEST_KEPT_A"), "a");
+    EXPECT_EQ(value("PRESSWICK_TEST_ADDED"), "added");
+    EXPECT_EQ(value("PRESSWICK_TEST_DROPPED"), "(unset)");
+    EXPECT_EQ(value("DBUS_SESSION_BUS_ADDRESS"), "(unset)");
+    EXPECT_EQ(value("PATH"), "(unset)");
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+TEST_F(BoundedCommand, ProcessorTimeLimitEndsASpinner) {
+    auto command = child({"spin"});
+    command.confinement.cpu_limit = 1s;
+    const auto start = std::chrono::steady_clock::now();
+    const auto result = run(command, mib, 4096, 20s);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->status.signal, SIGXCPU);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+}
+
+// The runner's process is killed mid-run (a crash, a logout): its child ends with it. We stand in as the
+// orphan's reaper to see it end.
+TEST_F(BoundedCommand, AChildThatDiesWithUsEndsWhenWeAreKilled) {
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const auto pid_file =
+        std::filesystem::temp_directory_path() / ("bounded-pid." + std::to_string(::getpid()));
+    std::filesystem::remove(pid_file);
+    const pid_t runner = ::fork();
+    ASSERT_GE(runner, 0);
+    if (runner == 0) {
+        auto command = child({"pid-sleep", pid_file.string(), "30000"});
+        command.confinement.dies_with_us = true;
+        (void)run(command, mib, 4096, 60s);
+        ::_exit(0);
+    }
+    pid_t helper = 0;
+    for (int i = 0; i < 500 && helper == 0; ++i) {
+        std::this_thread::sleep_for(10ms);
+        std::FILE* file = std::fopen(pid_file.c_str(), "r");
+        if (file) {
+            if (std::fscanf(file, "%d", &helper) != 1) {
+                helper = 0;
+            }
+            std::fclose(file);
+        }
+    }
+    ASSERT_GT(helper, 0);
+    ::kill(runner, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(runner, &status, 0), runner);
+    const auto killed = std::chrono::steady_clock::now();
+    pid_t reaped = 0;
+    while (reaped != helper && std::chrono::steady_clock::now() - killed < 2s) {
+        reaped = ::waitpid(helper, &status, WNOHANG);
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(reaped, helper) << "the child outlived its runner by 2 s";
+    if (reaped != helper) {
+        ::kill(helper, SIGKILL);
+        (void)::waitpid(helper, &status, 0);
+    }
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    std::filesystem::remove(pid_file);
 }
 
 TEST_F(BoundedCommand, StandardInputIsEmpty) {

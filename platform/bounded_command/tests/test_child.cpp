@@ -12,6 +12,9 @@
 //   stdin                    print how many bytes standard input delivered
 //   cwd                      print the working directory
 //   allocate MIB             touch MIB mebibytes of fresh memory, print "ok"; exit 3 when refused
+//   status NAME              print the line of /proc/self/status that begins with NAME
+//   spin                     use the processor until something ends it
+//   pid-sleep FILE MS        write the process id to FILE, then sleep
 #include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
@@ -85,6 +88,30 @@ int main(int argc, char** argv) {
             ::close(STDERR_FILENO);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(number(argv[2])));
+        return 0;
+    }
+    if (mode == "status" && argc == 3) {
+        FILE* status = std::fopen("/proc/self/status", "r");
+        char line[512];
+        while (status && std::fgets(line, sizeof line, status)) {
+            if (std::strncmp(line, argv[2], std::strlen(argv[2])) == 0) {
+                print(line);
+            }
+        }
+        return status ? 0 : 1;
+    }
+    if (mode == "spin") {
+        volatile unsigned long turns = 0;
+        for (;;) {
+            turns = turns + 1;
+        }
+    }
+    if (mode == "pid-sleep" && argc == 4) {
+        FILE* file = std::fopen(argv[2], "w");
+        if (!file || std::fprintf(file, "%d", static_cast<int>(::getpid())) < 0 || std::fclose(file) != 0) {
+            return 1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(number(argv[3])));
         return 0;
     }
     if (mode == "fail-long") {

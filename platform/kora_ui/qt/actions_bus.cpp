@@ -73,7 +73,8 @@ class ExportedObject final : public QObject, public BusBackend {
                          const QVariantMap& platform_data, const QDBusMessage& message) override {
         if (!parameter.isEmpty()) {
             reply_error(message, QDBusError::InvalidArgs,
-                        QStringLiteral("the action %1 takes no parameter").arg(action_name));
+                        QStringLiteral("the action %1 takes no parameter")
+                            .arg(bus_text(kora_actions::echoed(action_name.toStdString()))));
             return;
         }
         activate(platform_data);
@@ -97,8 +98,9 @@ class ExportedObject final : public QObject, public BusBackend {
             case kora_actions::Outcome::Kind::not_handled:
                 break;
         }
-        m_connection.send(message.createErrorReply(to_qstring(kora_actions::bus::kErrorNotHandled),
-                                                   bus_text(what + " is not handled here")));
+        m_connection.send(
+            message.createErrorReply(to_qstring(kora_actions::bus::kErrorNotHandled),
+                                     bus_text(kora_actions::echoed(what) + " is not handled here")));
     }
 
     void reply_error(const QDBusMessage& message, QDBusError::ErrorType type, const QString& text) {

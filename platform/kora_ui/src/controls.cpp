@@ -61,7 +61,7 @@ kora_actions::Outcome invoke_control(Widget& root, std::uint8_t, std::string_vie
             return false;
         });
         if (!target) {
-            return kora_actions::Outcome::failed("no control " + id + " is shown");
+            return kora_actions::Outcome::failed("no control " + kora_actions::echoed(id) + " is shown");
         }
         target->press();
         return kora_actions::Outcome::handled();
@@ -86,7 +86,7 @@ kora_actions::Outcome invoke_control(Widget& root, std::uint8_t, std::string_vie
         return false;
     });
     if (!target) {
-        return kora_actions::Outcome::failed("no control " + id + " is shown");
+        return kora_actions::Outcome::failed("no control " + kora_actions::echoed(id) + " is shown");
     }
     if (!target->select(index.get<std::size_t>())) {
         return kora_actions::Outcome::failed("segment index out of range");

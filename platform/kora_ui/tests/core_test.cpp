@@ -157,6 +157,13 @@ TEST(Controls, ResourcesAndInvocation) {
     EXPECT_NE(invoke_control(tree, 0, kSegmentedSelectOperation, R"({"control":"c.mode","index":5})").kind,
               kora_actions::Outcome::Kind::handled);
     EXPECT_EQ(invoke_control(tree, 0, "other", "{}").kind, kora_actions::Outcome::Kind::not_handled);
+    // A caller's long name is echoed cut at 200 bytes, on a character boundary.
+    const std::string long_id = "c." + std::string(1 << 20, 'x');
+    const auto missing = invoke_control(tree, 0, kControlInvokeOperation, nlohmann::json(long_id).dump());
+    EXPECT_EQ(missing.message, "no control c." + std::string(198, 'x') + "… is shown");
+    const std::string wide = std::string(199, 'a') + "é" + "tail";  // é spans bytes 199 and 200
+    EXPECT_EQ(kora_actions::echoed(wide), std::string(199, 'a') + "…");
+    EXPECT_EQ(kora_actions::echoed("short"), "short");
 }
 
 // Every text the dark theme draws, on every background it draws it on: body text and captions at least

@@ -1,9 +1,13 @@
 #include "credentials.h"
 
 #include <string.h>  // explicit_bzero
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "printing/printing.h"
 
@@ -12,6 +16,8 @@ namespace os_actions::printing {
 namespace {
 
 constexpr std::string_view credentials_wanted_prefix = "The print server asks for a user name and password: ";
+constexpr std::string_view credentials_refused_text =
+    "The print server did not accept the user name or password.";
 
 struct CredentialsStore {
     std::mutex mutex;
@@ -25,10 +31,69 @@ CredentialsStore& credentials_store() {
 
 void wipe_entry(detail::ServerCredentials& entry) {
     detail::wipe(entry.user);
-    detail::wipe(entry.password);
+    entry.password.clear();
 }
 
 }  // namespace
+
+detail::SecretText::SecretText(std::string_view text) {
+    if (text.empty()) {
+        return;
+    }
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t mapped = (text.size() + 1 + page - 1) / page * page;
+    void* memory = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) {
+        return;  // no memory for it: as if nothing were kept, so the server asks again
+    }
+    m_dontdump = ::madvise(memory, mapped, MADV_DONTDUMP) == 0;
+    m_locked = ::mlock(memory, mapped) == 0;
+    m_data = static_cast<char*>(memory);
+    m_mapped = mapped;
+    m_size = text.size();
+    std::memcpy(m_data, text.data(), text.size());
+    m_data[m_size] = '\0';
+}
+
+detail::SecretText& detail::SecretText::operator=(const SecretText& other) {
+    if (this != &other) {
+        *this = SecretText(other.view());
+    }
+    return *this;
+}
+
+detail::SecretText::SecretText(SecretText&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)),
+      m_size(std::exchange(other.m_size, 0)),
+      m_mapped(std::exchange(other.m_mapped, 0)),
+      m_locked(std::exchange(other.m_locked, false)),
+      m_dontdump(std::exchange(other.m_dontdump, false)) {}
+
+detail::SecretText& detail::SecretText::operator=(SecretText&& other) noexcept {
+    if (this != &other) {
+        clear();
+        m_data = std::exchange(other.m_data, nullptr);
+        m_size = std::exchange(other.m_size, 0);
+        m_mapped = std::exchange(other.m_mapped, 0);
+        m_locked = std::exchange(other.m_locked, false);
+        m_dontdump = std::exchange(other.m_dontdump, false);
+    }
+    return *this;
+}
+
+void detail::SecretText::clear() {
+    if (m_data == nullptr) {
+        return;
+    }
+    explicit_bzero(m_data, m_mapped);
+    if (m_locked) {
+        ::munlock(m_data, m_mapped);
+    }
+    ::munmap(m_data, m_mapped);
+    m_data = nullptr;
+    m_size = m_mapped = 0;
+    m_locked = m_dontdump = false;
+}
 
 void detail::wipe(std::string& text) {
     explicit_bzero(text.data(), text.size());
@@ -49,9 +114,18 @@ void set_server_credentials(const std::string& server, std::string user, std::st
     auto& entry = credentials_store().by_server[server];
     wipe_entry(entry);
     entry.user.assign(user);
-    entry.password.assign(password);
+    entry.password = detail::SecretText(password);
     detail::wipe(user);
     detail::wipe(password);
+}
+
+void detail::forget_credentials(const std::string& server) {
+    std::lock_guard lock(credentials_store().mutex);
+    const auto it = credentials_store().by_server.find(server);
+    if (it != credentials_store().by_server.end()) {
+        wipe_entry(it->second);
+        credentials_store().by_server.erase(it);
+    }
 }
 
 void forget_server_credentials() {
@@ -64,6 +138,14 @@ void forget_server_credentials() {
 
 std::string credentials_wanted_error(const std::string& server) {
     return std::string(credentials_wanted_prefix) + server;
+}
+
+std::string credentials_refused_error() {
+    return std::string(credentials_refused_text);
+}
+
+bool credentials_refused(const std::string& error) {
+    return error == credentials_refused_text;
 }
 
 std::optional<std::string> credentials_wanted(const std::string& error) {

@@ -1,10 +1,18 @@
 #include "cups_auth.h"
 
+#include <ifaddrs.h>
+#include <netdb.h>
+#include <netinet/in.h>
 #include <strings.h>  // strcasecmp
+#include <unistd.h>
+
+#include <array>
+#include <vector>
 
 #include <string_view>
 
 #include "credentials.h"
+#include "parsing.h"
 #include "printing/printing.h"
 
 namespace os_actions::printing::cups {
@@ -16,7 +24,8 @@ namespace {
 struct SignInState {
     bool asked = false;
     bool offered = false;
-    std::string password;
+    bool refused = false;  // asked again after offering: the server did not accept them
+    detail::SecretText password;
 };
 
 SignInState& sign_in() {
@@ -31,6 +40,10 @@ const char* offer_password(const char* /*prompt*/, http_t* http, const char* /*m
                            const char* /*resource*/, void* /*data*/) {
     auto& state = sign_in();
     if (state.asked) {
+        if (state.offered && !state.refused) {
+            state.refused = true;
+            detail::forget_credentials(cupsServer());  // never offered again: the next request asks
+        }
         return nullptr;
     }
     state.asked = true;
@@ -44,10 +57,8 @@ const char* offer_password(const char* /*prompt*/, http_t* http, const char* /*m
         return nullptr;
     }
     cupsSetUser(credentials->user.c_str());  // libcups pairs the password with this thread's user
-    detail::wipe(state.password);
-    state.password.assign(credentials->password);
+    state.password = std::move(credentials->password);
     detail::wipe(credentials->user);
-    detail::wipe(credentials->password);
     state.offered = true;
     return state.password.c_str();
 }
@@ -74,10 +85,11 @@ void guard_thread() {
 OneSignIn::OneSignIn() {
     sign_in().asked = false;
     sign_in().offered = false;
+    sign_in().refused = false;
 }
 
 OneSignIn::~OneSignIn() {
-    detail::wipe(sign_in().password);
+    sign_in().password.clear();
 }
 
 bool refused_for_rights(ipp_status_t status) {
@@ -87,12 +99,37 @@ bool refused_for_rights(ipp_status_t status) {
 }
 
 bool server_is_local() {
-    const std::string_view server = cupsServer();
-    return server.starts_with('/') || server == "localhost" || server.starts_with("127.") ||
-           server == "::1" || server == "[::1]";
+    std::array<char, 256> host{};
+    if (::gethostname(host.data(), host.size() - 1) != 0) {
+        host[0] = '\0';
+    }
+    std::vector<std::string> addresses;
+    ifaddrs* interfaces = nullptr;
+    if (::getifaddrs(&interfaces) == 0) {
+        for (const ifaddrs* it = interfaces; it != nullptr; it = it->ifa_next) {
+            if (it->ifa_addr == nullptr) {
+                continue;
+            }
+            const int family = it->ifa_addr->sa_family;
+            if (family != AF_INET && family != AF_INET6) {
+                continue;
+            }
+            std::array<char, NI_MAXHOST> text{};
+            const socklen_t length = family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+            if (::getnameinfo(it->ifa_addr, length, text.data(), text.size(), nullptr, 0, NI_NUMERICHOST) ==
+                0) {
+                addresses.emplace_back(text.data());
+            }
+        }
+        ::freeifaddrs(interfaces);
+    }
+    return detail::names_this_machine(cupsServer(), host.data(), addresses);
 }
 
 std::string failure_text(ipp_status_t status, std::string otherwise) {
+    if (sign_in().refused && !server_is_local()) {
+        return credentials_refused_error();
+    }
     if (wants_credentials(status) && !server_is_local()) {
         return credentials_wanted_error(cupsServer());
     }

@@ -26,8 +26,8 @@ class OneSignIn {
 // Whether a request failed because the user lacks the rights (or gave no credentials) for it.
 [[nodiscard]] bool refused_for_rights(ipp_status_t status);
 
-// Whether libcups talks to a server on this machine (a local socket or a loopback address), the only
-// server the system's polkit mechanism acts on.
+// Whether libcups talks to a server on this machine (a local socket, loopback, this machine's host name
+// or one of its addresses), the only server the system's polkit mechanism acts on.
 [[nodiscard]] bool server_is_local();
 
 // The failure of a request to a server elsewhere that wants credentials, else `otherwise`.

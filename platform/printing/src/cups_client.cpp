@@ -178,7 +178,7 @@ Result<void> operation(ipp_op_t op, const std::string& uri, int job_id = 0,
         return done;
     }
     const auto text = failure_text(status, response.error());
-    if (status == IPP_STATUS_ERROR_FORBIDDEN && !credentials_wanted(text)) {
+    if (status == IPP_STATUS_ERROR_FORBIDDEN && !credentials_wanted(text) && !credentials_refused(text)) {
         return failure(not_permitted_error(text));
     }
     return failure(text);

@@ -83,6 +83,56 @@ std::optional<std::vector<Supply>> parse_supplies(const std::vector<std::string>
     return supplies;
 }
 
+namespace {
+
+std::string lowercase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+// An address without its IPv6 scope ("fe80::1%eth0" → "fe80::1"), lowercase.
+std::string unscoped(std::string_view address) {
+    return lowercase(address.substr(0, address.find('%')));
+}
+
+}  // namespace
+
+bool names_this_machine(std::string_view server, std::string_view host_name,
+                        const std::vector<std::string>& addresses) {
+    if (server.starts_with('/')) {
+        return true;
+    }
+    if (server.size() >= 2 && server.front() == '[' && server.back() == ']') {
+        server = server.substr(1, server.size() - 2);
+    }
+    while (server.ends_with('.')) {  // an absolute name
+        server.remove_suffix(1);
+    }
+    const std::string name = lowercase(server);
+    if (name.empty()) {
+        return false;
+    }
+    if (name == "localhost" || name.ends_with(".localhost") || name.starts_with("127.") || name == "::1") {
+        return true;
+    }
+    const std::string host = lowercase(host_name);
+    if (!host.empty() && (name == host || name == host + ".local")) {
+        return true;
+    }
+    const std::string address = unscoped(name);
+    for (const auto& own : addresses) {
+        if (!own.empty() && unscoped(own) == address) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<std::string> split_option_list(std::string_view value) {
     std::vector<std::string> out;
     if (value.empty()) {

@@ -20,6 +20,12 @@ namespace os_actions::printing::detail {
                                                                 const std::vector<int>& levels,
                                                                 const std::vector<int>& low_levels = {});
 
+// Whether the print server `server` (as libcups names it: a socket path, a host name or an address,
+// IPv6 possibly in brackets) is this machine: a socket, loopback, this machine's `host_name` (or its
+// ".local" name), or one of its `addresses` (numeric, an IPv6 scope after "%" ignored).
+[[nodiscard]] bool names_this_machine(std::string_view server, std::string_view host_name,
+                                      const std::vector<std::string>& addresses);
+
 // Splits a comma-separated option value as libcups' destination options carry it ("a,b\,c" → "a", "b,c").
 [[nodiscard]] std::vector<std::string> split_option_list(std::string_view value);
 

@@ -25,6 +25,25 @@ using Clock = std::chrono::steady_clock;
 using helper_frames::Kind;
 
 constexpr std::size_t max_page_bytes = std::size_t{5} << 28;  // 1.25 GiB: a PNG of the 1 GiB raw limit
+#if defined(__SANITIZE_ADDRESS__)
+// An address-sanitized helper reserves terabytes of shadow address space at start: test builds run it
+// without the limit.
+constexpr std::optional<std::size_t> helper_memory_limit;
+#else
+// A 600-dpi A3 page at 16 bits a colour is 418 MB raw: its rows, its PNG, the backends and their
+// threads fit in 4 GiB with room to spare; a backend that runs away does not take the machine.
+constexpr std::optional<std::size_t> helper_memory_limit = std::size_t{4} << 30;
+#endif
+
+// What SANE and its backends read: their own settings and debugging switches, the home folder (~/.sane),
+// the search path (backends that run a tool), the system bus (network scanners found through avahi).
+std::vector<std::string> helper_environment() {
+    auto kept = bounded_command::basic_environment();
+    for (const char* name : {"SANE_*", "HOME", "PATH", "USER", "LOGNAME", "DBUS_SYSTEM_BUS_ADDRESS"}) {
+        kept.emplace_back(name);
+    }
+    return kept;
+}
 
 std::unexpected<std::string> failure(std::string text) {
     return std::unexpected(std::move(text));
@@ -58,8 +77,11 @@ class HelperRun {
         if (!diagnostics.is_open()) {
             diagnostics = Fd(::open("/dev/null", O_WRONLY | O_CLOEXEC));
         }
-        const bounded_command::PreparedCommand command{setup.program.string(), std::move(args),
-                                                       setup.environment};
+        bounded_command::PreparedCommand command{setup.program.string(), std::move(args), setup.environment,
+                                                 helper_memory_limit};
+        command.confinement.no_new_privileges = true;
+        command.confinement.dies_with_us = true;
+        command.confinement.kept_environment = helper_environment();
         auto child =
             bounded_command::detail::spawn_child(command, std::nullopt, pipe->write_end, diagnostics);
         if (!child) {

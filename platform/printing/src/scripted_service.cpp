@@ -127,8 +127,12 @@ void ScriptedService::require_sign_in(std::optional<SignIn> sign_in) {
 Result<void> ScriptedService::operation_answer() const {
     if (m_sign_in) {
         const auto given = detail::stored_credentials(m_sign_in->server);
-        if (!given || given->user != m_sign_in->user || given->password != m_sign_in->password) {
+        if (!given) {
             return std::unexpected(credentials_wanted_error(m_sign_in->server));
+        }
+        if (given->user != m_sign_in->user || given->password.view() != m_sign_in->password) {
+            detail::forget_credentials(m_sign_in->server);  // as the real service does
+            return std::unexpected(credentials_refused_error());
         }
     }
     return m_answers.operation;

@@ -138,12 +138,17 @@ TEST(DeskPolicy, OfficeServerAsksForCredentialsOncePerRequest) {
     ASSERT_TRUE(server.has_value()) << refused.error();
     EXPECT_EQ(*server, "office-server.test");
 
-    // A wrong password is offered once: the request fails (after the server's own delay), never loops.
+    // A wrong password is offered once: the request fails (after the server's own delay), never loops,
+    // says why, and the password is forgotten: the next request asks again.
     printing::set_server_credentials(*server, admin, "not-" + password);
     EXPECT_LT(timed([&] { refused = printing::set_enabled("Hall_printer", false); }), 10s);
     ASSERT_FALSE(refused.has_value());
-    EXPECT_EQ(printing::credentials_wanted(refused.error()), server) << refused.error();
+    EXPECT_EQ(refused.error(), "The print server did not accept the user name or password.");
+    EXPECT_TRUE(printing::credentials_refused(refused.error()));
     EXPECT_NE(queue("Hall_printer")->state, printing::QueueState::paused);
+    EXPECT_LT(timed([&] { refused = printing::set_enabled("Hall_printer", false); }), 2s);
+    ASSERT_FALSE(refused.has_value());
+    EXPECT_EQ(printing::credentials_wanted(refused.error()), server) << refused.error();
 
     printing::set_server_credentials(*server, admin, password);
     const auto paused = printing::set_enabled("Hall_printer", false);

@@ -45,6 +45,10 @@ run_as presswick-guest refused Hall_printer
 run_as presswick-guest refused Hall_printer "127.0.0.1:$PRESSWICK_SANDBOX_PORT"
 run_as presswick-desk granted Desk_printer
 run_as presswick-desk granted Desk_printer "127.0.0.1:$PRESSWICK_SANDBOX_PORT"
+# This machine by its own host name is local too: polkit, not a sign-in (when the name resolves here).
+if getent hosts "$(hostname)" >/dev/null; then
+  run_as presswick-desk granted Desk_printer "$(hostname):$PRESSWICK_SANDBOX_PORT"
+fi
 
 # An office print server by name: in a mount namespace of the run, that name points at the sandbox. It
 # asks for the password of an administrator (group lpadmin), one made for this run with a fresh password.

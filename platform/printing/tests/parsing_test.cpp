@@ -329,3 +329,24 @@ TEST(SaneOptions, NearestResolution) {
 
 }  // namespace
 }  // namespace os_actions::printing::detail
+
+namespace os_actions::printing::detail {
+namespace {
+
+TEST(LocalServer, ThisMachineByAnyOfItsNames) {
+    const std::vector<std::string> own{"127.0.0.1", "192.168.4.20", "::1", "fe80::5054:ff:fe12:3456%eth0",
+                                       "2001:db8::20"};
+    for (const char* server :
+         {"/run/cups/cups.sock", "localhost", "LOCALHOST", "127.0.0.1", "127.1.2.3", "::1", "[::1]", "desk-7",
+          "Desk-7", "desk-7.", "desk-7.local", "192.168.4.20", "fe80::5054:ff:fe12:3456", "[2001:DB8::20]"}) {
+        EXPECT_TRUE(names_this_machine(server, "desk-7", own)) << server;
+    }
+    for (const char* server :
+         {"office-server.test", "desk-70", "desk-7.example.com", "192.168.4.2", "2001:db8::21", "", "[]"}) {
+        EXPECT_FALSE(names_this_machine(server, "desk-7", own)) << server;
+    }
+    EXPECT_FALSE(names_this_machine("desk-7", "", {}));
+}
+
+}  // namespace
+}  // namespace os_actions::printing::detail

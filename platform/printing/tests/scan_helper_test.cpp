@@ -218,6 +218,37 @@ TEST(ScanHelper, SettingsAreHonouredOrRefused) {
     EXPECT_TRUE(nothing_left_running());
 }
 
+// The helper loads vendor code: while it works it has no way to more rights, none of the session's
+// environment, and an address-space limit of its own.
+TEST(ScanHelper, RunsConfined) {
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1000/bus", 1);
+    const auto service = printing::detail::make_system_service(scanner_side(
+        sane_config("fake-confined", "presswickfake"), {{"PRESSWICK_FAKE_SANE_LIST_MS", "hang"}}));
+    (void)service->scanners();  // starts listing, which hangs in the backend
+    std::filesystem::path helper;
+    ASSERT_TRUE(printing_test::wait_until(
+        [&] {
+            for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+                if (printing_test::read_file(entry.path() / "comm") == "presswick-scan-\n") {
+                    helper = entry.path();
+                    return true;
+                }
+            }
+            return false;
+        },
+        5s));
+    const auto status = printing_test::read_file(helper / "status");
+    const auto environment = printing_test::read_file(helper / "environ");
+    const auto limits = printing_test::read_file(helper / "limits");
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    EXPECT_NE(status.find("NoNewPrivs:\t1\n"), std::string::npos) << status;
+    EXPECT_EQ(environment.find("DBUS_SESSION_BUS_ADDRESS"), std::string::npos);
+    EXPECT_NE(environment.find("SANE_CONFIG_DIR="), std::string::npos) << "what SANE needs stays";
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_NE(limits.find("Max address space         4294967296"), std::string::npos) << limits;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

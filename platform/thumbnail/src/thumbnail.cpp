@@ -11,6 +11,7 @@
 #include <stb_image.h>
 
 #include "internal.h"
+#include "jpeg_tables.h"
 
 namespace thumbnail {
 
@@ -76,6 +77,9 @@ std::expected<Image, std::string> decoded_image(const std::filesystem::path& pat
     }
     if (bytes->size() > kMaxImageBytes) {
         return std::unexpected("the image file is too large");
+    }
+    if (!detail::jpeg_tables_sound(*bytes)) {
+        return std::unexpected("the image cannot be read");
     }
     int width = 0, height = 0, channels = 0;
     const auto size = static_cast<int>(bytes->size());

@@ -148,6 +148,27 @@ TEST_F(ThumbnailTest, JpegIsDecoded) {
     EXPECT_EQ(image->width, 540U);
 }
 
+// A crafted Huffman table that counts more than 256 codes: the decoder would write past its tables
+// (found by fuzzing); the file is refused before it is decoded, and a sound JPEG still passes.
+TEST_F(ThumbnailTest, JpegWithAnOverfullHuffmanTableIsRefused) {
+    const auto path = m_dir / "crafted.jpg";
+    const auto rgb = gradient(64, 48);
+    ASSERT_NE(stbi_write_jpg(path.c_str(), 64, 48, 3, rgb.data(), 90), 0);
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    in.close();
+    const auto table = bytes.find("\xff\xc4");
+    ASSERT_NE(table, std::string::npos);
+    ASSERT_TRUE(thumbnail::generate(path, thumbnail::Category::image, 720));
+    for (std::size_t i = 0; i < 16; ++i) {
+        bytes[table + 5 + i] = '\x20';  // 16 lengths of 32 codes each: 512
+    }
+    const auto crafted = write("crafted.jpg", bytes);
+    const auto refused = thumbnail::generate(crafted, thumbnail::Category::image, 720);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), "the image cannot be read");
+}
+
 TEST_F(ThumbnailTest, MagicBytesWinOverTheExtension) {
     const auto path = write("misnamed.txt", tiny_pdf(200, 200));
     EXPECT_EQ(thumbnail::category_for_path(path), thumbnail::Category::pdf);

@@ -1,12 +1,17 @@
 #include "scan/file_replace.h"
 
 #include <cerrno>
+#include <climits>
+#include <optional>
+#include <random>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
+
+#include "live_files/live_files.h"
 
 namespace presswick::scan {
 
@@ -15,7 +20,12 @@ namespace {
 // Closes the descriptor on every path; `close` reports whether the last step worked.
 class FileDescriptor {
   public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() {
@@ -30,22 +40,29 @@ class FileDescriptor {
     int m_fd;
 };
 
-// Removes the temporary file unless it was renamed into place.
+// A temporary name in a folder: removed unless it was renamed into place, and meanwhile known to the
+// end of the program.
 class TemporaryName {
   public:
-    explicit TemporaryName(std::string path) : m_path(std::move(path)) {}
+    TemporaryName(int directory, std::string name, const std::filesystem::path& shown)
+        : m_directory(directory), m_name(std::move(name)), m_live(shown) {}
     TemporaryName(const TemporaryName&) = delete;
     TemporaryName& operator=(const TemporaryName&) = delete;
     ~TemporaryName() {
-        if (!m_path.empty()) {
-            ::unlink(m_path.c_str());
+        if (!m_name.empty()) {
+            ::unlinkat(m_directory, m_name.c_str(), 0);
         }
     }
-    [[nodiscard]] const std::string& path() const { return m_path; }
-    void keep() { m_path.clear(); }
+    [[nodiscard]] const std::string& name() const { return m_name; }
+    void keep() {
+        m_name.clear();
+        m_live.forget();
+    }
 
   private:
-    std::string m_path;
+    int m_directory;
+    std::string m_name;
+    live_files::LiveFile m_live;
 };
 
 bool write_all(int fd, std::span<const std::uint8_t> data) {
@@ -63,50 +80,153 @@ bool write_all(int fd, std::span<const std::uint8_t> data) {
     return true;
 }
 
-// The file a chain of symbolic links ends at (the path itself when it is none); empty on a loop.
-std::filesystem::path link_target(std::filesystem::path path) {
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code error;
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) {
-            return path;
-        }
-        auto target = std::filesystem::read_symlink(path, error);
-        if (error) {
-            return {};
-        }
-        path = target.is_absolute() ? target : path.parent_path() / target;
+// The chosen file as a folder that stays put and a name in it.
+struct Place {
+    FileDescriptor folder;  // O_PATH: it is only walked from, looked into and written into
+    std::filesystem::path folder_path;
+    std::string name;
+};
+
+// Puts the components of `path` on `pending` so that its first comes off first.
+void push_components(const std::filesystem::path& path, std::vector<std::string>& pending) {
+    std::vector<std::string> parts;
+    for (const auto& part : path.relative_path()) {
+        parts.push_back(part.string());
     }
-    return {};
+    pending.insert(pending.end(), parts.rbegin(), parts.rend());
 }
 
-// Makes the rename itself durable; a file system that cannot sync a directory has nothing more to do.
-bool sync_directory(const std::filesystem::path& directory) {
-    FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0) {
-        return false;
+FileDescriptor open_folder(int at, const char* name) {
+    return FileDescriptor(::openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// Walks the path a component at a time from folders held open, as the kernel would with its protection
+// of links in shared folders: a link, anywhere on the way, is followed only where follows_link allows.
+// Nothing when one may not be followed, on a loop, or when a folder on the way is missing.
+std::optional<Place> final_place(const std::filesystem::path& chosen) {
+    if (!chosen.has_filename()) {
+        return std::nullopt;
     }
-    return ::fsync(dir.get()) == 0 || errno == EINVAL;
+    const bool absolute = chosen.is_absolute();
+    FileDescriptor folder = open_folder(AT_FDCWD, absolute ? "/" : ".");
+    std::filesystem::path folder_path = absolute ? "/" : ".";
+    std::vector<std::string> pending;
+    push_components(chosen, pending);
+    int links = 0;
+    while (folder.get() >= 0 && !pending.empty()) {
+        const std::string name = std::move(pending.back());
+        pending.pop_back();
+        if (name.empty() || name == ".") {
+            continue;
+        }
+        const bool last = pending.empty();
+        struct stat entry {};
+        if (::fstatat(folder.get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (last && errno == ENOENT) {
+                return Place{std::move(folder), std::move(folder_path), name};  // a new file
+            }
+            return std::nullopt;
+        }
+        if (S_ISLNK(entry.st_mode)) {
+            struct stat holder {};
+            if (++links > 40 || ::fstat(folder.get(), &holder) != 0 || !follows_link(holder, entry)) {
+                return std::nullopt;
+            }
+            std::string target(PATH_MAX, '\0');
+            const ssize_t size = ::readlinkat(folder.get(), name.c_str(), target.data(), target.size());
+            if (size <= 0 || static_cast<std::size_t>(size) >= target.size()) {
+                return std::nullopt;
+            }
+            target.resize(static_cast<std::size_t>(size));
+            const std::filesystem::path next(target);
+            if (next.is_absolute()) {
+                folder = open_folder(AT_FDCWD, "/");
+                folder_path = "/";
+            }
+            push_components(next, pending);  // a target ending in "/" ends the walk at a folder: refused
+            continue;
+        }
+        if (last) {
+            return Place{std::move(folder), std::move(folder_path), name};
+        }
+        folder = open_folder(folder.get(), name.c_str());
+        folder_path /= name;
+    }
+    return std::nullopt;
+}
+
+std::string random_name(const std::string& name) {
+    static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    std::string suffix;
+    for (int i = 0; i < 6; ++i) {
+        suffix += alphabet[random() % (sizeof alphabet - 1)];
+    }
+    return "." + name + "." + suffix;
+}
+
+// Gives the unnamed file `fd` the name `name` in `folder`; false when it exists or cannot be made.
+bool link_unnamed(int fd, int folder, const std::string& name) {
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, proc.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return true;
+    }
+    // Without /proc: the same by descriptor, which the kernel allows only with extra privileges.
+    return errno != EEXIST && ::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0;
+}
+
+// A new temporary name in `place`'s folder for `file`: the unnamed file linked in, or a named one
+// created there (then `file`). False when none can be made.
+bool temporary_in(const Place& place, int unnamed, FileDescriptor& file,
+                  std::optional<TemporaryName>& temporary) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = random_name(place.name);
+        if (unnamed >= 0) {
+            if (link_unnamed(unnamed, place.folder.get(), name)) {
+                temporary.emplace(place.folder.get(), name, place.folder_path / name);
+                return true;
+            }
+        } else {
+            FileDescriptor made(::openat(place.folder.get(), name.c_str(),
+                                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            if (made.get() >= 0) {
+                file = std::move(made);
+                temporary.emplace(place.folder.get(), name, place.folder_path / name);
+                return true;
+            }
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
 }
 
 }  // namespace
 
+bool follows_link(const struct stat& folder, const struct stat& link) {
+    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return link.st_uid == ::geteuid() || !shared || link.st_uid == folder.st_uid;
+}
+
 bool replace_file(const std::filesystem::path& chosen, std::span<const std::uint8_t> data) {
-    const auto path = link_target(chosen);
-    if (path.empty() || !path.has_filename()) {
+    auto place = final_place(chosen);
+    if (!place) {
         return false;
     }
+    const int folder = place->folder.get();
     struct stat existing {};
-    const bool exists = ::stat(path.c_str(), &existing) == 0;
+    const bool exists = ::fstatat(folder, place->name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists && !S_ISREG(existing.st_mode)) {
-        return false;  // a directory, a pipe or a device is never replaced
+        return false;  // a directory, a pipe, a device, or a link that appeared since, is never replaced
     }
-    const auto directory = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string pattern = (directory / ("." + path.filename().string() + ".XXXXXX")).string();
-    FileDescriptor file(::mkostemp(pattern.data(), O_CLOEXEC));  // created 0600
-    if (file.get() < 0) {
+    // An unnamed file leaves nothing behind whatever ends us; some file systems cannot make one.
+    FileDescriptor file(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    const bool unnamed = file.get() >= 0;
+    std::optional<TemporaryName> temporary;
+    if (!unnamed && !temporary_in(*place, -1, file, temporary)) {
         return false;
     }
-    TemporaryName temporary(pattern);
     if (exists) {
         if (::fchmod(file.get(), existing.st_mode & 07777) != 0) {
             return false;
@@ -117,14 +237,29 @@ bool replace_file(const std::filesystem::path& chosen, std::span<const std::uint
             [[maybe_unused]] const int given_back = ::fchown(file.get(), existing.st_uid, existing.st_gid);
         }
     }
-    if (!write_all(file.get(), data) || ::fsync(file.get()) != 0 || !file.close()) {
+    if (!write_all(file.get(), data) || ::fsync(file.get()) != 0) {
         return false;
     }
-    if (::rename(temporary.path().c_str(), path.c_str()) != 0) {
+    if (unnamed) {
+        // A new file takes its name directly; an existing one is replaced through a name of our own.
+        const bool placed = !exists && link_unnamed(file.get(), folder, place->name);
+        if (!placed && !temporary_in(*place, file.get(), file, temporary)) {
+            return false;
+        }
+    }
+    if (!file.close()) {
         return false;
     }
-    temporary.keep();
-    return sync_directory(directory);
+    if (temporary) {
+        // rename replaces the entry itself: a link swapped in meanwhile is replaced, never followed.
+        if (::renameat(folder, temporary->name().c_str(), folder, place->name.c_str()) != 0) {
+            return false;
+        }
+        temporary->keep();
+    }
+    // The folder is held for walking only: syncing it takes a descriptor that may read it.
+    const FileDescriptor synced(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return synced.get() >= 0 && (::fsync(synced.get()) == 0 || errno == EINVAL);
 }
 
 }  // namespace presswick::scan

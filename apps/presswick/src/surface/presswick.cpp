@@ -64,6 +64,10 @@ kora_actions::Outcome Presswick::invoke_resource_operation_v2(std::uint8_t execu
         case actions::Parsed::Kind::operation:
             break;
     }
+    if (const auto* chosen = std::get_if<ChooseScanner>(&*parsed.operation);
+        chosen && !actions::listed_scanner(snapshot, chosen->id)) {
+        return kora_actions::Outcome::failed(std::string(actions::kNoLongerAvailable));
+    }
     execute(*this, std::move(*parsed.operation));
     return kora_actions::Outcome::handled();
 }

@@ -177,6 +177,12 @@ gdbus_call org.kora.Actions1.Invoke 1 presswick.refresh "'\"refresh\"'"
 grep -q 'org.kora.Actions1.Error.NotHandled' "$WORK/gdbus" &&
   pass "an operation nobody handles is org.kora.Actions1.Error.NotHandled" ||
   fail "not handled: $(cat "$WORK/gdbus")"
+# A caller's long operation id comes back cut to its first 200 bytes, not whole.
+long_id=$(head -c 100000 /dev/zero | tr '\0' x)
+gdbus_call org.kora.Actions1.Invoke 1 "$long_id" "'\"refresh\"'"
+grep -q 'org.kora.Actions1.Error.NotHandled: x\{200\}… is not handled here' "$WORK/gdbus" &&
+  [ "$(wc -c <"$WORK/gdbus")" -lt 1000 ] && pass "an echoed operation id is cut to 200 bytes" ||
+  fail "long operation id: $(head -c 300 "$WORK/gdbus")"
 dbus-send --session --print-reply --dest=org.kora.presswick /org/kora/presswick org.kora.Actions1.Invoke \
   string:refresh >"$WORK/dbus-send" 2>&1
 grep -q '^Error org.freedesktop.DBus.Error' "$WORK/dbus-send" && pass "arguments of the wrong types are refused" ||

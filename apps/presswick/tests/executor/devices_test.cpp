@@ -164,14 +164,21 @@ TEST_F(Devices, AServerThatWantsCredentialsIsAnsweredOnceFromTheWindow) {
     EXPECT_EQ(credentials->requests().size(), 2u);
     EXPECT_EQ(count("cancel_job(Lab_printer-7)"), 1);
 
-    // A refused password: one retry, then the usual failure; no second question, no loop.
+    // A refused password: one retry, then a failure that says so; no second question, no loop.
+    const Notice refused{"Could not cancel document",
+                         "The print server did not accept the user name or password.", false};
     credentials->answer({kora_ui::CredentialsAnswer::Kind::given, "ada", "wrong", {}});
-    EXPECT_EQ(outcome_of(*state, CancelJob{"Lab_printer-7"}), not_canceled);
+    EXPECT_EQ(outcome_of(*state, CancelJob{"Lab_printer-7"}), refused);
     settle(*state);
     EXPECT_EQ(credentials->requests().size(), 3u);
     EXPECT_EQ(count("cancel_job(Lab_printer-7)"), 3);
-    EXPECT_EQ(state->notice, not_canceled);
+    EXPECT_EQ(state->notice, refused);
     EXPECT_FALSE(state->credentials_ask.has_value());
+
+    // The refused credentials are forgotten: the next request asks again, and the right ones work.
+    credentials->answer({kora_ui::CredentialsAnswer::Kind::given, "ada", "s3cret", {}});
+    EXPECT_EQ(outcome_of(*state, SetPrinterEnabled{"Lab_printer", false}), paused);
+    EXPECT_EQ(credentials->requests().size(), 4u);
 }
 
 TEST_F(Devices, WorkerThatCannotStartHasNoEffect) {

@@ -301,9 +301,47 @@ TEST_F(Invocations, ViewKindsMapToTheirOperations) {
 
 TEST_F(Invocations, EmptyTargetAfterANulIsATarget) {
     auto state = loaded_root();
-    EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json(nul("scan-device", ""))),
+    EXPECT_EQ(state->invoke_resource_operation_v2(1, "presswick.operation", json(nul("cancel", ""))),
               Outcome::handled());
-    EXPECT_EQ(state->scan_scanner, std::optional<std::string>(""));
+    EXPECT_TRUE(wait_for_call("cancel_job()"));
+}
+
+// A target reaches the print service as a C string: a NUL inside it would name another device.
+TEST_F(Invocations, TargetsWithANulOrControlCharacterAreRefused) {
+    answers.queues = std::vector{queue("Studio_printer")};
+    auto state = loaded_root();
+    const auto before = trace(*state);
+    for (const std::string& target : {nul("Studio_printer", "x"), std::string("Studio_printer\n"),
+                                      std::string("Studio\x7fprinter"), std::string("\x01")}) {
+        const auto outcome =
+            state->invoke_resource_operation_v2(1, "presswick.operation", json(nul("pause", target)));
+        EXPECT_EQ(outcome.kind, Outcome::Kind::failed);
+        EXPECT_TRUE(outcome.message.starts_with("invalid Presswick operation: ")) << outcome.message;
+    }
+    expect_unchanged(*state, before);
+    EXPECT_FALSE(wait_for_call("set_enabled(Studio_printer,false)", std::chrono::milliseconds(300)));
+    // Printable UTF-8 still passes.
+    EXPECT_EQ(
+        state->invoke_resource_operation_v2(1, "presswick.operation", json(nul("pause", "Büro-Drucker"))),
+        Outcome::handled());
+}
+
+// Another program may only choose one of the listed scanners, never a device (or a network host) of its own.
+TEST_F(Invocations, OnlyAListedScannerCanBeChosen) {
+    answers.scanners = std::vector{scanner("test:0", "T")};
+    auto state = loaded_root();
+    const auto before = trace(*state);
+    for (const char* id : {"net:attacker.example:epson2", "test:1", ""}) {
+        EXPECT_EQ(state->invoke_resource_operation_v2(2, "presswick.operation", json(nul("scan-device", id))),
+                  Outcome::failed("Presswick resource is no longer available"))
+            << id;
+    }
+    expect_unchanged(*state, before);
+    EXPECT_EQ(state->scan_scanner, std::nullopt);
+    EXPECT_EQ(
+        state->invoke_resource_operation_v2(2, "presswick.operation", json(nul("scan-device", "test:0"))),
+        Outcome::handled());
+    EXPECT_EQ(state->scan_scanner, std::optional<std::string>("test:0"));
 }
 
 TEST_F(Invocations, OtherOperationsAndKindZeroAreNotHandled) {

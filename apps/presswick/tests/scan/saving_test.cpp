@@ -4,9 +4,13 @@
 #include <fstream>
 #include <string>
 
+#include <pwd.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include "scan/file_replace.h"
 #include "scan/saving.h"
 #include "scan_support.h"
 
@@ -82,6 +86,126 @@ TEST(SaveWorker, WritesExactlyTheBytesOwnerOnly) {
     EXPECT_EQ(read_file(path), *bytes_of("new"));
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST(LinkRule, AsTheKernelProtectsSharedFolders) {
+    struct stat sticky_shared {};
+    sticky_shared.st_mode = S_IFDIR | S_ISVTX | 0777;
+    sticky_shared.st_uid = ::geteuid() + 1;
+    struct stat link {};
+    link.st_mode = S_IFLNK | 0777;
+    link.st_uid = ::geteuid() + 2;  // someone else's link in someone else's shared folder
+    EXPECT_FALSE(follows_link(sticky_shared, link));
+    link.st_uid = ::geteuid();  // our own link
+    EXPECT_TRUE(follows_link(sticky_shared, link));
+    link.st_uid = sticky_shared.st_uid;  // the folder's owner made it
+    EXPECT_TRUE(follows_link(sticky_shared, link));
+    link.st_uid = ::geteuid() + 2;
+    struct stat sticky_private = sticky_shared;
+    sticky_private.st_mode = S_IFDIR | S_ISVTX | 0775;  // others cannot write it
+    EXPECT_TRUE(follows_link(sticky_private, link));
+    struct stat open_folder = sticky_shared;
+    open_folder.st_mode = S_IFDIR | 0777;  // not sticky: anyone could rename the file itself anyway
+    EXPECT_TRUE(follows_link(open_folder, link));
+}
+
+// Makes `link` point at `target` as the user nobody (the test runs as root to become someone else).
+bool link_as_nobody(const std::filesystem::path& target, const std::filesystem::path& link) {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (nobody == nullptr) {
+        return false;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool made = ::setgid(nobody->pw_gid) == 0 && ::setuid(nobody->pw_uid) == 0 &&
+                          ::symlink(target.c_str(), link.c_str()) == 0;
+        ::_exit(made ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+TEST(SaveWorker, AnotherUsersLinkInASharedFolderIsNotFollowed) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "making a link as another user needs root";
+    }
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const auto mine = dir.path() / "mine.txt";
+    std::ofstream(mine) << "precious";
+    const auto shared = dir.path() / "shared";
+    std::filesystem::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);  // like /tmp
+    const auto trap = shared / "Scanned document.pdf";
+    ASSERT_TRUE(link_as_nobody(mine, trap));
+    EXPECT_EQ(save_and_wait(trap, bytes_of("export")), kNotSaved);
+    EXPECT_EQ(read_file(mine), *bytes_of("precious"));
+    EXPECT_TRUE(std::filesystem::is_symlink(trap));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(shared), {}), 1);  // nothing else written
+    // Through a chain: our own link to theirs stops at theirs.
+    const auto own_to_trap = shared / "own-to-trap.png";
+    std::filesystem::create_symlink(trap, own_to_trap);
+    EXPECT_EQ(save_and_wait(own_to_trap, bytes_of("export")), kNotSaved);
+    EXPECT_EQ(read_file(mine), *bytes_of("precious"));
+    // Their link to a folder, anywhere on the way, is not followed either.
+    const auto private_folder = dir.path() / "private";
+    std::filesystem::create_directory(private_folder);
+    const auto folder_trap = shared / "scans";
+    ASSERT_TRUE(link_as_nobody(private_folder, folder_trap));
+    EXPECT_EQ(save_and_wait(folder_trap / "Scanned page.png", bytes_of("export")), kNotSaved);
+    EXPECT_TRUE(std::filesystem::is_empty(private_folder));
+    // The user's own link in the same folder is written through.
+    const auto own = shared / "own.png";
+    std::filesystem::create_symlink(mine, own);
+    EXPECT_EQ(save_and_wait(own, bytes_of("through my link")), kSaved);
+    EXPECT_EQ(read_file(mine), *bytes_of("through my link"));
+    EXPECT_TRUE(std::filesystem::is_symlink(own));
+    // The user's own links on the way, relative and absolute, are followed.
+    std::filesystem::create_symlink("../private", shared / "my-scans");
+    EXPECT_EQ(save_and_wait(shared / "my-scans" / "page.png", bytes_of("through a folder link")), kSaved);
+    EXPECT_EQ(read_file(private_folder / "page.png"), *bytes_of("through a folder link"));
+    std::filesystem::create_symlink(shared / "own.png", shared / "own-again.png");
+    EXPECT_EQ(save_and_wait(shared / "own-again.png", bytes_of("two links")), kSaved);
+    EXPECT_EQ(read_file(mine), *bytes_of("two links"));
+    // Their link in a folder that is not sticky is followed, as the kernel would.
+    ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+    EXPECT_EQ(save_and_wait(trap, bytes_of("not sticky")), kSaved);
+    EXPECT_EQ(read_file(mine), *bytes_of("not sticky"));
+    EXPECT_EQ(save_and_wait(folder_trap / "page.png", bytes_of("into the folder")), kSaved);
+    EXPECT_EQ(read_file(private_folder / "page.png"), *bytes_of("into the folder"));
+}
+
+// A save killed at any moment leaves no file of its own beside the target: it writes an unnamed file.
+TEST(SaveWorker, AKilledSaveLeavesNothingBehind) {
+    TempDir dir;
+    const auto path = dir.path() / "big.pdf";
+    std::ofstream(dir.path() / "kept.pdf") << "old";
+    for (const auto& target : {path, dir.path() / "kept.pdf"}) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const std::vector<std::uint8_t> data(std::size_t{256} << 20, 'x');
+            [[maybe_unused]] const auto told = ::write(ready[1], "r", 1);
+            ::_exit(replace_file(target, data) ? 0 : 1);
+        }
+        char byte = 0;
+        ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        ::usleep(30'000);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+        }
+    }
+    EXPECT_EQ(read_file(dir.path() / "kept.pdf").size() == 3 ||
+                  read_file(dir.path() / "kept.pdf").size() == std::size_t{256} << 20,
+              true);
 }
 
 // A tmpfs of 1 MB mounted for the test: mounting needs privileges, which CI has (it runs as root).

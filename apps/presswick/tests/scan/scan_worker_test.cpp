@@ -4,13 +4,16 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "exit_cleanup.h"
 #include "kora_ui/thread.h"
+#include "live_files/live_files.h"
 #include "ocr/temp_png.h"
 #include "printing/scripted_service.h"
 #include "scan/page_image.h"
@@ -134,12 +137,17 @@ TEST(RecognitionWorker, KeyStaysUniqueWhileTheWorkerRuns) {
     EXPECT_EQ(std::get<PageRecognized>(*posted).key, key);
 }
 
-// A recognition's page image, still held when the program ends: a child process inherits it and ends by
-// SIGTERM, by SIGINT, or normally.
-TEST(TemporaryFiles, NoPageImageOutlivesTheProgram) {
-    for (const int ending : {SIGTERM, SIGINT, 0}) {
+// A recognition's page image and a save's temporary file, still held when the program ends: a child
+// process inherits them and ends by SIGTERM, SIGINT, SIGHUP, SIGQUIT, or normally.
+TEST(TemporaryFiles, NoPageImageOrSaveOutlivesTheProgram) {
+    scan_test::TempDir dir;
+    for (const int ending : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, 0}) {
         auto png = ocr::TempPng::create();
         ASSERT_TRUE(png.has_value());
+        const auto save = dir.path() / ".Scanned document.pdf.AbC123";
+        std::ofstream(save) << "partial";
+        live_files::LiveFile saving(save);
+        ASSERT_TRUE(saving.remembered());
         int ready[2];
         ASSERT_EQ(::pipe(ready), 0);
         const pid_t child = ::fork();
@@ -147,6 +155,10 @@ TEST(TemporaryFiles, NoPageImageOutlivesTheProgram) {
         if (child == 0) {
             // A runner started in the background may have us ignore SIGINT; a program's own start would not.
             std::signal(SIGINT, SIG_DFL);
+            std::signal(SIGHUP, SIG_DFL);
+            std::signal(SIGQUIT, SIG_DFL);
+            const rlimit no_core{0, 0};  // SIGQUIT would leave a core file
+            ::setrlimit(RLIMIT_CORE, &no_core);
             remove_temporary_files_at_exit();
             [[maybe_unused]] const auto told = ::write(ready[1], "r", 1);
             if (ending == 0) {
@@ -168,6 +180,7 @@ TEST(TemporaryFiles, NoPageImageOutlivesTheProgram) {
         EXPECT_EQ(ending == 0 ? WIFEXITED(status) : WIFSIGNALED(status) && WTERMSIG(status) == ending, true)
             << ending;
         EXPECT_FALSE(std::filesystem::exists(png->path())) << ending;
+        EXPECT_FALSE(std::filesystem::exists(save)) << ending;
     }
 }
 

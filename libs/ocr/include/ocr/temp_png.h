@@ -5,6 +5,7 @@
 #include <expected>
 #include <filesystem>
 
+#include "live_files/live_files.h"
 #include "ocr/types.h"
 
 namespace ocr {
@@ -28,17 +29,17 @@ class TempPng {
     [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
 
   private:
-    TempPng(std::filesystem::path path, int fd, int live_slot)
-        : m_path(std::move(path)), m_fd(fd), m_live_slot(live_slot) {}
+    TempPng(std::filesystem::path path, int fd, live_files::LiveFile live)
+        : m_path(std::move(path)), m_fd(fd), m_live(std::move(live)) {}
 
     std::filesystem::path m_path;
     int m_fd = -1;
-    int m_live_slot = -1;  // where remove_live_temp_files finds it, or -1
+    live_files::LiveFile m_live;  // what remove_live_temp_files removes
 };
 
-// Removes every temporary PNG that is still alive. Only async-signal-safe calls: a handler of SIGTERM or
-// SIGINT may call it, and so may the end of the program, so that no page image outlives the process
-// while detached recognitions still hold theirs.
+// Removes every temporary PNG that is still alive (with every other live file of the process). Only
+// async-signal-safe calls: a signal handler may call it, and so may the end of the program, so that no page
+// image outlives the process while detached recognitions still hold theirs.
 void remove_live_temp_files() noexcept;
 
 // The image as an 8-bit grayscale PNG in memory, or the PNG library's error.

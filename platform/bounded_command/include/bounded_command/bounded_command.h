@@ -16,6 +16,27 @@
 
 namespace bounded_command {
 
+// Limits a child takes into the program it runs (they survive exec and cannot be lifted there).
+struct Confinement {
+    // PR_SET_NO_NEW_PRIVS: no set-user-id bit or file capability gives the child more than we have.
+    bool no_new_privileges = false;
+    // PR_SET_PDEATHSIG: the child is killed when the thread that started it ends (with the program).
+    bool dies_with_us = false;
+    // Only these inherited environment variables reach the child (a name ending in "*" keeps every
+    // name it begins), plus the command's own additions. None: the whole environment is inherited.
+    std::optional<std::vector<std::string>> kept_environment = std::nullopt;
+    // RLIMIT_CPU in seconds of processor time: past it the child gets SIGXCPU, a second later SIGKILL.
+    std::optional<std::chrono::seconds> cpu_limit = std::nullopt;
+
+    [[nodiscard]] bool any() const {
+        return no_new_privileges || dies_with_us || kept_environment.has_value() || cpu_limit.has_value();
+    }
+};
+
+// The environment variables that locale, fonts and the sanitizers of test builds read: what any
+// confined helper keeps.
+[[nodiscard]] std::vector<std::string> basic_environment();
+
 struct PreparedCommand {
     std::string program;  // looked up on PATH unless it contains a '/'
     std::vector<std::string> args;
@@ -24,6 +45,9 @@ struct PreparedCommand {
     // The child's address space in bytes (RLIMIT_AS), set before it runs a single instruction of its
     // own: an allocation beyond it fails in the child. None: the limit we have ourselves.
     std::optional<std::size_t> memory_limit = std::nullopt;
+    // How the child is confined, from before it runs a single instruction of its own; by default it runs
+    // as we do.
+    Confinement confinement = {};
 };
 
 struct ExitStatus {

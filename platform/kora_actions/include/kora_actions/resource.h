@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -89,6 +90,11 @@ struct ActionBinding {
 
 // Checks that an action encodes to the expected operation type; false when it does not.
 [[nodiscard]] bool enforce_operation_type(const ActionSpec& action, std::string_view operation_type);
+
+// How much of a caller's text (an operation id, an action or control name, a parser's message) a reply
+// echoes back: the first 200 bytes, cut where a UTF-8 character begins, and "…" when it was longer.
+inline constexpr std::size_t kMaxEchoedBytes = 200;
+[[nodiscard]] std::string echoed(std::string_view text);
 
 [[nodiscard]] nlohmann::json to_json(const ActionSpec& action);
 [[nodiscard]] nlohmann::json to_json(const Resource& resource);

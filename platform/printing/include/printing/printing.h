@@ -168,7 +168,8 @@ std::shared_ptr<Service> install_service(std::shared_ptr<Service> service);
 // --- Credentials for a print server that asks for them ---------------------------------------------
 // A server on another machine may ask who is there, and the system cannot vouch for the user there. The
 // user name and password given for it are kept in this process's memory for the session only (never
-// written anywhere) and offered once per request: a refused password fails the request, it never loops.
+// written anywhere) and offered once per request: a refused password fails the request, it never loops,
+// and is forgotten, so the next request asks again.
 
 // Keeps (replacing and overwriting any earlier) the credentials for `server` as failures name it.
 void set_server_credentials(const std::string& server, std::string user, std::string password);
@@ -178,5 +179,9 @@ void forget_server_credentials();
 [[nodiscard]] std::string credentials_wanted_error(const std::string& server);
 // The server that asks for credentials, when `error` is such a failure.
 [[nodiscard]] std::optional<std::string> credentials_wanted(const std::string& error);
+// The failure of an operation whose server refused the credentials offered for it (they are forgotten):
+// "The print server did not accept the user name or password."
+[[nodiscard]] std::string credentials_refused_error();
+[[nodiscard]] bool credentials_refused(const std::string& error);
 
 }  // namespace os_actions::printing

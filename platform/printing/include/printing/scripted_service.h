@@ -21,7 +21,8 @@ class ScriptedService final : public Service {
         Result<Bytes> scan = std::unexpected(std::string("no scan scripted"));
     };
     // A server that asks who is there: every action call fails for want of credentials unless those
-    // stored for `server` (set_server_credentials) are this user name and password.
+    // stored for `server` (set_server_credentials) are this user name and password; other stored ones
+    // are refused and forgotten.
     struct SignIn {
         std::string server;
         std::string user;
