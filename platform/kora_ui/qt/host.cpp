@@ -123,8 +123,12 @@ bool Host::pump() {
             m_invocation_handler(*invocation);
         }
     }
-    // Only a root that waits on something without a wake of its own (a picker, a question) is looked at
-    // again by itself; otherwise nothing here runs until something happens.
+    // An update takes one result: while it takes some, look again (others may wait in channels that
+    // were not empty, which wake nobody). Only a root that waits on something without a wake of its own
+    // (a picker, a question) is looked at on a timer; otherwise nothing here runs until something happens.
+    if (updated) {
+        request_update();
+    }
     if (m_root->needs_idle_sync()) {
         if (!m_timer.isActive()) {
             m_timer.start();
