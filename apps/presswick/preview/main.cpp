@@ -1,8 +1,9 @@
-// presswick-preview FILE MAX_SIDE: the first page of a document as a picture, made in a process of its
-// own so that a hostile or broken file cannot take the window with it. Presswick runs it under time and
-// memory limits, and it confines itself at once (confine.h). Standard output: width, height and the
-// document's page count (0 when unknown), 32-bit little-endian each, then RGBA rows. Exit 0 with a picture; 1
-// when there is none.
+// presswick-preview FILE MAX_SIDE [PAGE]: page PAGE (counted from 1; the first when not given) of a
+// document as a picture, made in a process of its own so that a hostile or broken file cannot take the
+// window with it. Presswick runs it under time and memory limits, and it confines itself at once
+// (confine.h). Standard output: width, height and the document's page count (0 when unknown), 32-bit
+// little-endian each, then RGBA rows. Exit 0 with a picture; 1 when there is none (also for a page the
+// document does not have).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,8 +65,16 @@ int main(int argc, char** argv) {
     if (!preview::confine(confined)) {
         return 1;
     }
-    if (argc != 3) {
+    if (argc != 3 && argc != 4) {
         return 2;
+    }
+    std::uint32_t page = 1;
+    if (argc == 4) {
+        const std::string_view page_text(argv[3]);
+        if (std::from_chars(page_text.data(), page_text.data() + page_text.size(), page).ec != std::errc() ||
+            page == 0) {
+            return 2;
+        }
     }
     const std::string_view side_text(argv[2]);
     std::uint32_t max_side = 0;
@@ -73,7 +82,8 @@ int main(int argc, char** argv) {
         max_side == 0 || max_side > 4096 || !regular_file(argv[1])) {
         return 1;
     }
-    const auto image = thumbnail::generate(argv[1], thumbnail::category_for_path(argv[1]), max_side);
+    const auto image =
+        thumbnail::generate(argv[1], thumbnail::category_for_path(argv[1]), max_side, page - 1);
     if (!image || !image->rgba || image->rgba->size() != std::size_t{image->width} * image->height * 4) {
         return 1;
     }

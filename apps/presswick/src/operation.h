@@ -97,15 +97,26 @@ struct CredentialsWanted {
     std::function<bool()> retry;  // starts the operation's worker again; false when it could not start
 };
 
+// What the chosen printer offers, read by "kora-printer-options" when the printer was chosen.
+struct PrinterOptionsRead {
+    std::string queue;
+    os_actions::printing::Result<os_actions::printing::PrinterOptions> result;
+};
+// Shows the preview page `step` pages on (back when negative), within the document.
+struct TurnPreviewPage {
+    std::int32_t step = 1;
+};
+
 using Operation =
     std::variant<Refresh, CloseScan, ShowQueue, ShowHistory, ShowDiagnostics, FindPrinters, PrintersFound,
                  AddPrinter, ShowDevice, SetPreferredPrinter, SetPrinterEnabled, SelectJob, CancelJob,
                  RetryJob, OperationFinished, ChooseDocument, ChoosePrintPrinter, PrintDocument, CancelPrint,
                  OpenScan, ChooseScanner, ScanPage, PageScanned, SavePage, SaveDocument, CopyText,
                  ScanAnother, PreviousPage, NextPage, MovePageEarlier, MovePageLater, DeletePage, RotatePage,
-                 CropPage, RecognizePage, PageRecognized, CredentialsWanted>;
+                 CropPage, RecognizePage, PageRecognized, CredentialsWanted, PrinterOptionsRead,
+                 TurnPreviewPage>;
 
-static_assert(std::variant_size_v<Operation> == 37);
+static_assert(std::variant_size_v<Operation> == 39);
 static_assert(std::is_same_v<std::variant_alternative_t<35, Operation>, PageRecognized>);
 static_assert(std::is_same_v<std::variant_alternative_t<36, Operation>, CredentialsWanted>);
 

@@ -14,6 +14,7 @@ struct PreviewImage {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::uint32_t pages = 0;  // the document's page count, 0 when unknown
+    std::uint32_t page = 1;   // the page shown, from 1
 };
 using PreviewResult = std::optional<PreviewImage>;
 

@@ -47,12 +47,16 @@ std::filesystem::path preview_helper_path() {
     return bounded_command::companion_program(name).value_or(name);  // missing: the preview is unavailable
 }
 
-PreviewResult render_preview(const std::filesystem::path& document, const std::function<bool()>& keep_going) {
+PreviewResult render_preview(const std::filesystem::path& document, const std::function<bool()>& keep_going,
+                             std::uint32_t page) {
     if (!is_readable_document(document)) {
         return std::nullopt;
     }
     bounded_command::PreparedCommand command{
-        preview_helper_path().string(), {document.string(), std::to_string(kPreviewSide)}, {}, kMemoryLimit};
+        preview_helper_path().string(),
+        {document.string(), std::to_string(kPreviewSide), std::to_string(page)},
+        {},
+        kMemoryLimit};
     // It parses whatever the user picked: no bus address, no way to more rights, killed with us, and a
     // processor limit of its own a little above the time limit (the helper confines itself further).
     command.confinement.no_new_privileges = true;
@@ -77,6 +81,7 @@ PreviewResult render_preview(const std::filesystem::path& document, const std::f
     image.width = width;
     image.height = height;
     image.pages = u32_at(bytes, 8);
+    image.page = page;
     return image;
 }
 

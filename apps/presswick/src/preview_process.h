@@ -2,6 +2,7 @@
 // limits, so that no document can crash, hang or swell the window's own process.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -17,10 +18,10 @@ namespace presswick {
 // The helper beside the running program (a build tree keeps its tests there too).
 [[nodiscard]] std::filesystem::path preview_helper_path();
 
-// The first page of `document`, at most 720 pixels a side; nothing when the file is not a readable,
-// non-empty regular file, or the helper fails, passes 10 s or 1 GiB, or `keep_going` answers false
-// (then the helper is killed within 100 ms).
+// Page `page` (from 1) of `document`, at most 720 pixels a side; nothing when the file is not a
+// readable, non-empty regular file, has no such page, or the helper fails, passes 10 s or 1 GiB, or
+// `keep_going` answers false (then the helper is killed within 100 ms).
 [[nodiscard]] PreviewResult render_preview(const std::filesystem::path& document,
-                                           const std::function<bool()>& keep_going);
+                                           const std::function<bool()>& keep_going, std::uint32_t page = 1);
 
 }  // namespace presswick

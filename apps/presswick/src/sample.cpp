@@ -91,7 +91,24 @@ PreviewImage print_preview_image() {
         const std::uint32_t y = 126 + 38 * i;
         page.fill(28, y, 28 + widths[i] - 1, y + 6, {54, 59, 68});
     }
-    return PreviewImage{page.take(), 320, 420};
+    return PreviewImage{page.take(), 320, 420, 3, 1};
+}
+
+// What the sample printer offers: a driverless colour printer that prints on both sides.
+printing::PrinterOptions printer_offers() {
+    printing::PrinterOptions offers;
+    offers.page_ranges = true;
+    offers.papers = {
+        {"iso_a4_210x297mm", "A4"}, {"na_letter_8.5x11in", "Letter"}, {"na_legal_8.5x14in", "Legal"}};
+    offers.paper_default = "iso_a4_210x297mm";
+    offers.orientations = {printing::Orientation::portrait, printing::Orientation::landscape};
+    offers.color_modes = {printing::ColorMode::color, printing::ColorMode::monochrome};
+    offers.qualities = {printing::PrintQuality::draft, printing::PrintQuality::normal,
+                        printing::PrintQuality::high};
+    offers.pages_per_sheet = {1, 2, 4, 6, 9, 16};
+    offers.two_sided = true;
+    offers.collate = true;
+    return offers;
 }
 
 ScannedPage receipt_page() {
@@ -157,6 +174,9 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
             state->preview = PrintPreview::ready(print_preview_image());
             (void)state->copies.publish(1.0);
             (void)state->two_sided.publish(true);
+            (void)state->print_paper.publish("iso_a4_210x297mm");
+            (void)state->print_quality.publish(1);
+            state->print_options = Presswick::OfferedOptions{"Studio_printer", printer_offers()};
             state->install(views::build_print_view(sample, *state->print_document, state->preview,
                                                    state->print_printer, *state),
                            surface::shown::PrintDialog{});

@@ -89,26 +89,36 @@ bool start_retry_job(OperationSender sender, std::string job_id, NoticePair noti
 }
 
 bool start_print_document(OperationSender sender, std::filesystem::path document, std::string queue,
-                          std::uint16_t copies, bool two_sided, std::optional<std::uint32_t> document_pages,
+                          printing::JobOptions options, std::optional<std::uint32_t> document_pages,
                           NoticePair notices) {
     return start_with_notices("kora-print-document", std::move(sender), std::move(notices),
-                              [document = std::move(document), queue = std::move(queue), copies, two_sided,
-                               document_pages]() -> printing::Result<void> {
+                              [document = std::move(document), queue = std::move(queue),
+                               options = std::move(options), document_pages]() -> printing::Result<void> {
                                   // An empty file, a directory or a vanished file would leave an empty job.
                                   if (!is_readable_document(document)) {
                                       return std::unexpected(std::string("not a readable document"));
                                   }
-                                  return printing::print_document(queue, document, copies, two_sided,
-                                                                  document_pages);
+                                  return printing::print_document(queue, document, options, document_pages);
                               });
 }
 
-kora_ui::Receiver<PreviewResult> start_preview(std::filesystem::path document) {
+bool start_printer_options(OperationSender sender, std::string queue) {
+    return spawn_worker("kora-printer-options",
+                        [sender = std::move(sender), queue = std::move(queue)]() mutable {
+                            auto result = printing::printer_options(queue);
+                            (void)sender.send(PrinterOptionsRead{std::move(queue), std::move(result)});
+                        });
+}
+
+kora_ui::Receiver<PreviewResult> start_preview(std::filesystem::path document, std::uint32_t page) {
     auto [sender, receiver] = kora_ui::channel<PreviewResult>();
-    (void)spawn_worker("kora-print-preview", [sender = std::move(sender), document = std::move(document)] {
-        // Leaving the dialog drops the receiver, and that stops the helper.
-        (void)sender.send(render_preview(document, [&sender] { return sender.receiver_alive(); }));
-    });
+    (void)spawn_worker("kora-print-preview",
+                       [sender = std::move(sender), document = std::move(document), page] {
+                           // Leaving the dialog, or asking for another page, drops the receiver, and that
+                           // stops the helper.
+                           (void)sender.send(render_preview(
+                               document, [&sender] { return sender.receiver_alive(); }, page));
+                       });
     return std::move(receiver);
 }
 

@@ -45,11 +45,14 @@ inline constexpr std::string_view not_permitted_detail =
 [[nodiscard]] bool start_retry_job(OperationSender sender, std::string job_id, NoticePair notices);
 // `document_pages`: the page count the preview found, when it found one.
 [[nodiscard]] bool start_print_document(OperationSender sender, std::filesystem::path document,
-                                        std::string queue, std::uint16_t copies, bool two_sided,
+                                        std::string queue, os_actions::printing::JobOptions options,
                                         std::optional<std::uint32_t> document_pages, NoticePair notices);
+// "kora-printer-options": posts PrinterOptionsRead with what the queue's printer offers.
+[[nodiscard]] bool start_printer_options(OperationSender sender, std::string queue);
 
-// "kora-print-preview": a new preview channel whose receiver is returned whether or not the thread
-// started; when it did not, the dropped sender leaves the channel disconnected.
-[[nodiscard]] kora_ui::Receiver<PreviewResult> start_preview(std::filesystem::path document);
+// "kora-print-preview": page `page` (from 1) on a new preview channel, whose receiver is returned
+// whether or not the thread started; when it did not, the dropped sender leaves it disconnected.
+[[nodiscard]] kora_ui::Receiver<PreviewResult> start_preview(std::filesystem::path document,
+                                                             std::uint32_t page = 1);
 
 }  // namespace presswick::workers

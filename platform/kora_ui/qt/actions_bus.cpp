@@ -174,7 +174,8 @@ std::string resources_json(const Widget& root) {
 
 kora_actions::Outcome route_invocation(Widget& root, std::uint8_t execution_kind,
                                        std::string_view operation_id, std::string_view arguments) {
-    if (operation_id == kControlInvokeOperation || operation_id == kSegmentedSelectOperation) {
+    if (operation_id == kControlInvokeOperation || operation_id == kSegmentedSelectOperation ||
+        operation_id == kTextSetOperation) {
         return invoke_control(root, execution_kind, operation_id, arguments);
     }
     return root.invoke_resource_operation_v2(execution_kind, operation_id, arguments);

@@ -12,6 +12,7 @@
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QTimer>
+#include <QTransform>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -27,6 +28,7 @@
 #include "qt/qstrings.h"
 #include "qt/reflow_row.h"
 #include "qt/style.h"
+#include "qt/text_input.h"
 
 namespace kora_ui::qt {
 
@@ -177,7 +179,8 @@ bool keeps_own_width(const Widget& node) {
     return dynamic_cast<const Button*>(&node) || dynamic_cast<const NumberInput*>(&node) ||
            dynamic_cast<const Dropdown*>(&node) || dynamic_cast<const Toggle*>(&node) ||
            dynamic_cast<const ToggleGroup*>(&node) || dynamic_cast<const IconWidget*>(&node) ||
-           dynamic_cast<const PagePreview*>(&node) || dynamic_cast<const Image*>(&node);
+           dynamic_cast<const PagePreview*>(&node) || dynamic_cast<const Image*>(&node) ||
+           dynamic_cast<const TextInput*>(&node);
 }
 
 // A card or the crop editor, bare or inside containers and wrappers.
@@ -285,6 +288,7 @@ std::string signature_of(const Widget& node) {
         number(static_cast<double>(reinterpret_cast<std::uintptr_t>(image->rgba().get())));
         number(image->width());
         number(image->height());
+        number(image->quarter_turns());
         add(image->accessible_label());
     } else if (const auto* icon = dynamic_cast<const IconWidget*>(&node)) {
         number(icon->icon());
@@ -300,6 +304,7 @@ std::string signature_of(const Widget& node) {
         number(editor->height());
     } else if (const auto* toggle = dynamic_cast<const Toggle*>(&node)) {
         add(toggle->accessible_label());
+        number(toggle->enabled());
     } else if (const auto* group = dynamic_cast<const ToggleGroup*>(&node)) {
         for (const auto& option : group->options()) {
             add(option);
@@ -315,6 +320,8 @@ std::string signature_of(const Widget& node) {
         number(input->minimum());
         number(input->maximum());
         add(input->accessible_label());
+    } else if (const auto* line = dynamic_cast<const TextInput*>(&node)) {
+        add(text_input::signature(*line));
     }
     return out;
 }
@@ -889,7 +896,11 @@ struct Realizer::Impl {
             return widget;
         }
         if (auto* image = node_as<Image>(node)) {
-            auto* view = new ImageView(image_from(image->rgba(), image->width(), image->height()));
+            auto picture = image_from(image->rgba(), image->width(), image->height());
+            if (image->quarter_turns() % 4 != 0) {
+                picture = picture.transformed(QTransform().rotate(-90.0 * (image->quarter_turns() % 4)));
+            }
+            auto* view = new ImageView(std::move(picture));
             view->setParent(parent);
             view->setAccessibleName(
                 qs(image->accessible_label().empty() ? std::string("Image") : image->accessible_label()));
@@ -919,6 +930,7 @@ struct Realizer::Impl {
             auto* box = new QCheckBox(parent);
             box->setChecked(toggle->state().get());
             box->setAccessibleName(qs(toggle->accessible_label()));
+            box->setEnabled(toggle->enabled());
             keys.watch(box);
             QObject::connect(box, &QCheckBox::toggled, box,
                              [realizer = &r, weak = std::weak_ptr<Realized>(record)](bool on) {
@@ -938,6 +950,17 @@ struct Realizer::Impl {
         }
         if (auto* input = node_as<NumberInput>(node)) {
             return make_number_input(*input, parent, record);
+        }
+        if (auto* line = node_as<TextInput>(node)) {
+            return text_input::make(
+                *line, parent, keys,
+                [realizer = &r, weak = std::weak_ptr<Realized>(record)](std::string text) {
+                    realizer->dispatch(weak, [&text](Widget& target) {
+                        if (auto* found = node_as<TextInput>(target)) {
+                            found->enter(std::move(text));
+                        }
+                    });
+                });
         }
         if (is_card_wrapper(node)) {
             return make_wrapper_card(node, parent, record);
@@ -1165,6 +1188,10 @@ struct Realizer::Impl {
             show_meter(*bar, *static_cast<QProgressBar*>(widget));
             return true;
         }
+        if (auto* line = node_as<TextInput>(node)) {
+            text_input::patch(*line, *widget);
+            return true;
+        }
         if (auto* card = node_as<CardSurface>(node)) {
             // Only the title: a header that came or went makes the card afresh.
             const bool had_header = !record.children.empty() && record.boxed_from == 1;
@@ -1213,6 +1240,8 @@ struct Realizer::Impl {
             }
         } else if (node_as<ImageCropEditor>(node)) {
             static_cast<CropView*>(widget)->refresh();
+        } else if (auto* line = node_as<TextInput>(node)) {
+            text_input::sync(*line, *widget);
         }
     }
 

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "kora_ui/text_input.h"
 #include "kora_ui/widgets.h"
 
 namespace kora_ui {
@@ -24,7 +25,8 @@ bool walk(const Widget& node, const Visit& visit) {
 std::vector<kora_actions::Resource> control_resources(const Widget& root) {
     std::vector<kora_actions::Resource> found;
     walk(root, [&found](const Widget& node) {
-        if (dynamic_cast<const Button*>(&node) || dynamic_cast<const ToggleGroup*>(&node)) {
+        if (dynamic_cast<const Button*>(&node) || dynamic_cast<const ToggleGroup*>(&node) ||
+            dynamic_cast<const TextInput*>(&node)) {
             for (auto& resource : node.resources()) {
                 found.push_back(std::move(resource));
             }
@@ -34,16 +36,45 @@ std::vector<kora_actions::Resource> control_resources(const Widget& root) {
     return found;
 }
 
+namespace {
+kora_actions::Outcome set_text(const Widget& root, const nlohmann::json& parsed) {
+    if (!parsed.is_object() || !parsed.contains("control") || !parsed["control"].is_string() ||
+        !parsed.contains("text") || !parsed["text"].is_string()) {
+        return kora_actions::Outcome::failed(
+            "invalid text entry: expected {\"control\": id, \"text\": text}");
+    }
+    const auto id = parsed["control"].get<std::string>();
+    const TextInput* target = nullptr;
+    walk(root, [&](const Widget& node) {
+        const auto* input = dynamic_cast<const TextInput*>(&node);
+        if (input && input->control_id() == id) {
+            target = input;
+            return true;
+        }
+        return false;
+    });
+    if (!target) {
+        return kora_actions::Outcome::failed("no control " + id + " is shown");
+    }
+    target->enter(parsed["text"].get<std::string>());
+    return kora_actions::Outcome::handled();
+}
+}  // namespace
+
 kora_actions::Outcome invoke_control(Widget& root, std::uint8_t, std::string_view operation_id,
                                      std::string_view arguments) {
     const bool invoke = operation_id == kControlInvokeOperation;
     const bool select = operation_id == kSegmentedSelectOperation;
-    if (!invoke && !select) {
+    const bool text = operation_id == kTextSetOperation;
+    if (!invoke && !select && !text) {
         return kora_actions::Outcome::not_handled();
     }
     const auto parsed = nlohmann::json::parse(arguments, nullptr, false);
     if (parsed.is_discarded()) {
         return kora_actions::Outcome::failed("invalid control invocation: not JSON");
+    }
+    if (text) {
+        return set_text(root, parsed);
     }
     if (invoke) {
         if (!parsed.is_string()) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "kora_ui/text_input.h"
+
 namespace kora_ui::testing {
 
 namespace {
@@ -64,6 +66,8 @@ std::vector<std::string> collect_accessible_labels(const Widget& root) {
             labels.push_back(preview->label());
         } else if (const auto* input = dynamic_cast<const NumberInput*>(&node)) {
             labels.push_back(input->accessible_label());
+        } else if (const auto* line = dynamic_cast<const TextInput*>(&node)) {
+            labels.push_back(line->accessible_label());
         } else if (const auto* toggle = dynamic_cast<const Toggle*>(&node)) {
             labels.push_back(toggle->accessible_label());
         }

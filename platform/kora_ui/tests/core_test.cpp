@@ -14,6 +14,7 @@
 #include "kora_ui/picker.h"
 #include "kora_ui/runtime_dir.h"
 #include "kora_ui/testing.h"
+#include "kora_ui/text_input.h"
 #include "kora_ui/theme.h"
 #include "kora_ui/thread.h"
 #include "kora_ui/widgets.h"
@@ -164,6 +165,42 @@ TEST(Controls, ResourcesAndInvocation) {
     const std::string wide = std::string(199, 'a') + "é" + "tail";  // é spans bytes 199 and 200
     EXPECT_EQ(kora_actions::echoed(wide), std::string(199, 'a') + "…");
     EXPECT_EQ(kora_actions::echoed("short"), "short");
+}
+
+TEST(Controls, TextInputWritesItsCellAndIsAResource) {
+    LocalState<std::string> pages(std::string("1"));
+    Column tree;
+    tree.push(TextInput::from_state(pages).with_id("c.pages").with_accessible_label("Pages to print"))
+        .push(TextInput::from_state(LocalState<std::string>(std::string())));  // no id: no resource
+    const auto resources = control_resources(tree);
+    ASSERT_EQ(resources.size(), 1u);
+    EXPECT_EQ(resources[0].id, "kora.control:c.pages");
+    EXPECT_EQ(resources[0].kind, "kora.control.text");
+    EXPECT_EQ(resources[0].title, "Pages to print");
+    ASSERT_EQ(resources[0].actions.size(), 1u);
+    EXPECT_EQ(resources[0].actions[0].id, "set");
+    EXPECT_EQ(resources[0].actions[0].operation_id, kTextSetOperation);
+    ASSERT_EQ(resources[0].actions[0].params.size(), 1u);
+    EXPECT_EQ(resources[0].actions[0].params[0].type, kora_actions::ParamType::string);
+
+    const auto before = pages.version();
+    auto* input = kora_ui::testing::find_all<TextInput>(tree).at(0);
+    input->enter("1");
+    EXPECT_EQ(pages.version(), before) << "the same text is no change";
+    input->enter("2-3, 5");
+    EXPECT_EQ(pages.get(), "2-3, 5");
+    input->enter(std::string(TextInput::kMaxLength - 1, 'x') + "\xc3\xa9");  // é across the limit
+    EXPECT_EQ(pages.get(), std::string(TextInput::kMaxLength - 1, 'x')) << "never half a character";
+
+    EXPECT_EQ(invoke_control(tree, 0, kTextSetOperation, R"({"control":"c.pages","text":"8-"})").kind,
+              kora_actions::Outcome::Kind::handled);
+    EXPECT_EQ(pages.get(), "8-");
+    for (const char* bad : {R"({"control":"c.pages"})", R"({"control":"c.pages","text":3})", R"("c.pages")",
+                            R"({"control":"c.none","text":"1"})", "not json"}) {
+        EXPECT_EQ(invoke_control(tree, 0, kTextSetOperation, bad).kind, kora_actions::Outcome::Kind::failed)
+            << bad;
+    }
+    EXPECT_EQ(pages.get(), "8-");
 }
 
 // Every text the dark theme draws, on every background it draws it on: body text and captions at least

@@ -647,8 +647,8 @@ Result<void> retry_job(const std::string& job_id) {
 // One Print-Job with the file. The job's size goes with it when known: cupsd keeps a client's
 // job-impressions and reports it while the job prints (it counts none of its own until the end).
 Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                            std::uint16_t copies, bool two_sided,
-                            std::optional<std::uint32_t> document_pages) {
+                            const JobOptions& choices, std::optional<std::uint32_t> document_pages) {
+    const auto copies = choices.copies;
     if (copies < 1 || copies > 99) {
         return failure("Copies must be between 1 and 99");
     }
@@ -670,8 +670,10 @@ Result<void> print_document(const std::string& queue, const std::filesystem::pat
                       static_cast<int>(impressions));
     }
     cups_option_t* options = nullptr;
-    int count = cupsAddOption("copies", std::to_string(copies).c_str(), 0, &options);
-    count = cupsAddOption("sides", two_sided ? "two-sided-long-edge" : "one-sided", count, &options);
+    int count = 0;
+    for (const auto& [name, value] : job_attributes(choices)) {
+        count = cupsAddOption(name.c_str(), value.c_str(), count, &options);
+    }
     cupsEncodeOptions2(request.get(), count, options, IPP_TAG_JOB);
     cupsFreeOptions(count, options);
     const OneSignIn sign_in;

@@ -17,7 +17,9 @@ namespace os_actions::printing::cups {
 [[nodiscard]] Result<void> cancel_job(const std::string& job_id);
 [[nodiscard]] Result<void> retry_job(const std::string& job_id);
 [[nodiscard]] Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                          std::uint16_t copies, bool two_sided,
+                                          const JobOptions& options,
                                           std::optional<std::uint32_t> document_pages);
+// What the queue's printer supports and its defaults (cups_dest_options.cpp).
+[[nodiscard]] Result<PrinterOptions> printer_options(const std::string& queue);
 
 }  // namespace os_actions::printing::cups

@@ -109,6 +109,11 @@ void ScriptedService::set_scan_result(Result<Bytes> result) {
     m_answers.scan = std::move(result);
 }
 
+void ScriptedService::set_printer_options(const std::string& queue, Result<PrinterOptions> options) {
+    std::lock_guard lock(m_mutex);
+    m_answers.printer_options.insert_or_assign(queue, std::move(options));
+}
+
 std::vector<std::string> ScriptedService::calls() const {
     std::lock_guard lock(m_mutex);
     return m_calls;
@@ -197,12 +202,27 @@ Result<void> ScriptedService::retry_job(const std::string& job_id) {
     return operation_answer();
 }
 
+Result<PrinterOptions> ScriptedService::printer_options(const std::string& queue) {
+    record("printer_options(" + queue + ")");
+    std::lock_guard lock(m_mutex);
+    const auto found = m_answers.printer_options.find(queue);
+    if (found == m_answers.printer_options.end()) {
+        return std::unexpected("no options scripted for " + queue);
+    }
+    return found->second;
+}
+
 Result<void> ScriptedService::print_document(const std::string& queue, const std::filesystem::path& document,
-                                             std::uint16_t copies, bool two_sided,
+                                             const JobOptions& options,
                                              std::optional<std::uint32_t> document_pages) {
-    record("print_document(" + queue + "," + document.string() + "," + std::to_string(copies) + "," +
-           (two_sided ? "true" : "false") + (document_pages ? "," + std::to_string(*document_pages) : "") +
-           ")");
+    std::string call = "print_document(" + queue + "," + document.string() + "," +
+                       std::to_string(options.copies) + "," + (options.two_sided ? "true" : "false") +
+                       (document_pages ? "," + std::to_string(*document_pages) : "") + ")";
+    const auto attributes = job_attributes(options);
+    for (std::size_t i = 2; i < attributes.size(); ++i) {  // past copies and sides
+        call += " " + attributes[i].first + "=" + attributes[i].second;
+    }
+    record(std::move(call));
     std::lock_guard lock(m_mutex);
     return operation_answer();
 }

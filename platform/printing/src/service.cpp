@@ -104,10 +104,20 @@ Result<void> cancel_job(const std::string& job_id) {
 Result<void> retry_job(const std::string& job_id) {
     return installed_service()->retry_job(job_id);
 }
+Result<PrinterOptions> printer_options(const std::string& queue) {
+    return installed_service()->printer_options(queue);
+}
+Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
+                            const JobOptions& options, std::optional<std::uint32_t> document_pages) {
+    return installed_service()->print_document(queue, document, options, document_pages);
+}
 Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
                             std::uint16_t copies, bool two_sided,
                             std::optional<std::uint32_t> document_pages) {
-    return installed_service()->print_document(queue, document, copies, two_sided, document_pages);
+    JobOptions options;
+    options.copies = copies;
+    options.two_sided = two_sided;
+    return installed_service()->print_document(queue, document, options, document_pages);
 }
 Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) {
     return installed_service()->scan_page(scanner_id, settings);

@@ -43,10 +43,13 @@ class SystemService final : public Service {
     }
     Result<void> cancel_job(const std::string& job_id) override { return cups::cancel_job(job_id); }
     Result<void> retry_job(const std::string& job_id) override { return cups::retry_job(job_id); }
+    Result<PrinterOptions> printer_options(const std::string& queue) override {
+        return cups::printer_options(queue);
+    }
     Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                std::uint16_t copies, bool two_sided,
+                                const JobOptions& options,
                                 std::optional<std::uint32_t> document_pages) override {
-        return cups::print_document(queue, document, copies, two_sided, document_pages);
+        return cups::print_document(queue, document, options, document_pages);
     }
     Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) override {
         // One scan at a time: a second one on the same device would find it busy.

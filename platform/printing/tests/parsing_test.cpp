@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "job_options.h"
 #include "parsing.h"
 
 namespace os_actions::printing::detail {
@@ -325,6 +326,62 @@ TEST(SaneOptions, NearestResolution) {
     EXPECT_EQ(nearest_in_range(1, 1200, 0, 5000), 1200);
     EXPECT_EQ(nearest_in_range(50, 600, 100, 300), 350);
     EXPECT_EQ(nearest_in_range(100, 600, 100, 640), 600);
+}
+
+TEST(PrinterOptions, PaperNamesFromPwgMediaNames) {
+    EXPECT_EQ(paper_name("iso_a4_210x297mm"), "A4");
+    EXPECT_EQ(paper_name("na_letter_8.5x11in"), "Letter");
+    EXPECT_EQ(paper_name("na_legal_8.5x14in"), "Legal");
+    EXPECT_EQ(paper_name("custom_card_85x54mm"), "85 × 54 mm") << "the size it names";
+    EXPECT_EQ(paper_name("oe_square-photo_5x5in"), "5 × 5 in");
+    EXPECT_FALSE(paper_name("photo"));
+    EXPECT_FALSE(paper_name("x_y_axbmm"));
+    EXPECT_FALSE(paper_name("x_y_10x.mm"));
+}
+
+TEST(PrinterOptions, TidyKeepsOnlyRealChoices) {
+    PrinterOptions options;
+    options.papers = {{"iso_a4_210x297mm", "A4"}, {"iso_a4_210x297mm", "A4 (Borderless)"}};
+    options.paper_default = "iso_a4_210x297mm";
+    options.color_modes = {ColorMode::color, ColorMode::monochrome, ColorMode::color};
+    options.color_default = ColorMode::color;
+    options.qualities = {PrintQuality::normal};
+    options.quality_default = PrintQuality::draft;  // not offered
+    options.two_sided_default = true;               // without two-sided printing
+    tidy(options);
+    EXPECT_TRUE(options.papers.empty()) << "one paper is no choice";
+    EXPECT_FALSE(options.paper_default);
+    EXPECT_EQ(options.color_modes, (std::vector{ColorMode::color, ColorMode::monochrome}));
+    EXPECT_EQ(options.color_default, ColorMode::color);
+    EXPECT_TRUE(options.qualities.empty());
+    EXPECT_FALSE(options.quality_default);
+    EXPECT_FALSE(options.two_sided_default);
+}
+
+TEST(PrinterOptions, JobAttributesInIppTerms) {
+    JobOptions job;
+    EXPECT_EQ(job_attributes(job),
+              (std::vector<std::pair<std::string, std::string>>{{"copies", "1"}, {"sides", "one-sided"}}));
+    job.copies = 3;
+    job.two_sided = true;
+    job.pages = {{2, 3}, {7, 7}};
+    job.paper = "iso_a4_210x297mm";
+    job.orientation = Orientation::landscape;
+    job.color_mode = ColorMode::monochrome;
+    job.quality = PrintQuality::draft;
+    job.pages_per_sheet = 4;
+    job.collate = false;
+    EXPECT_EQ(job_attributes(job),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"copies", "3"},
+                  {"sides", "two-sided-long-edge"},
+                  {"page-ranges", "2-3,7-7"},
+                  {"media", "iso_a4_210x297mm"},
+                  {"orientation-requested", "4"},
+                  {"print-color-mode", "monochrome"},
+                  {"print-quality", "3"},
+                  {"number-up", "4"},
+                  {"multiple-document-handling", "separate-documents-uncollated-copies"}}));
 }
 
 }  // namespace

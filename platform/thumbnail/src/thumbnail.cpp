@@ -1,4 +1,4 @@
-// generate: the first page of a PDF, an image, or a text file, fitted into the thumbnail size.
+// generate: a page of a PDF, or an image or a text file, fitted into the thumbnail size.
 #include "thumbnail/thumbnail.h"
 
 #include <algorithm>
@@ -21,7 +21,8 @@ constexpr std::size_t kMaxImageBytes = 256U * 1024 * 1024;
 
 void quiet_poppler(const std::string&, void*) {}
 
-std::expected<Image, std::string> pdf_first_page(const std::filesystem::path& path, std::uint32_t max_side) {
+std::expected<Image, std::string> pdf_page(const std::filesystem::path& path, std::uint32_t max_side,
+                                           std::uint32_t index) {
     poppler::set_debug_error_function(quiet_poppler, nullptr);
     std::unique_ptr<poppler::document> document(poppler::document::load_from_file(path.string()));
     if (!document || document->is_locked()) {
@@ -30,14 +31,17 @@ std::expected<Image, std::string> pdf_first_page(const std::filesystem::path& pa
     if (document->pages() < 1) {
         return std::unexpected("the PDF has no pages");
     }
-    std::unique_ptr<poppler::page> page(document->create_page(0));
+    if (index >= static_cast<std::uint32_t>(document->pages())) {
+        return std::unexpected("the PDF has no such page");
+    }
+    std::unique_ptr<poppler::page> page(document->create_page(static_cast<int>(index)));
     if (!page) {
-        return std::unexpected("the PDF's first page cannot be read");
+        return std::unexpected("the PDF's page cannot be read");
     }
     const auto box = page->page_rect(poppler::media_box);
     const double longer_points = std::max(box.width(), box.height());
     if (!(longer_points > 0)) {
-        return std::unexpected("the PDF's first page has no size");
+        return std::unexpected("the PDF's page has no size");
     }
     const double dpi = 72.0 * max_side / longer_points;
     poppler::page_renderer renderer;
@@ -46,7 +50,7 @@ std::expected<Image, std::string> pdf_first_page(const std::filesystem::path& pa
     renderer.set_paper_color(0xffffffff);
     const poppler::image rendered = renderer.render_page(page.get(), dpi, dpi);
     if (!rendered.is_valid() || rendered.format() != poppler::image::format_argb32) {
-        return std::unexpected("the PDF's first page cannot be drawn");
+        return std::unexpected("the PDF's page cannot be drawn");
     }
     const auto width = static_cast<std::uint32_t>(rendered.width());
     const auto height = static_cast<std::uint32_t>(rendered.height());
@@ -106,13 +110,16 @@ std::expected<Image, std::string> decoded_image(const std::filesystem::path& pat
 }  // namespace
 
 std::expected<Image, std::string> generate(const std::filesystem::path& path, Category category,
-                                           std::uint32_t max_side) {
+                                           std::uint32_t max_side, std::uint32_t page) {
     if (max_side == 0) {
         return std::unexpected("the thumbnail size is zero");
     }
+    if (page > 0 && category != Category::pdf) {
+        return std::unexpected("the document has one page only");
+    }
     switch (category) {
         case Category::pdf:
-            return pdf_first_page(path, max_side);
+            return pdf_page(path, max_side, page);
         case Category::image:
             return decoded_image(path, max_side);
         case Category::text: {

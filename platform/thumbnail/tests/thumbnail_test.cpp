@@ -104,6 +104,18 @@ TEST_F(ThumbnailTest, PdfFirstPageFitsTheLongerSide) {
     EXPECT_GT(blue[2], 120);
 }
 
+TEST_F(ThumbnailTest, PagePastTheFirstAndPagesThatAreNot) {
+    const auto path = write("three.pdf", tiny_pdf(612, 792, 3));
+    auto third = thumbnail::generate(path, thumbnail::Category::pdf, 720, 2);
+    ASSERT_TRUE(third) << third.error();
+    expect_rgba(*third);
+    EXPECT_EQ(third->pages, 3U);
+    EXPECT_FALSE(thumbnail::generate(path, thumbnail::Category::pdf, 720, 3)) << "a fourth page";
+    const auto text = write("note.txt", "one page of text\n");
+    EXPECT_TRUE(thumbnail::generate(text, thumbnail::Category::text, 720, 0));
+    EXPECT_FALSE(thumbnail::generate(text, thumbnail::Category::text, 720, 1));
+}
+
 TEST_F(ThumbnailTest, LandscapePdfFitsItsWidth) {
     auto image = thumbnail::generate(write("wide.pdf", tiny_pdf(842, 595)), thumbnail::Category::pdf, 720);
     ASSERT_TRUE(image) << image.error();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "print_choices.h"
 #include "surface/presswick.h"
 
 namespace presswick::surface {
@@ -32,6 +33,12 @@ void begin_refresh(Presswick& state);
 [[nodiscard]] std::string file_name_or(const std::filesystem::path& path, const std::string& fallback);
 // Copies from the local state: clamped to 1..99, rounded, read back as a 16-bit number; 1 otherwise.
 [[nodiscard]] std::uint16_t copies_for_printing(double value);
+
+// The print dialog's cells, and the sum of their versions (which any change of one moves).
+[[nodiscard]] PrintCells print_cells(const Presswick& state);
+[[nodiscard]] std::uint64_t print_cells_version(const Presswick& state);
+// Rebuilds the shown print dialog when one of its cells changed since it was built; true when it did.
+bool follow_print_cells(Presswick& state);
 
 // One finished result, in the collection order; false when nothing was pending.
 [[nodiscard]] bool collect_one_result(Presswick& state);
@@ -65,6 +72,8 @@ void apply(Presswick& state, CancelJob op);
 void apply(Presswick& state, RetryJob op);
 void apply(Presswick& state, OperationFinished op);
 void apply(Presswick& state, CredentialsWanted op);
+void apply(Presswick& state, PrinterOptionsRead op);
+void apply(Presswick& state, TurnPreviewPage op);
 void apply_credentials(Presswick& state, kora_ui::CredentialsAnswer answer);
 
 void apply(Presswick& state, ChooseDocument);

@@ -1,6 +1,7 @@
 // The print flow: the document picker and its result, the preview result, printing and cancelling.
 
 #include "display.h"
+#include "print_choices.h"
 #include "surface/execute_internal.h"
 #include "workers.h"
 
@@ -8,9 +9,42 @@ namespace presswick::surface {
 
 namespace {
 
+void publish_cells(Presswick& state, const PrintCells& cells) {
+    (void)state.two_sided.publish(cells.two_sided);
+    (void)state.print_pages.publish(cells.pages);
+    (void)state.print_paper.publish(cells.paper);
+    (void)state.print_orientation.publish(cells.orientation);
+    (void)state.print_colour.publish(cells.colour);
+    (void)state.print_quality.publish(cells.quality);
+    (void)state.print_per_sheet.publish(cells.per_sheet);
+    (void)state.print_collate.publish(cells.collate);
+}
+
+// Copies 1, one side, every page, and nothing offered until the next printer's options are read.
 void reset_print_options(Presswick& state) {
     (void)state.copies.publish(1.0);
-    (void)state.two_sided.publish(false);
+    publish_cells(state, PrintCells{{}, {}, 0, 0, 0, "1", true, false});
+    state.print_options.reset();
+    state.preview_page = 1;
+}
+
+void read_printer_options(Presswick& state) {
+    if (state.print_printer) {
+        (void)workers::start_printer_options(state.operations_tx, *state.print_printer);
+    }
+}
+
+// What the preview showed last: its page count, 0 when none is known.
+std::uint32_t known_pages(const Presswick& state) {
+    return state.preview.kind == PrintPreview::Kind::ready ? state.preview.image.pages : 0;
+}
+
+// The options the dialog offers for the chosen printer (nothing while they are read or unknown).
+std::optional<os_actions::printing::PrinterOptions> offered_for_printer(const Presswick& state) {
+    if (state.print_options && state.print_printer && state.print_options->queue == *state.print_printer) {
+        return state.print_options->options;
+    }
+    return std::nullopt;
 }
 
 void drop_preview(Presswick& state) {
@@ -56,6 +90,8 @@ void apply_document_pick(Presswick& state, kora_ui::PickPoll poll) {
         case kora_ui::PickPoll::Kind::path:
             state.print_document = std::move(poll.path);
             state.print_printer = initial_printer(state);
+            reset_print_options(state);
+            read_printer_options(state);
             state.preview = PrintPreview::preparing();
             state.preview_rx.reset();
             state.preview_rx = workers::start_preview(*state.print_document);
@@ -77,6 +113,10 @@ void apply_document_pick(Presswick& state, kora_ui::PickPoll poll) {
 }
 
 void apply_preview(Presswick& state, PreviewResult result) {
+    // The page drawn last stays until the next one is there.
+    if (result) {
+        state.preview_page = result->page;
+    }
     state.preview = result ? PrintPreview::ready(std::move(*result)) : PrintPreview::unavailable();
     state.preview_rx.reset();
     if (std::holds_alternative<shown::PrintDialog>(state.shown_view)) {
@@ -85,11 +125,87 @@ void apply_preview(Presswick& state, PreviewResult result) {
 }
 
 void apply(Presswick& state, ChoosePrintPrinter op) {
+    const bool changed = state.print_printer != op.name;
     state.print_printer = std::move(op.name);
+    if (changed && state.print_document) {
+        read_printer_options(state);
+    }
     install_print_dialog(state);
 }
 
+void apply(Presswick& state, PrinterOptionsRead op) {
+    if (!state.print_document || state.print_printer != op.queue) {
+        return;  // for a printer no longer chosen
+    }
+    if (!op.result) {
+        state.print_options.reset();
+    } else {
+        // What was chosen for the printer before stays where this one offers it too.
+        std::optional<os_actions::printing::JobOptions> keep;
+        if (state.print_options) {
+            auto cells = print_cells(state);
+            cells.pages.clear();  // the pages typed stay as they are anyway
+            if (auto chosen = job_options(cells, state.print_options->options, 2, 0)) {
+                keep = std::move(*chosen);
+            }
+        }
+        publish_cells(state, cells_for(*op.result, keep, state.print_pages.get()));
+        state.print_options = Presswick::OfferedOptions{std::move(op.queue), std::move(*op.result)};
+    }
+    // A dialog left meanwhile stays left (its document is kept until another is chosen).
+    if (std::holds_alternative<shown::PrintDialog>(state.shown_view)) {
+        install_print_dialog(state);
+    }
+}
+
+void apply(Presswick& state, TurnPreviewPage op) {
+    const auto pages = known_pages(state);
+    if (!state.print_document || pages == 0) {
+        return;
+    }
+    const auto wanted = static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>(std::int64_t{state.preview_page} + op.step, 1, std::int64_t{pages}));
+    if (wanted == state.preview_page) {
+        return;
+    }
+    state.preview_page = wanted;
+    // One page at a time: a page still being drawn is dropped (its helper stopped) for this one.
+    state.preview_rx.reset();
+    state.preview_rx = workers::start_preview(*state.print_document, wanted);
+    install_print_dialog(state);
+}
+
+PrintCells print_cells(const Presswick& state) {
+    return {state.print_pages.get(),   state.print_paper.get(),   state.print_orientation.get(),
+            state.print_colour.get(),  state.print_quality.get(), state.print_per_sheet.get(),
+            state.print_collate.get(), state.two_sided.get()};
+}
+
+std::uint64_t print_cells_version(const Presswick& state) {
+    return state.copies.version() + state.two_sided.version() + state.print_pages.version() +
+           state.print_paper.version() + state.print_orientation.version() + state.print_colour.version() +
+           state.print_quality.version() + state.print_per_sheet.version() + state.print_collate.version();
+}
+
+bool follow_print_cells(Presswick& state) {
+    if (!std::holds_alternative<shown::PrintDialog>(state.shown_view) ||
+        print_cells_version(state) == state.print_cells_seen) {
+        return false;
+    }
+    install_print_dialog(state);
+    return true;
+}
+
 void apply(Presswick& state, PrintDocument) {
+    std::uint32_t pages = 0;
+    if (state.preview.kind == PrintPreview::Kind::ready) {
+        pages = state.preview.image.pages;
+    }
+    const auto copies = copies_for_printing(state.copies.get());
+    auto options = job_options(print_cells(state), offered_for_printer(state), copies, pages);
+    if (!options && state.print_document && state.print_printer) {
+        return;  // the pages typed do not do: the dialog says so and waits
+    }
     auto document = std::exchange(state.print_document, std::nullopt);
     auto printer = std::exchange(state.print_printer, std::nullopt);
     if (!document || !printer) {
@@ -97,19 +213,14 @@ void apply(Presswick& state, PrintDocument) {
     }
     const auto document_name = file_name_or(*document, "Document");
     const auto printer_name = display_name(*printer);
-    std::optional<std::uint32_t> pages;
-    if (state.preview.kind == PrintPreview::Kind::ready && state.preview.image.pages > 0) {
-        pages = state.preview.image.pages;
-    }
     drop_preview(state);
-    const auto copies = copies_for_printing(state.copies.get());
-    const bool two_sided = state.two_sided.get();
     workers::NoticePair notices{
         Notice{"Document sent to printer", document_name + " was sent to " + printer_name + ".", true},
         Notice{"Could not print document", document_name + " was not sent. Check the printer and try again.",
                false}};
-    (void)workers::start_print_document(state.operations_tx, std::move(*document), std::move(*printer),
-                                        copies, two_sided, pages, std::move(notices));
+    (void)workers::start_print_document(
+        state.operations_tx, std::move(*document), std::move(*printer), std::move(*options),
+        pages > 0 ? std::optional<std::uint32_t>(pages) : std::nullopt, std::move(notices));
 }
 
 void apply(Presswick& state, CancelPrint) {

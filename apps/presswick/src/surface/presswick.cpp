@@ -36,7 +36,8 @@ std::unique_ptr<Presswick> Presswick::new_default_root() {
 }
 
 bool Presswick::update(kora_ui::UpdateContext& context) {
-    if (!collect_one_result(*this)) {
+    // A choice made in the print dialog (or by another program) may change what it shows.
+    if (!collect_one_result(*this) && !follow_print_cells(*this)) {
         return content->update(context);
     }
     (void)content->update(context);

@@ -98,6 +98,23 @@ class Presswick final : public kora_ui::Widget {
     kora_ui::WidgetPtr content;
     kora_ui::LocalState<double> copies{1.0};
     kora_ui::LocalState<bool> two_sided{false};
+    // The print dialog's other choices (print_choices.h says what each holds).
+    kora_ui::LocalState<std::string> print_pages{std::string()};
+    kora_ui::LocalState<std::string> print_paper{std::string()};
+    kora_ui::LocalState<std::size_t> print_orientation{0};
+    kora_ui::LocalState<std::size_t> print_colour{0};
+    kora_ui::LocalState<std::size_t> print_quality{0};
+    kora_ui::LocalState<std::string> print_per_sheet{std::string("1")};
+    kora_ui::LocalState<bool> print_collate{true};
+    // What the chosen printer offers, once read (for `queue`: a newly chosen one's is still coming).
+    struct OfferedOptions {
+        std::string queue;
+        os_actions::printing::PrinterOptions options;
+    };
+    std::optional<OfferedOptions> print_options;
+    std::uint32_t preview_page = 1;  // the preview page asked for, from 1
+    // The versions of the print dialog's cells it was last built with: a change rebuilds it.
+    std::uint64_t print_cells_seen = 0;
     kora_ui::LocalState<std::size_t> scan_resolution{1};
     kora_ui::LocalState<std::size_t> scan_colour{0};
     kora_ui::LocalState<std::size_t> scan_source{0};

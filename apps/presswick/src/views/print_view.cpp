@@ -1,7 +1,9 @@
-// The print dialog: the document with its preview, copies, both sides and the printer.
+// The print dialog: the document with its preview, the printing options and the printer.
 
+#include "print_choices.h"
 #include "surface/presswick.h"
 #include "views/common.h"
+#include "views/print_parts.h"
 #include "views/views.h"
 
 namespace presswick::views {
@@ -11,12 +13,18 @@ using namespace kora_ui;
 
 namespace {
 
-WidgetPtr preview_part(const PrintPreview& preview, const std::string& name) {
+// A portrait page printed landscape is shown turned.
+int turns_for(const PreviewImage& image, bool landscape) {
+    return landscape && image.height > image.width ? 1 : 0;
+}
+
+WidgetPtr preview_part(const PrintPreview& preview, const std::string& name, bool landscape) {
     switch (preview.kind) {
         case PrintPreview::Kind::preparing:
             return boxed(ProgressBar::indeterminate().with_accessible_label("Preparing document preview"));
         case PrintPreview::Kind::ready:
             return boxed(Image(preview.image.rgba, preview.image.width, preview.image.height)
+                             .with_quarter_turns(turns_for(preview.image, landscape))
                              .with_accessible_label(fill("Preview of {}", name)));
         case PrintPreview::Kind::unavailable:
             break;
@@ -26,6 +34,26 @@ WidgetPtr preview_part(const PrintPreview& preview, const std::string& name) {
                      .push(Spacer(10))
                      .push(body_text("Preview unavailable"))
                      .push(caption_text("The original document is unchanged.")));
+}
+
+// "Page {} of {}" with the buttons that turn the pages; nothing while the page count is unknown.
+std::optional<WidgetPtr> page_turner(const PrintPreview& preview, std::uint32_t page,
+                                     const Presswick& state) {
+    if (preview.kind != PrintPreview::Kind::ready || preview.image.pages == 0) {
+        return std::nullopt;
+    }
+    const auto pages = preview.image.pages;
+    auto previous = page > 1 ? operation_button("presswick.print.preview-previous", "Previous page",
+                                                TurnPreviewPage{-1}, state)
+                             : Button("presswick.print.preview-previous", "Previous page");
+    auto next = page < pages
+                    ? operation_button("presswick.print.preview-next", "Next page", TurnPreviewPage{1}, state)
+                    : Button("presswick.print.preview-next", "Next page");
+    return boxed(Column()
+                     .push(Spacer(10))
+                     .push(caption_text(fill("Page {} of {}", std::to_string(page), std::to_string(pages))))
+                     .push(Spacer(6))
+                     .push(Row().push(std::move(previous)).push(std::move(next))));
 }
 
 WidgetPtr flexible_card(WidgetPtr card_widget) {
@@ -83,26 +111,28 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
     if (auto banner = service_problem_banner(failed_sections(snapshot, true, false, false), state)) {
         page.push(std::move(*banner)).push(Spacer(12));
     }
-    auto document_card = card(name, boxed(Column()
-                                              .push(preview_part(preview, name))
-                                              .push(Spacer(10))
-                                              .push(body_text("Ready to print"))
-                                              .push(caption_text("The printer will render this document"))));
-    auto options_card = card("Printing options",
-                             boxed(Column()
-                                       .push(Row()
-                                                 .push(body_text("Copies"))
-                                                 .push(Spacer::flexible())
-                                                 .push(NumberInput::from_state(state.copies)
-                                                           .with_range(1, 99)
-                                                           .with_id("presswick.print.copies")
-                                                           .with_accessible_label("Number of copies")))
-                                       .push(Spacer(18))
-                                       .push(Row()
-                                                 .push(body_text("Print on both sides"))
-                                                 .push(Spacer::flexible())
-                                                 .push(Toggle::from_state(state.two_sided)
-                                                           .with_accessible_label("Print on both sides")))));
+    std::optional<printing::PrinterOptions> offered;
+    if (state.print_options && printer && state.print_options->queue == *printer) {
+        offered = state.print_options->options;
+    }
+    const bool landscape = offered && !offered->orientations.empty() && state.print_orientation.get() == 1;
+    Column document_column;
+    document_column.push(preview_part(preview, name, landscape));
+    if (auto turner = page_turner(preview, state.preview_page, state)) {
+        document_column.push(std::move(*turner));
+    }
+    document_column.push(Spacer(10))
+        .push(body_text("Ready to print"))
+        .push(caption_text("The printer will render this document"));
+    auto document_card = card(name, boxed(std::move(document_column)));
+    std::optional<std::string> pages_caption;
+    if (offered && offered->page_ranges) {
+        const auto pages = preview.kind == PrintPreview::Kind::ready ? preview.image.pages : 0;
+        if (auto parsed = parse_page_ranges(state.print_pages.get(), pages); !parsed) {
+            pages_caption = parsed.error();
+        }
+    }
+    auto options_card = print_options_card(state, offered, pages_caption);
     auto unchosen = Dropdown("Printer")
                         .with_id("presswick.print.printer")
                         .with_placeholder("Choose a printer")
@@ -128,9 +158,11 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
     buttons.push(Spacer::flexible())
         .push(operation_button("presswick.print.cancel", "Cancel", CancelPrint{}, state));
     if (printer) {
-        buttons.push(operation_button("presswick.print.submit", "Print", PrintDocument{}, state)
-                         .with_icon(icon::printer)
-                         .with_style(ButtonStyle::primary));
+        // Waits (shown without an action) while the pages typed do not do.
+        auto print = pages_caption
+                         ? Button("presswick.print.submit", "Print")
+                         : operation_button("presswick.print.submit", "Print", PrintDocument{}, state);
+        buttons.push(std::move(print).with_icon(icon::printer).with_style(ButtonStyle::primary));
     }
     page.push(std::move(buttons));
     return frame_page(std::move(page), kWideFrame);

@@ -48,9 +48,13 @@ class GatedService final : public printing::Service {
     }
     printing::Result<void> cancel_job(const std::string& j) override { return m_inner->cancel_job(j); }
     printing::Result<void> retry_job(const std::string& j) override { return m_inner->retry_job(j); }
+    printing::Result<printing::PrinterOptions> printer_options(const std::string& q) override {
+        return m_inner->printer_options(q);
+    }
     printing::Result<void> print_document(const std::string& q, const std::filesystem::path& d,
-                                          std::uint16_t c, bool t, std::optional<std::uint32_t> p) override {
-        return m_inner->print_document(q, d, c, t, p);
+                                          const printing::JobOptions& o,
+                                          std::optional<std::uint32_t> p) override {
+        return m_inner->print_document(q, d, o, p);
     }
     printing::Result<printing::Bytes> scan_page(const std::string& s,
                                                 const printing::ScanSettings& o) override {

@@ -1,4 +1,5 @@
 // The named surfaces and the sample data: each surface number builds its sample state.
+#include "kora_ui/text_input.h"
 #include "view_support.h"
 
 namespace views_test {
@@ -48,8 +49,15 @@ TEST(Surfaces, PrintDialogSample) {
     ASSERT_EQ(images.size(), 1U);
     EXPECT_EQ(images[0]->width(), 320U);
     EXPECT_EQ(images[0]->height(), 420U);
-    EXPECT_EQ(kora_ui::testing::find_all<kora_ui::Dropdown>(*root->content).at(0)->value(),
-              std::optional<std::string>("Studio_printer"));
+    const auto dropdowns = kora_ui::testing::find_all<kora_ui::Dropdown>(*root->content);
+    const auto printer = std::ranges::find(dropdowns, std::string_view("presswick.print.printer"),
+                                           &kora_ui::Dropdown::control_id);
+    ASSERT_NE(printer, dropdowns.end());
+    EXPECT_EQ((*printer)->value(), std::optional<std::string>("Studio_printer"));
+    // The sample printer offers every choice of the dialog.
+    EXPECT_EQ(kora_ui::testing::find_all<kora_ui::TextInput>(*root->content).size(), 1U);
+    EXPECT_EQ(kora_ui::testing::find_all<kora_ui::ToggleGroup>(*root->content).size(), 3U);
+    EXPECT_EQ(dropdowns.size(), 3U);
     EXPECT_EQ(buttons_with_id(*root->content, "presswick.print.submit").size(), 1U);
 }
 

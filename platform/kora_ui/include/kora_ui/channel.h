@@ -108,8 +108,9 @@ class Receiver {
     [[nodiscard]] TryRecv<T> try_recv() {
         std::lock_guard lock(m_state->mutex);
         if (!m_state->queue.empty()) {
-            TryRecv<T> got;
-            got.status = RecvStatus::value;
+            // Emplaced: GCC 12 takes a nested optional moved in by aggregate initialisation for
+            // uninitialized.
+            TryRecv<T> got{RecvStatus::value, std::nullopt};
             got.value.emplace(std::move(m_state->queue.front()));
             m_state->queue.pop_front();
             return got;

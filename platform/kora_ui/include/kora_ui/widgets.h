@@ -253,7 +253,13 @@ class Image final : public Widget {
         m_accessible_label = std::move(label);
         return std::move(*this);
     }
+    // Shown turned counter-clockwise by this many quarter turns.
+    Image&& with_quarter_turns(int turns) && {
+        m_quarter_turns = ((turns % 4) + 4) % 4;
+        return std::move(*this);
+    }
     std::string_view type_name() const override { return "kora_ui::Image"; }
+    [[nodiscard]] int quarter_turns() const { return m_quarter_turns; }
     [[nodiscard]] const Pixels& rgba() const { return m_rgba; }
     [[nodiscard]] std::uint32_t width() const { return m_width; }
     [[nodiscard]] std::uint32_t height() const { return m_height; }
@@ -264,6 +270,7 @@ class Image final : public Widget {
     std::uint32_t m_width;
     std::uint32_t m_height;
     std::string m_accessible_label;
+    int m_quarter_turns = 0;
 };
 
 // Icon codes: 76 refresh, 5 printer, 18 add, 19 find, 28 scan, 38 back, 39 open, 60 history,
@@ -383,15 +390,26 @@ class Toggle final : public Widget {
         m_accessible_label = std::move(label);
         return std::move(*this);
     }
+    // A disabled toggle shows the cell's value and takes no input.
+    Toggle&& with_enabled(bool enabled) && {
+        m_enabled = enabled;
+        return std::move(*this);
+    }
     std::string_view type_name() const override { return "kora_ui::Toggle"; }
     [[nodiscard]] const LocalState<bool>& state() const { return m_state; }
     [[nodiscard]] const std::string& accessible_label() const { return m_accessible_label; }
-    void set(bool on) const { m_state.write_from_control(on); }
+    [[nodiscard]] bool enabled() const { return m_enabled; }
+    void set(bool on) const {
+        if (m_enabled) {
+            m_state.write_from_control(on);
+        }
+    }
 
   private:
     explicit Toggle(LocalState<bool> state) : m_state(std::move(state)) {}
     LocalState<bool> m_state;
     std::string m_accessible_label;
+    bool m_enabled = true;
 };
 
 // A segmented control: one option chosen, its index kept in the bound cell.

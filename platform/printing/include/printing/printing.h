@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace os_actions::printing {
@@ -105,6 +106,60 @@ class Watch {
     virtual ~Watch() = default;
 };
 
+// What a printer offers for a job, read from the printer itself (absent or empty: no choice).
+enum class Orientation : std::uint8_t { portrait = 3, landscape = 4 };       // orientation-requested
+enum class ColorMode : std::uint8_t { color, monochrome };                   // print-color-mode
+enum class PrintQuality : std::uint8_t { draft = 3, normal = 4, high = 5 };  // print-quality
+
+struct PaperSize {
+    std::string keyword;  // the PWG media name, such as "iso_a4_210x297mm"
+    std::string name;     // readable: "A4", "Letter", ...
+    bool operator==(const PaperSize&) const = default;
+};
+
+struct PrinterOptions {
+    bool page_ranges = false;
+    std::vector<PaperSize> papers;
+    std::optional<std::string> paper_default;  // a keyword of `papers`
+    std::vector<Orientation> orientations;
+    std::optional<Orientation> orientation_default;
+    std::vector<ColorMode> color_modes;
+    std::optional<ColorMode> color_default;
+    std::vector<PrintQuality> qualities;
+    std::optional<PrintQuality> quality_default;
+    std::vector<std::uint8_t> pages_per_sheet;  // number-up values
+    std::optional<std::uint8_t> pages_per_sheet_default;
+    bool two_sided = false;  // prints on both sides
+    bool two_sided_default = false;
+    bool collate = false;  // can collate copies
+    bool collate_default = true;
+    bool operator==(const PrinterOptions&) const = default;
+};
+
+// A page range of a job, from `first` to `last` (both counted from 1, last >= first).
+struct PageRange {
+    std::uint32_t first = 1;
+    std::uint32_t last = 1;
+    bool operator==(const PageRange&) const = default;
+};
+
+// The choices that go with a job; an absent choice leaves it to the printer's default.
+struct JobOptions {
+    std::uint16_t copies = 1;
+    bool two_sided = false;
+    std::vector<PageRange> pages;  // ascending, not overlapping; empty: every page
+    std::optional<std::string> paper;
+    std::optional<Orientation> orientation;
+    std::optional<ColorMode> color_mode;
+    std::optional<PrintQuality> quality;
+    std::optional<std::uint8_t> pages_per_sheet;
+    std::optional<bool> collate;
+    bool operator==(const JobOptions&) const = default;
+};
+
+// The options as IPP job attributes ("page-ranges" = "2-3", ...), in a fixed order; copies and sides too.
+[[nodiscard]] std::vector<std::pair<std::string, std::string>> job_attributes(const JobOptions& options);
+
 // What the free functions forward to. The real CUPS + SANE service is installed by default;
 // tests install a scripted one.
 class Service {
@@ -119,11 +174,13 @@ class Service {
     [[nodiscard]] virtual Result<void> set_enabled(const std::string& queue, bool enabled) = 0;
     [[nodiscard]] virtual Result<void> cancel_job(const std::string& job_id) = 0;
     [[nodiscard]] virtual Result<void> retry_job(const std::string& job_id) = 0;
+    // What the queue's printer supports, and its defaults.
+    [[nodiscard]] virtual Result<PrinterOptions> printer_options(const std::string& queue) = 0;
     // `document_pages`, when known, tells the server the job's size (pages times copies) up front, so
     // that a document being printed reports how many pages it has.
     [[nodiscard]] virtual Result<void> print_document(const std::string& queue,
                                                       const std::filesystem::path& document,
-                                                      std::uint16_t copies, bool two_sided,
+                                                      const JobOptions& options,
                                                       std::optional<std::uint32_t> document_pages) = 0;
     [[nodiscard]] virtual Result<Bytes> scan_page(const std::string& scanner_id,
                                                   const ScanSettings& settings) = 0;
@@ -152,6 +209,11 @@ std::shared_ptr<Service> install_service(std::shared_ptr<Service> service);
 [[nodiscard]] Result<void> set_enabled(const std::string& queue, bool enabled);
 [[nodiscard]] Result<void> cancel_job(const std::string& job_id);
 [[nodiscard]] Result<void> retry_job(const std::string& job_id);
+[[nodiscard]] Result<PrinterOptions> printer_options(const std::string& queue);
+[[nodiscard]] Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
+                                          const JobOptions& options,
+                                          std::optional<std::uint32_t> document_pages = std::nullopt);
+// Copies and sides only, every other choice the printer's default.
 [[nodiscard]] Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
                                           std::uint16_t copies, bool two_sided,
                                           std::optional<std::uint32_t> document_pages = std::nullopt);

@@ -1,6 +1,7 @@
 // A print service for tests: answers from a table that the test fills and records every call.
 #pragma once
 
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -19,6 +20,8 @@ class ScriptedService final : public Service {
         Result<std::vector<DriverlessPrinter>> discovered = std::vector<DriverlessPrinter>{};
         Result<void> operation = {};  // the answer of every action call
         Result<Bytes> scan = std::unexpected(std::string("no scan scripted"));
+        // What each queue's printer offers; a queue not named here fails to tell.
+        std::map<std::string, Result<PrinterOptions>> printer_options;
     };
     // A server that asks who is there: every action call fails for want of credentials unless those
     // stored for `server` (set_server_credentials) are this user name and password; other stored ones
@@ -33,6 +36,7 @@ class ScriptedService final : public Service {
     void script(Answers answers);
     void set_operation_result(Result<void> result);
     void set_scan_result(Result<Bytes> result);
+    void set_printer_options(const std::string& queue, Result<PrinterOptions> options);
     void require_sign_in(std::optional<SignIn> sign_in);
     // Every call so far, as "name(arg,arg)" texts, in call order.
     [[nodiscard]] std::vector<std::string> calls() const;
@@ -47,8 +51,11 @@ class ScriptedService final : public Service {
     Result<void> set_enabled(const std::string& queue, bool enabled) override;
     Result<void> cancel_job(const std::string& job_id) override;
     Result<void> retry_job(const std::string& job_id) override;
+    Result<PrinterOptions> printer_options(const std::string& queue) override;
+    // Recorded as "print_document(queue,document,copies,two_sided[,pages])", followed by
+    // " name=value" for each choice beyond copies and sides.
     Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                std::uint16_t copies, bool two_sided,
+                                const JobOptions& options,
                                 std::optional<std::uint32_t> document_pages) override;
     Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) override;
     Result<std::vector<PrintQueue>> queues_named(const std::vector<std::string>& names) override;

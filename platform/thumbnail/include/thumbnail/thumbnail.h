@@ -1,4 +1,4 @@
-// The platform thumbnail service: a small RGBA picture of a document's first page.
+// The platform thumbnail service: a small RGBA picture of a page of a document (the first by default).
 // PDF through poppler, images through the image decoder, plain text drawn as a page.
 #pragma once
 
@@ -23,10 +23,11 @@ struct Image {
 // From the file's first bytes when it can be read (magic numbers), else from its extension.
 [[nodiscard]] Category category_for_path(const std::filesystem::path& path);
 
-// The first page, scaled so that its longer side is at most `max_side` (never enlarged beyond it).
-// A file of category `other`, an unreadable or broken file, or one too large to decode is a failure.
+// Page `page` (counted from 0; an image and a text file have only page 0), scaled so that its longer
+// side is at most `max_side` (never enlarged beyond it). A file of category `other`, an unreadable or
+// broken file, one too large to decode, or a page it does not have is a failure.
 [[nodiscard]] std::expected<Image, std::string> generate(const std::filesystem::path& path, Category category,
-                                                         std::uint32_t max_side);
+                                                         std::uint32_t max_side, std::uint32_t page = 0);
 
 namespace category {
 using thumbnail::category_for_path;
