@@ -192,8 +192,10 @@ bool follow_print_cells(Presswick& state) {
         print_cells_version(state) == state.print_cells_seen) {
         return false;
     }
-    install_print_dialog(state);
-    return true;
+    // Seen whether or not the dialog can be composed again (a named surface has no snapshot): otherwise
+    // every update would try again.
+    state.print_cells_seen = print_cells_version(state);
+    return show(state, shown::PrintDialog{});
 }
 
 void apply(Presswick& state, PrintDocument) {
