@@ -272,8 +272,8 @@ PageCounts page_counts(const JobCounters& counters, bool printed) {
 
 PageCounts shown_counts(PageCounts counts, std::optional<std::uint8_t> state) {
     const auto number = state.value_or(0);
-    if (number == 1) {
-        counts.done.reset();
+    if (number == 1 && counts.done) {
+        counts.done = 0;
     } else if (number <= 3 && counts.total && counts.done && *counts.done >= *counts.total) {
         counts.done = *counts.total - 1;
     }

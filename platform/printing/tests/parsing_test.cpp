@@ -126,7 +126,8 @@ TEST(JobState, OnlyAPersonCancels) {
 TEST(JobState, CountsShowOnlyWhatTheJobCanHavePrinted) {
     const PageCounts sent{24, 24};
     // Waiting (sent again, with an earlier try's count): nothing printed yet, the total stays.
-    EXPECT_EQ(shown_counts(sent, 1).done, std::nullopt);
+    EXPECT_EQ(shown_counts(sent, 1).done, 0u);
+    EXPECT_EQ(shown_counts({std::nullopt, 24}, 1).done, std::nullopt);
     EXPECT_EQ(shown_counts(sent, 1).total, 24u);
     // Still printing with every page sent: the last one is not printed yet.
     EXPECT_EQ(shown_counts(sent, 2).done, 23u);
