@@ -14,8 +14,9 @@ for bench in kora_ui_rebuild_bench views_bench views_realize_bench ocr_bench sca
     "$BUILD/bin/$bench" --benchmark_counters_tabular=true || failed=1
   fi
 done
-# Scanners through the scan helper and the fake backend: no print system needed.
-for bench in printing_scanner_refresh_bench printing_scan_memory_bench; do
+# Scanners through the scan helper and the fake backend, and SANE's test scanner beside scanimage +
+# tesseract: no print system needed.
+for bench in printing_scanner_refresh_bench printing_scan_memory_bench scan_page_bench; do
   if [ -x "$BUILD/bin/$bench" ]; then
     echo "== $bench"
     "$BUILD/bin/$bench" || failed=1

@@ -37,4 +37,20 @@ bool offers_pause(const os_actions::printing::PrintQueue& printer) {
     return printer.accepting && printer.state != os_actions::printing::QueueState::paused;
 }
 
+void tell_scanners_apart(std::vector<os_actions::printing::Scanner>& scanners) {
+    std::vector<bool> shared(scanners.size(), false);
+    for (std::size_t i = 0; i < scanners.size(); ++i) {
+        for (std::size_t j = i + 1; j < scanners.size(); ++j) {
+            if (scanners[i].name == scanners[j].name) {
+                shared[i] = shared[j] = true;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < scanners.size(); ++i) {
+        if (shared[i]) {
+            scanners[i].name += " (" + scanners[i].id + ")";
+        }
+    }
+}
+
 }  // namespace presswick

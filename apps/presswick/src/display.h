@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "printing/printing.h"
 
@@ -12,6 +13,9 @@ namespace presswick {
 [[nodiscard]] std::string display_name(std::string_view text);
 // The job's title, or "Document {}" with the part of the id after its last "-".
 [[nodiscard]] std::string document_title(const os_actions::printing::PrintJob& job);
+// Scanners that share a name get their device after it, "Noname frontend-tester (test:1)", so that
+// every list and line that names them tells them apart.
+void tell_scanners_apart(std::vector<os_actions::printing::Scanner>& scanners);
 // Whether the printer's toggle pauses it: only when it is neither paused nor refusing documents.
 [[nodiscard]] bool offers_pause(const os_actions::printing::PrintQueue& printer);
 

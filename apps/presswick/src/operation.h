@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <expected>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -13,6 +14,10 @@
 #include "notice.h"
 #include "printing/printing.h"
 #include "scan/scanned_page.h"
+
+namespace presswick::scan {
+class PrintCopy;
+}
 
 namespace presswick {
 
@@ -69,8 +74,24 @@ struct ChooseScanner {
     std::string id;
 };
 struct ScanPage {};
+// One page of a scan. A page of a feeder scan (`more`) leaves the scan running until its ScanEnded.
 struct PageScanned {
     std::expected<ScannedPage, std::string> result;
+    bool more = false;
+    std::uint64_t scan = 0;  // which press it came from
+};
+// "presswick.scan.stop": the scan stops after the sheet being read; the pages so far stay.
+struct StopScan {};
+// "presswick.scan.print": the print dialog for the scanned document, once its copy is written.
+struct PrintScannedDocument {};
+// The scanned document's copy for printing, made on "kora-print-scanned-document", or why not.
+struct PrintCopyMade {
+    std::expected<std::shared_ptr<const scan::PrintCopy>, std::string> copy;
+};
+// The end of a feeder scan: how it ended, or why it failed before any page.
+struct ScanEnded {
+    std::expected<os_actions::printing::ScanEnd, std::string> end;
+    std::uint64_t scan = 0;
 };
 struct SavePage {};
 struct SaveDocument {};
@@ -81,7 +102,10 @@ struct NextPage {};
 struct MovePageEarlier {};
 struct MovePageLater {};
 struct DeletePage {};
-struct RotatePage {};
+// "presswick.scan.rotate" turns the page a quarter turn clockwise, "presswick.scan.rotate-left" back.
+struct RotatePage {
+    bool counter_clockwise = false;
+};
 struct CropPage {};
 struct RecognizePage {};
 struct PageRecognized {
@@ -114,9 +138,9 @@ using Operation =
                  OpenScan, ChooseScanner, ScanPage, PageScanned, SavePage, SaveDocument, CopyText,
                  ScanAnother, PreviousPage, NextPage, MovePageEarlier, MovePageLater, DeletePage, RotatePage,
                  CropPage, RecognizePage, PageRecognized, CredentialsWanted, PrinterOptionsRead,
-                 TurnPreviewPage>;
+                 TurnPreviewPage, StopScan, ScanEnded, PrintScannedDocument, PrintCopyMade>;
 
-static_assert(std::variant_size_v<Operation> == 39);
+static_assert(std::variant_size_v<Operation> == 43);
 static_assert(std::is_same_v<std::variant_alternative_t<35, Operation>, PageRecognized>);
 static_assert(std::is_same_v<std::variant_alternative_t<36, Operation>, CredentialsWanted>);
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "display.h"
 #include "workers.h"
 
 namespace presswick {
@@ -16,6 +17,9 @@ std::optional<kora_ui::Receiver<DeviceSnapshot>> start_refresh() {
         auto printers = printing::queues();
         auto jobs = printing::jobs();
         auto scanners = printing::scanners();
+        if (scanners) {
+            tell_scanners_apart(*scanners);
+        }
         (void)sender.send(DeviceSnapshot{std::move(printers), std::move(jobs), std::move(scanners)});
     });
     if (!started) {

@@ -90,16 +90,21 @@ bool start_retry_job(OperationSender sender, std::string job_id, NoticePair noti
 
 bool start_print_document(OperationSender sender, std::filesystem::path document, std::string queue,
                           printing::JobOptions options, std::optional<std::uint32_t> document_pages,
-                          NoticePair notices) {
-    return start_with_notices("kora-print-document", std::move(sender), std::move(notices),
-                              [document = std::move(document), queue = std::move(queue),
-                               options = std::move(options), document_pages]() -> printing::Result<void> {
-                                  // An empty file, a directory or a vanished file would leave an empty job.
-                                  if (!is_readable_document(document)) {
-                                      return std::unexpected(std::string("not a readable document"));
-                                  }
-                                  return printing::print_document(queue, document, options, document_pages);
-                              });
+                          NoticePair notices, std::shared_ptr<const void> keep) {
+    return start_with_notices(
+        "kora-print-document", std::move(sender), std::move(notices),
+        [document = std::move(document), queue = std::move(queue), options = std::move(options),
+         document_pages, keep = std::move(keep)]() mutable -> printing::Result<void> {
+            // An empty file, a directory or a vanished file would leave an empty job.
+            if (!is_readable_document(document)) {
+                return std::unexpected(std::string("not a readable document"));
+            }
+            auto printed = printing::print_document(queue, document, options, document_pages);
+            if (printed) {
+                keep.reset();  // the server has its own copy now
+            }
+            return printed;
+        });
 }
 
 bool start_printer_options(OperationSender sender, std::string queue) {

@@ -43,10 +43,12 @@ inline constexpr std::string_view not_permitted_detail =
                                         NoticePair notices);
 [[nodiscard]] bool start_cancel_job(OperationSender sender, std::string job_id, NoticePair notices);
 [[nodiscard]] bool start_retry_job(OperationSender sender, std::string job_id, NoticePair notices);
-// `document_pages`: the page count the preview found, when it found one.
+// `document_pages`: the page count the preview found, when it found one. `keep` is held until the
+// print server has the document (a temporary copy, removed when it is let go).
 [[nodiscard]] bool start_print_document(OperationSender sender, std::filesystem::path document,
                                         std::string queue, os_actions::printing::JobOptions options,
-                                        std::optional<std::uint32_t> document_pages, NoticePair notices);
+                                        std::optional<std::uint32_t> document_pages, NoticePair notices,
+                                        std::shared_ptr<const void> keep = {});
 // "kora-printer-options": posts PrinterOptionsRead with what the queue's printer offers.
 [[nodiscard]] bool start_printer_options(OperationSender sender, std::string queue);
 

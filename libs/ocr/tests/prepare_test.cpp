@@ -283,6 +283,38 @@ TEST(PreparePage, UntiltedPageIsConvertedAndContrasted) {
     EXPECT_EQ(result->pixels, (std::vector<std::uint8_t>{255, 86, 0, 235}));
 }
 
+TEST(PreparePage, MostlyDarkChartKeepsItsLuminanceWhileTextPagesAreRaised) {
+    // Red, green and blue bands with a light grid, as a scanner's colour chart: raised, the red and blue
+    // bands become black and most of the page is dark.
+    constexpr std::uint32_t w = 200, h = 240;
+    std::vector<std::uint8_t> rgb(std::size_t{w} * h * 3, 0);
+    for (std::uint32_t y = 0; y < h; ++y) {
+        for (std::uint32_t x = 0; x < w; ++x) {
+            std::uint8_t* p = rgb.data() + (std::size_t{y} * w + x) * 3;
+            if (x % 10 == 0 || y % 10 == 0) {
+                p[0] = p[1] = p[2] = 160;
+            } else {
+                p[(y / 20) % 3] = 255;
+            }
+        }
+    }
+    const ImageView chart{rgb, w, h, PixelLayout::rgb};
+    const auto prepared = ocr::prepare_page_image(chart);
+    ASSERT_TRUE(prepared.has_value());
+    EXPECT_EQ(*prepared, ocr::to_luminance(chart));
+
+    // Dark lines on white: raised as before.
+    GrayImage text = filled(w, h, 230);
+    for (std::uint32_t y = 20; y < h; y += 20) {
+        std::fill_n(text.pixels.begin() + std::size_t{y} * w + 20, w - 40, 60);
+    }
+    const auto raised = ocr::prepare_page_image(text.view());
+    ASSERT_TRUE(raised.has_value());
+    GrayImage expected = text;
+    ocr::raise_contrast(expected);
+    EXPECT_EQ(*raised, expected);
+}
+
 TEST(PreparePage, EmptyPageIsReturnedEmpty) {
     const auto result = ocr::prepare_page_image(ImageView{{}, 0, 0, PixelLayout::rgba});
     ASSERT_TRUE(result.has_value());

@@ -306,8 +306,9 @@ std::string signature_of(const Widget& node) {
         add(toggle->accessible_label());
         number(toggle->enabled());
     } else if (const auto* group = dynamic_cast<const ToggleGroup*>(&node)) {
-        for (const auto& option : group->options()) {
-            add(option);
+        for (std::size_t i = 0; i < group->options().size(); ++i) {
+            add(group->options()[i]);
+            number(group->enabled(i) ? 1 : 0);
         }
     } else if (const auto* dropdown = dynamic_cast<const Dropdown*>(&node)) {
         add(dropdown->label());
@@ -577,6 +578,7 @@ struct Realizer::Impl {
         const std::size_t selected = group.selected().get();
         const auto segments = strip.findChildren<QPushButton*>(Qt::FindDirectChildrenOnly);
         for (qsizetype i = 0; i < segments.size(); ++i) {
+            segments[i]->setEnabled(group.enabled(static_cast<std::size_t>(i)));
             const bool on = static_cast<std::size_t>(i) == selected;
             if (segments[i]->isChecked() != on) {
                 const QSignalBlocker quiet(segments[i]);

@@ -119,6 +119,9 @@ kora_actions::Outcome invoke_control(Widget& root, std::uint8_t, std::string_vie
     if (!target) {
         return kora_actions::Outcome::failed("no control " + kora_actions::echoed(id) + " is shown");
     }
+    if (index.get<std::size_t>() < target->options().size() && !target->enabled(index.get<std::size_t>())) {
+        return kora_actions::Outcome::failed("segment is not available");
+    }
     if (!target->select(index.get<std::size_t>())) {
         return kora_actions::Outcome::failed("segment index out of range");
     }

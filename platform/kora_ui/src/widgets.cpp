@@ -68,7 +68,7 @@ std::vector<kora_actions::Resource> Button::resources() const {
 }
 
 bool ToggleGroup::select(std::size_t index) const {
-    if (index >= m_options.size()) {
+    if (index >= m_options.size() || !enabled(index)) {
         return false;
     }
     m_selected.write_from_control(index);

@@ -203,6 +203,26 @@ TEST(Controls, TextInputWritesItsCellAndIsAResource) {
     EXPECT_EQ(pages.get(), "8-");
 }
 
+TEST(Controls, DisabledSegmentsCannotBeChosen) {
+    LocalState<std::size_t> selected(0);
+    auto group = ToggleGroup("c.source", "select", {"Flatbed", "Feeder", "Two-sided"}, selected)
+                     .with_disabled({false, false, true});
+    EXPECT_TRUE(group.enabled(1));
+    EXPECT_FALSE(group.enabled(2));
+    EXPECT_FALSE(group.select(2));
+    EXPECT_EQ(selected.get(), 0u);
+    Column tree;
+    tree.push(std::move(group));
+    const auto refused =
+        invoke_control(tree, 0, kSegmentedSelectOperation, R"({"control":"c.source","index":2})");
+    EXPECT_EQ(refused.kind, kora_actions::Outcome::Kind::failed);
+    EXPECT_EQ(refused.message, "segment is not available");
+    EXPECT_EQ(selected.get(), 0u);
+    EXPECT_EQ(invoke_control(tree, 0, kSegmentedSelectOperation, R"({"control":"c.source","index":1})").kind,
+              kora_actions::Outcome::Kind::handled);
+    EXPECT_EQ(selected.get(), 1u);
+}
+
 // Every text the dark theme draws, on every background it draws it on: body text and captions at least
 // 4.5:1 (so titles pass 3:1 too), banner and primary-button text alike; progress bars at least 3:1.
 TEST(DarkTheme, EveryTextAndBackgroundPairIsReadable) {

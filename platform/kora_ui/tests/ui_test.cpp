@@ -593,10 +593,12 @@ TEST(QtHost, ARefreshPatchesOnlyWhatChanged) {
     std::string status = "Ready";
     std::optional<BannerStyle> tone;
     LocalState<std::size_t> mode{0};
+    std::vector<bool> unavailable;
     auto view = [&](int) {
         return boxed(Column()
                          .push(dashboard_or_queue(0, opened, status, tone))
-                         .push(ToggleGroup("t.mode", "select", {"150 dpi", "300 dpi", "600 dpi"}, mode)));
+                         .push(ToggleGroup("t.mode", "select", {"150 dpi", "300 dpi", "600 dpi"}, mode)
+                                   .with_disabled(unavailable)));
     };
     auto owned = std::make_unique<Switcher>(view);
     Switcher& root = *owned;
@@ -634,6 +636,18 @@ TEST(QtHost, ARefreshPatchesOnlyWhatChanged) {
     host.pump();
     EXPECT_TRUE(segments[1]->isChecked());
     EXPECT_FALSE(segments[2]->isChecked());
+    // A segment that becomes unavailable is greyed and cannot be clicked.
+    unavailable = {false, false, true};
+    root.install(0);
+    host.pump();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const auto now = host.findChild<QWidget*>("t.mode")->findChildren<QPushButton*>();
+    ASSERT_EQ(now.size(), 3);
+    EXPECT_TRUE(now[1]->isEnabled());
+    EXPECT_FALSE(now[2]->isEnabled());
+    QTest::mouseClick(now[2], Qt::LeftButton);
+    host.pump();
+    EXPECT_EQ(mode.get(), 1u);
 
     const QColor on_banner = qt::colour(theme::Theme::dark().on_banner);
     auto card_text = [&host] {

@@ -73,6 +73,12 @@ void remove_all() noexcept {
             ::unlink(slot.path);
         }
     }
+    // Then the remembered folders, emptied by the first pass (rmdir leaves anything else alone).
+    for (auto& slot : g_slots) {
+        if (slot.state.load() == live) {
+            ::rmdir(slot.path);
+        }
+    }
 }
 
 void remove_at_exit_and_on_signals() {

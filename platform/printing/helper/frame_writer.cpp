@@ -55,10 +55,15 @@ void FrameWriter::size_hint(std::uint64_t bound) {
     send(helper_frames::Kind::size_hint, payload);
 }
 
-void FrameWriter::scanner(std::string_view id, std::string_view name) {
+void FrameWriter::scanner(std::string_view id, std::string_view name,
+                          std::optional<std::string_view> sources) {
     std::string payload(id);
     payload += '\0';
     payload += name;
+    if (sources) {
+        payload += '\0';
+        payload += *sources;
+    }
     send(helper_frames::Kind::scanner, payload);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -17,7 +18,10 @@ class FrameWriter {
     // Lets the service set the page's memory aside once instead of growing it as it arrives.
     void size_hint(std::uint64_t bound);
     void data(const std::uint8_t* bytes, std::size_t size);
-    void scanner(std::string_view id, std::string_view name);
+    // `sources`: 'a' for a feeder, 'd' for two-sided, after a second NUL; left out when unknown.
+    void scanner(std::string_view id, std::string_view name, std::optional<std::string_view> sources);
+    void page_done() { send(helper_frames::Kind::page_done, {}); }
+    void feeder_empty() { send(helper_frames::Kind::feeder_empty, {}); }
     void finished() { send(helper_frames::Kind::finished, {}); }
     void failed(std::string_view message);
 

@@ -3,10 +3,16 @@
 // the command line; the answer goes out as frames on standard output (helper_frames.h).
 //   presswick-scan-helper list
 //   presswick-scan-helper scan DEVICE DPI COLOUR_MODE SOURCE
+// From the flatbed (source 0) a scan is one page; from the feeder (1, or 2 for both sides) it is every
+// side of every sheet, one SANE session, until the scanner reports the feeder empty. SIGTERM cancels the
+// scan in the scanner (sane_cancel, which SANE allows from a signal handler): what has arrived of the page
+// being read is dropped, the pages before it stay sent. SIGUSR1 does the same: backends that run a
+// reader thread reset SIGTERM for the whole process (SANE's test backend does), and leave it alone.
 #include <sane/sane.h>
 #include <signal.h>
 #include <sys/prctl.h>
 
+#include <atomic>
 #include <charconv>
 #include <string>
 #include <string_view>
@@ -38,15 +44,38 @@ struct SaneSession {
     }
 };
 
+volatile sig_atomic_t g_cancelled = 0;
+std::atomic<SANE_Handle> g_scanning{nullptr};
+
+extern "C" void cancel_scan(int) {
+    g_cancelled = 1;
+    if (SANE_Handle handle = g_scanning.load()) {
+        sane_cancel(handle);
+    }
+}
+
 struct Device {
     SANE_Handle handle = nullptr;
     ~Device() {
+        g_scanning.store(nullptr);
         if (handle) {
             sane_cancel(handle);
             sane_close(handle);
         }
     }
 };
+
+// "a" for a feeder, "d" for two-sided, read from the opened device; nothing when it cannot be opened
+// (busy, or gone), so that its sources stay unknown rather than missing.
+std::optional<std::string> sources_text(const char* name) {
+    Device device;
+    if (sane_open(name, &device.handle) != SANE_STATUS_GOOD) {
+        device.handle = nullptr;
+        return std::nullopt;
+    }
+    const auto sources = helper::sources_of(device.handle);
+    return std::string(sources.feeder ? "a" : "") + (sources.two_sided ? "d" : "");
+}
 
 int list(FrameWriter& out) {
     SaneSession sane;
@@ -70,7 +99,7 @@ int list(FrameWriter& out) {
                 name += (name.empty() ? "" : " ") + std::string(part);
             }
         }
-        out.scanner(d->name, name.empty() ? d->name : name);
+        out.scanner(d->name, name.empty() ? d->name : name, sources_text(d->name));
     }
     out.finished();
     return 0;
@@ -103,9 +132,32 @@ int scan(FrameWriter& out, const std::string& device_name, const ScanSettings& s
         out.failed(dpi.error());
         return 0;
     }
-    if (auto page = helper::scan_page(device.handle, *dpi, out); !page) {
-        out.failed(page.error());
+    g_scanning.store(device.handle);
+    if (g_cancelled != 0) {
+        out.finished();
         return 0;
+    }
+    const bool feeder = settings.source != 0;
+    for (std::size_t pages = 0;; ++pages) {
+        auto page = helper::scan_page(device.handle, *dpi, out);
+        if (g_cancelled != 0) {
+            break;  // the sheet being read is dropped
+        }
+        if (!page) {
+            if (feeder && page.error() == helper::no_sheet_left) {
+                if (pages == 0) {
+                    out.feeder_empty();
+                    return 0;
+                }
+                break;
+            }
+            out.failed(page.error());
+            return 0;
+        }
+        out.page_done();
+        if (!feeder) {
+            break;
+        }
     }
     out.finished();
     return 0;
@@ -116,6 +168,11 @@ int scan(FrameWriter& out, const std::string& device_name, const ScanSettings& s
 int main(int argc, char** argv) {
     // A helper whose service has gone must not keep a scanner busy.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    struct sigaction cancel {};
+    cancel.sa_handler = cancel_scan;
+    ::sigemptyset(&cancel.sa_mask);
+    ::sigaction(SIGTERM, &cancel, nullptr);
+    ::sigaction(SIGUSR1, &cancel, nullptr);
     FrameWriter out;
     const std::string_view command = argc > 1 ? argv[1] : "";
     if (command == "list" && argc == 2) {

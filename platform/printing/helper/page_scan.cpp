@@ -62,6 +62,9 @@ Result<void> check_parameters(const SANE_Parameters& p) {
 Result<SANE_Parameters> start_frame(SANE_Handle handle, FrameWriter& out) {
     out.step(Kind::starting);
     if (const auto status = sane_start(handle); status != SANE_STATUS_GOOD) {
+        if (status == SANE_STATUS_NO_DOCS) {
+            return failure(std::string(no_sheet_left));
+        }
         return failure("Could not start scanning", status);
     }
     // Parameters are exact only once the frame has started.

@@ -10,6 +10,9 @@
 
 namespace os_actions::printing::helper {
 
+// The failure of a page when the feeder has no sheet left (SANE_STATUS_NO_DOCS from sane_start).
+inline constexpr std::string_view no_sheet_left = "The document feeder is empty";
+
 [[nodiscard]] Result<void> scan_page(SANE_Handle handle, SANE_Word dpi, FrameWriter& out);
 
 }  // namespace os_actions::printing::helper

@@ -172,6 +172,25 @@ Result<SANE_Word> apply_resolution(SANE_Handle handle, std::uint16_t wanted) {
 
 }  // namespace
 
+Sources sources_of(SANE_Handle handle) {
+    const auto source = find_option(handle, SANE_NAME_SCAN_SOURCE);
+    if (!source) {
+        return {};
+    }
+    const auto sources = string_choices(source->descriptor);
+    Sources found{.feeder = detail::choose_source(sources, 1).has_value(),
+                  .two_sided = detail::choose_source(sources, 2).has_value()};
+    if (!found.two_sided && found.feeder) {
+        const auto mode = find_option(handle, "adf-mode");
+        const auto choices = mode ? string_choices(mode->descriptor) : std::vector<std::string>{};
+        found.two_sided =
+            std::ranges::any_of(choices, [](const std::string& c) { return c == "Duplex" || c == "duplex"; });
+    }
+    // A feeder that only scans both sides still takes one side at a time: the two-sided source does.
+    found.feeder = found.feeder || found.two_sided;
+    return found;
+}
+
 // Source, mode (and depth for line art), then resolution: the order in which backends narrow each other.
 Result<SANE_Word> apply_settings(SANE_Handle handle, const ScanSettings& settings) {
     if (auto source = apply_source(handle, settings.source); !source) {

@@ -10,14 +10,16 @@
 namespace os_actions::printing::helper_frames {
 
 enum class Kind : std::uint8_t {
-    opening = 'o',    // SANE start-up, sane_open and the options come next
-    starting = 's',   // sane_start comes next
-    reading = 'r',    // a sane_read comes next
-    size_hint = 'z',  // payload: 8-byte big-endian upper bound of the encoded page's size
-    data = 'd',       // payload: the next bytes of the encoded page
-    scanner = 'n',    // payload: a scanner's id, a NUL, its display name
-    finished = 'f',   // the answer is complete; the helper closes the device and exits
-    failed = 'e',     // payload: the failure message; the helper closes the device and exits
+    opening = 'o',       // SANE start-up, sane_open and the options come next
+    starting = 's',      // sane_start comes next
+    reading = 'r',       // a sane_read comes next
+    size_hint = 'z',     // payload: 8-byte big-endian upper bound of the encoded page's size
+    data = 'd',          // payload: the next bytes of the encoded page
+    scanner = 'n',       // payload: a scanner's id, a NUL, its display name
+    page_done = 'p',     // the data frames since the last page_done (or the start) make one whole page
+    feeder_empty = 'm',  // the feeder held no sheet when the scan began; the helper closes and exits
+    finished = 'f',      // the answer is complete; the helper closes the device and exits
+    failed = 'e',        // payload: the failure message; the helper closes the device and exits
 };
 
 constexpr std::size_t header_size = 5;
@@ -35,7 +37,7 @@ constexpr std::uint32_t max_payload = 1u << 20;
 }
 
 [[nodiscard]] constexpr bool is_known(std::uint8_t kind) {
-    for (const char k : {'o', 's', 'r', 'z', 'd', 'n', 'f', 'e'}) {
+    for (const char k : {'o', 's', 'r', 'z', 'd', 'n', 'p', 'm', 'f', 'e'}) {
         if (kind == static_cast<std::uint8_t>(k)) {
             return true;
         }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,12 +61,25 @@ struct Frame {
     std::span<const std::uint8_t> payload;  // valid until the next frame is read
 };
 
-enum class Stop : std::uint8_t { timed_out, ended, malformed };
+enum class Stop : std::uint8_t { timed_out, ended, malformed, cancelled };
+
+// How often a wait for the helper looks whether the caller has asked to stop.
+constexpr std::chrono::milliseconds stop_check{50};
 
 // One running helper and the frames it has written so far.
 class HelperRun {
   public:
     HelperRun(Child child, Fd out) : m_child(std::move(child)), m_out(std::move(out)) {}
+
+    void watch(std::stop_token stop) { m_stop = std::move(stop); }
+
+    // Asks the helper to cancel in SANE and close; kills it when it has not ended by the limit.
+    void cancel(std::chrono::milliseconds limit) {
+        if (m_child.pid() > 0) {
+            ::kill(m_child.pid(), SIGUSR1);  // the helper's cancel (see its main.cpp)
+        }
+        finish(limit);
+    }
 
     static Result<HelperRun> start(const HelperSetup& setup, std::vector<std::string> args) {
         auto pipe = bounded_command::detail::make_pipe();
@@ -146,11 +160,15 @@ class HelperRun {
     std::expected<void, Stop> read_more(Clock::time_point deadline) {
         for (;;) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (m_stop.stop_requested()) {
+                return std::unexpected(Stop::cancelled);
+            }
             if (left <= 0) {
                 return std::unexpected(Stop::timed_out);
             }
+            const long long slice = m_stop.stop_possible() ? stop_check.count() : 60'000;
             pollfd fd{m_out.get(), POLLIN, 0};
-            const int ready = ::poll(&fd, 1, static_cast<int>(std::min<long long>(left, 60'000)));
+            const int ready = ::poll(&fd, 1, static_cast<int>(std::min<long long>(left, slice)));
             if (ready < 0 && errno != EINTR) {
                 return std::unexpected(Stop::ended);
             }
@@ -193,6 +211,7 @@ class HelperRun {
 
     Child m_child;
     Fd m_out;
+    std::stop_token m_stop;
     std::vector<std::uint8_t> m_buffer;
     std::size_t m_consumed = 0;
 };
@@ -296,7 +315,14 @@ Result<std::vector<Scanner>> list_scanners(const HelperSetup& setup) {
                 const std::string payload = text_of(frame->payload);
                 const auto nul = payload.find('\0');
                 if (nul != std::string::npos && nul > 0) {
-                    scanners.push_back(Scanner{payload.substr(0, nul), payload.substr(nul + 1)});
+                    const auto second = payload.find('\0', nul + 1);
+                    Scanner scanner{payload.substr(0, nul), payload.substr(nul + 1, second - nul - 1)};
+                    if (second != std::string::npos) {
+                        const std::string sources = payload.substr(second + 1);
+                        scanner.has_feeder = sources.find('a') != std::string::npos;
+                        scanner.has_two_sided = sources.find('d') != std::string::npos;
+                    }
+                    scanners.push_back(std::move(scanner));
                 }
                 break;
             }
@@ -316,23 +342,55 @@ Result<std::vector<Scanner>> list_scanners(const HelperSetup& setup) {
 
 Result<Bytes> scan_page(const HelperSetup& setup, const std::string& scanner_id,
                         const ScanSettings& settings) {
+    // One sheet, also from the feeder: the scan is stopped once the first page is in.
+    Bytes first;
+    std::stop_source enough;
+    auto end = scan_pages(
+        setup, scanner_id, settings,
+        [&](Bytes page) {
+            first = std::move(page);
+            enough.request_stop();
+        },
+        enough.get_token());
+    if (!end) {
+        return std::unexpected(std::move(end.error()));
+    }
+    if (!first) {
+        return failure(*end == ScanEnd::feeder_empty ? "The document feeder is empty"
+                                                     : "The scanning helper sent no page");
+    }
+    return first;
+}
+
+Result<ScanEnd> scan_pages(const HelperSetup& setup, const std::string& scanner_id,
+                           const ScanSettings& settings, const PageSink& on_page, std::stop_token stop) {
+    if (stop.stop_requested()) {
+        return ScanEnd::cancelled;
+    }
     auto run =
         HelperRun::start(setup, {"scan", scanner_id, std::to_string(settings.resolution_dpi),
                                  std::to_string(settings.colour_mode), std::to_string(settings.source)});
     if (!run) {
         return std::unexpected(run.error());
     }
+    run->watch(std::move(stop));
     Kind step = Kind::opening;
     PageBytes page;
+    std::size_t pages = 0;
     for (;;) {
         auto frame = run->next(Clock::now() + limit_of(step, setup.deadlines));
         if (!frame) {
-            if (frame.error() == Stop::timed_out) {
-                run->kill();
-                return failure(timeout_message(step, setup.deadlines));
-            }
-            if (frame.error() == Stop::ended) {
-                return failure(run->describe_end(setup.deadlines.close));
+            switch (frame.error()) {
+                case Stop::cancelled:
+                    run->cancel(setup.deadlines.cancel);
+                    return ScanEnd::cancelled;
+                case Stop::timed_out:
+                    run->kill();
+                    return failure(timeout_message(step, setup.deadlines));
+                case Stop::ended:
+                    return failure(run->describe_end(setup.deadlines.close));
+                case Stop::malformed:
+                    break;
             }
             run->kill();
             return failure("The scanning helper sent a malformed answer");
@@ -352,12 +410,33 @@ Result<Bytes> scan_page(const HelperSetup& setup, const std::string& scanner_id,
                     return failure("The scanned image is too large");
                 }
                 break;
+            case Kind::page_done: {
+                auto bytes = page.take();
+                if (!bytes) {
+                    run->kill();
+                    return std::unexpected(std::move(bytes.error()));
+                }
+                page = PageBytes{};
+                ++pages;
+                on_page(std::move(*bytes));
+                break;
+            }
+            case Kind::feeder_empty:
+                run->finish(setup.deadlines.close);
+                return ScanEnd::feeder_empty;
             case Kind::finished:
                 run->finish(setup.deadlines.close);
-                return page.take();
+                if (pages == 0) {
+                    return failure("The scanning helper sent no page");
+                }
+                return ScanEnd::done;
             case Kind::failed: {
                 auto message = text_of(frame->payload);
                 run->finish(setup.deadlines.close);
+                // A feeder that jams or fails after some sheets keeps the pages before it.
+                if (pages > 0) {
+                    return ScanEnd::done;
+                }
                 return failure(std::move(message));
             }
             default:

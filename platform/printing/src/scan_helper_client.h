@@ -19,6 +19,7 @@ struct Deadlines {
     std::chrono::milliseconds start{std::chrono::seconds(60)};  // a lamp warming up, a sheet being fed
     std::chrono::milliseconds read{std::chrono::seconds(30)};   // each sane_read
     std::chrono::milliseconds close{std::chrono::seconds(10)};  // closing the device after the answer
+    std::chrono::milliseconds cancel{std::chrono::seconds(2)};  // ending after a cancel, else it is killed
 };
 
 struct HelperSetup {
@@ -34,5 +35,11 @@ struct HelperSetup {
 [[nodiscard]] Result<std::vector<Scanner>> list_scanners(const HelperSetup& setup);
 [[nodiscard]] Result<Bytes> scan_page(const HelperSetup& setup, const std::string& scanner_id,
                                       const ScanSettings& settings);
+// Every page of one press (the whole feeder from sources 1 and 2), each step of each page held to its
+// deadline. A stop asked for sends the helper SIGUSR1 (it cancels in SANE) and kills it after
+// `deadlines.cancel` if the backend does not return.
+[[nodiscard]] Result<ScanEnd> scan_pages(const HelperSetup& setup, const std::string& scanner_id,
+                                         const ScanSettings& settings, const PageSink& on_page,
+                                         std::stop_token stop = {});
 
 }  // namespace os_actions::printing::sane

@@ -234,4 +234,30 @@ Result<Bytes> ScriptedService::scan_page(const std::string& scanner_id, const Sc
     return m_answers.scan;
 }
 
+void ScriptedService::set_feeder(std::vector<Bytes> sides) {
+    std::lock_guard lock(m_mutex);
+    m_answers.feeder = std::move(sides);
+}
+
+Result<ScanEnd> ScriptedService::scan_pages(const std::string& scanner_id, const ScanSettings& settings,
+                                            const PageSink& on_page, std::stop_token stop) {
+    if (settings.source == 0) {
+        return Service::scan_pages(scanner_id, settings, on_page, std::move(stop));
+    }
+    record("scan_pages(" + scanner_id + "," + std::to_string(settings.resolution_dpi) + "," +
+           std::to_string(settings.colour_mode) + "," + std::to_string(settings.source) + ")");
+    std::vector<Bytes> sides;
+    {
+        std::lock_guard lock(m_mutex);
+        sides = m_answers.feeder;
+    }
+    for (auto& side : sides) {
+        if (stop.stop_requested()) {
+            return ScanEnd::cancelled;
+        }
+        on_page(std::move(side));
+    }
+    return sides.empty() ? ScanEnd::feeder_empty : ScanEnd::done;
+}
+
 }  // namespace os_actions::printing

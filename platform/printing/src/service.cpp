@@ -133,4 +133,22 @@ std::unique_ptr<Watch> watch(ChangesCallback on_change) {
     return installed_service()->watch(std::move(on_change));
 }
 
+Result<ScanEnd> scan_pages(const std::string& scanner_id, const ScanSettings& settings,
+                           const PageSink& on_page, std::stop_token stop) {
+    return installed_service()->scan_pages(scanner_id, settings, on_page, std::move(stop));
+}
+
+Result<ScanEnd> Service::scan_pages(const std::string& scanner_id, const ScanSettings& settings,
+                                    const PageSink& on_page, std::stop_token stop) {
+    if (stop.stop_requested()) {
+        return ScanEnd::cancelled;
+    }
+    auto page = scan_page(scanner_id, settings);
+    if (!page) {
+        return std::unexpected(std::move(page.error()));
+    }
+    on_page(std::move(*page));
+    return ScanEnd::done;
+}
+
 }  // namespace os_actions::printing

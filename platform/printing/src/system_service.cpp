@@ -56,6 +56,11 @@ class SystemService final : public Service {
         std::lock_guard lock(m_scan_mutex);
         return sane::scan_page(m_helper, scanner_id, settings);
     }
+    Result<ScanEnd> scan_pages(const std::string& scanner_id, const ScanSettings& settings,
+                               const PageSink& on_page, std::stop_token stop) override {
+        std::lock_guard lock(m_scan_mutex);
+        return sane::scan_pages(m_helper, scanner_id, settings, on_page, std::move(stop));
+    }
 
   private:
     sane::HelperSetup m_helper;

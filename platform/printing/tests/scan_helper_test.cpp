@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <mutex>
 #include <string>
 
 #include "printing/printing.h"
@@ -179,7 +180,7 @@ TEST(ScanHelper, ListIsKeptAndRenewedInTheBackground) {
     const auto list = service->scanners();
     EXPECT_LT(since(start), 500ms);
     ASSERT_TRUE(list.has_value()) << list.error();
-    ASSERT_EQ(list->size(), 3u);
+    ASSERT_EQ(list->size(), 4u);
     EXPECT_EQ(list->at(2).id, "presswickfake:page");
     EXPECT_EQ(list->at(2).name, "Presswick A4 scanner");
     EXPECT_TRUE(nothing_left_running());
@@ -215,6 +216,150 @@ TEST(ScanHelper, SettingsAreHonouredOrRefused) {
     EXPECT_EQ(header->width, 620u);   // 210 mm at 75 dpi
     EXPECT_EQ(header->height, 876u);  // 297 mm
     EXPECT_EQ(png_pixels_per_metre(**colour), 2953u);
+    EXPECT_TRUE(nothing_left_running());
+}
+
+// The widths of the pages of one press: the fake duplex scanner makes side n 100 + n pixels wide.
+struct Pages {
+    std::mutex mutex;
+    std::vector<std::uint32_t> widths;
+    printing::PageSink sink() {
+        return [this](printing::Bytes page) {
+            const auto header = printing_test::png_header(*page);
+            std::lock_guard lock(mutex);
+            widths.push_back(header ? header->width : 0);
+        };
+    }
+    std::size_t count() {
+        std::lock_guard lock(mutex);
+        return widths.size();
+    }
+};
+
+TEST(ScanHelper, SourcesComeFromEachScannersOwnSourceOption) {
+    const auto fake =
+        printing::detail::make_system_service(scanner_side(sane_config("fake-sources", "presswickfake")));
+    ASSERT_TRUE(printing_test::wait_until([&] { return fake->scanners().has_value(); }, 5s));
+    const auto list = fake->scanners();
+    ASSERT_TRUE(list.has_value()) << list.error();
+    ASSERT_EQ(list->size(), 4u);
+    EXPECT_EQ(list->at(2).id, "presswickfake:page");
+    EXPECT_FALSE(list->at(2).has_feeder) << "a flatbed as its only source";
+    EXPECT_FALSE(list->at(2).has_two_sided);
+    EXPECT_EQ(list->at(3).id, "presswickfake:duplex");
+    EXPECT_TRUE(list->at(3).has_feeder) << "\"ADF Front\"";
+    EXPECT_TRUE(list->at(3).has_two_sided) << "\"ADF Duplex\"";
+    // SANE's test scanner: "Flatbed" and "Automatic Document Feeder", one side only.
+    const auto test = printing::detail::make_system_service(
+        scanner_side(sane_config("test-sources", "test", "number_of_devices 1\n")));
+    ASSERT_TRUE(printing_test::wait_until([&] { return test->scanners().has_value(); }, 5s));
+    const auto tester = test->scanners();
+    ASSERT_TRUE(tester.has_value() && tester->size() == 1u);
+    EXPECT_TRUE(tester->front().has_feeder);
+    EXPECT_FALSE(tester->front().has_two_sided);
+    EXPECT_TRUE(nothing_left_running());
+}
+
+TEST(ScanHelper, FeederGivesEverySideInOrderUntilItIsEmpty) {
+    const auto config = sane_config("fake-feeder", "presswickfake");
+    const auto service = printing::detail::make_system_service(scanner_side(config));
+    const auto scan = [&](printing::Service& with, std::uint8_t source, Pages& pages) {
+        return with.scan_pages("presswickfake:duplex",
+                               {.resolution_dpi = 150, .colour_mode = 1, .source = source}, pages.sink(), {});
+    };
+    Pages both;
+    const auto duplex = scan(*service, 2, both);
+    ASSERT_TRUE(duplex.has_value()) << duplex.error();
+    EXPECT_EQ(*duplex, printing::ScanEnd::done);
+    // Front, back, front, back, front, back: three sheets in one session.
+    EXPECT_EQ(both.widths, (std::vector<std::uint32_t>{101, 102, 103, 104, 105, 106}));
+    Pages fronts;
+    ASSERT_EQ(scan(*service, 1, fronts), printing::ScanEnd::done);
+    EXPECT_EQ(fronts.widths, (std::vector<std::uint32_t>{101, 102, 103}));
+    Pages flatbed;
+    ASSERT_EQ(scan(*service, 0, flatbed), printing::ScanEnd::done);
+    EXPECT_EQ(flatbed.widths, (std::vector<std::uint32_t>{101}));
+
+    const auto empty_service =
+        printing::detail::make_system_service(scanner_side(config, {{"PRESSWICK_FAKE_SANE_SHEETS", "0"}}));
+    Pages none;
+    EXPECT_EQ(scan(*empty_service, 2, none), printing::ScanEnd::feeder_empty);
+    EXPECT_TRUE(none.widths.empty());
+    // The flatbed of the same scanner still scans.
+    EXPECT_EQ(scan(*empty_service, 0, none), printing::ScanEnd::done);
+    EXPECT_EQ(none.widths.size(), 1u);
+
+    // SANE's own test scanner: its feeder holds ten sheets, all of them come in one press.
+    const auto test_service = printing::detail::make_system_service(scanner_side(
+        sane_config("test-feeder", "test", "number_of_devices 1\nresolution 50.0\ntest-picture \"Grid\"\n")));
+    Pages sheets;
+    const auto feeder = test_service->scan_pages(
+        "test:0", {.resolution_dpi = 150, .colour_mode = 1, .source = 1}, sheets.sink(), {});
+    ASSERT_TRUE(feeder.has_value()) << feeder.error();
+    EXPECT_EQ(*feeder, printing::ScanEnd::done);
+    EXPECT_EQ(sheets.widths.size(), 10u);
+    EXPECT_EQ(std::ranges::count(sheets.widths, sheets.widths.front()), 10);
+    EXPECT_TRUE(nothing_left_running());
+}
+
+TEST(ScanHelper, CancelStopsTheScanInTheHelperAndKeepsThePagesSoFar) {
+    const auto config = sane_config("fake-cancel", "presswickfake");
+    // A slow feeder of ten sheets whose backend ends a read when cancelled.
+    const auto service = printing::detail::make_system_service(
+        scanner_side(config, {{"PRESSWICK_FAKE_SANE_SHEETS", "10"}, {"PRESSWICK_FAKE_SANE_READ_MS", "300"}}));
+    Pages pages;
+    std::stop_source stop;
+    auto scan = std::async(std::launch::async, [&] {
+        return service->scan_pages("presswickfake:duplex",
+                                   {.resolution_dpi = 150, .colour_mode = 1, .source = 2}, pages.sink(),
+                                   stop.get_token());
+    });
+    ASSERT_TRUE(printing_test::wait_until([&] { return pages.count() >= 1; }, 5s));
+    auto start = Clock::now();
+    stop.request_stop();
+    const auto end = scan.get();
+    ASSERT_TRUE(end.has_value()) << end.error();
+    EXPECT_EQ(*end, printing::ScanEnd::cancelled);
+    EXPECT_LT(since(start), 1s);  // sane_cancel ended the read: no kill needed
+    EXPECT_GE(pages.count(), 1u);
+    EXPECT_LT(pages.count(), 20u);
+    EXPECT_EQ(pages.widths.front(), 101u);
+    EXPECT_TRUE(nothing_left_running());
+
+    // SANE's test backend, slow, on its feeder: its reader thread resets SIGTERM, the cancel still ends
+    // the read in SANE and the helper closes the device itself.
+    const std::string slow_conf =
+        "number_of_devices 1\nresolution 50.0\ntest-picture \"Grid\"\nread-limit true\n"
+        "read-limit-size 32768\nread-delay true\nread-delay-duration 200000\n";
+    const auto test_service =
+        printing::detail::make_system_service(scanner_side(sane_config("test-cancel", "test", slow_conf)));
+    Pages test_pages;
+    std::stop_source stop_test;
+    auto test_scan = std::async(std::launch::async, [&] {
+        return test_service->scan_pages("test:0", {.resolution_dpi = 150, .colour_mode = 1, .source = 1},
+                                        test_pages.sink(), stop_test.get_token());
+    });
+    ASSERT_TRUE(printing_test::wait_until([&] { return test_pages.count() >= 1; }, 10s));
+    start = Clock::now();
+    stop_test.request_stop();
+    EXPECT_EQ(test_scan.get(), printing::ScanEnd::cancelled);
+    EXPECT_LT(since(start), 1s);
+    EXPECT_GE(test_pages.count(), 1u);
+    EXPECT_LT(test_pages.count(), 10u);
+    EXPECT_TRUE(nothing_left_running());
+
+    // A backend that never returns from sane_read: the helper is ended within the 2 s allowed.
+    std::stop_source stop_hung;
+    Pages hung_pages;
+    auto hung = std::async(std::launch::async, [&] {
+        return service->scan_pages("presswickfake:hang", {}, hung_pages.sink(), stop_hung.get_token());
+    });
+    std::this_thread::sleep_for(400ms);
+    start = Clock::now();
+    stop_hung.request_stop();
+    EXPECT_EQ(hung.get(), printing::ScanEnd::cancelled);
+    EXPECT_LT(since(start), 2500ms);
+    EXPECT_TRUE(hung_pages.widths.empty());
     EXPECT_TRUE(nothing_left_running());
 }
 

@@ -69,20 +69,22 @@ PixelRect crop_rectangle(const kora_ui::CropSelection& s, std::uint32_t width, s
             std::min(difference(height, y0), std::max(difference(y1, y0), 1u))};
 }
 
-std::expected<void, std::string> rotate_page(ScannedPage& page) {
+std::expected<void, std::string> rotate_page(ScannedPage& page, bool counter_clockwise) {
     if (!pixels_complete(page)) {
         return std::unexpected(std::string("scanned page pixels were incomplete"));
     }
     const std::uint32_t w = page.width;
     const std::uint32_t h = page.height;
-    // Clockwise: source (x, y) lands at (h - 1 - y, x) in an h-wide, w-high image.
+    // Clockwise: source (x, y) lands at (h - 1 - y, x) in an h-wide, w-high image; counter-clockwise at
+    // (y, w - 1 - x).
     auto rotated = std::make_shared<std::vector<std::uint8_t>>(std::size_t{w} * h * 4);
     const std::uint8_t* src = page.pixels->data();
     std::uint8_t* dst = rotated->data();
     for (std::uint32_t y = 0; y < h; ++y) {
-        const std::size_t column = h - 1 - y;
         for (std::uint32_t x = 0; x < w; ++x) {
-            std::memcpy(dst + (std::size_t{x} * h + column) * 4, src + (std::size_t{y} * w + x) * 4, 4);
+            const std::size_t row = counter_clockwise ? w - 1 - x : x;
+            const std::size_t column = counter_clockwise ? y : h - 1 - y;
+            std::memcpy(dst + (row * h + column) * 4, src + (std::size_t{y} * w + x) * 4, 4);
         }
     }
     return replace_image(page, std::move(rotated), h, w, "Text recognition needs updating after rotation.");

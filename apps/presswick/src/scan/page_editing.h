@@ -25,9 +25,9 @@ struct PixelRect {
 [[nodiscard]] PixelRect crop_rectangle(const kora_ui::CropSelection& selection, std::uint32_t width,
                                        std::uint32_t height);
 
-// Turns the page a quarter turn clockwise; the error is the reason shown to the user.
-// On failure the page is left exactly as it was.
-[[nodiscard]] std::expected<void, std::string> rotate_page(ScannedPage& page);
+// Turns the page a quarter turn clockwise (counter-clockwise when asked); the error is the reason shown
+// to the user. On failure the page is left exactly as it was.
+[[nodiscard]] std::expected<void, std::string> rotate_page(ScannedPage& page, bool counter_clockwise = false);
 // Cuts the page to the selection (fractions of the page); the error is the reason shown to the user.
 // The whole-page selection changes nothing. On failure the page is left exactly as it was.
 [[nodiscard]] std::expected<void, std::string> crop_page(ScannedPage& page,

@@ -1,5 +1,8 @@
 #include "scan/scan_worker.h"
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <utility>
 
 #include "scan/page_image.h"
@@ -19,15 +22,53 @@ std::string scan_status(const std::expected<RecognizedText, RecognitionFailure>&
                : "Text could not be recognized; the scanned page is still ready.";
 }
 
-std::expected<ScannedPage, std::string> scan_one_page(const ScanRequest& request) {
-    auto scanned = os_actions::printing::scan_page(request.scanner_id, request.settings);
-    if (!scanned) {
-        return std::unexpected(std::move(scanned.error()));
+using os_actions::printing::ScanEnd;
+
+// Pages from the scanning thread to the recognising one, in the order they arrived, then the scan's end.
+class PageQueue {
+  public:
+    void push(Bytes page) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_pages.push_back(std::move(page));
+        }
+        m_changed.notify_one();
     }
-    if (!*scanned) {
+    void close(std::expected<ScanEnd, std::string> end) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_end = std::move(end);
+        }
+        m_changed.notify_one();
+    }
+    // The next page, or nothing once the scan has ended and every page has been taken.
+    std::optional<Bytes> pop() {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_pages.empty() || m_end.has_value(); });
+        if (m_pages.empty()) {
+            return std::nullopt;
+        }
+        Bytes page = std::move(m_pages.front());
+        m_pages.pop_front();
+        return page;
+    }
+    std::expected<ScanEnd, std::string> end() {
+        std::lock_guard lock(m_mutex);
+        return m_end.value_or(std::unexpected(std::string("the scan did not end")));
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Bytes> m_pages;
+    std::optional<std::expected<ScanEnd, std::string>> m_end;
+};
+
+std::expected<ScannedPage, std::string> page_from(Bytes scanned, const ScanRequest& request) {
+    if (!scanned) {
         return std::unexpected(std::string("the scanner returned no image"));
     }
-    auto decoded = decode_page_image(**scanned);
+    auto decoded = decode_page_image(*scanned);
     if (!decoded) {
         return std::unexpected(std::move(decoded.error()));
     }
@@ -43,7 +84,7 @@ std::expected<ScannedPage, std::string> scan_one_page(const ScanRequest& request
         page.text = std::move(recognized->text);
     }
     page.language = request.language_name;
-    page.encoded = std::move(*scanned);
+    page.encoded = std::move(scanned);
     return page;
 }
 
@@ -63,11 +104,26 @@ std::expected<RecognizedText, std::string> recognize_again(const std::string& la
 
 }  // namespace
 
-bool start_scan_worker(kora_ui::Sender<Operation> sender, ScanRequest request) {
-    return workers::spawn_worker("kora-scan-document",
-                                 [sender = std::move(sender), request = std::move(request)]() {
-                                     (void)sender.send(PageScanned{scan_one_page(request)});
-                                 });
+bool start_scan_worker(kora_ui::Sender<Operation> sender, ScanRequest request, std::stop_token stop) {
+    return workers::spawn_worker("kora-scan-document", [sender = std::move(sender),
+                                                        request = std::move(request),
+                                                        stop = std::move(stop)]() {
+        auto queue = std::make_shared<PageQueue>();
+        const auto post_pages = [sender, queue, request]() {
+            while (auto page = queue->pop()) {
+                (void)sender.send(PageScanned{page_from(std::move(*page), request), true, request.serial});
+            }
+            (void)sender.send(ScanEnded{queue->end(), request.serial});
+        };
+        // Recognition beside the scan, so the next sheet is read meanwhile; after it when no thread is left.
+        const bool beside = workers::spawn_worker("kora-scan-pages", post_pages);
+        queue->close(os_actions::printing::scan_pages(
+            request.scanner_id, request.settings, [&queue](Bytes page) { queue->push(std::move(page)); },
+            stop));
+        if (!beside) {
+            post_pages();
+        }
+    });
 }
 
 bool start_recognition_worker(kora_ui::Sender<Operation> sender, const ScannedPage& page) {

@@ -16,10 +16,14 @@ struct ScanRequest {
     os_actions::printing::ScanSettings settings;
     std::string language_code;  // "eng", "deu", "fra", "spa"
     std::string language_name;  // "English", "German", "French", "Spanish"
+    std::uint64_t serial = 0;   // carried by every outcome of this press
 };
 
-// Starts "kora-scan-document", which posts PageScanned; false when the thread could not be created.
-[[nodiscard]] bool start_scan_worker(kora_ui::Sender<Operation> sender, ScanRequest request);
+// Starts "kora-scan-document", which posts PageScanned for each page in the order the scanner gives
+// them (recognised by "kora-scan-pages" while the next sheet is read), then ScanEnded. A stop
+// requested cancels the scan after the sheet being read. False when a thread could not be created.
+[[nodiscard]] bool start_scan_worker(kora_ui::Sender<Operation> sender, ScanRequest request,
+                                     std::stop_token stop = {});
 // Starts "kora-recognize-scanned-page" on a copy of the page's shared buffers; posts PageRecognized.
 [[nodiscard]] bool start_recognition_worker(kora_ui::Sender<Operation> sender, const ScannedPage& page);
 

@@ -80,6 +80,8 @@ void apply(Presswick& state, ChooseDocument);
 void apply(Presswick& state, ChoosePrintPrinter op);
 void apply(Presswick& state, PrintDocument);
 void apply(Presswick& state, CancelPrint);
+void apply(Presswick& state, PrintScannedDocument);
+void apply(Presswick& state, PrintCopyMade op);
 void apply_document_pick(Presswick& state, kora_ui::PickPoll poll);
 void apply_preview(Presswick& state, PreviewResult result);
 
@@ -87,6 +89,8 @@ void apply(Presswick& state, OpenScan);
 void apply(Presswick& state, ChooseScanner op);
 void apply(Presswick& state, ScanPage);
 void apply(Presswick& state, PageScanned op);
+void apply(Presswick& state, StopScan);
+void apply(Presswick& state, ScanEnded op);
 void apply(Presswick& state, ScanAnother);
 void apply(Presswick& state, CopyText);
 void apply(Presswick& state, RecognizePage);
@@ -97,7 +101,7 @@ void apply(Presswick& state, NextPage);
 void apply(Presswick& state, MovePageEarlier);
 void apply(Presswick& state, MovePageLater);
 void apply(Presswick& state, DeletePage);
-void apply(Presswick& state, RotatePage);
+void apply(Presswick& state, RotatePage op);
 void apply(Presswick& state, CropPage);
 
 void apply(Presswick& state, SavePage);

@@ -55,13 +55,13 @@ void apply(Presswick& state, DeletePage) {
     install_scan_view(state);
 }
 
-void apply(Presswick& state, RotatePage) {
+void apply(Presswick& state, RotatePage op) {
     if (!has_page(state, state.current_index)) {
         install_scan_view(state);
         return;
     }
     auto& page = state.pages[state.current_index];
-    if (auto rotated = scan::rotate_page(page); !rotated) {
+    if (auto rotated = scan::rotate_page(page, op.counter_clockwise); !rotated) {
         state.notice = Notice{"Could not rotate this page", std::move(rotated.error()), false};
     } else {
         note_pages_changed(state);

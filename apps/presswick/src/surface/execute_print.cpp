@@ -2,6 +2,7 @@
 
 #include "display.h"
 #include "print_choices.h"
+#include "scan/print_copy.h"
 #include "surface/execute_internal.h"
 #include "workers.h"
 
@@ -74,6 +75,7 @@ void apply(Presswick& state, ChooseDocument) {
     }
     reset_print_options(state);
     drop_preview(state);
+    state.print_copy.reset();
     state.document_pick = kora_ui::PickRequest::open("Choose a document to print", "Choose")
                               .filter(kora_ui::FileFilter("Documents and images")
                                           .mimetype("application/pdf")
@@ -85,20 +87,51 @@ void apply(Presswick& state, ChooseDocument) {
                               .send();
 }
 
+// The print dialog for a document: previewed, on the preferred printer.
+void open_print_dialog(Presswick& state, std::filesystem::path document) {
+    state.print_document = std::move(document);
+    state.print_printer = initial_printer(state);
+    read_printer_options(state);
+    state.preview = PrintPreview::preparing();
+    state.preview_rx.reset();
+    state.preview_rx = workers::start_preview(*state.print_document);
+    // Before the first snapshot the dialog waits; it is still the page the user asked for.
+    if (!show(state, shown::PrintDialog{})) {
+        state.shown_view = shown::PrintDialog{};
+    }
+}
+
+void apply(Presswick& state, PrintScannedDocument) {
+    if (state.pages.empty() || state.print_copy_making) {
+        return;
+    }
+    // Compressing every page takes a while: the copy is made beside the window.
+    state.print_copy_making = scan::start_print_copy_worker(state.operations_tx, state.pages);
+    install_scan_view(state);
+}
+
+void apply(Presswick& state, PrintCopyMade op) {
+    if (!std::exchange(state.print_copy_making, false) || !state.current_page) {
+        return;  // the pages were left meanwhile: the copy goes with the outcome
+    }
+    if (!op.copy) {
+        state.notice = Notice{
+            "Could not print the scanned document",
+            "There is no room for its copy in the temporary folder. Save it, then print the file.", false};
+        install_scan_view(state);
+        return;
+    }
+    reset_print_options(state);
+    drop_preview(state);
+    state.print_copy = std::move(*op.copy);
+    open_print_dialog(state, state.print_copy->path());
+}
+
 void apply_document_pick(Presswick& state, kora_ui::PickPoll poll) {
     switch (poll.kind) {
         case kora_ui::PickPoll::Kind::path:
-            state.print_document = std::move(poll.path);
-            state.print_printer = initial_printer(state);
             reset_print_options(state);
-            read_printer_options(state);
-            state.preview = PrintPreview::preparing();
-            state.preview_rx.reset();
-            state.preview_rx = workers::start_preview(*state.print_document);
-            // Before the first snapshot the dialog waits; it is still the page the user asked for.
-            if (!show(state, shown::PrintDialog{})) {
-                state.shown_view = shown::PrintDialog{};
-            }
+            open_print_dialog(state, std::move(poll.path));
             return;
         case kora_ui::PickPoll::Kind::cancelled:
         case kora_ui::PickPoll::Kind::pending:
@@ -220,9 +253,10 @@ void apply(Presswick& state, PrintDocument) {
         Notice{"Document sent to printer", document_name + " was sent to " + printer_name + ".", true},
         Notice{"Could not print document", document_name + " was not sent. Check the printer and try again.",
                false}};
-    (void)workers::start_print_document(
-        state.operations_tx, std::move(*document), std::move(*printer), std::move(*options),
-        pages > 0 ? std::optional<std::uint32_t>(pages) : std::nullopt, std::move(notices));
+    (void)workers::start_print_document(state.operations_tx, std::move(*document), std::move(*printer),
+                                        std::move(*options),
+                                        pages > 0 ? std::optional<std::uint32_t>(pages) : std::nullopt,
+                                        std::move(notices), std::exchange(state.print_copy, nullptr));
 }
 
 void apply(Presswick& state, CancelPrint) {
@@ -230,6 +264,11 @@ void apply(Presswick& state, CancelPrint) {
     drop_preview(state);
     state.print_printer.reset();
     reset_print_options(state);
+    // Leaving the dialog of the scanned document goes back to its pages.
+    if (std::exchange(state.print_copy, nullptr) && state.current_page) {
+        install_scan_view(state);
+        return;
+    }
     install_home(state);
 }
 

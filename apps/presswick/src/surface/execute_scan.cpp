@@ -24,6 +24,41 @@ std::uint8_t choice_of(std::size_t index) {
     return index == 1 || index == 2 ? static_cast<std::uint8_t>(index) : 0;
 }
 
+const os_actions::printing::Scanner* chosen_scanner(const Presswick& state) {
+    if (!state.scan_scanner || !state.snapshot || !state.snapshot->scanners) {
+        return nullptr;
+    }
+    for (const auto& scanner : *state.snapshot->scanners) {
+        if (scanner.id == *state.scan_scanner) {
+            return &scanner;
+        }
+    }
+    return nullptr;
+}
+
+// A source the chosen scanner lacks falls back to the flatbed.
+void keep_source_possible(Presswick& state) {
+    const auto* scanner = chosen_scanner(state);
+    const auto source = choice_of(state.scan_source.get());
+    if (scanner && ((source == 1 && !scanner->has_feeder) || (source == 2 && !scanner->has_two_sided))) {
+        (void)state.scan_source.publish(0);
+    }
+}
+
+// Leaving a scan that is still running cancels it in the scanner.
+void stop_scanning(Presswick& state) {
+    if (state.scan_stop) {
+        state.scan_stop->request_stop();
+        state.scan_stop.reset();
+    }
+    state.scanning = false;
+}
+
+Notice scan_failed() {
+    return Notice{"Could not scan this page",
+                  "Check that the scanner is connected and the paper is positioned, then try again.", false};
+}
+
 bool blank(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](unsigned char c) {
         return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
@@ -40,17 +75,19 @@ void apply(Presswick& state, OpenScan) {
         state.current_index = 0;
     }
     state.current_page.reset();
-    state.scanning = false;
+    stop_scanning(state);
     if (state.snapshot && state.snapshot->scanners && !state.snapshot->scanners->empty()) {
         state.scan_scanner = state.snapshot->scanners->front().id;
     } else {
         state.scan_scanner.reset();
     }
+    keep_source_possible(state);
     install_scan_view(state);
 }
 
 void apply(Presswick& state, ChooseScanner op) {
     state.scan_scanner = std::move(op.id);
+    keep_source_possible(state);
     install_scan_view(state);
 }
 
@@ -58,40 +95,99 @@ void apply(Presswick& state, ScanPage) {
     if (!state.scan_scanner) {
         return;
     }
+    keep_source_possible(state);
     const auto& language = RecognitionLanguage::for_index(state.scan_language.get());
     scan::ScanRequest request{*state.scan_scanner,
                               os_actions::printing::ScanSettings{resolution_for(state.scan_resolution.get()),
                                                                  choice_of(state.scan_colour.get()),
                                                                  choice_of(state.scan_source.get())},
-                              std::string(language.code), std::string(language.english_name)};
+                              std::string(language.code), std::string(language.english_name),
+                              ++state.scan_serial};
+    // A press still running gives way to the new one.
+    if (state.scan_stop) {
+        state.scan_stop->request_stop();
+    }
+    state.scan_stop.emplace();
+    state.scan_received = 0;
+    state.scan_from_feeder = request.settings.source != 0;
     state.scanning = true;
     install_scan_view(state);
-    (void)scan::start_scan_worker(state.operations_tx, std::move(request));
+    (void)scan::start_scan_worker(state.operations_tx, std::move(request), state.scan_stop->get_token());
 }
 
 void apply(Presswick& state, PageScanned op) {
-    state.scanning = false;
+    const bool this_press = op.scan == state.scan_serial;
+    // The rest of a press the user has left: its pages are kept (unsaved, so scanning shows them again),
+    // without taking the window back to the scan.
+    const bool left = op.more && (!this_press || !state.scan_stop);
+    if (!op.more) {
+        state.scanning = false;
+    }
     if (!op.result) {
-        state.notice =
-            Notice{"Could not scan this page",
-                   "Check that the scanner is connected and the paper is positioned, then try again.", false};
+        if (!left) {
+            state.notice = scan_failed();
+        }
     } else {
+        // The first page of a press is shown; later ones join the document behind it, so the first can be
+        // looked at while the rest come in.
+        const bool show = !left && (!op.more || state.scan_received == 0 || !state.current_page);
         state.pages.push_back(std::move(*op.result));
         note_pages_changed(state);
-        make_current(state, state.pages.size() - 1);
+        if (show) {
+            make_current(state, state.pages.size() - 1);
+        } else {
+            refresh_current_copy(state);
+        }
+    }
+    if (this_press) {
+        ++state.scan_received;
+    }
+    if (left) {
+        return;
+    }
+    install_scan_view(state);
+}
+
+void apply(Presswick& state, StopScan) {
+    if (state.scan_stop) {
+        state.scan_stop->request_stop();
+    }
+}
+
+void apply(Presswick& state, ScanEnded op) {
+    if (op.scan != state.scan_serial || !state.scan_stop) {
+        return;  // a press that was left or replaced
+    }
+    state.scanning = false;
+    state.scan_stop.reset();
+    if (!op.end) {
+        if (state.scan_received == 0) {
+            state.notice = scan_failed();
+        }
+    } else if (*op.end == os_actions::printing::ScanEnd::feeder_empty) {
+        state.notice =
+            Notice{"The document feeder is empty", "Put the pages in the feeder, then scan again.", false};
     }
     install_scan_view(state);
 }
 
 void apply(Presswick& state, ScanAnother) {
     state.notice.reset();
+    state.print_copy_making = false;
     state.current_page.reset();
     install_scan_view(state);
 }
 
 void apply(Presswick& state, CloseScan) {
     state.current_page.reset();
-    state.scanning = false;
+    stop_scanning(state);
+    state.print_copy_making = false;
+    // Back from the print dialog of the scanned document: its copy goes.
+    if (std::exchange(state.print_copy, nullptr)) {
+        state.print_document.reset();
+        state.preview = PrintPreview::unavailable();
+        state.preview_rx.reset();
+    }
     install_home(state);
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <variant>
 #include <vector>
@@ -22,6 +23,10 @@
 #include "printing/printing.h"
 #include "scan/scanned_page.h"
 #include "snapshot.h"
+
+namespace presswick::scan {
+class PrintCopy;
+}
 
 namespace presswick::surface {
 
@@ -91,6 +96,9 @@ class Presswick final : public kora_ui::Widget {
     std::optional<Notice> notice;
     std::optional<std::string> selected_job;
     std::optional<std::filesystem::path> print_document;
+    // The scanned document written for the print dialog, while the dialog shows it.
+    std::shared_ptr<const scan::PrintCopy> print_copy;
+    bool print_copy_making = false;
     std::optional<std::string> print_printer;
     std::optional<std::string> scan_scanner;
     std::optional<ScannedPage> current_page;
@@ -125,6 +133,11 @@ class Presswick final : public kora_ui::Widget {
     bool scanning = false;
     // The page `content` shows (or, before the first snapshot, the print dialog that waits for one).
     ShownView shown_view = shown::Loading{};
+    // The press being scanned: its number, how to stop it, and the pages it has given so far.
+    std::uint64_t scan_serial = 0;
+    std::optional<std::stop_source> scan_stop;
+    std::size_t scan_received = 0;
+    bool scan_from_feeder = false;
     // Counts the changes to the page list; saved_version is the count the last saved document had.
     std::uint64_t document_version = 0;
     std::uint64_t saved_version = 0;
@@ -187,6 +200,10 @@ void recompose(Presswick& state);
 [[nodiscard]] bool refresh_keeps_page(const Presswick& state);
 
 }  // namespace presswick::surface
+
+namespace presswick::scan {
+class PrintCopy;
+}
 
 namespace presswick {
 using surface::DashboardCard;

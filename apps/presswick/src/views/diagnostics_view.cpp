@@ -68,6 +68,18 @@ WidgetPtr printer_help_card(const printing::PrintQueue& printer, const Presswick
     return boxed(Container().with_child(card(display_name(printer.name), boxed(std::move(body)))));
 }
 
+// With several scanners, each by the name that tells it apart.
+WidgetPtr scanners_available(const std::vector<printing::Scanner>& scanners) {
+    Column column;
+    column.push(body_text("Your scanner is available for a new document."));
+    if (scanners.size() > 1) {
+        for (const auto& scanner : scanners) {
+            column.push(caption_text(scanner.name));
+        }
+    }
+    return boxed(std::move(column));
+}
+
 }  // namespace
 
 WidgetPtr build_diagnostics_view(const DeviceSnapshot& snapshot, const Presswick& state) {
@@ -117,7 +129,7 @@ WidgetPtr build_diagnostics_view(const DeviceSnapshot& snapshot, const Presswick
                   "Scanner",
                   operation_button("presswick.diagnostics.scan", "Start scanning", OpenScan{}, state)
                       .with_icon(icon::scan),
-                  boxed(body_text("Your scanner is available for a new document.")));
+                  scanners_available(scanners));
     page.push(Container().with_child(std::move(scanner_card))).push(Spacer(12));
     return frame_page(std::move(page), kNarrowFrame);
 }

@@ -47,7 +47,17 @@ struct PageSetting {
     const char* select_action_id;
     std::vector<std::string> options;
     const kora_ui::LocalState<std::size_t>& selected;
+    std::vector<bool> disabled = {};
+    std::vector<std::string> captions = {};
 };
+
+const printing::Scanner* chosen_scanner(const DeviceSnapshot& snapshot, const Presswick& state) {
+    if (!snapshot.scanners || !state.scan_scanner) {
+        return nullptr;
+    }
+    const auto found = std::ranges::find(*snapshot.scanners, *state.scan_scanner, &printing::Scanner::id);
+    return found == snapshot.scanners->end() ? nullptr : &*found;
+}
 
 void push_header(Column& page, std::string title, std::string subtitle, const Presswick& state) {
     page.push(page_header(std::move(title), std::move(subtitle), state)).push(Spacer(20));
@@ -77,7 +87,18 @@ WidgetPtr scanner_choice(const DeviceSnapshot& snapshot, const Presswick& state)
     return kora_ui::boxed(std::move(column));
 }
 
-WidgetPtr page_settings(const Presswick& state) {
+WidgetPtr page_settings(const DeviceSnapshot& snapshot, const Presswick& state) {
+    // Only the sources the chosen scanner has can be chosen; the others say why not.
+    const auto* scanner = chosen_scanner(snapshot, state);
+    const bool feeder = !scanner || scanner->has_feeder;
+    const bool two_sided = !scanner || scanner->has_two_sided;
+    std::vector<std::string> source_captions;
+    if (!feeder) {
+        source_captions.emplace_back("This scanner has no document feeder");
+    }
+    if (!two_sided) {
+        source_captions.emplace_back("This scanner cannot scan both sides");
+    }
     const PageSetting settings[] = {
         {"Quality",
          "presswick.scan.resolution",
@@ -93,7 +114,9 @@ WidgetPtr page_settings(const Presswick& state) {
          "presswick.scan.source",
          "presswick.scan.source.select",
          {"Flatbed", "Feeder", "Two-sided"},
-         state.scan_source},
+         state.scan_source,
+         {false, !feeder, !two_sided},
+         std::move(source_captions)},
         {"Text language",
          "presswick.scan.language",
          "presswick.scan.language.select",
@@ -116,9 +139,19 @@ WidgetPtr page_settings(const Presswick& state) {
         column.push(body_text(setting.label))
             .push(Spacer(6))
             .push(kora_ui::ToggleGroup(setting.control_id, setting.select_action_id, std::move(options),
-                                       setting.selected));
+                                       setting.selected)
+                      .with_disabled(setting.disabled));
+        for (const auto& caption : setting.captions) {
+            column.push(caption_text(caption));
+        }
     }
     return kora_ui::boxed(std::move(column));
+}
+
+// "Scanning page…" for one page; a feeder scan counts the page coming in.
+std::string scanning_text(const Presswick& state) {
+    return state.scan_from_feeder ? "Scanning page " + std::to_string(state.scan_received + 1) + "…"
+                                  : std::string("Scanning page…");
 }
 
 WidgetPtr setup_page(const DeviceSnapshot& snapshot, const Presswick& state) {
@@ -132,12 +165,12 @@ WidgetPtr setup_page(const DeviceSnapshot& snapshot, const Presswick& state) {
         .push(Spacer(16))
         .push(card("Scanner", scanner_choice(snapshot, state)))
         .push(Spacer(16))
-        .push(card("Page settings", page_settings(state)))
+        .push(card("Page settings", page_settings(snapshot, state)))
         .push(Spacer(16));
     Row actions;
     actions.push(operation_button("presswick.scan.cancel", "Cancel", CloseScan{}, state));
     if (state.scanning) {
-        actions.push(body_text("Scanning page…"));
+        actions.push(body_text(scanning_text(state)));
     } else if (state.scan_scanner) {
         actions.push(operation_button("presswick.scan.start", "Scan page", ScanPage{}, state));
     }
@@ -165,7 +198,8 @@ WidgetPtr page_column(const ScannedPage& current, std::uint64_t position, std::s
         }
     }
     Row tools;
-    tools.push(operation_button("presswick.scan.rotate", "Rotate right", RotatePage{}, state))
+    tools.push(operation_button("presswick.scan.rotate-left", "Rotate left", RotatePage{true}, state))
+        .push(operation_button("presswick.scan.rotate", "Rotate right", RotatePage{}, state))
         .push(operation_button("presswick.scan.apply-crop", "Apply crop", CropPage{}, state));
     if (current.recognizing) {
         tools.push(caption_text("Updating recognized text…"));
@@ -211,10 +245,21 @@ WidgetPtr result_page(const ScannedPage& current, const Presswick& state) {
 
     Column page;
     push_header(page, "Scanned document", "Review the page before saving it", state);
-    page.push(Row()
-                  .push(operation_button("presswick.scan.save-document", "Save document", SaveDocument{},
-                                         state))
-                  .push(operation_button("presswick.scan.again", "Scan another page", ScanAnother{}, state)))
+    Row document;
+    document.push(operation_button("presswick.scan.save-document", "Save document", SaveDocument{}, state))
+        .push(operation_button("presswick.scan.print", "Print…", PrintScannedDocument{}, state))
+        .push(operation_button("presswick.scan.again", "Scan another page", ScanAnother{}, state));
+    if (state.print_copy_making) {
+        document.push(caption_text("Preparing the document for printing…"));
+    }
+    if (state.scanning) {
+        // The rest of the feeder comes in behind the page shown.
+        document.push(caption_text(scanning_text(state)));
+        if (state.scan_from_feeder) {
+            document.push(operation_button("presswick.scan.stop", "Stop scanning", StopScan{}, state));
+        }
+    }
+    page.push(std::move(document))
         .push(Spacer(16))
         .push(Row()
                   .push(kora_ui::Container().flexible().with_child(kora_ui::ImageCropEditor(

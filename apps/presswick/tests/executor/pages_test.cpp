@@ -161,6 +161,22 @@ TEST_F(PageOperations, RotationReplacesThePageAndClearsTheNotice) {
     EXPECT_EQ(state->crop_selection.get(), (kora_ui::CropSelection{0.2, 0.2, 0.8, 0.8})) << "left as it was";
 }
 
+TEST_F(PageOperations, RotateLeftTurnsTheOtherWayAndMarksTheText) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    surface::execute(*state, PageScanned{page(4, 1, 2)});
+    const auto before = *state->pages[0].pixels;
+    surface::execute(*state, RotatePage{true});
+    EXPECT_EQ(state->pages[0].width, 2U);
+    EXPECT_EQ(state->pages[0].height, 1U);
+    EXPECT_TRUE(state->pages[0].text_stale);
+    EXPECT_EQ(state->current_page->status, "Text recognition needs updating after rotation.");
+    EXPECT_TRUE(shows(*state, "Update recognized text"));
+    // Left, then right: the page as it was.
+    surface::execute(*state, RotatePage{});
+    EXPECT_EQ(*state->pages[0].pixels, before);
+}
+
 TEST_F(PageOperations, RotationWithoutACurrentPageOnlyRedraws) {
     auto state = loaded_root();
     surface::execute(*state, OpenScan{});

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include "harness.h"
+#include "live_files/live_files.h"
+#include "scan/print_copy.h"
 
 namespace presswick::testing {
 namespace {
@@ -380,6 +382,119 @@ TEST_F(PrintFlow, ResetsAreNotWrittenWhenPublicationIsRefused) {
     state->copies.wake().revoke();
     surface::execute(*state, CancelPrint{});
     EXPECT_EQ(state->copies.get(), 5.0);
+}
+
+// The scanned document's print copy: owner-only, in a folder of its own, removed when done with.
+struct CopyOnDisk {
+    std::filesystem::path file;
+    [[nodiscard]] bool gone() const {
+        return !std::filesystem::exists(file) && !std::filesystem::exists(file.parent_path());
+    }
+};
+
+CopyOnDisk check_print_copy(const Presswick& state) {
+    EXPECT_TRUE(state.print_copy != nullptr);
+    EXPECT_TRUE(state.print_document.has_value());
+    if (!state.print_document) {
+        return {};
+    }
+    const auto file = *state.print_document;
+    EXPECT_EQ(file.filename(), "Scanned document.pdf");
+    struct stat info {};
+    EXPECT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(::stat(file.parent_path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    std::ifstream in(file, std::ios::binary);
+    std::string head(5, '\0');
+    in.read(head.data(), 5);
+    EXPECT_EQ(head, "%PDF-");
+    return {file};
+}
+
+TEST_F(PrintFlow, ScannedDocumentOpensThePrintDialogAndItsCopyGoesWhenTheDialogIsLeft) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    surface::execute(*state, PageScanned{page(1, 20, 30)});
+    surface::execute(*state, PageScanned{page(2, 20, 30)});
+    surface::execute(*state, PrintScannedDocument{});
+    EXPECT_TRUE(shows(*state, "Preparing the document for printing…"));
+    surface::execute(*state, PrintScannedDocument{});
+    EXPECT_EQ(spawned_count("kora-print-scanned-document"), 1) << "one copy at a time";
+    ASSERT_TRUE(pump_until(*state, [&] { return state->print_copy != nullptr; }));
+    EXPECT_TRUE(shows(*state, kPrintDialog));
+    EXPECT_EQ(state->print_printer, std::optional<std::string>("Studio_printer"));
+    const auto copy = check_print_copy(*state);
+    EXPECT_FALSE(copy.gone());
+    // Cancel: back to the scanned pages, and the copy is gone.
+    surface::execute(*state, CancelPrint{});
+    EXPECT_TRUE(copy.gone());
+    EXPECT_TRUE(shows(*state, kScanResult));
+    EXPECT_EQ(state->pages.size(), 2U);
+    // The page header's back control leaves it too.
+    surface::execute(*state, PrintScannedDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return state->print_copy != nullptr; }));
+    const auto again = check_print_copy(*state);
+    surface::execute(*state, CloseScan{});
+    EXPECT_TRUE(again.gone());
+    EXPECT_FALSE(state->print_document.has_value());
+}
+
+TEST_F(PrintFlow, PrintedScannedDocumentIsSentWithItsOptionsAndItsCopyRemovedOnceAccepted) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    surface::execute(*state, PageScanned{page(1, 20, 30)});
+    surface::execute(*state, PrintScannedDocument{});
+    ASSERT_TRUE(pump_until(*state, [&] { return state->print_copy != nullptr; }));
+    const auto copy = check_print_copy(*state);
+    (void)state->copies.write_from_control(3.0);
+    (void)state->two_sided.write_from_control(true);
+    service->clear_calls();
+    surface::execute(*state, PrintDocument{});
+    EXPECT_EQ(state->print_copy, nullptr) << "the print worker holds it now";
+    ASSERT_TRUE(pump_until(*state, [&] { return state->notice.has_value(); }));
+    EXPECT_EQ(state->notice,
+              (Notice{"Document sent to printer", "Scanned document.pdf was sent to Studio printer.", true}));
+    bool sent = false;
+    for (const auto& call : service_calls()) {
+        sent = sent || call.starts_with("print_document(Studio_printer," + copy.file.string() + ",3,true");
+    }
+    EXPECT_TRUE(sent);
+    EXPECT_TRUE(pump_until(*state, [&] { return copy.gone(); }));
+}
+
+TEST_F(PrintFlow, AScannedDocumentLeftWhileItsCopyIsMadeOpensNoDialog) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    surface::execute(*state, PageScanned{page(1, 20, 30)});
+    refuse("kora-print-scanned-document");
+    surface::execute(*state, PrintScannedDocument{});
+    EXPECT_FALSE(state->print_copy_making) << "no thread, nothing to wait for";
+    allow_all();
+    surface::execute(*state, PrintScannedDocument{});
+    ASSERT_TRUE(state->print_copy_making);
+    surface::execute(*state, CloseScan{});
+    settle(*state);
+    EXPECT_TRUE(is_dashboard(*state));
+    EXPECT_EQ(state->print_copy, nullptr);
+    EXPECT_FALSE(state->print_document.has_value());
+    // A copy that could not be written says so on the pages.
+    surface::execute(*state, OpenScan{});
+    state->current_page = state->pages[0];
+    state->print_copy_making = true;
+    surface::execute(*state, PrintCopyMade{std::unexpected(std::string("No space left on device"))});
+    EXPECT_EQ(state->notice->title, "Could not print the scanned document");
+}
+
+TEST_F(PrintFlow, PrintCopiesLeftAtTheEndAreRemoved) {
+    auto copy = scan::PrintCopy::write(std::vector<std::uint8_t>{'%', 'P', 'D', 'F', '-'});
+    ASSERT_TRUE(copy.has_value()) << copy.error();
+    const CopyOnDisk file{(*copy)->path()};
+    EXPECT_FALSE(file.gone());
+    live_files::remove_all();
+    EXPECT_TRUE(file.gone());
+    copy->reset();  // and its owner's end removes nothing more
+    EXPECT_TRUE(file.gone());
 }
 
 }  // namespace

@@ -399,5 +399,23 @@ TEST_F(Refreshing, ThePageShowingIsComposedAgainOverANewSnapshot) {
     EXPECT_EQ(surface::compose(*bare, surface::shown::PrintDialog{}), nullptr);
 }
 
+TEST_F(ExecutorTest, ScannersOfOneNameAreToldApartByTheirDevice) {
+    answers.scanners = std::vector{scanner("test:0", "Noname frontend-tester"),
+                                   scanner("test:1", "Noname frontend-tester"), scanner("net:a", "Office")};
+    service->script(answers);
+    auto state = loaded_root();
+    ASSERT_TRUE(state->snapshot && state->snapshot->scanners);
+    EXPECT_EQ(state->snapshot->scanners->at(0).name, "Noname frontend-tester (test:0)");
+    EXPECT_EQ(state->snapshot->scanners->at(1).name, "Noname frontend-tester (test:1)");
+    EXPECT_EQ(state->snapshot->scanners->at(2).name, "Office");
+    EXPECT_TRUE(shows(*state, "Noname frontend-tester (test:0) is ready"));
+    surface::execute(*state, OpenScan{});
+    EXPECT_TRUE(shows(*state, "Selected: Noname frontend-tester (test:0)"));
+    EXPECT_TRUE(shows(*state, "Noname frontend-tester (test:1)"));
+    surface::execute(*state, ShowDiagnostics{});
+    EXPECT_TRUE(shows(*state, "Noname frontend-tester (test:1)"));
+    EXPECT_TRUE(shows(*state, "Office"));
+}
+
 }  // namespace
 }  // namespace presswick::testing

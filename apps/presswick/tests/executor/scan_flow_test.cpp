@@ -95,7 +95,7 @@ TEST_F(ScanFlow, ScanPageSetsScanningAndPassesTheChosenSettings) {
     if (spawned_count("kora-scan-document") == 0) {
         GTEST_SKIP() << "the scan worker is still a stand-in";
     }
-    EXPECT_TRUE(wait_for_call("scan_page(test:0,600,2,1)"));
+    EXPECT_TRUE(wait_for_call("scan_pages(test:0,600,2,1)"));
 }
 
 TEST_F(ScanFlow, OutOfRangeChoicesFallBackToTheDefaults) {
@@ -151,6 +151,105 @@ TEST_F(ScanFlow, ScannedPageIsAppendedAndBecomesCurrent) {
     EXPECT_EQ(state->crop_selection.get(), kora_ui::CropSelection::whole());
     EXPECT_EQ(state->notice, (Notice{"kept", "kept", true})) << "a scanned page leaves the notice";
     EXPECT_TRUE(shows(*state, kScanResult));
+}
+
+TEST_F(ScanFlow, AFlatbedOnlyScannerScansFromTheFlatbed) {
+    auto flatbed = scanner("test:2", "Flatbed only");
+    flatbed.has_feeder = false;
+    flatbed.has_two_sided = false;
+    answers.scanners = std::vector{scanner("test:0", "Feeder one"), flatbed};
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    (void)state->scan_source.write_from_control(2);
+    surface::execute(*state, ChooseScanner{"test:2"});
+    EXPECT_EQ(state->scan_source.get(), 0U) << "its only source";
+    EXPECT_TRUE(shows(*state, "This scanner has no document feeder"));
+    surface::execute(*state, ScanPage{});
+    if (spawned_count("kora-scan-document") == 0) {
+        GTEST_SKIP() << "the scan worker is still a stand-in";
+    }
+    EXPECT_TRUE(wait_for_call("scan_page(test:2,300,0,0)"));
+}
+
+TEST_F(ScanFlow, FeederPagesArriveBehindTheFirstUntilTheScanEnds) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    refuse("kora-scan-document");
+    (void)state->scan_source.write_from_control(2);
+    surface::execute(*state, ScanPage{});
+    ASSERT_TRUE(state->scanning);
+    EXPECT_TRUE(shows(*state, "Scanning page 1…"));
+    const auto serial = state->scan_serial;
+    surface::execute(*state, PageScanned{page(1), true, serial});
+    EXPECT_TRUE(state->scanning) << "the rest of the feeder is still coming";
+    EXPECT_TRUE(shows(*state, kScanResult));
+    EXPECT_TRUE(shows(*state, "Scanning page 2…"));
+    EXPECT_TRUE(shows(*state, "Stop scanning"));
+    surface::execute(*state, PageScanned{page(2), true, serial});
+    surface::execute(*state, PageScanned{page(3), true, serial});
+    ASSERT_EQ(state->pages.size(), 3U);
+    EXPECT_EQ(state->current_index, 0U) << "the first page stays in view";
+    EXPECT_EQ(state->current_page->key(), state->pages[0].key());
+    EXPECT_TRUE(shows(*state, "Page 1 selected · 3 pages total"));
+    EXPECT_TRUE(shows(*state, "Scanning page 4…"));
+    // An end from an earlier press changes nothing.
+    surface::execute(*state, ScanEnded{printing::ScanEnd::done, serial - 1});
+    EXPECT_TRUE(state->scanning);
+    surface::execute(*state, ScanEnded{printing::ScanEnd::done, serial});
+    EXPECT_FALSE(state->scanning);
+    EXPECT_FALSE(state->notice.has_value());
+    EXPECT_FALSE(shows(*state, "Stop scanning"));
+    EXPECT_EQ(state->pages.size(), 3U);
+}
+
+TEST_F(ScanFlow, EmptyFeederAndFailedFeederScansSayWhy) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    refuse("kora-scan-document");
+    (void)state->scan_source.write_from_control(1);
+    surface::execute(*state, ScanPage{});
+    surface::execute(*state, ScanEnded{printing::ScanEnd::feeder_empty, state->scan_serial});
+    EXPECT_FALSE(state->scanning);
+    EXPECT_EQ(state->notice, (Notice{"The document feeder is empty",
+                                     "Put the pages in the feeder, then scan again.", false}));
+    EXPECT_TRUE(shows(*state, kScanSetup));
+    surface::execute(*state, ScanPage{});
+    surface::execute(*state, ScanEnded{std::unexpected(std::string("jammed")), state->scan_serial});
+    EXPECT_EQ(state->notice->title, "Could not scan this page");
+    EXPECT_TRUE(state->pages.empty());
+}
+
+TEST_F(ScanFlow, StoppingOrLeavingAScanCancelsItAndKeepsThePagesSoFar) {
+    auto state = loaded_root();
+    surface::execute(*state, OpenScan{});
+    refuse("kora-scan-document");
+    (void)state->scan_source.write_from_control(1);
+    surface::execute(*state, ScanPage{});
+    ASSERT_TRUE(state->scan_stop.has_value());
+    auto stop = state->scan_stop->get_token();
+    surface::execute(*state, PageScanned{page(1), true, state->scan_serial});
+    surface::execute(*state, StopScan{});
+    EXPECT_TRUE(stop.stop_requested());
+    EXPECT_TRUE(state->scanning) << "until the sheet being read is done";
+    surface::execute(*state, ScanEnded{printing::ScanEnd::cancelled, state->scan_serial});
+    EXPECT_FALSE(state->scanning);
+    EXPECT_FALSE(state->notice.has_value());
+    EXPECT_EQ(state->pages.size(), 1U);
+
+    // Leaving while the feeder runs: the scan is cancelled, a page still on its way is kept, and the
+    // window stays where the user went.
+    surface::execute(*state, ScanAnother{});
+    surface::execute(*state, ScanPage{});
+    stop = state->scan_stop->get_token();
+    surface::execute(*state, CloseScan{});
+    EXPECT_TRUE(stop.stop_requested());
+    EXPECT_FALSE(state->scanning);
+    surface::execute(*state, PageScanned{page(2), true, state->scan_serial});
+    surface::execute(*state, ScanEnded{printing::ScanEnd::cancelled, state->scan_serial});
+    EXPECT_EQ(state->pages.size(), 2U);
+    EXPECT_TRUE(is_dashboard(*state));
+    surface::execute(*state, OpenScan{});
+    EXPECT_EQ(state->pages.size(), 2U) << "unsaved pages are kept";
 }
 
 TEST_F(ScanFlow, ScanAnotherKeepsThePagesAndShowsTheSetup) {

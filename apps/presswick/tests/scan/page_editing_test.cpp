@@ -108,6 +108,27 @@ TEST(RotatePage, RotatedAndCroppedPagesKeepTheScanResolution) {
     EXPECT_EQ(pixels_per_metre(plain.encoded), 0u);
 }
 
+TEST(RotatePage, QuarterTurnCounterClockwiseUndoesAClockwiseOne) {
+    ScannedPage page = pattern_page(100, 200);
+    const ScannedPage before = page;
+    ASSERT_TRUE(rotate_page(page, true).has_value());
+    EXPECT_EQ(page.width, 200u);
+    EXPECT_EQ(page.height, 100u);
+    // The source's top row becomes the left column, read from bottom to top.
+    for (std::uint32_t x = 0; x < 100; ++x) {
+        const std::uint8_t* src = before.pixels->data() + std::size_t{x} * 4;
+        const std::uint8_t* dst = page.pixels->data() + std::size_t{99 - x} * 200 * 4;
+        ASSERT_TRUE(std::equal(src, src + 4, dst)) << x;
+    }
+    EXPECT_NE(page.key(), before.key());
+    EXPECT_FALSE(page.text.has_value());
+    EXPECT_EQ(page.status, "Text recognition needs updating after rotation.");
+    EXPECT_TRUE(page.text_stale);
+    ASSERT_TRUE(rotate_page(page).has_value());
+    EXPECT_EQ(*page.pixels, *before.pixels);
+    EXPECT_EQ(page.width, 100u);
+}
+
 TEST(RotatePage, FourTurnsGiveBackThePixels) {
     ScannedPage page = pattern_page(100, 200);
     const auto original = *page.pixels;

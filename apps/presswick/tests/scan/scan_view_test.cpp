@@ -79,6 +79,36 @@ TEST(ScanSetupPage, LaysOutScannerSettingsAndStart) {
     EXPECT_EQ(state.scan_language.get(), 2u);
 }
 
+TEST(ScanSetupPage, OnlyTheSourcesTheScannerHasCanBeChosen) {
+    Presswick state(kora_ui::boxed(kora_ui::Column()));
+    Scanner flatbed{"test:0", "Flatbed only"};
+    flatbed.has_feeder = false;
+    flatbed.has_two_sided = false;
+    Scanner one_sided{"test:1", "Feeder"};
+    one_sided.has_two_sided = false;
+    const auto source_group = [](const kora_ui::Widget& view) {
+        return testing::find_all<kora_ui::ToggleGroup>(view).at(2);
+    };
+    state.scan_scanner = "test:0";
+    auto view = build_scan_view(snapshot_with(std::vector<Scanner>{flatbed, one_sided}), state);
+    EXPECT_TRUE(source_group(*view)->enabled(0));
+    EXPECT_FALSE(source_group(*view)->enabled(1));
+    EXPECT_FALSE(source_group(*view)->enabled(2));
+    EXPECT_TRUE(testing::contains_text(*view, "This scanner has no document feeder"));
+    EXPECT_TRUE(testing::contains_text(*view, "This scanner cannot scan both sides"));
+    state.scan_scanner = "test:1";
+    view = build_scan_view(snapshot_with(std::vector<Scanner>{flatbed, one_sided}), state);
+    EXPECT_TRUE(source_group(*view)->enabled(1));
+    EXPECT_FALSE(source_group(*view)->enabled(2));
+    EXPECT_FALSE(testing::contains_text(*view, "This scanner has no document feeder"));
+    EXPECT_TRUE(testing::contains_text(*view, "This scanner cannot scan both sides"));
+    // A scanner whose sources are not known offers all three.
+    state.scan_scanner = "test:2";
+    view = build_scan_view(snapshot_with(std::vector<Scanner>{{"test:2", "Unknown"}}), state);
+    EXPECT_TRUE(source_group(*view)->enabled(1));
+    EXPECT_TRUE(source_group(*view)->enabled(2));
+}
+
 TEST(ScanSetupPage, WithoutAChosenScannerOnlyCancel) {
     Presswick state(kora_ui::boxed(kora_ui::Column()));
     auto view = build_scan_view(snapshot_with(std::vector<Scanner>{}), state);
@@ -125,7 +155,8 @@ TEST(ScanResultPage, SinglePage) {
     EXPECT_TRUE(testing::contains_text(*view, "Page 1 selected · 1 page total"));
     EXPECT_TRUE(testing::contains_text(*view, "Recognized text"));
     EXPECT_EQ(ids_starting(*view, "presswick.scan."),
-              (std::vector<std::string>{"presswick.scan.save-document", "presswick.scan.again",
+              (std::vector<std::string>{"presswick.scan.save-document", "presswick.scan.print",
+                                        "presswick.scan.again", "presswick.scan.rotate-left",
                                         "presswick.scan.rotate", "presswick.scan.apply-crop",
                                         "presswick.scan.copy-text", "presswick.scan.delete-page",
                                         "presswick.scan.save-page", "presswick.scan.done"}));

@@ -43,10 +43,18 @@ class ScanWorker : public ::testing::Test {
         auto [tx, rx] = kora_ui::channel<Operation>();
         EXPECT_TRUE(start_scan_worker(tx, std::move(request)));
         auto posted = wait_for(rx, std::chrono::seconds(60));
+        if (posted && std::holds_alternative<ScanEnded>(*posted)) {
+            const auto& end = std::get<ScanEnded>(*posted).end;
+            return std::unexpected(end ? std::string("ended without a page") : end.error());
+        }
         if (!posted || !std::holds_alternative<PageScanned>(*posted)) {
             return std::unexpected(std::string("no outcome"));
         }
-        return std::move(std::get<PageScanned>(*posted).result);
+        auto result = std::move(std::get<PageScanned>(*posted).result);
+        // Every press ends with its end.
+        auto end = wait_for(rx, std::chrono::seconds(10));
+        EXPECT_TRUE(end && std::holds_alternative<ScanEnded>(*end));
+        return result;
     }
 
     std::shared_ptr<printing::ScriptedService> service;
@@ -56,7 +64,7 @@ class ScanWorker : public ::testing::Test {
 TEST_F(ScanWorker, PageKeepsTheScannersBytesAndTheirPixels) {
     Bytes png = pattern_png(32, 24);
     service->set_scan_result(png);
-    auto page = scan({"test:1", {600, 1, 2}, "deu", "German"});
+    auto page = scan({"test:1", {600, 1, 0}, "deu", "German"});
     ASSERT_TRUE(page.has_value()) << page.error();
     EXPECT_EQ(page->encoded, png);  // the very buffer, not a copy
     EXPECT_EQ(page->width, 32u);
@@ -72,7 +80,44 @@ TEST_F(ScanWorker, PageKeepsTheScannersBytesAndTheirPixels) {
 
 TEST_F(ScanWorker, ServiceFailureIsAFailedScan) {
     service->set_scan_result(std::unexpected(std::string("device busy")));
-    EXPECT_FALSE(scan().has_value());
+    const auto page = scan();
+    ASSERT_FALSE(page.has_value());
+    EXPECT_EQ(page.error(), "device busy");
+}
+
+TEST_F(ScanWorker, EveryPageOfTheFeederIsPostedInOrderThenTheEnd) {
+    service->set_feeder({pattern_png(11, 8), pattern_png(12, 8), pattern_png(13, 8), pattern_png(14, 8)});
+    auto [tx, rx] = kora_ui::channel<Operation>();
+    ASSERT_TRUE(start_scan_worker(tx, {"test:1", {150, 1, 2}, "eng", "English", 7}));
+    std::vector<std::uint32_t> widths;
+    for (int i = 0; i < 4; ++i) {
+        auto posted = wait_for(rx, std::chrono::seconds(60));
+        ASSERT_TRUE(posted && std::holds_alternative<PageScanned>(*posted));
+        auto& scanned = std::get<PageScanned>(*posted);
+        ASSERT_TRUE(scanned.result.has_value()) << scanned.result.error();
+        EXPECT_TRUE(scanned.more);
+        EXPECT_EQ(scanned.scan, 7u);
+        widths.push_back(scanned.result->width);
+    }
+    EXPECT_EQ(widths, (std::vector<std::uint32_t>{11, 12, 13, 14}));
+    auto end = wait_for(rx, std::chrono::seconds(10));
+    ASSERT_TRUE(end && std::holds_alternative<ScanEnded>(*end));
+    EXPECT_EQ(std::get<ScanEnded>(*end).end, printing::ScanEnd::done);
+    EXPECT_EQ(std::get<ScanEnded>(*end).scan, 7u);
+
+    // Stopped before it began: no page, and the end says so.
+    std::stop_source stop;
+    stop.request_stop();
+    ASSERT_TRUE(start_scan_worker(tx, {"test:1", {150, 1, 1}, "eng", "English", 8}, stop.get_token()));
+    auto stopped = wait_for(rx, std::chrono::seconds(10));
+    ASSERT_TRUE(stopped && std::holds_alternative<ScanEnded>(*stopped));
+    EXPECT_EQ(std::get<ScanEnded>(*stopped).end, printing::ScanEnd::cancelled);
+
+    service->set_feeder({});
+    ASSERT_TRUE(start_scan_worker(tx, {"test:1", {150, 1, 1}, "eng", "English", 9}));
+    auto empty = wait_for(rx, std::chrono::seconds(10));
+    ASSERT_TRUE(empty && std::holds_alternative<ScanEnded>(*empty));
+    EXPECT_EQ(std::get<ScanEnded>(*empty).end, printing::ScanEnd::feeder_empty);
 }
 
 TEST_F(ScanWorker, UndecodableBytesAreAFailedScan) {

@@ -15,7 +15,9 @@ inline constexpr std::uint64_t max_page_pixels = 60'000'000;
 // True when a page of this size is refused before anything is done with it.
 [[nodiscard]] bool exceeds_page_limits(std::uint32_t width, std::uint32_t height);
 
-// Checks the size, converts to luminance, raises the contrast and straightens a visible tilt.
+// Checks the size, converts to luminance, raises the contrast and straightens a visible tilt. A page of
+// at least 32 x 32 pixels that the raised contrast would leave mostly dark (more than 2/5 of its pixels at
+// or below the Otsu threshold) keeps its plain luminance: the engine takes seconds on such a page.
 // The result has the input's width and height. A pixel buffer shorter than its size promises is refused
 // as an image the encoder cannot take (`image_encoding`).
 [[nodiscard]] std::expected<GrayImage, OcrError> prepare_page_image(const ImageView& image);

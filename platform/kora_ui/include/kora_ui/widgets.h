@@ -426,7 +426,15 @@ class ToggleGroup final : public Widget {
     [[nodiscard]] const std::string& select_action_id() const { return m_select_action_id; }
     [[nodiscard]] const std::vector<std::string>& options() const { return m_options; }
     [[nodiscard]] const LocalState<std::size_t>& selected() const { return m_selected; }
-    // Chooses a segment; false (and no change) for an index outside the options.
+    // Segments that cannot be chosen (shown, greyed); by index, missing ones are enabled.
+    ToggleGroup&& with_disabled(std::vector<bool> disabled) && {
+        m_disabled = std::move(disabled);
+        return std::move(*this);
+    }
+    [[nodiscard]] bool enabled(std::size_t index) const {
+        return index >= m_disabled.size() || !m_disabled[index];
+    }
+    // Chooses a segment; false (and no change) for an index outside the options or a disabled one.
     bool select(std::size_t index) const;
     std::vector<kora_actions::Resource> resources() const override;
 
@@ -435,6 +443,7 @@ class ToggleGroup final : public Widget {
     std::string m_select_action_id;
     std::vector<std::string> m_options;
     LocalState<std::size_t> m_selected;
+    std::vector<bool> m_disabled;
 };
 
 struct DropdownOption {

@@ -26,7 +26,8 @@ class LiveFile {
     int m_slot = -1;
 };
 
-// Removes every file still remembered. Only async-signal-safe calls, so a signal handler may call it.
+// Removes every file still remembered, then every remembered folder that this left empty. Only
+// async-signal-safe calls, so a signal handler may call it.
 void remove_all() noexcept;
 
 // Calls remove_all at a normal end and on SIGTERM, SIGINT, SIGHUP and SIGQUIT, which then end the

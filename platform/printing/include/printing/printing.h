@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +26,12 @@ struct ScanSettings {
     std::uint8_t source = 0;             // 0 flatbed, 1 feeder, 2 two-sided
     bool operator==(const ScanSettings&) const = default;
 };
+
+// How a scan of one press ended: every page scanned (one from the flatbed, the whole feeder otherwise),
+// a feeder that held no sheet at the start, or a stop asked for by the caller.
+enum class ScanEnd : std::uint8_t { done, feeder_empty, cancelled };
+// Receives each page of a scan as soon as it has arrived, on the scanning thread.
+using PageSink = std::function<void(Bytes)>;
 
 struct Supply {
     std::string name;
@@ -75,6 +82,9 @@ struct PrintJob {
 struct Scanner {
     std::string id;  // the SANE device name
     std::string name;
+    // The sources beside the flatbed, from the scanner's own source option; both when not known.
+    bool has_feeder = true;
+    bool has_two_sided = true;
     bool operator==(const Scanner&) const = default;
 };
 
@@ -191,6 +201,12 @@ class Service {
     [[nodiscard]] virtual Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids);
     // Starts watching the server for changes; nothing when it cannot be watched (by default).
     [[nodiscard]] virtual std::unique_ptr<Watch> watch(ChangesCallback on_change);
+    // One press of "scan": from the feeder (source 1 or 2) every side of every sheet until the scanner
+    // reports it empty, each handed to on_page as it arrives. A stop requested cancels the scan in the
+    // scanner; the page being read then is dropped, those handed on stay. By default: one scan_page.
+    [[nodiscard]] virtual Result<ScanEnd> scan_pages(const std::string& scanner_id,
+                                                     const ScanSettings& settings, const PageSink& on_page,
+                                                     std::stop_token stop);
 };
 
 // Installs the service every free function forwards to (thread-safe); returns the previous one.
@@ -226,6 +242,8 @@ std::shared_ptr<Service> install_service(std::shared_ptr<Service> service);
 // system's administration through polkit did not grant it either), and whether `error` is one.
 [[nodiscard]] std::string not_permitted_error(const std::string& what);
 [[nodiscard]] bool is_not_permitted(const std::string& error);
+[[nodiscard]] Result<ScanEnd> scan_pages(const std::string& scanner_id, const ScanSettings& settings,
+                                         const PageSink& on_page, std::stop_token stop = {});
 
 // --- Credentials for a print server that asks for them ---------------------------------------------
 // A server on another machine may ask who is there, and the system cannot vouch for the user there. The

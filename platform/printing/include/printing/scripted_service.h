@@ -22,6 +22,8 @@ class ScriptedService final : public Service {
         Result<Bytes> scan = std::unexpected(std::string("no scan scripted"));
         // What each queue's printer offers; a queue not named here fails to tell.
         std::map<std::string, Result<PrinterOptions>> printer_options;
+        // The sides the feeder holds (sources 1 and 2); none: the feeder is empty.
+        std::vector<Bytes> feeder;
     };
     // A server that asks who is there: every action call fails for want of credentials unless those
     // stored for `server` (set_server_credentials) are this user name and password; other stored ones
@@ -37,6 +39,7 @@ class ScriptedService final : public Service {
     void set_operation_result(Result<void> result);
     void set_scan_result(Result<Bytes> result);
     void set_printer_options(const std::string& queue, Result<PrinterOptions> options);
+    void set_feeder(std::vector<Bytes> sides);
     void require_sign_in(std::optional<SignIn> sign_in);
     // Every call so far, as "name(arg,arg)" texts, in call order.
     [[nodiscard]] std::vector<std::string> calls() const;
@@ -66,6 +69,9 @@ class ScriptedService final : public Service {
     void refuse_watching(bool refuse);
     // Hands changes to every live watch, on the calling thread; false when no watch is live.
     bool report(const Changes& changes);
+    // From the flatbed as scan_page; from the feeder every scripted side, until a stop is asked for.
+    Result<ScanEnd> scan_pages(const std::string& scanner_id, const ScanSettings& settings,
+                               const PageSink& on_page, std::stop_token stop) override;
 
   private:
     struct Watchers;

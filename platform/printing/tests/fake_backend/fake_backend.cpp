@@ -4,6 +4,11 @@
 //   presswickfake:page   an A4 page at the chosen resolution, with grainy paper and bars of "text"; modes
 //                        named as some vendors name them ("Gray[Error Diffusion]" before "True Gray") and
 //                        a flatbed as the only source
+//   presswickfake:duplex a feeder of PRESSWICK_FAKE_SANE_SHEETS sheets (3 by default) read on one side
+//                        ("ADF Front") or both ("ADF Duplex"), beside a flatbed; each side is a small grey
+//                        page 100 + n pixels wide, n counting the sides scanned since the device was opened;
+//                        each sane_read waits PRESSWICK_FAKE_SANE_READ_MS milliseconds, and sane_cancel
+//                        ends the read in progress
 // Listing waits PRESSWICK_FAKE_SANE_LIST_MS milliseconds first ("hang": for ever), as network backends do.
 #include <sane/sane.h>
 #include <sane/saneopts.h>
@@ -22,10 +27,12 @@ namespace {
 const SANE_Device hang_device{"hang", "Presswick", "Hanging scanner", "flatbed scanner"};
 const SANE_Device crash_device{"crash", "Presswick", "Crashing scanner", "flatbed scanner"};
 const SANE_Device page_device{"page", "Presswick", "A4 scanner", "flatbed scanner"};
-const SANE_Device* devices[] = {&hang_device, &crash_device, &page_device, nullptr};
+const SANE_Device duplex_device{"duplex", "Presswick", "Duplex scanner", "sheetfed scanner"};
+const SANE_Device* devices[] = {&hang_device, &crash_device, &page_device, &duplex_device, nullptr};
 
 SANE_String_Const modes[] = {"Black & White", "Gray[Error Diffusion]", "True Gray", "24bit Color", nullptr};
 SANE_String_Const sources[] = {"Flatbed", nullptr};
+SANE_String_Const duplex_sources[] = {"Flatbed", "ADF Front", "ADF Duplex", nullptr};
 const SANE_Range resolutions{75, 600, 0};
 
 enum Option : SANE_Int { count_option, mode_option, resolution_option, source_option, option_count };
@@ -75,10 +82,33 @@ struct Scanner {
     SANE_Word dpi = 150;
     SANE_Parameters parameters{};
     std::size_t position = 0;  // bytes of the page sent so far
+    std::string source = "Flatbed";
+    int sheets = 3;     // left in the feeder
+    bool back = false;  // the next side of a two-sided sheet is its back
+    int sides = 0;      // scanned since opened
+    volatile sig_atomic_t cancelled = 0;
 };
+
+bool is_duplex(const Scanner& s) {
+    return s.name == duplex_device.name;
+}
+
+int env_number(const char* name, int fallback) {
+    const char* value = std::getenv(name);
+    return value ? std::atoi(value) : fallback;
+}
 
 SANE_Parameters parameters_of(const Scanner& s) {
     SANE_Parameters p{};
+    if (is_duplex(s)) {
+        p.last_frame = SANE_TRUE;
+        p.format = SANE_FRAME_GRAY;
+        p.depth = 8;
+        p.pixels_per_line = 100 + s.sides;
+        p.bytes_per_line = p.pixels_per_line;
+        p.lines = 80;
+        return p;
+    }
     p.last_frame = SANE_TRUE;
     p.pixels_per_line = static_cast<SANE_Int>(210 * s.dpi * 10 / 254);
     p.lines = static_cast<SANE_Int>(297 * s.dpi * 10 / 254);
@@ -140,7 +170,7 @@ SANE_Status sane_presswickfake_open(SANE_String_Const name, SANE_Handle* handle)
     const std::string wanted = name && *name ? name : "hang";
     for (const auto* d : devices) {
         if (d && wanted == d->name) {  // the dll backend has taken off "presswickfake:"
-            *handle = new Scanner{.name = d->name};
+            *handle = new Scanner{.name = d->name, .sheets = env_number("PRESSWICK_FAKE_SANE_SHEETS", 3)};
             return SANE_STATUS_GOOD;
         }
     }
@@ -151,7 +181,15 @@ void sane_presswickfake_close(SANE_Handle handle) {
     delete static_cast<Scanner*>(handle);
 }
 
-const SANE_Option_Descriptor* sane_presswickfake_get_option_descriptor(SANE_Handle, SANE_Int option) {
+const SANE_Option_Descriptor* sane_presswickfake_get_option_descriptor(SANE_Handle handle, SANE_Int option) {
+    if (option == source_option && is_duplex(*static_cast<Scanner*>(handle))) {
+        static SANE_Option_Descriptor duplex_source = [] {
+            SANE_Option_Descriptor d = descriptors[source_option];
+            d.constraint.string_list = duplex_sources;
+            return d;
+        }();
+        return &duplex_source;
+    }
     return option >= 0 && option < option_count ? &descriptors[option] : nullptr;
 }
 
@@ -173,7 +211,7 @@ SANE_Status sane_presswickfake_control_option(SANE_Handle handle, SANE_Int optio
                 *static_cast<SANE_Word*>(value) = s->dpi;
                 return SANE_STATUS_GOOD;
             case source_option:
-                std::strncpy(static_cast<char*>(value), "Flatbed", 32);
+                std::strncpy(static_cast<char*>(value), s->source.c_str(), 32);
                 return SANE_STATUS_GOOD;
             default:
                 return SANE_STATUS_INVAL;
@@ -194,9 +232,17 @@ SANE_Status sane_presswickfake_control_option(SANE_Handle handle, SANE_Int optio
         case resolution_option:
             s->dpi = std::clamp(*static_cast<SANE_Word*>(value), resolutions.min, resolutions.max);
             return SANE_STATUS_GOOD;
-        case source_option:
-            return std::string(static_cast<const char*>(value)) == "Flatbed" ? SANE_STATUS_GOOD
-                                                                             : SANE_STATUS_INVAL;
+        case source_option: {
+            const std::string source(static_cast<const char*>(value));
+            const auto* list = is_duplex(*s) ? duplex_sources : sources;
+            for (auto* item = list; *item; ++item) {
+                if (source == *item) {
+                    s->source = source;
+                    return SANE_STATUS_GOOD;
+                }
+            }
+            return SANE_STATUS_INVAL;
+        }
         default:
             return SANE_STATUS_INVAL;
     }
@@ -209,6 +255,17 @@ SANE_Status sane_presswickfake_get_parameters(SANE_Handle handle, SANE_Parameter
 
 SANE_Status sane_presswickfake_start(SANE_Handle handle) {
     auto* s = static_cast<Scanner*>(handle);
+    s->cancelled = 0;
+    if (is_duplex(*s) && s->source != "Flatbed") {
+        if (!s->back) {
+            if (s->sheets == 0) {
+                return SANE_STATUS_NO_DOCS;
+            }
+            --s->sheets;
+        }
+        s->back = s->source == "ADF Duplex" && !s->back;
+    }
+    ++s->sides;
     s->parameters = parameters_of(*s);
     s->position = 0;
     return SANE_STATUS_GOOD;
@@ -229,6 +286,15 @@ SANE_Status sane_presswickfake_read(SANE_Handle handle, SANE_Byte* data, SANE_In
         ::signal(SIGSEGV, SIG_DFL);          // as it would die without a sanitizer's handler in the way
         ::raise(SIGSEGV);
     }
+    if (is_duplex(*s)) {
+        const int wait_ms = env_number("PRESSWICK_FAKE_SANE_READ_MS", 0);
+        for (int waited = 0; waited < wait_ms && s->cancelled == 0; waited += 10) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (s->cancelled != 0) {
+            return SANE_STATUS_CANCELLED;
+        }
+    }
     const std::size_t total = static_cast<std::size_t>(s->parameters.bytes_per_line) *
                               static_cast<std::size_t>(s->parameters.lines);
     if (s->position >= total) {
@@ -243,7 +309,9 @@ SANE_Status sane_presswickfake_read(SANE_Handle handle, SANE_Byte* data, SANE_In
     return SANE_STATUS_GOOD;
 }
 
-void sane_presswickfake_cancel(SANE_Handle) {}
+void sane_presswickfake_cancel(SANE_Handle handle) {
+    static_cast<Scanner*>(handle)->cancelled = 1;
+}
 
 SANE_Status sane_presswickfake_set_io_mode(SANE_Handle, SANE_Bool non_blocking) {
     return non_blocking ? SANE_STATUS_UNSUPPORTED : SANE_STATUS_GOOD;
