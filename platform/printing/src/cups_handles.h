@@ -55,6 +55,26 @@ inline void request_attributes(ipp_t* request, const std::vector<const char*>& n
                   static_cast<int>(names.size()), nullptr, names.data());
 }
 
+// Every string, or integer, value of an attribute.
+inline std::vector<std::string> strings_of(ipp_attribute_t* attr) {
+    std::vector<std::string> out;
+    const int count = ippGetCount(attr);
+    for (int i = 0; i < count; ++i) {
+        const char* value = ippGetString(attr, i, nullptr);
+        out.emplace_back(value ? value : "");
+    }
+    return out;
+}
+
+inline std::vector<int> integers_of(ipp_attribute_t* attr) {
+    std::vector<int> out;
+    const int count = ippGetCount(attr);
+    for (int i = 0; i < count; ++i) {
+        out.push_back(ippGetInteger(attr, i));
+    }
+    return out;
+}
+
 // Calls fn(first, end) for each group of the given tag in a response (attributes are visited by name).
 template <class Fn>
 void for_each_group(ipp_t* response, ipp_tag_t tag, Fn&& fn) {

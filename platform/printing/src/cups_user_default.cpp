@@ -1,0 +1,121 @@
+#include "cups_user_default.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cups_client.h"
+#include "cups_handles.h"
+#include "parsing.h"
+
+namespace os_actions::printing::cups {
+
+namespace {
+
+// Where the per-user default lives instead of ~/.cups when a private print system asks for it
+// (libcups 2.4 has no such setting of its own: it always writes $HOME/.cups/lpoptions).
+std::optional<std::filesystem::path> private_user_config() {
+    const char* dir = std::getenv("PRESSWICK_CUPS_USERCONFIG");
+    if (!dir || !*dir) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(dir);
+}
+
+std::optional<std::string> read_private_default(const std::filesystem::path& dir) {
+    std::ifstream in(dir / "lpoptions");
+    if (!in) {
+        return std::nullopt;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    return detail::lpoptions_default(text.str());
+}
+
+Result<void> write_private_default(const std::filesystem::path& dir, const std::string& queue) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    const auto target = dir / "lpoptions";
+    const auto temp = dir / "lpoptions.new";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return failure("Could not write " + target.string() + ": " + std::strerror(errno));
+    }
+    const std::string text = "Default " + queue + "\n";
+    const bool written =
+        ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!written || std::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return failure("Could not write " + target.string() + ": " + std::strerror(errno));
+    }
+    return {};
+}
+
+}  // namespace
+
+// The user's preferred destination: the private one when set, else what libcups reports (LPDEST,
+// PRINTER, lpoptions, then the server default).
+std::optional<std::string> preferred_queue(http_t* http, const std::vector<PrintQueue>& known) {
+    auto exists = [&](const std::string& name) {
+        return std::ranges::any_of(known, [&](const PrintQueue& q) { return q.name == name; });
+    };
+    if (const auto dir = private_user_config()) {
+        if (auto chosen = read_private_default(*dir); chosen && exists(*chosen)) {
+            return chosen;
+        }
+        if (const char* server_default = cupsGetDefault2(http)) {
+            return std::string(server_default);
+        }
+        return std::nullopt;
+    }
+    cups_dest_t* dest = cupsGetNamedDest(http, nullptr, nullptr);
+    if (!dest) {
+        return std::nullopt;
+    }
+    std::string name = dest->name;
+    cupsFreeDests(1, dest);
+    return name;
+}
+
+Result<void> set_default(const std::string& queue) {
+    auto http = connect_server();
+    if (!http) {
+        return std::unexpected(http.error());
+    }
+    if (const auto dir = private_user_config()) {
+        auto request = new_request(IPP_OP_GET_PRINTER_ATTRIBUTES, printer_uri(queue));
+        request_attributes(request.get(), {"printer-name"});
+        if (auto response = send(http->get(), request.release()); !response) {
+            return failure("No printer " + queue + ": " + response.error());
+        }
+        return write_private_default(*dir, queue);
+    }
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(http->get(), &dests);
+    bool found = false;
+    for (int i = 0; i < count; ++i) {
+        dests[i].is_default = !dests[i].instance && queue == dests[i].name;
+        found = found || dests[i].is_default;
+    }
+    if (!found) {
+        cupsFreeDests(count, dests);
+        return failure("No printer " + queue);
+    }
+    const int status = cupsSetDests2(http->get(), count, dests);
+    cupsFreeDests(count, dests);
+    if (status != 0) {
+        return failure("Could not save the preferred printer: " + last_error());
+    }
+    return {};
+}
+
+}  // namespace os_actions::printing::cups
