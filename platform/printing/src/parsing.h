@@ -13,6 +13,8 @@
 
 namespace os_actions::printing::detail {
 
+// ---- queues (queue_parsing.cpp) ----------------------------------------------------------------
+
 // Supplies from the parallel marker-names / marker-colors / marker-levels lists. A negative level
 // (-1 unknown, -2 unavailable, -3 "some remaining") is not reported; absent when there are no names.
 [[nodiscard]] std::optional<std::vector<Supply>> parse_supplies(const std::vector<std::string>& names,
@@ -28,6 +30,9 @@ namespace os_actions::printing::detail {
 
 // Splits a comma-separated option value as libcups' destination options carry it ("a,b\,c" → "a", "b,c").
 [[nodiscard]] std::vector<std::string> split_option_list(std::string_view value);
+
+// The per-user default in an lpoptions text: the last "Default NAME[/INSTANCE]" line's name.
+[[nodiscard]] std::optional<std::string> lpoptions_default(std::string_view text);
 
 // printer-state-reasons without "none", without duplicates, in the server's order.
 [[nodiscard]] std::vector<std::string> clean_reasons(const std::vector<std::string>& reasons);
@@ -47,6 +52,8 @@ namespace os_actions::printing::detail {
 
 // Whether a device address is on the network and can be asked directly (ipp, ipps, DNS-SD names).
 [[nodiscard]] bool is_network_device(std::string_view device_uri);
+
+// ---- jobs (job_parsing.cpp) --------------------------------------------------------------------
 
 // IPP job-state (3..9) as the records number it: 1 waiting, 2 in progress, 3 needs attention,
 // 4 canceled, 5 could not print, 6 printed; absent for values outside IPP's range.
@@ -89,6 +96,8 @@ struct JobRef {
 // The queue name at the end of a printer URI ("ipp://localhost/printers/Studio_printer").
 [[nodiscard]] std::string queue_from_printer_uri(std::string_view uri);
 
+// ---- queue and device names (device_names.cpp) -------------------------------------------------
+
 // A valid CUPS queue name from a printer's display name: printable ASCII except space, '/', '#', '\\',
 // '?', quotes and '@', each run of others replaced by one '_', at most 127 bytes, never empty.
 [[nodiscard]] std::string queue_name_from(std::string_view display_name);
@@ -109,8 +118,7 @@ struct JobRef {
 // "urn:uuid:ABC" and "abc" name the same printer.
 [[nodiscard]] std::string uuid_key(std::string_view uuid);
 
-// The per-user default in an lpoptions text: the last "Default NAME[/INSTANCE]" line's name.
-[[nodiscard]] std::optional<std::string> lpoptions_default(std::string_view text);
+// ---- scanner options (scanner_choices.cpp) -----------------------------------------------------
 
 // Scanner option choices. Each answers the backend's value to set, or nothing to keep the default.
 [[nodiscard]] std::optional<std::string> choose_mode(const std::vector<std::string>& modes,
@@ -120,6 +128,8 @@ struct JobRef {
 // Nearest allowed resolution: from a list of values, or a range [min, max] with step quant (0: any).
 [[nodiscard]] double nearest_in_list(const std::vector<double>& allowed, double wanted);
 [[nodiscard]] double nearest_in_range(double min, double max, double quant, double wanted);
+
+// ---- server events (event_parsing.cpp) ---------------------------------------------------------
 
 // One event of a Get-Notifications answer, as far as it matters here.
 struct NotifyEvent {
