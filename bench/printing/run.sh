@@ -39,4 +39,15 @@ submit 5001 5050 200
 # (lpstat lists at most 500 jobs here: it asks for attributes cupsd reads from each job's file)
 echo "queues: $(lpstat -p | grep -c '^printer'), waiting jobs: $(lpstat -o | wc -l)"
 "$BUILD/bin/printing_refresh_bench" office "$RUNS" || failed=1
+
+# Live updates at that scale: the 50 waiting documents held and released in turn, 20 a second for a
+# minute, on paused queues (so that nothing prints in between); cupsd logs every request it answers.
+if [ -x "$BUILD/bin/printing_live_bench" ]; then
+  for i in $(seq 3 202); do cupsdisable "Bench_queue_$i"; done
+  cupsctl AccessLogLevel=all
+  waitfor_running() { for _ in $(seq 50); do lpstat -r | grep -q 'is running' && return 0; sleep 0.1; done; return 1; }
+  sleep 1; waitfor_running
+  QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$(mktemp -d) \
+    "$BUILD/bin/printing_live_bench" "${PRESSWICK_SANDBOX_DIR:-/tmp/presswick-sandbox}/log/access_log" "${LIVE_SECONDS:-60}" 20 || failed=1
+fi
 exit $failed

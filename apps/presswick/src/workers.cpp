@@ -22,9 +22,15 @@ namespace {
 template <class Call>
 bool start_with_notices(const char* name, OperationSender sender, NoticePair notices, Call call,
                         bool may_ask = true) {
+    // A refusal for lack of rights says so, under the failure's own title.
+    Notice refused{notices.failure.title, std::string(not_permitted_detail), false};
     return spawn_worker(name, [name, sender = std::move(sender), notices = std::move(notices),
-                               call = std::move(call), may_ask]() mutable {
+                               refused = std::move(refused), call = std::move(call), may_ask]() mutable {
         const auto result = call();  // the service's own error text is dropped
+        if (!result && printing::is_not_permitted(result.error())) {
+            (void)sender.send(OperationFinished{std::move(refused)});
+            return;
+        }
         if (!result && printing::credentials_refused(result.error())) {
             // Not the connection's fault: say so; the next request asks again.
             auto failure = notices.failure;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "kora_ui/channel.h"
 #include "notice.h"
@@ -23,6 +24,10 @@ struct NoticePair {
     Notice success;
     Notice failure;
 };
+
+// The failure detail of an operation the print server refused this user.
+inline constexpr std::string_view not_permitted_detail =
+    "You don't have permission to do this. Ask the person who manages this printer.";
 
 // Starts a detached thread named `name` running `work`; false when it could not be created (the work
 // and everything it holds are dropped then).

@@ -131,6 +131,19 @@ bool Host::pump() {
         // Outside the pump: closing asks the root again, which must then have nothing to ask.
         QTimer::singleShot(0, this, [this] { close(); });
     }
+    // An update takes one result: while it takes some, look again (others may wait in channels that
+    // were not empty, which wake nobody). Only a root that waits on something without a wake of its own
+    // (a picker, a question) is looked at on a timer; otherwise nothing here runs until something happens.
+    if (updated) {
+        request_update();
+    }
+    if (m_root->needs_idle_sync()) {
+        if (!m_timer.isActive()) {
+            m_timer.start();
+        }
+    } else {
+        m_timer.stop();
+    }
     m_in_pump = false;
     return updated || patched;
 }

@@ -20,6 +20,7 @@
 #include "kora_ui/clipboard.h"
 #include "kora_ui/credentials.h"
 #include "kora_ui/launch.h"
+#include "kora_ui/notifications.h"
 #include "kora_ui/picker.h"
 #include "kora_ui/runtime_dir.h"
 #include "qt/actions_bus.h"
@@ -27,6 +28,7 @@
 #include "qt/desktop.h"
 #include "qt/host.h"
 #include "qt/icons.h"
+#include "qt/notifications.h"
 #include "qt/style.h"
 
 namespace kora_ui::launch {
@@ -248,6 +250,9 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
     auto previous_credentials =
         set_credentials_backend(qt::make_credentials_dialog(&application, host.get()));
     qt::install_clipboard_backend(&application);
+    auto previous_notifications = notifications::set_backend(
+        line.screenshot ? nullptr
+                        : qt::make_desktop_notifications(host.get(), host->windowTitle().toStdString()));
 
     std::unique_ptr<qt::ActionsBus> bus;
     if (!line.screenshot) {
@@ -263,6 +268,7 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
         if (!bus && single_instance && qt::raise_running_instance(descriptor.application_id)) {
             std::fprintf(stderr, "%s is already running: its window was raised\n",
                          program_name(descriptor.application_id).c_str());
+            (void)notifications::set_backend(std::move(previous_notifications));
             set_picker_backend(std::move(previous_picker));
             set_credentials_backend(std::move(previous_credentials));
             text_selection::set_clipboard_backend({});
@@ -323,6 +329,7 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
         (*descriptor.on_close)();
     }
     bus.reset();
+    (void)notifications::set_backend(std::move(previous_notifications));
     host.reset();
     set_picker_backend(std::move(previous_picker));
     set_credentials_backend(std::move(previous_credentials));

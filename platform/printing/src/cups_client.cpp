@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <sstream>
 #include <unordered_map>
 
@@ -110,6 +111,11 @@ std::optional<std::string> preferred_queue(http_t* http, const std::vector<Print
     return name;
 }
 
+const std::vector<const char*> queue_attributes = {
+    "printer-name", "printer-state",        "printer-state-reasons", "printer-is-accepting-jobs",
+    "marker-names", "marker-colors",        "marker-levels",         "marker-low-levels",
+    "device-uri",   "printer-state-message"};
+
 struct QueueRow {
     PrintQueue queue;
     int ipp_state = 3;
@@ -119,7 +125,7 @@ struct QueueRow {
 QueueRow queue_row(const std::vector<ipp_attribute_t*>& group) {
     QueueRow row;
     std::vector<std::string> names, colours;
-    std::vector<int> levels;
+    std::vector<int> levels, low_levels;
     for (auto* attr : group) {
         const std::string_view name = ippGetName(attr);
         if (name == "printer-name") {
@@ -136,11 +142,13 @@ QueueRow queue_row(const std::vector<ipp_attribute_t*>& group) {
             colours = strings_of(attr);
         } else if (name == "marker-levels") {
             levels = integers_of(attr);
+        } else if (name == "marker-low-levels") {
+            low_levels = integers_of(attr);
         } else if (name == "device-uri") {
             row.device_uri = ippGetString(attr, 0, nullptr);
         }
     }
-    row.queue.supplies = detail::parse_supplies(names, colours, levels);
+    row.queue.supplies = detail::parse_supplies(names, colours, levels, low_levels);
     return row;
 }
 
@@ -160,10 +168,20 @@ Result<void> operation(ipp_op_t op, const std::string& uri, int job_id = 0,
     if (response) {
         return {};
     }
-    if (with_polkit && refused_for_rights(cupsLastError()) && server_is_local()) {
-        return with_polkit();
+    const auto status = cupsLastError();
+    if (with_polkit && refused_for_rights(status) && server_is_local()) {
+        // The server said no for lack of rights; when polkit does not do it either, that is the reason.
+        auto done = with_polkit();
+        if (!done) {
+            return failure(not_permitted_error(done.error()));
+        }
+        return done;
     }
-    return failure(failure_text(cupsLastError(), response.error()));
+    const auto text = failure_text(status, response.error());
+    if (status == IPP_STATUS_ERROR_FORBIDDEN && !credentials_wanted(text) && !credentials_refused(text)) {
+        return failure(not_permitted_error(text));
+    }
+    return failure(text);
 }
 
 // The jobs a refresh shows: every job not yet finished, then the newest finished ones, as many
@@ -194,7 +212,7 @@ struct ListedJob {
 ListedJob job_from(const std::vector<ipp_attribute_t*>& group) {
     PrintJob job;
     detail::JobCounters counters;
-    int number = 0;
+    int number = 0, ipp_state = 0;
     std::time_t created = 0, completed = 0;
     for (auto* attr : group) {
         const std::string_view name = ippGetName(attr);
@@ -206,7 +224,15 @@ ListedJob job_from(const std::vector<ipp_attribute_t*>& group) {
         } else if (name == "job-name") {
             job.title = ippGetString(attr, 0, nullptr);
         } else if (name == "job-state") {
-            job.state = detail::job_state_from_ipp(ippGetInteger(attr, 0));
+            ipp_state = ippGetInteger(attr, 0);
+        } else if (name == "job-state-reasons") {
+            job.reasons = detail::clean_reasons(strings_of(attr));
+        } else if (name == "job-printer-state-message") {
+            if (const char* text = ippGetString(attr, 0, nullptr); text && *text) {
+                job.message = text;
+            }
+        } else if (name == "copies" && integer) {
+            job.copies = static_cast<std::uint16_t>(std::clamp(ippGetInteger(attr, 0), 1, 9999));
         } else if (name == "job-impressions" && integer) {
             counters.impressions = ippGetInteger(attr, 0);
         } else if (name == "job-impressions-completed" && integer) {
@@ -223,7 +249,8 @@ ListedJob job_from(const std::vector<ipp_attribute_t*>& group) {
             job.owner = ippGetString(attr, 0, nullptr);
         }
     }
-    const auto pages = detail::page_counts(counters, job.state == 6);
+    job.state = detail::job_state(ipp_state, job.reasons);
+    const auto pages = detail::shown_counts(detail::page_counts(counters, job.state == 6), job.state);
     job.pages_done = pages.done;
     job.pages_total = pages.total;
     job.id = job.queue + "-" + std::to_string(number);
@@ -241,6 +268,28 @@ struct FinishedJobs {
 FinishedJobs& finished_jobs() {
     static auto* instance = new FinishedJobs;  // detached workers may refresh while the process exits
     return *instance;
+}
+
+// Details of the jobs a Get-Jobs request names, added to `into` by number.
+Result<void> job_details(http_t* http, Ipp request, std::unordered_map<int, ListedJob>& into) {
+    request_attributes(request.get(),
+                       {"job-id", "job-printer-uri", "job-name", "job-state", "job-state-reasons",
+                        "job-printer-state-message", "copies", "job-impressions", "job-impressions-completed",
+                        "job-media-sheets", "job-media-sheets-completed", "time-at-creation",
+                        "time-at-completed", "job-originating-user-name"});
+    auto response = send(http, request.release());
+    if (!response) {
+        if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+            return {};  // none of them is known any more
+        }
+        return std::unexpected("Could not list print jobs: " + response.error());
+    }
+    for_each_group(response->get(), IPP_TAG_JOB, [&](const auto& group) {
+        if (auto listed = job_from(group); listed.number > 0) {
+            into.emplace(listed.number, std::move(listed));
+        }
+    });
+    return {};
 }
 
 std::string server_identity() {
@@ -282,31 +331,9 @@ std::string printer_uri(const std::string& queue) {
 
 // --- Lists -----------------------------------------------------------------------------------------
 
-Result<std::vector<PrintQueue>> queues() {
-    auto http = connect_server();
-    if (!http) {
-        return std::unexpected(http.error());
-    }
-    Ipp request(ippNewRequest(IPP_OP_CUPS_GET_PRINTERS));
-    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-    request_attributes(request.get(),
-                       {"printer-name", "printer-state", "printer-state-reasons", "printer-is-accepting-jobs",
-                        "marker-names", "marker-colors", "marker-levels", "device-uri"});
-    auto response = send(http->get(), request.release());
-    if (!response) {
-        if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
-            return std::vector<PrintQueue>{};  // a server without queues
-        }
-        return std::unexpected("Could not list printers: " + response.error());
-    }
-    std::vector<QueueRow> rows;
-    for_each_group(response->get(), IPP_TAG_PRINTER, [&](const auto& group) {
-        auto row = queue_row(group);
-        if (!row.queue.name.empty()) {
-            rows.push_back(std::move(row));
-        }
-    });
-
+namespace {
+// The records of queue rows: whether each device answers (asked only here), state, the preferred one.
+std::vector<PrintQueue> finish_queues(http_t* http, std::vector<QueueRow> rows) {
     // Devices are asked only when the server is this machine: one elsewhere may reach devices this
     // machine cannot, and its own reasons then say whether a device answers it.
     const bool local = server_is_local();
@@ -321,9 +348,8 @@ Result<std::vector<PrintQueue>> queues() {
     const auto answers = probe::check(network_uris);
     std::vector<std::optional<bool>> device_answered(rows.size());
     for (std::size_t k = 0; k < network_rows.size(); ++k) {
-        if (answers[k]) {
-            device_answered[network_rows[k]] = answers[k]->answered;
-        }
+        // A probe that did not finish within this check counts as no answer.
+        device_answered[network_rows[k]] = answers[k] && answers[k]->answered;
     }
 
     std::vector<PrintQueue> out;
@@ -335,12 +361,64 @@ Result<std::vector<PrintQueue>> queues() {
         row.queue.state = detail::queue_state(row.ipp_state, row.queue.state_reasons, row.queue.answered);
         out.push_back(std::move(row.queue));
     }
-    if (const auto preferred = preferred_queue(http->get(), out)) {
+    if (const auto preferred = preferred_queue(http, out)) {
         for (auto& q : out) {
             q.is_default = q.name == *preferred;
         }
     }
     return out;
+}
+}  // namespace
+
+Result<std::vector<PrintQueue>> queues() {
+    auto http = connect_server();
+    if (!http) {
+        return std::unexpected(http.error());
+    }
+    Ipp request(ippNewRequest(IPP_OP_CUPS_GET_PRINTERS));
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    request_attributes(request.get(), queue_attributes);
+    auto response = send(http->get(), request.release());
+    if (!response) {
+        if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+            return std::vector<PrintQueue>{};  // a server without queues
+        }
+        return std::unexpected("Could not list printers: " + response.error());
+    }
+    std::vector<QueueRow> rows;
+    for_each_group(response->get(), IPP_TAG_PRINTER, [&](const auto& group) {
+        auto row = queue_row(group);
+        if (!row.queue.name.empty()) {
+            rows.push_back(std::move(row));
+        }
+    });
+    return finish_queues(http->get(), std::move(rows));
+}
+
+Result<std::vector<PrintQueue>> queues_named(const std::vector<std::string>& names) {
+    auto http = connect_server();
+    if (!http) {
+        return std::unexpected(http.error());
+    }
+    std::vector<QueueRow> rows;
+    for (const auto& name : names) {
+        auto request = new_request(IPP_OP_GET_PRINTER_ATTRIBUTES, printer_uri(name));
+        request_attributes(request.get(), queue_attributes);
+        auto response = send(http->get(), request.release());
+        if (!response) {
+            if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+                continue;  // deleted
+            }
+            return std::unexpected("Could not read printer " + name + ": " + response.error());
+        }
+        for_each_group(response->get(), IPP_TAG_PRINTER, [&](const auto& group) {
+            auto row = queue_row(group);
+            if (!row.queue.name.empty()) {
+                rows.push_back(std::move(row));
+            }
+        });
+    }
+    return finish_queues(http->get(), std::move(rows));
 }
 
 Result<std::vector<PrintJob>> jobs() {
@@ -402,19 +480,9 @@ Result<std::vector<PrintJob>> jobs() {
         auto details = new_request(IPP_OP_GET_JOBS, "ipp://localhost/");
         ippAddIntegers(details.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-ids", static_cast<int>(count),
                        wanted.data() + first);
-        request_attributes(details.get(),
-                           {"job-id", "job-printer-uri", "job-name", "job-state", "job-impressions",
-                            "job-impressions-completed", "job-media-sheets", "job-media-sheets-completed",
-                            "time-at-creation", "time-at-completed", "job-originating-user-name"});
-        auto response = send(http->get(), details.release());
-        if (!response) {
-            return std::unexpected("Could not list print jobs: " + response.error());
+        if (auto got = job_details(http->get(), std::move(details), fetched); !got) {
+            return std::unexpected(got.error());
         }
-        for_each_group(response->get(), IPP_TAG_JOB, [&](const auto& group) {
-            if (auto listed = job_from(group); listed.number > 0) {
-                fetched.emplace(listed.number, std::move(listed));
-            }
-        });
     }
     const std::time_t now = std::time(nullptr);
     std::vector<PrintJob> out;
@@ -438,6 +506,51 @@ Result<std::vector<PrintJob>> jobs() {
     lock.lock();
     if (cache.server == server_identity()) {
         cache.jobs = std::move(keep);
+    }
+    return out;
+}
+
+Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids) {
+    std::vector<int> numbers;
+    for (const auto& id : ids) {
+        if (const auto ref = detail::parse_job_id(id)) {
+            numbers.push_back(ref->number);
+        }
+    }
+    std::ranges::sort(numbers);
+    if (numbers.empty()) {
+        return std::vector<PrintJob>{};
+    }
+    auto http = connect_server();
+    if (!http) {
+        return std::unexpected(http.error());
+    }
+    std::unordered_map<int, ListedJob> fetched;
+    auto fetch = [&](std::span<const int> these) {
+        auto request = new_request(IPP_OP_GET_JOBS, "ipp://localhost/");
+        ippAddIntegers(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-ids",
+                       static_cast<int>(these.size()), these.data());
+        return job_details(http->get(), std::move(request), fetched);
+    };
+    if (auto got = fetch(numbers); !got) {
+        return std::unexpected(got.error());
+    }
+    // The server answers "not found" for the whole list when one of them is gone: then one by one.
+    if (fetched.empty() && numbers.size() > 1 && cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+        for (const int& number : numbers) {
+            if (auto got = fetch(std::span<const int>(&number, 1)); !got) {
+                return std::unexpected(got.error());
+            }
+        }
+    }
+    const std::time_t now = std::time(nullptr);
+    std::vector<PrintJob> out;
+    for (const int number : numbers) {
+        if (auto it = fetched.find(number); it != fetched.end()) {
+            auto job = std::move(it->second.job);
+            job.time_label = detail::time_label(it->second.when, now);
+            out.push_back(std::move(job));
+        }
     }
     return out;
 }

@@ -8,6 +8,8 @@ namespace os_actions::printing::cups {
 
 [[nodiscard]] Result<std::vector<PrintQueue>> queues();
 [[nodiscard]] Result<std::vector<PrintJob>> jobs();
+[[nodiscard]] Result<std::vector<PrintQueue>> queues_named(const std::vector<std::string>& names);
+[[nodiscard]] Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids);
 [[nodiscard]] Result<std::vector<DriverlessPrinter>> discover_driverless();
 [[nodiscard]] Result<void> add_driverless(const std::string& uri, const std::string& name);
 [[nodiscard]] Result<void> set_default(const std::string& queue);

@@ -5,6 +5,34 @@
 #include <cmath>
 #include <cstdlib>
 
+namespace os_actions::printing {
+
+void Changes::merge(const Changes& later) {
+    everything = everything || later.everything;
+    auto add = [](std::vector<std::string>& to, const std::vector<std::string>& from) {
+        for (const auto& name : from) {
+            if (std::ranges::find(to, name) == to.end()) {
+                to.push_back(name);
+            }
+        }
+    };
+    add(printers, later.printers);
+    add(jobs, later.jobs);
+}
+
+std::optional<std::uint32_t> PrintJob::document_pages() const {
+    if (!pages_total) {
+        return std::nullopt;
+    }
+    // A server counts every copy; a total that is not a whole number of copies is the document's own.
+    if (copies > 1 && *pages_total % copies == 0) {
+        return *pages_total / copies;
+    }
+    return pages_total;
+}
+
+}  // namespace os_actions::printing
+
 namespace os_actions::printing::detail {
 
 namespace {
@@ -32,7 +60,8 @@ std::string_view reason_stem(std::string_view reason) {
 
 std::optional<std::vector<Supply>> parse_supplies(const std::vector<std::string>& names,
                                                   const std::vector<std::string>& colours,
-                                                  const std::vector<int>& levels) {
+                                                  const std::vector<int>& levels,
+                                                  const std::vector<int>& low_levels) {
     if (names.empty()) {
         return std::nullopt;
     }
@@ -45,6 +74,9 @@ std::optional<std::vector<Supply>> parse_supplies(const std::vector<std::string>
         }
         if (i < levels.size() && levels[i] >= 0) {
             supply.level = static_cast<std::uint8_t>(std::min(levels[i], 100));
+        }
+        if (i < low_levels.size() && low_levels[i] >= 0) {
+            supply.low_level = static_cast<std::uint8_t>(std::min(low_levels[i], 100));
         }
         supplies.push_back(std::move(supply));
     }
@@ -151,7 +183,12 @@ bool queue_answered(int ipp_printer_state, const std::vector<std::string>& reaso
         return std::ranges::none_of(
             reasons, [](const std::string& r) { return reason_stem(r) == "connecting-to-device"; });
     }
-    return ipp_printer_state == 4 || device_answered.value_or(true);
+    if (device_answered) {
+        return *device_answered;  // a device asked in this check answers for itself, printing or not
+    }
+    (void)ipp_printer_state;
+    return std::ranges::none_of(
+        reasons, [](const std::string& r) { return reason_stem(r) == "connecting-to-device"; });
 }
 
 QueueState queue_state(int ipp_printer_state, const std::vector<std::string>& reasons, bool answered) {
@@ -191,6 +228,23 @@ std::optional<std::uint8_t> job_state_from_ipp(int ipp_job_state) {
     }
 }
 
+std::optional<std::uint8_t> job_state(int ipp_job_state, const std::vector<std::string>& reasons) {
+    auto state = job_state_from_ipp(ipp_job_state);
+    if (state != 4) {
+        return state;
+    }
+    // Reasons that say a person did it; anything else that canceled the job stopped it from printing.
+    const bool by_person = std::ranges::any_of(reasons, [](const std::string& r) {
+        return r == "job-canceled-by-user" || r == "job-canceled-by-operator";
+    });
+    const bool stopped = std::ranges::any_of(reasons, [](const std::string& r) {
+        return r == "job-canceled-at-device" || r == "aborted-by-system" || r == "job-aborted-by-system" ||
+               r.starts_with("document-") || r == "job-data-insufficient" ||
+               r == "unsupported-document-format" || r == "printer-stopped";
+    });
+    return stopped && !by_person ? std::optional<std::uint8_t>(5) : state;
+}
+
 PageCounts page_counts(const JobCounters& counters, bool printed) {
     auto count = [](std::optional<int> value) -> std::optional<std::uint32_t> {
         if (!value || *value < 0) {
@@ -214,6 +268,16 @@ PageCounts page_counts(const JobCounters& counters, bool printed) {
         out.total = out.done;
     }
     return out;
+}
+
+PageCounts shown_counts(PageCounts counts, std::optional<std::uint8_t> state) {
+    const auto number = state.value_or(0);
+    if (number == 1 && counts.done) {
+        counts.done = 0;
+    } else if (number <= 3 && counts.total && counts.done && *counts.done >= *counts.total) {
+        counts.done = *counts.total - 1;
+    }
+    return counts;
 }
 
 std::string time_label(std::time_t when, std::time_t now) {
@@ -467,6 +531,32 @@ double nearest_in_range(double min, double max, double quant, double wanted) {
         }
     }
     return value;
+}
+
+Changes changes_from(const std::vector<NotifyEvent>& events, int expected_sequence) {
+    Changes out;
+    auto add = [](std::vector<std::string>& to, std::string name) {
+        if (std::ranges::find(to, name) == to.end()) {
+            to.push_back(std::move(name));
+        }
+    };
+    if (!events.empty() && events.front().sequence > expected_sequence) {
+        out.everything = true;
+    }
+    for (const auto& event : events) {
+        if (event.kind.starts_with("job-")) {
+            if (event.printer.empty() || event.job <= 0) {
+                out.everything = true;
+            } else {
+                add(out.jobs, event.printer + "-" + std::to_string(event.job));
+            }
+        } else if (event.kind.starts_with("printer-") && !event.printer.empty()) {
+            add(out.printers, event.printer);
+        } else {
+            out.everything = true;  // the server's own events, or a printer event without its name
+        }
+    }
+    return out;
 }
 
 }  // namespace os_actions::printing::detail

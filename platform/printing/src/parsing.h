@@ -17,7 +17,8 @@ namespace os_actions::printing::detail {
 // (-1 unknown, -2 unavailable, -3 "some remaining") is not reported; absent when there are no names.
 [[nodiscard]] std::optional<std::vector<Supply>> parse_supplies(const std::vector<std::string>& names,
                                                                 const std::vector<std::string>& colours,
-                                                                const std::vector<int>& levels);
+                                                                const std::vector<int>& levels,
+                                                                const std::vector<int>& low_levels = {});
 
 // Whether the print server `server` (as libcups names it: a socket path, a host name or an address,
 // IPv6 possibly in brackets) is this machine: a socket, loopback, this machine's `host_name` (or its
@@ -35,8 +36,8 @@ namespace os_actions::printing::detail {
 [[nodiscard]] bool reasons_mean_unreachable(const std::vector<std::string>& reasons);
 
 // Whether a queue answered: cupsd's reasons first; on a server elsewhere they alone decide (a device only
-// that server can reach cannot be asked from here); a queue cupsd is printing to answers; else the
-// device's own answer to a probe, when there is one.
+// that server can reach cannot be asked from here); else the device's own answer in this check when it
+// was asked (absent only for devices that cannot be asked, such as USB ones: their reasons decide).
 [[nodiscard]] bool queue_answered(int ipp_printer_state, const std::vector<std::string>& reasons,
                                   bool server_is_local, std::optional<bool> device_answered);
 
@@ -50,6 +51,10 @@ namespace os_actions::printing::detail {
 // IPP job-state (3..9) as the records number it: 1 waiting, 2 in progress, 3 needs attention,
 // 4 canceled, 5 could not print, 6 printed; absent for values outside IPP's range.
 [[nodiscard]] std::optional<std::uint8_t> job_state_from_ipp(int ipp_job_state);
+// The same with the job's reasons: a job the printer or the server stopped (canceled at the device, by
+// the system, over its document) could not print; only one canceled by a person is canceled.
+[[nodiscard]] std::optional<std::uint8_t> job_state(int ipp_job_state,
+                                                    const std::vector<std::string>& reasons);
 
 // Page counters of a job as the server reports them; absent when not reported or not a count.
 struct JobCounters {
@@ -65,6 +70,11 @@ struct PageCounts {
 // Pages from impressions, falling back to media sheets only where impressions are unknown. A printed
 // job without a total printed what it completed, so that is its total.
 [[nodiscard]] PageCounts page_counts(const JobCounters& counters, bool printed);
+
+// What of the counts a job in `state` can show. cupsd counts pages as they are sent and adds the counts of
+// earlier tries to a job sent again, so a waiting job has printed nothing yet and an unfinished one has
+// not printed its last page.
+[[nodiscard]] PageCounts shown_counts(PageCounts counts, std::optional<std::uint8_t> state);
 
 // "today", "yesterday", else a short date ("3 Dec", with the year when it is not the current one),
 // all in local time.
@@ -110,5 +120,17 @@ struct JobRef {
 // Nearest allowed resolution: from a list of values, or a range [min, max] with step quant (0: any).
 [[nodiscard]] double nearest_in_list(const std::vector<double>& allowed, double wanted);
 [[nodiscard]] double nearest_in_range(double min, double max, double quant, double wanted);
+
+// One event of a Get-Notifications answer, as far as it matters here.
+struct NotifyEvent {
+    int sequence = 0;
+    std::string kind;     // notify-subscribed-event, such as "job-state-changed"
+    std::string printer;  // printer-name, empty when not given
+    int job = 0;          // notify-job-id, 0 when not given
+};
+// What a run of events (in sequence order) names. `expected_sequence` is the first number not seen yet:
+// a first event beyond it means events were lost (the server keeps only so many), so anything may have
+// changed.
+[[nodiscard]] Changes changes_from(const std::vector<NotifyEvent>& events, int expected_sequence);
 
 }  // namespace os_actions::printing::detail

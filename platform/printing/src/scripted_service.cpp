@@ -1,8 +1,98 @@
 #include "printing/scripted_service.h"
 
+#include <algorithm>
+
 #include "credentials.h"
 
 namespace os_actions::printing {
+
+struct ScriptedService::Watchers {
+    std::mutex mutex;
+    std::vector<std::pair<int, ChangesCallback>> callbacks;
+    int next = 0;
+};
+
+namespace {
+std::string joined(const std::vector<std::string>& names) {
+    std::string out;
+    for (const auto& name : names) {
+        out += (out.empty() ? "" : ",") + name;
+    }
+    return out;
+}
+
+class ScriptedWatch final : public Watch {
+  public:
+    ScriptedWatch(std::shared_ptr<void> watchers, std::function<void()> forget)
+        : m_watchers(std::move(watchers)), m_forget(std::move(forget)) {}
+    ~ScriptedWatch() override { m_forget(); }
+
+  private:
+    std::shared_ptr<void> m_watchers;
+    std::function<void()> m_forget;
+};
+}  // namespace
+
+Result<std::vector<PrintQueue>> ScriptedService::queues_named(const std::vector<std::string>& names) {
+    record("queues_named(" + joined(names) + ")");
+    std::lock_guard lock(m_mutex);
+    auto all = m_answers.queues;
+    if (all) {
+        std::erase_if(*all,
+                      [&](const PrintQueue& q) { return std::ranges::find(names, q.name) == names.end(); });
+    }
+    return all;
+}
+
+Result<std::vector<PrintJob>> ScriptedService::jobs_named(const std::vector<std::string>& ids) {
+    record("jobs_named(" + joined(ids) + ")");
+    std::lock_guard lock(m_mutex);
+    auto all = m_answers.jobs;
+    if (all) {
+        std::erase_if(*all, [&](const PrintJob& j) { return std::ranges::find(ids, j.id) == ids.end(); });
+    }
+    return all;
+}
+
+std::unique_ptr<Watch> ScriptedService::watch(ChangesCallback on_change) {
+    record("watch()");
+    std::lock_guard lock(m_mutex);
+    if (m_refuse_watching) {
+        return nullptr;
+    }
+    if (!m_watchers) {
+        m_watchers = std::make_shared<Watchers>();
+    }
+    auto watchers = m_watchers;
+    std::lock_guard hold(watchers->mutex);
+    const int id = watchers->next++;
+    watchers->callbacks.emplace_back(id, std::move(on_change));
+    return std::make_unique<ScriptedWatch>(watchers, [watchers, id] {
+        std::lock_guard forget(watchers->mutex);
+        std::erase_if(watchers->callbacks, [id](const auto& entry) { return entry.first == id; });
+    });
+}
+
+void ScriptedService::refuse_watching(bool refuse) {
+    std::lock_guard lock(m_mutex);
+    m_refuse_watching = refuse;
+}
+
+bool ScriptedService::report(const Changes& changes) {
+    std::shared_ptr<Watchers> watchers;
+    {
+        std::lock_guard lock(m_mutex);
+        watchers = m_watchers;
+    }
+    if (!watchers) {
+        return false;
+    }
+    std::lock_guard lock(watchers->mutex);
+    for (const auto& [id, callback] : watchers->callbacks) {
+        callback(changes);
+    }
+    return !watchers->callbacks.empty();
+}
 
 void ScriptedService::script(Answers answers) {
     std::lock_guard lock(m_mutex);

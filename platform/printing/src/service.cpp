@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <mutex>
 
 #include "printing/printing.h"
@@ -24,6 +25,41 @@ std::optional<std::uint8_t> PrintJob::progress_percent() const {
     }
     const auto done = std::min(*pages_done, *pages_total);
     return static_cast<std::uint8_t>(static_cast<std::uint64_t>(done) * 100 / *pages_total);
+}
+
+namespace {
+template <class T>
+Result<std::vector<T>> only_named(Result<std::vector<T>> all, const std::vector<std::string>& names,
+                                  auto key) {
+    if (!all) {
+        return all;
+    }
+    std::erase_if(*all,
+                  [&](const T& record) { return std::ranges::find(names, key(record)) == names.end(); });
+    return all;
+}
+}  // namespace
+
+Result<std::vector<PrintQueue>> Service::queues_named(const std::vector<std::string>& names) {
+    return only_named(queues(), names, [](const PrintQueue& q) { return q.name; });
+}
+Result<std::vector<PrintJob>> Service::jobs_named(const std::vector<std::string>& ids) {
+    return only_named(jobs(), ids, [](const PrintJob& j) { return j.id; });
+}
+std::unique_ptr<Watch> Service::watch(ChangesCallback) {
+    return nullptr;
+}
+
+namespace {
+constexpr std::string_view not_permitted_prefix = "Not permitted: ";
+}
+
+std::string not_permitted_error(const std::string& what) {
+    return std::string(not_permitted_prefix) + what;
+}
+
+bool is_not_permitted(const std::string& error) {
+    return error.starts_with(not_permitted_prefix);
 }
 
 std::shared_ptr<Service> install_service(std::shared_ptr<Service> service) {
@@ -85,6 +121,16 @@ Result<void> print_document(const std::string& queue, const std::filesystem::pat
 }
 Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) {
     return installed_service()->scan_page(scanner_id, settings);
+}
+
+Result<std::vector<PrintQueue>> queues_named(const std::vector<std::string>& names) {
+    return installed_service()->queues_named(names);
+}
+Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids) {
+    return installed_service()->jobs_named(ids);
+}
+std::unique_ptr<Watch> watch(ChangesCallback on_change) {
+    return installed_service()->watch(std::move(on_change));
 }
 
 Result<ScanEnd> scan_pages(const std::string& scanner_id, const ScanSettings& settings,

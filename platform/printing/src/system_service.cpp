@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "cups_client.h"
+#include "cups_events.h"
 #include "printing/printing.h"
 #include "scanner_list.h"
 
@@ -21,6 +22,15 @@ class SystemService final : public Service {
     Result<std::vector<PrintQueue>> queues() override { return cups::queues(); }
     Result<std::vector<PrintJob>> jobs() override { return cups::jobs(); }
     Result<std::vector<Scanner>> scanners() override { return m_scanners.get(); }
+    Result<std::vector<PrintQueue>> queues_named(const std::vector<std::string>& names) override {
+        return cups::queues_named(names);
+    }
+    Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids) override {
+        return cups::jobs_named(ids);
+    }
+    std::unique_ptr<Watch> watch(ChangesCallback on_change) override {
+        return cups::watch(std::move(on_change));
+    }
     Result<std::vector<DriverlessPrinter>> discover_driverless() override {
         return cups::discover_driverless();
     }

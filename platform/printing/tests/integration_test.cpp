@@ -166,11 +166,13 @@ TEST(SandboxQueues, ListsBothQueuesWithStatesAndSupplies) {
     EXPECT_TRUE(office->answered);
     EXPECT_EQ(std::ranges::count(studio->state_reasons, std::string("none")), 0);
     ASSERT_TRUE(studio->supplies.has_value());
-    const std::vector<printing::Supply> ink = {{"Black Ink", "#000000", 80},
-                                               {"Cyan Ink", "#00FFFF", 60},
-                                               {"Magenta Ink", "#FF00FF", 30},
-                                               {"Yellow Ink", "#FFFF00", 5}};
+    // With the level the device calls low (10 for each): Yellow at 5 is low.
+    const std::vector<printing::Supply> ink = {{"Black Ink", "#000000", 80, 10},
+                                               {"Cyan Ink", "#00FFFF", 60, 10},
+                                               {"Magenta Ink", "#FF00FF", 30, 10},
+                                               {"Yellow Ink", "#FFFF00", 5, 10}};
     EXPECT_EQ(*studio->supplies, ink);
+    EXPECT_TRUE(studio->supplies->back().is_low());
     EXPECT_FALSE(office->supplies.has_value());
 }
 

@@ -30,6 +30,12 @@ TEST(Supplies, SingleMarkerAndShortLists) {
     const auto s = parse_supplies({"Toner"}, {}, {42});
     ASSERT_TRUE(s.has_value());
     EXPECT_EQ(*s, (std::vector<Supply>{{"Toner", std::nullopt, 42}}));
+    const auto low = parse_supplies({"Black", "Cyan", "Waste"}, {}, {5, 40, 10}, {10, 10});
+    ASSERT_TRUE(low.has_value());
+    EXPECT_EQ((*low)[0].low_level, 10);
+    EXPECT_TRUE((*low)[0].is_low());   // 5 % where its printer calls 10 % low
+    EXPECT_FALSE((*low)[1].is_low());  // 40 %
+    EXPECT_FALSE((*low)[2].is_low());  // no low level reported for it
     const auto t = parse_supplies({"A", "B"}, {"#111111"}, {});
     ASSERT_TRUE(t.has_value());
     EXPECT_EQ((*t)[1], (Supply{"B", std::nullopt, std::nullopt}));
@@ -58,8 +64,11 @@ TEST(QueueState, AnsweredTrustsTheServerWhereItMust) {
     EXPECT_TRUE(queue_answered(3, {}, false, false));
     EXPECT_FALSE(queue_answered(3, {"connecting-to-device"}, false, true));
     EXPECT_FALSE(queue_answered(3, {"offline-report"}, false, std::nullopt));
-    // This machine's server: a queue it prints to answers; else the probe, or the reasons alone.
-    EXPECT_TRUE(queue_answered(4, {}, true, false));
+    // This machine's server: the device's own answer in this check, printing or not (cupsd "prints" to a
+    // device that refuses while it keeps trying); the reasons alone for devices that cannot be asked.
+    EXPECT_FALSE(queue_answered(4, {}, true, false));
+    EXPECT_TRUE(queue_answered(4, {}, true, true));
+    EXPECT_FALSE(queue_answered(4, {"connecting-to-device"}, true, std::nullopt));
     EXPECT_FALSE(queue_answered(3, {}, true, false));
     EXPECT_TRUE(queue_answered(3, {}, true, std::nullopt));
     EXPECT_FALSE(queue_answered(4, {"timed-out-error"}, true, true));
@@ -96,6 +105,78 @@ TEST(JobState, MapsIppStates) {
     EXPECT_EQ(job_state_from_ipp(9), 6);
     EXPECT_EQ(job_state_from_ipp(0), std::nullopt);
     EXPECT_EQ(job_state_from_ipp(10), std::nullopt);
+}
+
+TEST(JobState, OnlyAPersonCancels) {
+    // Canceled by a person, or without a reason: canceled.
+    EXPECT_EQ(job_state(7, {"job-canceled-by-user"}), 4);
+    EXPECT_EQ(job_state(7, {"job-canceled-by-operator"}), 4);
+    EXPECT_EQ(job_state(7, {}), 4);
+    // Stopped by the printer or the server: could not print, as an aborted job.
+    EXPECT_EQ(job_state(7, {"job-canceled-at-device"}), 5);
+    EXPECT_EQ(job_state(7, {"aborted-by-system"}), 5);
+    EXPECT_EQ(job_state(7, {"document-format-error"}), 5);
+    EXPECT_EQ(job_state(7, {"document-unprintable-error"}), 5);
+    EXPECT_EQ(job_state(8, {"job-canceled-by-user"}), 5);
+    // Other states keep their numbers whatever the reasons.
+    EXPECT_EQ(job_state(9, {"job-completed-successfully"}), 6);
+    EXPECT_EQ(job_state(3, {"job-canceled-at-device"}), 1);
+}
+
+TEST(JobState, CountsShowOnlyWhatTheJobCanHavePrinted) {
+    const PageCounts sent{24, 24};
+    // Waiting (sent again, with an earlier try's count): nothing printed yet, the total stays.
+    EXPECT_EQ(shown_counts(sent, 1).done, 0u);
+    EXPECT_EQ(shown_counts({std::nullopt, 24}, 1).done, std::nullopt);
+    EXPECT_EQ(shown_counts(sent, 1).total, 24u);
+    // Still printing with every page sent: the last one is not printed yet.
+    EXPECT_EQ(shown_counts(sent, 2).done, 23u);
+    EXPECT_EQ(shown_counts({8, 12}, 2).done, 8u);
+    EXPECT_EQ(shown_counts({3, std::nullopt}, 2).done, 3u);
+    // Finished jobs keep their counts.
+    EXPECT_EQ(shown_counts(sent, 6).done, 24u);
+    EXPECT_EQ(shown_counts(sent, 5).done, 24u);
+}
+
+TEST(JobState, DocumentPagesLeaveOutTheCopies) {
+    os_actions::printing::PrintJob job;
+    EXPECT_EQ(job.document_pages(), std::nullopt);
+    job.pages_total = 24;
+    job.copies = 2;
+    EXPECT_EQ(job.document_pages(), 12u);
+    job.copies = 1;
+    EXPECT_EQ(job.document_pages(), 24u);
+    job.pages_total = 25;  // not a whole number of copies: the server counted the document alone
+    job.copies = 2;
+    EXPECT_EQ(job.document_pages(), 25u);
+}
+
+TEST(Events, EventsNameTheirJobsAndPrintersOnce) {
+    const std::vector<NotifyEvent> events = {
+        {1, "job-created", "Office_laser", 7},
+        {2, "printer-state-changed", "Office_laser", 0},
+        {3, "job-progress", "Office_laser", 7},
+        {4, "job-completed", "Studio_printer", 8},
+    };
+    const auto changes = changes_from(events, 1);
+    EXPECT_FALSE(changes.everything);
+    EXPECT_EQ(changes.jobs, (std::vector<std::string>{"Office_laser-7", "Studio_printer-8"}));
+    EXPECT_EQ(changes.printers, std::vector<std::string>{"Office_laser"});
+    EXPECT_TRUE(changes_from({}, 5).empty());
+}
+
+TEST(Events, LostOrNamelessEventsMeanAnythingMayHaveChanged) {
+    // The server kept fewer events than came: the first one is past the one expected.
+    EXPECT_TRUE(changes_from({{9, "job-progress", "Office_laser", 7}}, 4).everything);
+    EXPECT_TRUE(changes_from({{1, "server-restarted", "", 0}}, 1).everything);
+    EXPECT_TRUE(changes_from({{1, "job-state-changed", "", 7}}, 1).everything);
+    EXPECT_TRUE(changes_from({{1, "printer-modified", "", 0}}, 1).everything);
+    // Merging keeps each name once and the widest news.
+    os_actions::printing::Changes a{false, {"P"}, {"P-1"}};
+    a.merge({true, {"P", "Q"}, {"P-1"}});
+    EXPECT_TRUE(a.everything);
+    EXPECT_EQ(a.printers, (std::vector<std::string>{"P", "Q"}));
+    EXPECT_EQ(a.jobs, std::vector<std::string>{"P-1"});
 }
 
 class TimeLabel : public ::testing::Test {

@@ -69,10 +69,11 @@ bool show(Presswick& state, ShownView view) {
     if (!tree) {
         return false;
     }
-    if (std::holds_alternative<shown::PrintDialog>(view)) {
-        state.print_cells_seen = print_cells_version(state);  // the choices this tree shows
-    }
+    const bool print_dialog = std::holds_alternative<shown::PrintDialog>(view);
     state.install(std::move(tree), std::move(view));
+    if (print_dialog) {
+        state.print_cells_seen = print_cells_version(state);  // the choices this dialog shows
+    }
     return true;
 }
 

@@ -32,6 +32,9 @@ void make_current(Presswick& state, std::size_t index) {
 
 void begin_refresh(Presswick& state) {
     state.refresh_rx.reset();
+    // A full read covers whatever was reported so far; a quiet update still running would be older.
+    state.update_rx.reset();
+    state.changes_waiting.reset();
     state.refresh_rx = start_refresh();
 }
 
@@ -146,6 +149,42 @@ bool collect_one_result(Presswick& state) {
         auto got = state.refresh_rx->try_recv();
         if (got.status == kora_ui::RecvStatus::value) {
             apply_snapshot(state, std::move(*got.value));
+            return true;
+        }
+    }
+    // 5b. The quiet update; one that ended without a snapshot lets the next one start.
+    if (state.update_rx) {
+        auto got = state.update_rx->try_recv();
+        if (got.status == kora_ui::RecvStatus::value) {
+            apply_update(state, std::move(*got.value));
+            return true;
+        }
+        if (got.status == kora_ui::RecvStatus::disconnected) {
+            state.update_rx.reset();
+            start_waiting_update(state);
+        }
+    }
+    // 5c. What the print server reported changed, all of it at once.
+    if (state.changes_rx) {
+        std::optional<os_actions::printing::Changes> reported;
+        for (auto got = state.changes_rx->try_recv(); got.status == kora_ui::RecvStatus::value;
+             got = state.changes_rx->try_recv()) {
+            if (!reported) {
+                reported = std::move(*got.value);
+            } else {
+                reported->merge(*got.value);
+            }
+        }
+        if (reported) {
+            apply_changes(state, std::move(*reported));
+            return true;
+        }
+    }
+    // 5d. A desktop notification the user chose: the page that shows its thing.
+    if (state.chosen_rx) {
+        auto got = state.chosen_rx->try_recv();
+        if (got.status == kora_ui::RecvStatus::value) {
+            apply_chosen(state, *got.value);
             return true;
         }
     }

@@ -55,6 +55,15 @@ void apply(Presswick& state, PrintersFound op);
 void apply(Presswick& state, ShowDevice op);
 void apply(Presswick& state, SelectJob op);
 void apply_snapshot(Presswick& state, DeviceSnapshot snapshot);
+// Live changes (execute_live.cpp): what the server reported waits for the next quiet update, which
+// starts when no refresh of either kind is running; its snapshot replaces the last one and the page that
+// is showing is composed again over it.
+void apply_changes(Presswick& state, os_actions::printing::Changes changes);
+void apply_update(Presswick& state, DeviceSnapshot snapshot);
+// Shows the page of a desktop notification's target.
+void apply_chosen(Presswick& state, const std::string& target);
+// Starts the quiet update for the waiting changes when nothing else is reading the service.
+void start_waiting_update(Presswick& state);
 
 void apply(Presswick& state, AddPrinter op);
 void apply(Presswick& state, SetPreferredPrinter op);

@@ -55,6 +55,7 @@ void apply_snapshot(Presswick& state, DeviceSnapshot snapshot) {
     } else {
         install_home(state);
     }
+    start_waiting_update(state);  // what the server reported while this refresh ran
 }
 
 }  // namespace presswick::surface

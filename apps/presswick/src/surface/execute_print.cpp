@@ -225,10 +225,10 @@ bool follow_print_cells(Presswick& state) {
         print_cells_version(state) == state.print_cells_seen) {
         return false;
     }
-    // Seen even when the dialog cannot be composed (no snapshot yet): asked once, not every frame.
+    // Seen whether or not the dialog can be composed again (a named surface has no snapshot): otherwise
+    // every update would try again.
     state.print_cells_seen = print_cells_version(state);
-    install_print_dialog(state);
-    return true;
+    return show(state, shown::PrintDialog{});
 }
 
 void apply(Presswick& state, PrintDocument) {

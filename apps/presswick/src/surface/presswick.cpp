@@ -26,6 +26,13 @@ std::unique_ptr<Presswick> Presswick::new_default_root() {
     auto refresh = start_refresh();
     std::unique_ptr<Presswick> root(new Presswick(std::move(channel), std::move(loading), shown::Loading{}));
     root->refresh_rx = std::move(refresh);
+    auto [changes_tx, changes_rx] = kora_ui::channel<os_actions::printing::Changes>();
+    root->watch = start_watch(std::move(changes_tx));
+    if (root->watch) {
+        root->changes_rx = std::move(changes_rx);
+        root->notice_memory.own_user = this_user();
+        root->chosen_rx = kora_ui::notifications::listen_for_chosen();
+    }
     return root;
 }
 
@@ -42,8 +49,8 @@ bool Presswick::update(kora_ui::UpdateContext& context) {
 }
 
 bool Presswick::needs_idle_sync() const {
-    return refresh_rx.has_value() || document_pick.has_value() || save_pick.has_value() ||
-           credentials_ask.has_value();
+    return refresh_rx.has_value() || update_rx.has_value() || document_pick.has_value() ||
+           save_pick.has_value() || credentials_ask.has_value();
 }
 
 std::vector<kora_actions::Resource> Presswick::resources() const {

@@ -12,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "desktop_notices.h"
 #include "kora_ui/channel.h"
 #include "kora_ui/credentials.h"
 #include "kora_ui/local_state.h"
@@ -154,6 +155,15 @@ class Presswick final : public kora_ui::Widget {
     // The document is being saved because the window is to close: it closes once the save worked.
     bool close_after_save = false;
     bool close_requested = false;
+    // Live changes from the print server: the watch, what it reported, what waits for the next quiet
+    // update, and the quiet update in progress (one at a time).
+    std::unique_ptr<os_actions::printing::Watch> watch;
+    std::optional<kora_ui::Receiver<os_actions::printing::Changes>> changes_rx;
+    std::optional<os_actions::printing::Changes> changes_waiting;
+    std::optional<kora_ui::Receiver<DeviceSnapshot>> update_rx;
+    // Desktop notifications of what live updates brought, and the targets of those the user chose.
+    NoticeMemory notice_memory;
+    std::optional<kora_ui::Receiver<std::string>> chosen_rx;
     [[nodiscard]] bool has_unsaved_pages() const {
         return !pages.empty() && document_version != saved_version;
     }

@@ -171,8 +171,48 @@ WidgetPtr lowest_supply_part(const printing::PrintQueue& printer) {
     if (!lowest) {
         return boxed(caption_text("Supply levels unavailable"));
     }
-    return labelled_meter("Lowest supply", fill("{}% remaining", *lowest),
-                          static_cast<float>(*lowest) / 100.0F);
+    auto meter =
+        labelled_meter("Lowest supply", fill("{}% remaining", *lowest), static_cast<float>(*lowest) / 100.0F);
+    const auto low = low_supplies(printer);
+    if (low.empty()) {
+        return meter;
+    }
+    Column part;
+    part.push(std::move(meter));
+    for (const auto* supply : low) {
+        part.push(caption_text(fill("{} is low", supply->name)));
+    }
+    return boxed(std::move(part));
+}
+
+std::vector<const printing::Supply*> low_supplies(const printing::PrintQueue& printer) {
+    std::vector<const printing::Supply*> low;
+    if (printer.supplies) {
+        for (const auto& supply : *printer.supplies) {
+            if (supply.is_low()) {
+                low.push_back(&supply);
+            }
+        }
+    }
+    return low;
+}
+
+bool needs_attention(const printing::PrintQueue& printer) {
+    return printer.state == printing::QueueState::paused ||
+           printer.state == printing::QueueState::unreachable || !low_supplies(printer).empty();
+}
+
+std::optional<std::string> waiting_reason(const printing::PrintJob& job, const DeviceSnapshot& snapshot) {
+    if (job.state != std::uint8_t{1} || !snapshot.printers) {
+        return std::nullopt;
+    }
+    for (const auto& printer : *snapshot.printers) {
+        if (printer.name == job.queue &&
+            (printer.state == printing::QueueState::paused || !printer.accepting)) {
+            return fill("Waiting: {} is paused", display_name(printer.name));
+        }
+    }
+    return std::nullopt;
 }
 
 WidgetPtr frame_page(Column page, float max_width) {

@@ -86,6 +86,14 @@ inline constexpr int refresh = 76;
                                                        bool documents, bool scanners);
 // The smallest reported supply level, or none ("Supply levels unavailable").
 [[nodiscard]] std::optional<std::uint8_t> lowest_supply(const os_actions::printing::PrintQueue& printer);
+// The supplies at or below the level their printer calls low, in the printer's order.
+[[nodiscard]] std::vector<const os_actions::printing::Supply*> low_supplies(
+    const os_actions::printing::PrintQueue& printer);
+// Paused, out of reach, or low on a supply.
+[[nodiscard]] bool needs_attention(const os_actions::printing::PrintQueue& printer);
+// "Waiting: {} is paused" for a waiting document whose printer is paused or takes no documents.
+[[nodiscard]] std::optional<std::string> waiting_reason(const os_actions::printing::PrintJob& job,
+                                                        const DeviceSnapshot& snapshot);
 // Page P of T of an active document: T is the total when above 1, else 1; P is done + 1, at most T.
 struct PagePosition {
     std::uint32_t page = 1;

@@ -27,7 +27,35 @@ std::vector<const printing::PrintJob*> active_documents(const DeviceSnapshot& sn
     return active;
 }
 
-std::string summary_line(bool any_failure, std::size_t active) {
+// What is wrong with the printers, first that applies; nothing when all is well.
+std::optional<std::string> printers_line(const DeviceSnapshot& snapshot) {
+    if (!snapshot.printers) {
+        return std::nullopt;
+    }
+    std::vector<const printing::PrintQueue*> attention;
+    for (const auto& printer : *snapshot.printers) {
+        if (needs_attention(printer)) {
+            attention.push_back(&printer);
+        }
+    }
+    if (attention.size() >= 2) {
+        return fill("{} printers need attention", attention.size());
+    }
+    if (attention.empty()) {
+        return std::nullopt;
+    }
+    const auto& printer = *attention.front();
+    const auto name = display_name(printer.name);
+    if (printer.state == printing::QueueState::paused) {
+        return fill("{} is paused", name);
+    }
+    if (printer.state == printing::QueueState::unreachable) {
+        return fill("{} can't be reached", name);
+    }
+    return fill("{} is low on {}", name, low_supplies(printer).front()->name);
+}
+
+std::string summary_line(const DeviceSnapshot& snapshot, bool any_failure, std::size_t active) {
     if (any_failure) {
         return "Some information needs refreshing";
     }
@@ -36,6 +64,9 @@ std::string summary_line(bool any_failure, std::size_t active) {
     }
     if (active >= 2) {
         return fill("{} documents are active", active);
+    }
+    if (auto line = printers_line(snapshot)) {
+        return *line;
     }
     return "Everything is ready";
 }
@@ -64,14 +95,17 @@ std::string current_title(const printing::PrintJob& job) {
     }
 }
 
-WidgetPtr current_document_panel(const printing::PrintJob& job, const Presswick& state) {
+WidgetPtr current_document_panel(const printing::PrintJob& job, const DeviceSnapshot& snapshot,
+                                 const Presswick& state) {
     const auto position = active_page_position(job);
-    auto details =
-        Column()
-            .push(Text(document_title(job), text_size::document_title))
-            .push(caption_text(fill("Sent to {}", display_name(job.queue))))
-            .push(Spacer(12))
-            .push(ProgressBar(progress_fraction(job)).with_accessible_label("Current document progress"));
+    Column details;
+    details.push(Text(document_title(job), text_size::document_title))
+        .push(caption_text(fill("Sent to {}", display_name(job.queue))));
+    if (auto waiting = waiting_reason(job, snapshot)) {
+        details.push(caption_text(std::move(*waiting)));
+    }
+    details.push(Spacer(12))
+        .push(ProgressBar(progress_fraction(job)).with_accessible_label("Current document progress"));
     auto body = boxed(Row()
                           .push(PagePreview("Current document", position.page, position.total))
                           .push(Container().with_child(std::move(details)).flexible()));
@@ -115,7 +149,7 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
     Column page;
     page.push(Column()
                   .push(Text("Presswick", text_size::page_title))
-                  .push(caption_text(summary_line(any_failure, active.size()))))
+                  .push(caption_text(summary_line(snapshot, any_failure, active.size()))))
         .push(Spacer(14))
         .push(Row()
                   .push(operation_button("presswick.add", "Add printer", FindPrinters{}, state)
@@ -131,7 +165,7 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
         page.push(std::move(*banner)).push(Spacer(14));
     }
     if (!active.empty()) {
-        page.push(current_document_panel(*active.front(), state)).push(Spacer(28));
+        page.push(current_document_panel(*active.front(), snapshot, state)).push(Spacer(28));
     }
     if (snapshot.printers) {
         page.push(Column()

@@ -18,10 +18,12 @@ WidgetPtr supplies_body(const printing::PrintQueue& printer) {
     Column meters;
     for (const auto& supply : *printer.supplies) {
         const auto level = supply.level.value_or(0);
-        meters
-            .push(
-                labelled_meter(supply.name, fill("{}% remaining", level), static_cast<float>(level) / 100.0F))
-            .push(Spacer(10));
+        meters.push(
+            labelled_meter(supply.name, fill("{}% remaining", level), static_cast<float>(level) / 100.0F));
+        if (supply.is_low()) {
+            meters.push(caption_text(fill("{} is low", supply.name)));
+        }
+        meters.push(Spacer(10));
     }
     return boxed(std::move(meters));
 }

@@ -29,14 +29,16 @@ std::string outcome_label(std::uint8_t state) {
 }
 
 std::string page_text(const printing::PrintJob& job) {
-    if (!job.pages_total) {
+    const auto pages = job.document_pages();  // the document's pages, not pages times copies
+    if (!pages) {
         return "Page count unavailable";
     }
-    return fill("{} page{}", *job.pages_total, *job.pages_total == 1 ? "" : "s");
+    return fill("{} page{}", *pages, *pages == 1 ? "" : "s");
 }
 
 WidgetPtr history_card(const printing::PrintJob& job, const Presswick& state) {
-    const std::uint32_t total = job.pages_total && *job.pages_total > 0 ? *job.pages_total : 1;
+    const auto pages = job.document_pages();
+    const std::uint32_t total = pages && *pages > 0 ? *pages : 1;
     auto details = Column()
                        .push(body_text(outcome_label(*job.state)))
                        .push(caption_text(fill("{}, sent to {}, {}", page_text(job), display_name(job.queue),

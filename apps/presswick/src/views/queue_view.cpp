@@ -51,16 +51,21 @@ Row job_buttons(const printing::PrintJob& job, const Presswick& state,
     return row;
 }
 
-WidgetPtr document_card(const printing::PrintJob& job, const Presswick& state,
+WidgetPtr document_card(const printing::PrintJob& job, const DeviceSnapshot& snapshot, const Presswick& state,
                         const std::optional<std::string>& selected) {
     const auto position = active_page_position(job);
-    auto details = Column()
-                       .push(body_text(state_label(job.state)))
-                       .push(caption_text(fill("Sent to {}", display_name(job.queue))))
-                       .push(Spacer(10))
-                       .push(ProgressBar(progress_fraction(job)).with_accessible_label("Document progress"))
-                       .push(Spacer(10))
-                       .push(job_buttons(job, state, selected));
+    const auto waiting = waiting_reason(job, snapshot);
+    Column details;
+    details.push(body_text(waiting ? *waiting : state_label(job.state)));
+    // A document that could not print carries the printer's own words when it gave some.
+    if (job.state == std::uint8_t{5} && job.message) {
+        details.push(caption_text(*job.message));
+    }
+    details.push(caption_text(fill("Sent to {}", display_name(job.queue))))
+        .push(Spacer(10))
+        .push(ProgressBar(progress_fraction(job)).with_accessible_label("Document progress"))
+        .push(Spacer(10))
+        .push(job_buttons(job, state, selected));
     return card_about(document_title(job),
                       boxed(Row()
                                 .push(PagePreview("Queued document", position.page, position.total))
@@ -95,7 +100,7 @@ WidgetPtr build_queue_view(const DeviceSnapshot& snapshot, const Presswick& stat
             if (shown++ == kMaxQueueCards) {
                 break;
             }
-            grid.push(document_card(job, state, selected_job));
+            grid.push(document_card(job, snapshot, state, selected_job));
         }
         page.push(std::move(grid));
     }

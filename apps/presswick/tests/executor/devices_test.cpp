@@ -104,6 +104,20 @@ TEST_F(Devices, CancelClearsTheSelectionFirst) {
                       "The document may still print. Check the queue and try again.", false}));
 }
 
+TEST_F(Devices, ARefusalForLackOfRightsSaysSoUnderTheSameTitles) {
+    auto state = loaded_root();
+    const std::string why = "You don't have permission to do this. Ask the person who manages this printer.";
+    service->set_operation_result(std::unexpected(printing::not_permitted_error("Forbidden")));
+    EXPECT_EQ(outcome_of(*state, SetPrinterEnabled{"Lab_printer", false}),
+              (Notice{"Could not pause printer", why, false}));
+    EXPECT_EQ(outcome_of(*state, CancelJob{"Lab_printer-7"}),
+              (Notice{"Could not cancel document", why, false}));
+    // Any other failure keeps its own detail.
+    service->set_operation_result(std::unexpected(std::string("Forbidden")));
+    EXPECT_EQ(outcome_of(*state, SetPrinterEnabled{"Lab_printer", false})->detail,
+              "Nothing changed. Check the printer connection and try again.");
+}
+
 TEST_F(Devices, RetryKeepsTheSelection) {
     auto state = loaded_root();
     surface::execute(*state, SelectJob{"Lab_printer-7"});

@@ -74,9 +74,7 @@ class PrintHost : public ::testing::Test {
         state->print_document = m_document;
         state->preview = presswick::PrintPreview::preparing();
         state->preview_rx = presswick::workers::start_preview(m_document);
-        state->install(presswick::views::build_print_view(*state->snapshot, m_document, state->preview,
-                                                          state->print_printer, *state),
-                       presswick::surface::shown::PrintDialog{});
+        ASSERT_TRUE(presswick::surface::show(*state, presswick::surface::shown::PrintDialog{}));
         m_state = state.get();
         m_host = std::make_unique<kora_ui::qt::Host>(std::move(state));
         m_host->resize(520, 820);

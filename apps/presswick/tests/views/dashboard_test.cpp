@@ -22,6 +22,57 @@ TEST(Dashboard, SummaryLineRules) {
     EXPECT_EQ(summary(failed), "Some information needs refreshing");
 }
 
+printing::PrintQueue with_supplies(printing::PrintQueue printer, std::vector<printing::Supply> supplies) {
+    printer.supplies = std::move(supplies);
+    return printer;
+}
+
+TEST(Dashboard, SummarySaysWhatIsWrongWithThePrinters) {
+    using printing::QueueState;
+    const printing::Supply low{"Yellow Ink", std::nullopt, 5, 10};
+    const printing::Supply fine{"Black Ink", std::nullopt, 80, 10};
+    const printing::Supply unknown_low{"Cyan Ink", std::nullopt, 5, std::nullopt};
+    EXPECT_EQ(summary(snapshot_with({printer("Studio_printer", QueueState::paused), printer("Office_laser")},
+                                    {}, {})),
+              "Studio printer is paused");
+    EXPECT_EQ(summary(snapshot_with({printer("Office_laser", QueueState::unreachable)}, {}, {})),
+              "Office laser can't be reached");
+    EXPECT_EQ(summary(snapshot_with({with_supplies(printer("Studio_printer"), {fine, low})}, {}, {})),
+              "Studio printer is low on Yellow Ink");
+    // A level without its printer's low mark, or above it, is fine.
+    EXPECT_EQ(summary(snapshot_with({with_supplies(printer("Studio_printer"), {fine, unknown_low})}, {}, {})),
+              "Everything is ready");
+    // Two or more: counted, whatever is wrong with each.
+    EXPECT_EQ(
+        summary(snapshot_with({printer("A", QueueState::unreachable), printer("B", QueueState::unreachable),
+                               with_supplies(printer("C"), {low})},
+                              {}, {})),
+        "3 printers need attention");
+    // The Part's rows come first.
+    EXPECT_EQ(summary(snapshot_with({printer("A", QueueState::paused)}, {job("A-1", 1, {}, {}, "A")}, {})),
+              "One document is active");
+}
+
+TEST(Dashboard, LowSupplyIsMarkedOnTheCardAndWaitingSaysWhy) {
+    using printing::QueueState;
+    Root root;
+    auto tree = build_dashboard_view(
+        snapshot_with(
+            {with_supplies(printer("Studio_printer", QueueState::paused),
+                           {{"Black Ink", std::nullopt, 80, 10}, {"Yellow Ink", std::nullopt, 5, 10}})},
+            {job("Studio_printer-4", 1, {}, 12)}, {}),
+        root.state, std::nullopt);
+    const auto texts = collect_texts(*tree);
+    EXPECT_EQ(count(texts, "Yellow Ink is low"), 1U);
+    EXPECT_EQ(count(texts, "Black Ink is low"), 0U);
+    EXPECT_EQ(count(texts, "Waiting: Studio printer is paused"), 1U);
+    EXPECT_EQ(count(texts, "Waiting to print"), 1U);
+    auto previews = kora_ui::testing::find_all<kora_ui::PagePreview>(*tree);
+    ASSERT_EQ(previews.size(), 1U);
+    EXPECT_EQ(previews[0]->page(), 1U);  // a waiting job of 12 pages
+    EXPECT_EQ(previews[0]->total(), 12U);
+}
+
 TEST(Dashboard, CurrentDocumentPagePosition) {
     auto position = [](std::optional<std::uint32_t> done, std::optional<std::uint32_t> total) {
         Root root;

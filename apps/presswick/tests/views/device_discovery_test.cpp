@@ -57,6 +57,13 @@ TEST(Device, SuppliesIncludingUnknownLevelAsZero) {
     auto bars = kora_ui::testing::find_all<kora_ui::ProgressBar>(*tree);
     ASSERT_EQ(bars.size(), 2U);
     EXPECT_FLOAT_EQ(bars[1]->fraction(), 0.0F);
+    // A supply at or below its printer's low level is marked under its meter; others are not.
+    p.supplies =
+        std::vector<printing::Supply>{{"Black", {}, 10, 10}, {"Cyan", {}, 11, 10}, {"Waste", {}, 1, {}}};
+    const auto marked = kora_ui::testing::collect_texts(*build_device_view(p, root.state));
+    EXPECT_EQ(std::ranges::count(marked, std::string("Black is low")), 1);
+    EXPECT_EQ(std::ranges::count(marked, std::string("Cyan is low")), 0);
+    EXPECT_EQ(std::ranges::count(marked, std::string("Waste is low")), 0);
     p.supplies = std::vector<printing::Supply>{};
     EXPECT_TRUE(
         contains_text(*build_device_view(p, root.state), "This printer does not report supply levels."));

@@ -45,6 +45,29 @@ TEST(Queue, StateLabels) {
     }
 }
 
+TEST(Queue, FailuresCarryThePrintersWordsAndWaitingSaysWhy) {
+    Root root;
+    auto stopped = job("Studio_printer-2", 5);
+    stopped.message = "Paper jam in tray 2";
+    auto canceled = job("Studio_printer-3", 4);
+    canceled.message = "Canceled by user";  // only a failure shows it
+    auto not_accepting = printer("Office_laser");
+    not_accepting.accepting = false;
+    auto tree = build_queue_view(
+        snapshot_with({printer("Studio_printer", printing::QueueState::paused), not_accepting},
+                      {stopped, canceled, job("Studio_printer-5", 1),
+                       job("Office_laser-6", 1, {}, {}, "Office_laser"), job("Studio_printer-7", 2)},
+                      {}),
+        root.state, std::nullopt, std::nullopt);
+    const auto texts = collect_texts(*tree);
+    EXPECT_EQ(count(texts, "Could not print"), 1U);
+    EXPECT_EQ(count(texts, "Paper jam in tray 2"), 1U);
+    EXPECT_EQ(count(texts, "Canceled by user"), 0U);
+    EXPECT_EQ(count(texts, "Waiting: Studio printer is paused"), 1U);
+    EXPECT_EQ(count(texts, "Waiting: Office laser is paused"), 1U);
+    EXPECT_EQ(count(texts, "In progress"), 1U);  // a printing job is not "waiting"
+}
+
 TEST(Queue, SelectionConfirmsOnlyThatCard) {
     Root root;
     auto tree = build_queue_view(snapshot_with({}, {job("a-1", 2), job("a-2", 1)}, {}), root.state,
@@ -124,6 +147,18 @@ TEST(History, OnlyFinishedWithOutcomeAndPageTexts) {
     EXPECT_EQ(previews[2]->total(), 12U);
     auto op = root.press(*tree, "presswick.history.repeat.h-4");
     EXPECT_EQ(std::get<presswick::RetryJob>(*op).id, "h-4");
+}
+
+TEST(History, PageCountsAreTheDocumentsNotTimesCopies) {
+    Root root;
+    auto twice = job("Studio_printer-8", 6, 24, 24);
+    twice.copies = 2;
+    auto tree = build_history_view(snapshot_with({}, {twice}, {}), root.state);
+    const auto texts = collect_texts(*tree);
+    EXPECT_EQ(count(texts, "12 pages, sent to Studio printer, today"), 1U) << testing::PrintToString(texts);
+    auto previews = kora_ui::testing::find_all<kora_ui::PagePreview>(*tree);
+    ASSERT_EQ(previews.size(), 1U);
+    EXPECT_EQ(previews[0]->total(), 12U);
 }
 
 TEST(History, ShowsAtMost50) {

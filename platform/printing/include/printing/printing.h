@@ -35,8 +35,11 @@ using PageSink = std::function<void(Bytes)>;
 
 struct Supply {
     std::string name;
-    std::optional<std::string> colour;  // such as "#111111"
-    std::optional<std::uint8_t> level;  // percent, absent when not reported
+    std::optional<std::string> colour;                     // such as "#111111"
+    std::optional<std::uint8_t> level;                     // percent, absent when not reported
+    std::optional<std::uint8_t> low_level = std::nullopt;  // the level its printer calls low, when it says
+    // At or below the level its printer calls low.
+    [[nodiscard]] bool is_low() const { return level && low_level && *level <= *low_level; }
     bool operator==(const Supply&) const = default;
 };
 
@@ -64,7 +67,13 @@ struct PrintJob {
     std::string time_label;  // "today", "yesterday" or a short date
     std::optional<std::uint8_t> state;
     std::optional<std::string> owner;
+    std::uint16_t copies = 1;
+    std::vector<std::string> reasons = {};  // job-state-reasons keywords, never "none"
+    std::optional<std::string> message =
+        std::nullopt;  // the printer's own words about the job, when it gives some
 
+    // The pages of the document itself (the total without its copies), when known.
+    [[nodiscard]] std::optional<std::uint32_t> document_pages() const;
     // completed / total as 0..100 when both are known.
     [[nodiscard]] std::optional<std::uint8_t> progress_percent() const;
     bool operator==(const PrintJob&) const = default;
@@ -84,6 +93,27 @@ struct DriverlessPrinter {
     std::string name;
     std::optional<std::string> location;
     bool operator==(const DriverlessPrinter&) const = default;
+};
+
+// What the print server said changed since it last said something. Names are queue names and job ids
+// as the records carry them; `everything` means changes may have been missed (the watch started again).
+struct Changes {
+    bool everything = false;
+    std::vector<std::string> printers;
+    std::vector<std::string> jobs;
+    [[nodiscard]] bool empty() const { return !everything && printers.empty() && jobs.empty(); }
+    // Adds what `later` names, each name once.
+    void merge(const Changes& later);
+    bool operator==(const Changes&) const = default;
+};
+
+// Called on a thread of the watch's own whenever the server reports changes.
+using ChangesCallback = std::function<void(Changes)>;
+
+// Watches the print server while it lives.
+class Watch {
+  public:
+    virtual ~Watch() = default;
 };
 
 // What a printer offers for a job, read from the printer itself (absent or empty: no choice).
@@ -164,6 +194,13 @@ class Service {
                                                       std::optional<std::uint32_t> document_pages) = 0;
     [[nodiscard]] virtual Result<Bytes> scan_page(const std::string& scanner_id,
                                                   const ScanSettings& settings) = 0;
+
+    // Only the named queues / jobs, in the order the full lists give them; a name missing from the
+    // answer is gone. By default read from the full lists.
+    [[nodiscard]] virtual Result<std::vector<PrintQueue>> queues_named(const std::vector<std::string>& names);
+    [[nodiscard]] virtual Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids);
+    // Starts watching the server for changes; nothing when it cannot be watched (by default).
+    [[nodiscard]] virtual std::unique_ptr<Watch> watch(ChangesCallback on_change);
     // One press of "scan": from the feeder (source 1 or 2) every side of every sheet until the scanner
     // reports it empty, each handed to on_page as it arrives. A stop requested cancels the scan in the
     // scanner; the page being read then is dropped, those handed on stay. By default: one scan_page.
@@ -197,6 +234,14 @@ std::shared_ptr<Service> install_service(std::shared_ptr<Service> service);
                                           std::uint16_t copies, bool two_sided,
                                           std::optional<std::uint32_t> document_pages = std::nullopt);
 [[nodiscard]] Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings);
+[[nodiscard]] Result<std::vector<PrintQueue>> queues_named(const std::vector<std::string>& names);
+[[nodiscard]] Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids);
+[[nodiscard]] std::unique_ptr<Watch> watch(ChangesCallback on_change);
+
+// The failure of an operation the print server refused because this user may not do it (and the
+// system's administration through polkit did not grant it either), and whether `error` is one.
+[[nodiscard]] std::string not_permitted_error(const std::string& what);
+[[nodiscard]] bool is_not_permitted(const std::string& error);
 [[nodiscard]] Result<ScanEnd> scan_pages(const std::string& scanner_id, const ScanSettings& settings,
                                          const PageSink& on_page, std::stop_token stop = {});
 

@@ -61,17 +61,28 @@ class ScriptedService final : public Service {
                                 const JobOptions& options,
                                 std::optional<std::uint32_t> document_pages) override;
     Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) override;
+    Result<std::vector<PrintQueue>> queues_named(const std::vector<std::string>& names) override;
+    Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids) override;
+    // A watch that reports what report() is given, while it lives; none when the server is scripted
+    // to refuse watching.
+    std::unique_ptr<Watch> watch(ChangesCallback on_change) override;
+    void refuse_watching(bool refuse);
+    // Hands changes to every live watch, on the calling thread; false when no watch is live.
+    bool report(const Changes& changes);
     // From the flatbed as scan_page; from the feeder every scripted side, until a stop is asked for.
     Result<ScanEnd> scan_pages(const std::string& scanner_id, const ScanSettings& settings,
                                const PageSink& on_page, std::stop_token stop) override;
 
   private:
+    struct Watchers;
     void record(std::string call);
     [[nodiscard]] Result<void> operation_answer() const;  // with m_mutex held
     mutable std::mutex m_mutex;
     Answers m_answers;
     std::optional<SignIn> m_sign_in;
     std::vector<std::string> m_calls;
+    bool m_refuse_watching = false;
+    std::shared_ptr<Watchers> m_watchers;
 };
 
 }  // namespace os_actions::printing
