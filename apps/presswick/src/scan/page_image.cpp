@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -116,7 +117,10 @@ std::expected<DecodedImage, std::string> decode_png(std::span<const std::uint8_t
         png_get_rowbytes(reader.png, reader.info) != stride) {
         return std::unexpected(std::string("the scanned image has an unusable layout"));
     }
-    std::shared_ptr<std::uint8_t[]> samples(new std::uint8_t[stride * height]);
+    std::shared_ptr<std::uint8_t[]> samples(new (std::nothrow) std::uint8_t[stride * height]);
+    if (!samples) {
+        return std::unexpected(std::string("the scanned image could not be decoded: out of memory"));
+    }
     ocr::advise_huge_pages(samples.get(), stride * height);
     std::vector<png_bytep> rows(height);
     for (png_uint_32 y = 0; y < height; ++y) {
