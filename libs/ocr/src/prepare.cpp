@@ -6,6 +6,7 @@
 #include <limits>
 #include <numbers>
 
+#include "ocr/large_buffer.h"
 #include "resize.h"
 
 namespace ocr {
@@ -218,24 +219,57 @@ bool exceeds_page_limits(std::uint32_t width, std::uint32_t height) {
            static_cast<std::uint64_t>(width) * height > max_page_pixels;
 }
 
+// One loop per layout, known at compile time, so that the vectoriser widens it (the build's -O2 leaves
+// it scalar): on a 600-dpi colour page this copy was a fifth of our share.
+#pragma GCC push_options
+#pragma GCC optimize("tree-vectorize")
+namespace {
+
+template <std::size_t channels>
+void luminance_of(const std::uint8_t* __restrict source, std::uint8_t* __restrict gray, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* p = source + i * channels;
+        if constexpr (channels <= 2) {
+            gray[i] = p[0];
+        } else {
+            gray[i] = static_cast<std::uint8_t>((2126U * p[0] + 7152U * p[1] + 722U * p[2]) / 10000U);
+        }
+    }
+}
+
+}  // namespace
+
 GrayImage to_luminance(const ImageView& image) {
     GrayImage gray{image.width, image.height, {}};
     const std::size_t count = static_cast<std::size_t>(image.width) * image.height;
-    gray.pixels.resize(count);
     const std::size_t channels = channels_of(image.layout);
-    const std::uint8_t* source = image.pixels.data();
-    if (channels <= 2) {
-        for (std::size_t i = 0; i < count; ++i) {
-            gray.pixels[i] = source[i * channels];
+    gray.pixels.reserve(count);
+    advise_huge_pages(gray.pixels.data(), count);
+    // Grown a slice at a time, so the vector's zero fill lands in the cache the copy then overwrites.
+    constexpr std::size_t slice = 65'536;
+    for (std::size_t done = 0; done < count; done += slice) {
+        const std::size_t part = std::min(slice, count - done);
+        gray.pixels.resize(done + part);
+        const std::uint8_t* source = image.pixels.data() + done * channels;
+        std::uint8_t* out = gray.pixels.data() + done;
+        switch (channels) {
+            case 1:
+                luminance_of<1>(source, out, part);
+                break;
+            case 2:
+                luminance_of<2>(source, out, part);
+                break;
+            case 3:
+                luminance_of<3>(source, out, part);
+                break;
+            default:
+                luminance_of<4>(source, out, part);
+                break;
         }
-        return gray;
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* p = source + i * channels;
-        gray.pixels[i] = static_cast<std::uint8_t>((2126U * p[0] + 7152U * p[1] + 722U * p[2]) / 10000U);
     }
     return gray;
 }
+#pragma GCC pop_options
 
 void raise_contrast(GrayImage& image) {
     const auto& table = raised_levels();

@@ -1,5 +1,9 @@
 // Decoding the scanner's bytes: any decodable format, the size limits before decoding, bad bytes.
 #include <gtest/gtest.h>
+#include <png.h>
+#include <stb_image.h>
+
+#include <cstring>
 
 #include "scan/page_image.h"
 #include "scan_support.h"
@@ -68,6 +72,91 @@ TEST(PageImage, CorruptOrEmptyBytesFail) {
     std::vector<std::uint8_t> truncated = *pattern_png(64, 64);
     truncated.resize(truncated.size() / 2);
     EXPECT_FALSE(decode_page_image(truncated).has_value());
+}
+
+// A PNG of any layout the format has, written row by row.
+std::vector<std::uint8_t> png_of(std::uint32_t width, std::uint32_t height, int depth, int colour,
+                                 const std::vector<std::uint8_t>& packed, bool transparent = false) {
+    std::vector<std::uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t length) {
+            auto* bytes = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(p));
+            bytes->insert(bytes->end(), data, data + length);
+        },
+        nullptr);
+    png_set_IHDR(png, info, width, height, depth, colour, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (colour == PNG_COLOR_TYPE_PALETTE) {
+        const png_color palette[4] = {{0, 0, 0}, {255, 0, 0}, {0, 200, 40}, {250, 250, 250}};
+        png_set_PLTE(png, info, palette, 4);
+    }
+    if (transparent) {
+        png_color_16 key{};
+        key.gray = 0;
+        png_set_tRNS(png, info, nullptr, 0, &key);
+    }
+    png_write_info(png, info);
+    const std::size_t stride = packed.size() / height;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        png_write_row(png, packed.data() + stride * y);
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// The scan service's PNG goes through the PNG library; every layout must come out as the general decoder
+// gives it: 1-bit and 16-bit grey, a palette, a transparent grey, colour with alpha.
+TEST(PageImage, PngOfEveryLayoutDecodesAsTheGeneralDecoderDoes) {
+    const std::uint32_t w = 19;
+    const std::uint32_t h = 7;
+    std::vector<std::uint8_t> bits((w + 7) / 8 * h);
+    std::vector<std::uint8_t> deep(w * h * 2);
+    std::vector<std::uint8_t> indexed(w * h);
+    std::vector<std::uint8_t> grey(w * h);
+    std::vector<std::uint8_t> colour(w * h * 4);
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+        bits[i] = static_cast<std::uint8_t>(i * 73 + 5);
+    }
+    for (std::size_t i = 0; i < deep.size(); ++i) {
+        deep[i] = static_cast<std::uint8_t>(i * 31 + 7);
+    }
+    for (std::size_t i = 0; i < indexed.size(); ++i) {
+        indexed[i] = static_cast<std::uint8_t>(i % 4);
+        grey[i] = static_cast<std::uint8_t>(i * 13 % 5);
+    }
+    for (std::size_t i = 0; i < colour.size(); ++i) {
+        colour[i] = static_cast<std::uint8_t>(i * 17 + 3);
+    }
+    const std::vector<std::vector<std::uint8_t>> files{
+        png_of(w, h, 1, PNG_COLOR_TYPE_GRAY, bits), png_of(w, h, 16, PNG_COLOR_TYPE_GRAY, deep),
+        png_of(w, h, 8, PNG_COLOR_TYPE_PALETTE, indexed), png_of(w, h, 8, PNG_COLOR_TYPE_GRAY, grey, true),
+        png_of(w, h, 8, PNG_COLOR_TYPE_RGB_ALPHA, colour)};
+    const int expected_channels[] = {1, 1, 3, 2, 4};
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        const auto decoded = decode_page_image(files[k]);
+        ASSERT_TRUE(decoded.has_value()) << k << ": " << decoded.error();
+        int x = 0;
+        int y = 0;
+        int n = 0;
+        std::uint8_t* general =
+            stbi_load_from_memory(files[k].data(), static_cast<int>(files[k].size()), &x, &y, &n, 0);
+        ASSERT_NE(general, nullptr) << k;
+        const std::vector<std::uint8_t> want(general, general + std::size_t(x) * y * n);
+        stbi_image_free(general);
+        EXPECT_EQ(decoded->channels, expected_channels[k]) << k;
+        ASSERT_EQ(decoded->channels, n) << k;
+        EXPECT_EQ(std::vector<std::uint8_t>(decoded->samples().begin(), decoded->samples().end()), want) << k;
+    }
+    // A damaged chunk is refused, not decoded into something else.
+    std::vector<std::uint8_t> damaged = png_of(w, h, 8, PNG_COLOR_TYPE_GRAY, grey);
+    damaged[damaged.size() - 20] ^= 0x40;
+    const auto refused = decode_page_image(damaged);
+    ASSERT_FALSE(refused.has_value());
+    EXPECT_NE(refused.error().find("could not be"), std::string::npos) << refused.error();
 }
 
 TEST(PageImage, EncodeRefusesShortPixels) {
