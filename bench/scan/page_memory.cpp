@@ -69,8 +69,12 @@ class PageScanner final : public printing::Service {
     printing::Result<void> set_enabled(const std::string&, bool) override { return {}; }
     printing::Result<void> cancel_job(const std::string&) override { return {}; }
     printing::Result<void> retry_job(const std::string&) override { return {}; }
-    printing::Result<void> print_document(const std::string&, const std::filesystem::path&, std::uint16_t,
-                                          bool, std::optional<std::uint32_t>) override {
+    printing::Result<printing::PrinterOptions> printer_options(const std::string&) override {
+        return printing::PrinterOptions{};
+    }
+    printing::Result<void> print_document(const std::string&, const std::filesystem::path&,
+                                          const printing::JobOptions&,
+                                          std::optional<std::uint32_t>) override {
         return {};
     }
     printing::Result<printing::Bytes> scan_page(const std::string&, const printing::ScanSettings&) override {
