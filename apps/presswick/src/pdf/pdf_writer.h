@@ -6,17 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace presswick::pdf {
+#include "pdf/pdf_word.h"
 
-// One recognised word: its UTF-8 text and its box in the page's pixels; words of one line share `line`.
-struct PdfWord {
-    std::string text;
-    std::uint32_t left = 0;
-    std::uint32_t top = 0;
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    std::uint32_t line = 0;
-};
+namespace presswick::pdf {
 
 // One scanned page as the writer reads it.
 //

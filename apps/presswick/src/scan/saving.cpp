@@ -28,17 +28,13 @@ ExportFormat export_format_for(const std::filesystem::path& path) {
 Bytes build_document_pdf(const std::vector<ScannedPage>& pages) {
     // The writer converts the RGBA pixels a page at a time while it compresses.
     std::vector<pdf::PdfPageInput> inputs;
-    std::vector<std::vector<pdf::PdfWord>> words(pages.size());
     inputs.reserve(pages.size());
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const auto& page = pages[i];
         pdf::PdfPageInput input{{}, page.text.value_or(std::string()), page.width, page.height};
         // Boxes belong with the text they were read with; a page without text has none.
         if (page.text && page.words) {
-            for (const auto& word : *page.words) {
-                words[i].push_back({word.text, word.left, word.top, word.width, word.height, word.line});
-            }
-            input.words = words[i];
+            input.words = *page.words;
         }
         const std::size_t length = std::size_t{page.width} * page.height * 4;
         // A page whose pixels are missing or short is left out by the writer.

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "pdf/pdf_word.h"
+
 namespace presswick {
 
 using Bytes = std::shared_ptr<const std::vector<std::uint8_t>>;
@@ -16,16 +18,9 @@ using Bytes = std::shared_ptr<const std::vector<std::uint8_t>>;
 // shares the buffer, so while any key is held no other page can get a buffer at the same address.
 using PageKey = Bytes;
 
-// One recognised word and its box, in the pixels of the page it was read from.
-struct RecognizedWord {
-    std::string text;
-    std::uint32_t left = 0;
-    std::uint32_t top = 0;
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    std::uint32_t line = 0;  // the line's position in reading order
-    bool operator==(const RecognizedWord&) const = default;
-};
+// One recognised word and its box, in the pixels of the page it was read from (the writer's own type,
+// so a page's words go to the PDF as they are).
+using RecognizedWord = pdf::PdfWord;
 // Shared and immutable like the buffers: copying a page does not copy its words.
 using RecognizedWords = std::shared_ptr<const std::vector<RecognizedWord>>;
 
