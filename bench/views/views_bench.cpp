@@ -6,6 +6,7 @@
 #include <string>
 
 #include "big_snapshot.h"
+#include "pdf_fixture.h"
 #include "surface/presswick.h"
 #include "thumbnail/thumbnail.h"
 #include "views/views.h"
@@ -58,21 +59,7 @@ std::filesystem::path twenty_page_pdf() {
                           "\nendstream");
     }
     objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count 20 >>";
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const auto xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (auto offset : offsets) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
+    std::string pdf = test_pdf::from_objects(objects);
     std::ofstream(path, std::ios::binary) << pdf;
     return path;
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 #include <vector>
+#include "pdf_fixture.h"
 
 // Declared in the library (libstb) but not in stb_image_write.h without its implementation switch.
 extern "C" int stbi_write_png(char const* filename, int w, int h, int comp, const void* data,
@@ -49,22 +50,7 @@ std::string tiny_pdf(int width, int height, int pages = 1) {
         objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
                           "\nendstream");
     }
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const auto xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (auto offset : offsets) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
+    return test_pdf::from_objects(objects);
 }
 
 std::vector<std::uint8_t> gradient(int width, int height) {

@@ -25,6 +25,7 @@
 #include "host_test_main.h"
 #include "kora_ui/picker.h"
 #include "launch.h"
+#include "pdf_fixture.h"
 #include "qt/host.h"
 
 namespace {
@@ -46,26 +47,12 @@ class FixedPicker final : public kora_ui::PickerBackend {
 
 // A PDF of four A4 pages.
 std::string four_pages() {
-    std::string pdf = "%PDF-1.4\n";
     std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>",
                                         "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R 6 0 R] /Count 4 >>"};
     for (int i = 0; i < 4; ++i) {
         objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>");
     }
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const auto xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (const auto offset : offsets) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-        pdf += line;
-    }
-    return pdf + "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
+    return test_pdf::from_objects(objects);
 }
 
 std::string output_of(const std::string& command) {

@@ -15,6 +15,7 @@
 
 #include "host_test_main.h"
 #include "kora_ui/controls.h"
+#include "pdf_fixture.h"
 #include "qt/host.h"
 #include "qt/painted.h"
 #include "sample.h"
@@ -43,22 +44,7 @@ std::string pdf_of_pages(int pages) {
                           "\nendstream");
     }
     objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>";
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const auto xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (const auto offset : offsets) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
+    return test_pdf::from_objects(objects);
 }
 
 class PrintHost : public ::testing::Test {

@@ -18,6 +18,7 @@
 
 #include "bounded_command/bounded_command.h"
 #include "ocr/temp_png.h"
+#include "pdf_fixture.h"
 #include "preview_process.h"
 
 namespace presswick {
@@ -59,22 +60,7 @@ std::string nested_forms_pdf(int depth, int fan) {
         objects.push_back("<< /Type /XObject /Subtype /Form /BBox [0 0 612 792] " + resources + "/Length " +
                           std::to_string(body.size()) + " >>\nstream\n" + body + "endstream");
     }
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const std::size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (const auto offset : offsets) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
+    return test_pdf::from_objects(objects);
 }
 
 std::filesystem::path write(const std::filesystem::path& path, const std::string& bytes) {
