@@ -229,46 +229,6 @@ TEST(SandboxQueues, SetDefaultReadsBackAndLeavesTheUsersFileAlone) {
     EXPECT_EQ(printing_test::read_file(g_home / ".cups" / "lpoptions"), g_real_lpoptions);
 }
 
-// A third virtual printer on a free loopback port, for as long as the test needs it.
-class SparePrinter {
-  public:
-    SparePrinter() {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        ::close(fd);
-        const auto spool = g_home / "spare-spool";
-        std::filesystem::create_directories(spool);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::execlp("ippeveprinter", "ippeveprinter", "-p", std::to_string(port_).c_str(), "-n", "localhost",
-                     "-d", spool.c_str(), "-f", "application/pdf,image/pwg-raster", "-M", "Acme", "-m",
-                     "Spare 3", "Acme Spare 3", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-    }
-    ~SparePrinter() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    SparePrinter(const SparePrinter&) = delete;
-    SparePrinter& operator=(const SparePrinter&) = delete;
-    [[nodiscard]] std::string uri() const {
-        return "ipp://localhost:" + std::to_string(port_) + "/ipp/print";
-    }
-
-  private:
-    int port_ = 0;
-    pid_t pid_ = -1;
-};
-
 std::optional<printing::DriverlessPrinter> offered(const std::string& name) {
     const auto found = printing::discover_driverless();
     EXPECT_TRUE(found.has_value()) << found.error();
@@ -295,7 +255,8 @@ TEST(SandboxDiscovery, OffersOnlyPrintersNotSetUpAndAddsThemOnce) {
     if (const auto queues = printing::queues(); queues && find_queue(*queues, "Acme_Spare_3_2")) {
         GTEST_SKIP() << "added by an earlier run on this sandbox";
     }
-    SparePrinter spare;
+    // A third virtual printer, for as long as the test needs it.
+    const printing_test::VirtualPrinter spare(g_home / "spare-spool", "Spare 3");
     std::optional<printing::DriverlessPrinter> found;
     ASSERT_TRUE(wait_until([&] { return (found = offered("Acme Spare 3")).has_value(); }, 20s));
     EXPECT_TRUE(found->uri.starts_with("ipps://")) << found->uri;

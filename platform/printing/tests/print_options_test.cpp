@@ -170,49 +170,22 @@ TEST(SandboxPrinterOptions, ChoicesReachTheJob) {
 // A device that prints on one side only, set up as a queue of the sandbox for the test's life.
 class OneSidedPrinter {
   public:
-    OneSidedPrinter() {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        ::close(fd);
-        const auto spool = g_home / "one-sided-spool";
-        std::filesystem::create_directories(spool);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            // No -2: sides-supported is one-sided only.
-            ::execlp("ippeveprinter", "ippeveprinter", "-p", std::to_string(port_).c_str(), "-n", "localhost",
-                     "-d", spool.c_str(), "-f", "application/pdf,image/pwg-raster", "-M", "Acme", "-m",
-                     "Simplex 4", "Acme Simplex 4", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-    }
-    ~OneSidedPrinter() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    OneSidedPrinter(const OneSidedPrinter&) = delete;
-    OneSidedPrinter& operator=(const OneSidedPrinter&) = delete;
+    // Without "-2": sides-supported is one-sided only.
+    OneSidedPrinter() : m_device(g_home / "one-sided-spool", "Simplex 4") {}
     // Sets it up as `queue` once the device answers (IPP Everywhere, like the sandbox's own).
     bool set_up(const std::string& queue) const {
-        const std::string uri = "ipp://localhost:" + std::to_string(port_) + "/ipp/print";
-        const std::string answers = "ipptool -q " + uri + " get-printer-attributes.test >/dev/null 2>&1";
+        const std::string answers =
+            "ipptool -q " + m_device.uri() + " get-printer-attributes.test >/dev/null 2>&1";
         if (!printing_test::wait_until([&] { return std::system(answers.c_str()) == 0; }, 10s)) {
             return false;
         }
-        const std::string add = "lpadmin -p " + queue + " -E -v " + uri + " -m everywhere >/dev/null 2>&1";
+        const std::string add =
+            "lpadmin -p " + queue + " -E -v " + m_device.uri() + " -m everywhere >/dev/null 2>&1";
         return std::system(add.c_str()) == 0;
     }
 
   private:
-    int port_ = 0;
-    pid_t pid_ = -1;
+    printing_test::VirtualPrinter m_device;
 };
 
 // Adds a queue: runs with the last integration tests (scripts/test.sh).

@@ -1,8 +1,14 @@
 // Shared by the integration tests: whether the private print system is what libcups points at, a
-// private HOME for every test process, PNG header reading and a polling wait.
+// private HOME for every test process, PNG header reading, a polling wait and an extra virtual printer.
 #pragma once
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -78,5 +84,64 @@ inline std::optional<PngHeader> png_header(const std::vector<std::uint8_t>& byte
     };
     return PngHeader{be32(16), be32(20), bytes[24], bytes[25]};
 }
+
+// One more virtual printer (ippeveprinter) on a free loopback port, spooling into `spool`, for as long as
+// the test needs it. `extra` holds further options, such as "-2" for both sides.
+class VirtualPrinter {
+  public:
+    VirtualPrinter(const std::filesystem::path& spool, const std::string& model,
+                   const std::vector<std::string>& extra = {}) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        ::close(fd);
+        std::filesystem::create_directories(spool);
+        const std::string port = std::to_string(m_port);
+        const std::string name = "Acme " + model;
+        std::vector<const char*> argv{"ippeveprinter",
+                                      "-p",
+                                      port.c_str(),
+                                      "-n",
+                                      "localhost",
+                                      "-d",
+                                      spool.c_str(),
+                                      "-f",
+                                      "application/pdf,image/pwg-raster",
+                                      "-M",
+                                      "Acme",
+                                      "-m",
+                                      model.c_str()};
+        for (const auto& option : extra) {
+            argv.push_back(option.c_str());
+        }
+        argv.push_back(name.c_str());
+        argv.push_back(nullptr);
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::execvp("ippeveprinter", const_cast<char* const*>(argv.data()));
+            ::_exit(127);
+        }
+    }
+    ~VirtualPrinter() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    VirtualPrinter(const VirtualPrinter&) = delete;
+    VirtualPrinter& operator=(const VirtualPrinter&) = delete;
+    [[nodiscard]] std::string uri() const {
+        return "ipp://localhost:" + std::to_string(m_port) + "/ipp/print";
+    }
+
+  private:
+    int m_port = 0;
+    pid_t m_pid = -1;
+};
 
 }  // namespace printing_test
