@@ -21,17 +21,44 @@ packages=(
   clang-16 libclang-rt-16-dev
   # The screen reader test: AT-SPI's bus and registry, and its Python client.
   at-spi2-core python3-pyatspi
+  # Translations: the catalogue tools, Qt's own translated strings, and the locales the tests switch to.
+  gettext locales qt6-translations-l10n
 )
+
+# The locales of the translated tests (German, French, Spanish), generated once.
+locales=(de_DE.UTF-8 fr_FR.UTF-8 es_ES.UTF-8)
+missing_locales() {
+  local have
+  have=$(locale -a 2>/dev/null | tr 'A-Z' 'a-z' | sed 's/utf-8/utf8/')
+  for l in "${locales[@]}"; do
+    grep -qx "$(echo "$l" | tr 'A-Z' 'a-z' | sed 's/utf-8/utf8/')" <<<"$have" || echo "$l"
+  done
+}
+generate_locales() {
+  local wanted
+  wanted=$(missing_locales)
+  [ -z "$wanted" ] && return 0
+  command -v locale-gen >/dev/null || return 0
+  echo "Generating locales: $wanted"
+  for l in $wanted; do
+    grep -q "^$l UTF-8" /etc/locale.gen 2>/dev/null || echo "$l UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+  done
+  $sudo locale-gen >/dev/null
+}
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
+if [ ${#missing[@]} -eq 0 ]; then
+  generate_locales
+  exit 0
+fi
+
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+generate_locales

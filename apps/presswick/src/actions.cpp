@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "display.h"
+#include "kora_ui/translate.h"
 
 namespace presswick::actions {
 
@@ -50,28 +51,30 @@ Resource printer_resource(const printing::PrintQueue& printer) {
                    display_name(printer.name),
                    {},
                    {}};
-    push_if_valid(child.actions, action("open", "Open printer", kOpenView, payload("device", printer.name)));
+    push_if_valid(child.actions,
+                  action("open", kora_ui::tr("Open printer"), kOpenView, payload("device", printer.name)));
     if (!printer.is_default) {
-        push_if_valid(child.actions, action("set-default", "Set as default printer", kExecuteTask,
-                                            payload("default", printer.name)));
+        push_if_valid(child.actions, action("set-default", kora_ui::tr("Set as default printer"),
+                                            kExecuteTask, payload("default", printer.name)));
     }
-    push_if_valid(
-        child.actions,
-        offers_pause(printer)
-            ? action("toggle-enabled", "Pause printer", kExecuteTask, payload("pause", printer.name))
-            : action("toggle-enabled", "Resume printer", kExecuteTask, payload("resume", printer.name)));
+    push_if_valid(child.actions, offers_pause(printer)
+                                     ? action("toggle-enabled", kora_ui::tr("Pause printer"), kExecuteTask,
+                                              payload("pause", printer.name))
+                                     : action("toggle-enabled", kora_ui::tr("Resume printer"), kExecuteTask,
+                                              payload("resume", printer.name)));
     return child;
 }
 
 Resource job_resource(const printing::PrintJob& job) {
     Resource child{"presswick.job." + hex_identifier(job.id), "presswick.job", document_title(job), {}, {}};
-    push_if_valid(child.actions, action("open-queue", "Open queue", kOpenView, "queue"));
+    push_if_valid(child.actions, action("open-queue", kora_ui::tr("Open queue"), kOpenView, "queue"));
     if (job.state && *job.state <= 3) {
-        push_if_valid(child.actions,
-                      action("cancel", "Cancel document", kExecuteTask, payload("cancel", job.id)));
+        push_if_valid(child.actions, action("cancel", kora_ui::tr("Cancel document"), kExecuteTask,
+                                            payload("cancel", job.id)));
     }
     if (job.state && *job.state >= 3 && *job.state <= 5) {
-        push_if_valid(child.actions, action("retry", "Print again", kExecuteTask, payload("retry", job.id)));
+        push_if_valid(child.actions,
+                      action("retry", kora_ui::tr("Print again"), kExecuteTask, payload("retry", job.id)));
     }
     return child;
 }
@@ -79,8 +82,8 @@ Resource job_resource(const printing::PrintJob& job) {
 Resource scanner_resource(const printing::Scanner& scanner) {
     Resource child{
         "presswick.scanner." + hex_identifier(scanner.id), "presswick.scanner", scanner.name, {}, {}};
-    push_if_valid(child.actions,
-                  action("scan", "Scan a document", kOpenView, payload("scan-device", scanner.id)));
+    push_if_valid(child.actions, action("scan", kora_ui::tr("Scan a document"), kOpenView,
+                                        payload("scan-device", scanner.id)));
     return child;
 }
 
@@ -185,15 +188,20 @@ std::string hex_identifier(std::string_view text) {
 
 Resource presswick_resource(const std::optional<DeviceSnapshot>& snapshot) {
     Resource root{"presswick", "presswick.dashboard", "Presswick", {}, {}};
-    push_if_valid(root.actions, action("refresh", "Refresh printers and documents", kExecuteTask, "refresh"));
-    push_if_valid(root.actions, action("open-dashboard", "Open dashboard", kOpenView, "dashboard"));
-    push_if_valid(root.actions, action("open-queue", "Open print queue", kOpenView, "queue"));
-    push_if_valid(root.actions, action("open-history", "Open print history", kOpenView, "history"));
     push_if_valid(root.actions,
-                  action("run-diagnostics", "Run printer diagnostics", kOpenView, "diagnostics"));
-    push_if_valid(root.actions, action("find-printers", "Find network printers", kExecuteTask, "discover"));
-    push_if_valid(root.actions, action("print-document", "Print a document", kOpenView, "print"));
-    push_if_valid(root.actions, action("scan-document", "Scan a document", kOpenView, "scan"));
+                  action("refresh", kora_ui::tr("Refresh printers and documents"), kExecuteTask, "refresh"));
+    push_if_valid(root.actions,
+                  action("open-dashboard", kora_ui::tr("Open dashboard"), kOpenView, "dashboard"));
+    push_if_valid(root.actions, action("open-queue", kora_ui::tr("Open print queue"), kOpenView, "queue"));
+    push_if_valid(root.actions,
+                  action("open-history", kora_ui::tr("Open print history"), kOpenView, "history"));
+    push_if_valid(root.actions, action("run-diagnostics", kora_ui::tr("Run printer diagnostics"), kOpenView,
+                                       "diagnostics"));
+    push_if_valid(root.actions,
+                  action("find-printers", kora_ui::tr("Find network printers"), kExecuteTask, "discover"));
+    push_if_valid(root.actions,
+                  action("print-document", kora_ui::tr("Print a document"), kOpenView, "print"));
+    push_if_valid(root.actions, action("scan-document", kora_ui::tr("Scan a document"), kOpenView, "scan"));
     if (!snapshot) {
         return root;
     }

@@ -15,7 +15,7 @@ using kora_ui::notifications::Notification;
 
 namespace {
 
-constexpr std::string_view kGenericAdvice = "The printer reported a condition that may need attention.";
+constexpr const char* kGenericAdvice = N_("The printer reported a condition that may need attention.");
 constexpr std::string_view kConnecting = "connecting-to-device";
 
 const printing::PrintQueue* find_printer(const DeviceSnapshot& snapshot, const std::string& name) {
@@ -42,8 +42,15 @@ bool has(const std::vector<std::string>& list, std::string_view item) {
 std::string joined(const std::vector<std::string>& names) {
     std::string out;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        out += i == 0 ? "" : i + 1 == names.size() ? " and " : ", ";
-        out += names[i];
+        if (i == 0) {
+            out = names[i];
+        } else if (i + 1 == names.size()) {
+            // TRANSLATORS: the last two names of a list of supplies, "Cyan, Magenta and Yellow".
+            out = views::fill(kora_ui::tr("{} and {}"), out, names[i]);
+        } else {
+            // TRANSLATORS: two names of a list of supplies that goes on, "Cyan, Magenta".
+            out = views::fill(kora_ui::tr("{}, {}"), out, names[i]);
+        }
     }
     return out;
 }
@@ -69,14 +76,15 @@ void job_notices(const DeviceSnapshot& before, const DeviceSnapshot& after, cons
         }
         const auto title = document_title(job);
         if (job.state == std::uint8_t{6}) {
-            out.push_back({views::fill("Printed: {}", title), "", queue});
+            out.push_back({views::fill(kora_ui::tr("Printed: {}"), title), "", queue});
         } else if (job.state == std::uint8_t{5}) {
-            out.push_back({views::fill("Could not print {}", title),
-                           job.message.value_or("The printer stopped this document."), queue});
+            out.push_back({views::fill(kora_ui::tr("Could not print {}"), title),
+                           job.message.value_or(kora_ui::tr("The printer stopped this document.")), queue});
         } else if (has(job.reasons, "cups-held-for-authentication") &&
                    !has(was->reasons, "cups-held-for-authentication")) {
-            out.push_back({views::fill("{} waits for you to sign in", title),
-                           "The print server asks who you are before it prints this document.", queue});
+            out.push_back({views::fill(kora_ui::tr("{} waits for you to sign in"), title),
+                           kora_ui::tr("The print server asks who you are before it prints this document."),
+                           queue});
         }
     }
 }
@@ -93,8 +101,8 @@ void printer_notices(const DeviceSnapshot& before, const DeviceSnapshot& after, 
         if (has(printer.state_reasons, kConnecting)) {
             const auto since = memory.connecting_since.try_emplace(printer.name, now).first->second;
             if (now - since >= kConnectingPatience && memory.connecting_told.insert(printer.name).second) {
-                out.push_back(
-                    {views::fill("{} needs attention", name), views::condition_advice("offline"), target});
+                out.push_back({views::fill(kora_ui::tr("{} needs attention"), name),
+                               views::condition_advice("offline"), target});
             }
         } else {
             memory.connecting_since.erase(printer.name);
@@ -107,8 +115,8 @@ void printer_notices(const DeviceSnapshot& before, const DeviceSnapshot& after, 
         for (const auto& reason : printer.state_reasons) {
             const auto advice = views::condition_advice(reason);
             const bool supply = reason.find("-low") != std::string::npos;  // told with the levels below
-            if (advice != kGenericAdvice && !supply && !has(was->state_reasons, reason)) {
-                out.push_back({views::fill("{} needs attention", name), advice, target});
+            if (advice != kora_ui::tr(kGenericAdvice) && !supply && !has(was->state_reasons, reason)) {
+                out.push_back({views::fill(kora_ui::tr("{} needs attention"), name), advice, target});
                 break;  // one a printer, the first new condition
             }
         }
@@ -116,7 +124,7 @@ void printer_notices(const DeviceSnapshot& before, const DeviceSnapshot& after, 
         const auto low_before = low_names(*was);
         const bool crossed = std::ranges::any_of(low, [&](const auto& n) { return !has(low_before, n); });
         if (crossed) {
-            out.push_back({views::fill("{} is low on {}", name, joined(low)),
+            out.push_back({views::fill(kora_ui::tr("{} is low on {}"), name, joined(low)),
                            views::condition_advice("marker-supply-low"), target});
         }
     }

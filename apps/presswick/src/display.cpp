@@ -1,5 +1,7 @@
 #include "display.h"
 
+#include "views/common.h"
+
 namespace presswick {
 
 namespace {
@@ -30,7 +32,8 @@ std::string document_title(const os_actions::printing::PrintJob& job) {
         return *job.title;
     }
     const auto dash = job.id.rfind('-');
-    return "Document " + (dash == std::string::npos ? job.id : job.id.substr(dash + 1));
+    return views::fill(kora_ui::tr("Document {}"),
+                       dash == std::string::npos ? job.id : job.id.substr(dash + 1));
 }
 
 bool offers_pause(const os_actions::printing::PrintQueue& printer) {

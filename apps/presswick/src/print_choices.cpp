@@ -13,7 +13,7 @@ namespace printing = os_actions::printing;
 namespace {
 
 constexpr std::uint32_t kOpenEnd = std::numeric_limits<std::int32_t>::max();
-constexpr const char* kSyntax = "Enter pages such as 1-3, 5, 8-";
+constexpr const char* kSyntax = N_("Enter pages such as 1-3, 5, 8-");
 
 std::string_view trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
@@ -65,7 +65,7 @@ std::expected<std::vector<printing::PageRange>, std::string> parse_page_ranges(s
             }
         }
         if (!first || !last || *last < *first) {
-            return std::unexpected(std::string(kSyntax));
+            return std::unexpected(std::string(kora_ui::tr(kSyntax)));
         }
         beyond = beyond || (pages > 0 && *last > pages);
         ranges.push_back({*first, *last});
@@ -75,7 +75,7 @@ std::expected<std::vector<printing::PageRange>, std::string> parse_page_ranges(s
         text.remove_prefix(comma + 1);
     }
     if (beyond) {
-        return std::unexpected(views::fill("Pages go from 1 to {}", std::to_string(pages)));
+        return std::unexpected(views::fill(kora_ui::tr("Pages go from 1 to {}"), std::to_string(pages)));
     }
     // The printer wants them ascending and apart.
     std::ranges::sort(ranges, {}, &printing::PageRange::first);
@@ -93,13 +93,13 @@ std::expected<std::vector<printing::PageRange>, std::string> parse_page_ranges(s
 std::string quality_label(printing::PrintQuality quality) {
     switch (quality) {
         case printing::PrintQuality::draft:
-            return "Draft";
+            return kora_ui::tr("Draft");
         case printing::PrintQuality::normal:
-            return "Normal";
+            return kora_ui::tr("Normal");
         case printing::PrintQuality::high:
             break;
     }
-    return "Best";
+    return kora_ui::tr("Best");
 }
 
 std::expected<printing::JobOptions, std::string> job_options(

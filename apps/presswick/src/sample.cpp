@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "scan/page_image.h"
+#include "views/common.h"
 #include "views/views.h"
 
 namespace presswick::sample {
@@ -127,7 +128,7 @@ ScannedPage receipt_page() {
     page.encoded = scan::encode_png(*page.pixels, page.width, page.height)
                        .value_or(std::make_shared<const std::vector<std::uint8_t>>());
     page.text = "Travel receipt\nCoffee and breakfast  €12.40\nMonday, 7 September";
-    page.status = "Recognized 8 words.";
+    page.status = views::fill(kora_ui::trn("Recognized {} word.", "Recognized {} words.", 8), 8);
     page.language = "English";
     return page;
 }

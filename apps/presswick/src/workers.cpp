@@ -23,7 +23,7 @@ template <class Call>
 bool start_with_notices(const char* name, OperationSender sender, NoticePair notices, Call call,
                         bool may_ask = true) {
     // A refusal for lack of rights says so, under the failure's own title.
-    Notice refused{notices.failure.title, std::string(not_permitted_detail), false};
+    Notice refused{notices.failure.title, std::string(kora_ui::tr(not_permitted_detail)), false};
     return spawn_worker(name, [name, sender = std::move(sender), notices = std::move(notices),
                                refused = std::move(refused), call = std::move(call), may_ask]() mutable {
         const auto result = call();  // the service's own error text is dropped

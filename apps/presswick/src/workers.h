@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "kora_ui/channel.h"
+#include "kora_ui/translate.h"
 #include "notice.h"
 #include "operation.h"
 #include "preview.h"
@@ -26,8 +27,8 @@ struct NoticePair {
 };
 
 // The failure detail of an operation the print server refused this user.
-inline constexpr std::string_view not_permitted_detail =
-    "You don't have permission to do this. Ask the person who manages this printer.";
+inline constexpr const char* not_permitted_detail =
+    N_("You don't have permission to do this. Ask the person who manages this printer.");
 
 // Starts a detached thread named `name` running `work`; false when it could not be created (the work
 // and everything it holds are dropped then).

@@ -31,13 +31,13 @@ QDialog* build_credentials_dialog(const CredentialsRequest& request, QWidget* wi
     auto* message = new QLabel(qs(request.message()), dialog);
     message->setWordWrap(true);
     auto* user = new QLineEdit(qs(request.suggested_user()), dialog);
-    user->setAccessibleName(QStringLiteral("User name"));
+    user->setAccessibleName(tq("User name"));
     auto* password = new QLineEdit(dialog);
     password->setEchoMode(QLineEdit::Password);
-    password->setAccessibleName(QStringLiteral("Password"));
+    password->setAccessibleName(tq("Password"));
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("User name"), user);
-    form->addRow(QStringLiteral("Password"), password);
+    form->addRow(tq("User name"), user);
+    form->addRow(tq("Password"), password);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
     buttons->button(QDialogButtonBox::Ok)->setText(qs(request.accept_label()));
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);

@@ -193,7 +193,8 @@ bool Host::reconcile() {
 
 void Host::name_scroll_bars() {
     // A reader hears what a bar scrolls: the page, by its title.
-    const QString page = QString::fromStdString(m_page_title.empty() ? std::string("Page") : m_page_title);
+    const QString page =
+        QString::fromStdString(m_page_title.empty() ? std::string(kora_ui::tr("Page")) : m_page_title);
     m_scroll->verticalScrollBar()->setAccessibleName(page);
     m_scroll->horizontalScrollBar()->setAccessibleName(page);
 }

@@ -29,6 +29,8 @@
 #include "qt/host.h"
 #include "qt/icons.h"
 #include "qt/notifications.h"
+#include "qt/qstrings.h"
+#include "qt/qt_translations.h"
 #include "qt/style.h"
 
 namespace kora_ui::launch {
@@ -56,7 +58,7 @@ CommandLine parse_command_line(int argc, char** argv) {
         auto value_of = [&](const std::string& flag, std::optional<std::string>& into) {
             if (argument == flag) {
                 if (i + 1 >= argc) {
-                    line.error = flag + " needs a value";
+                    line.error = qt::tq("{} needs a value", {QString::fromStdString(flag)}).toStdString();
                     return true;
                 }
                 into = argv[++i];
@@ -143,25 +145,39 @@ std::string program_name(const std::string& application_id) {
 }
 
 std::string help_text(const LaunchDescriptor& descriptor) {
-    const auto name = program_name(descriptor.application_id);
-    std::string surfaces;
+    const auto name = QString::fromStdString(program_name(descriptor.application_id));
+    QString surfaces;
     for (const auto& surface : descriptor.surfaces) {
-        surfaces += (surfaces.empty() ? "" : ", ") + surface;
+        surfaces += (surfaces.isEmpty() ? "" : ", ") + QString::fromStdString(surface);
     }
-    return "usage: " + name + " [--surface NAME] [--screenshot FILE]\n" + "       " + name +
-           " --help | --version\n"
-           "\n"
-           "Opens the " +
-           name +
-           " window. When it is already open, a second start raises that window instead.\n"
-           "\n"
-           "  --surface NAME     open the window on one screen filled with sample data\n"
-           "  --screenshot FILE  render the window to the PNG file FILE and end (needs no display)\n"
-           "  --help             show this text\n"
-           "  --version          show the version\n" +
-           (surfaces.empty() ? "" : "\nSurfaces: " + surfaces + "\n") +
-           "\nThe window's actions are on the session bus as " + descriptor.application_id + " (see " + name +
-           "-actions).\n";
+    QString text =
+        qt::tq(
+            "usage: {} [--surface NAME] [--screenshot FILE]\n"
+            "       {} --help | --version\n",
+            {name, name}) +
+        "\n" +
+        qt::tq(
+            "Opens the {} window. When it is already open, a second start raises that window "
+            "instead.\n",
+            {name}) +
+        "\n" +
+        qt::tq(
+            "  --surface NAME     open the window on one screen filled with sample data\n"
+            "  --screenshot FILE  render the window to the PNG file FILE and end (needs no display)\n"
+            "  --help             show this text\n"
+            "  --version          show the version\n");
+    if (!surfaces.isEmpty()) {
+        text += "\n" + qt::tq("Surfaces: {}\n", {surfaces});
+    }
+    text += "\n" + qt::tq("The window's actions are on the session bus as {} (see {}-actions).\n",
+                          {QString::fromStdString(descriptor.application_id), name});
+    return text.toStdString();
+}
+
+std::string already_running(const LaunchDescriptor& descriptor) {
+    return qt::tq("{} is already running: its window was raised\n",
+                  {QString::fromStdString(program_name(descriptor.application_id))})
+        .toStdString();
 }
 
 }  // namespace
@@ -183,10 +199,13 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
     }
     if (!has_display() && !headless_platform_requested()) {
         if (!line.screenshot) {
-            std::fprintf(stderr,
-                         "%s needs a desktop session (no DISPLAY or WAYLAND_DISPLAY is set); to render the "
-                         "window to a picture instead, run: %s --screenshot window.png\n",
-                         program, program);
+            std::fputs(
+                qt::tq("{} needs a desktop session (no DISPLAY or WAYLAND_DISPLAY is set); to render the "
+                       "window to a picture instead, run: {} --screenshot window.png\n",
+                       {QString::fromLocal8Bit(program), QString::fromLocal8Bit(program)})
+                    .toLocal8Bit()
+                    .constData(),
+                stderr);
             return 3;
         }
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -199,12 +218,12 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QString::fromStdString(descriptor.application_id));
     QApplication::setWindowIcon(qt::application_icon(descriptor.application_id));
     qt::apply_dark_theme(application);
+    qt::install_qt_translations(application);
 
     // An ordinary start while the window is open raises it; a surface or a picture is a window of its own.
     const bool single_instance = !line.screenshot && !line.surface;
     if (single_instance && qt::raise_running_instance(descriptor.application_id)) {
-        std::fprintf(stderr, "%s is already running: its window was raised\n",
-                     program_name(descriptor.application_id).c_str());
+        std::fputs(already_running(descriptor).c_str(), stderr);
         return 0;
     }
 
@@ -266,8 +285,7 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
             });
         // Another start took the name meanwhile: it keeps the window, this one ends.
         if (!bus && single_instance && qt::raise_running_instance(descriptor.application_id)) {
-            std::fprintf(stderr, "%s is already running: its window was raised\n",
-                         program_name(descriptor.application_id).c_str());
+            std::fputs(already_running(descriptor).c_str(), stderr);
             (void)notifications::set_backend(std::move(previous_notifications));
             set_picker_backend(std::move(previous_picker));
             set_credentials_backend(std::move(previous_credentials));

@@ -31,8 +31,8 @@ class DesktopNotifications final : public QObject, public notifications::Backend
     void show(const notifications::Notification& notification) override {
         auto call = QDBusMessage::createMethodCall(service, path, interface, "Notify");
         call << m_app_name << uint(0) << QString() << QString::fromStdString(notification.title)
-             << QString::fromStdString(notification.body) << QStringList{"default", "Show"} << QVariantMap()
-             << int(-1);
+             << QString::fromStdString(notification.body) << QStringList{"default", tq("Show")}
+             << QVariantMap() << int(-1);
         auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this,
                 [this, target = notification.target](QDBusPendingCallWatcher* done) {

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "kora_ui/theme.h"
+#include "qt/qstrings.h"
 #include "qt/style.h"
 
 namespace kora_ui::qt {
@@ -90,7 +91,7 @@ void ImageView::paintEvent(QPaintEvent*) {
 }
 
 PageGlyph::PageGlyph(unsigned page, unsigned total)
-    : m_caption(QStringLiteral("Page %1 of %2").arg(page).arg(total)) {
+    : m_caption(tq("Page {} of {}", {QString::number(page), QString::number(total)})) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -145,11 +146,9 @@ void CropView::refresh() {
     auto percent = [](double fraction) {
         return static_cast<int>(std::lround(fraction * 100));
     };
-    const QString value = QStringLiteral("Left %1 %, top %2 %, right %3 %, bottom %4 %")
-                              .arg(percent(now.left))
-                              .arg(percent(now.top))
-                              .arg(percent(now.right))
-                              .arg(percent(now.bottom));
+    const QString value = tq("Left {} %, top {} %, right {} %, bottom {} %",
+                             {QString::number(percent(now.left)), QString::number(percent(now.top)),
+                              QString::number(percent(now.right)), QString::number(percent(now.bottom))});
     if (property(accessible::kValueProperty).toString() != value) {
         setProperty(accessible::kValueProperty, value);
         accessible::announce_value(this);

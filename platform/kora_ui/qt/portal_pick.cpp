@@ -114,7 +114,7 @@ QVariantMap portal_options(const PickRequest& request, const QString& token) {
         filters.append(entry);
     }
     if (request.includes_all_files()) {
-        filters.append({QStringLiteral("All files"), {{0, QStringLiteral("*")}}});
+        filters.append({tq("All files"), {{0, QStringLiteral("*")}}});
     }
     if (!filters.isEmpty()) {
         options["filters"] = QVariant::fromValue(filters);
@@ -297,7 +297,7 @@ void PortalPick::open_dialog() {
                                                patterns.isEmpty() ? "*" : patterns.join(' '));
     }
     if (m_request.includes_all_files() || names.isEmpty()) {
-        names << QStringLiteral("All files (*)");
+        names << tq("All files") + QStringLiteral(" (*)");
     }
     dialog->setNameFilters(names);
     if (save && m_request.suggested()) {

@@ -1,4 +1,5 @@
 #include "kora_ui/text_input.h"
+#include "kora_ui/translate.h"
 
 namespace kora_ui {
 
@@ -21,11 +22,11 @@ std::vector<kora_actions::Resource> TextInput::resources() const {
     }
     kora_actions::ActionSpec set;
     set.id = "set";
-    set.title = "Set text";
-    set.description = "Replace the text of the input";
+    set.title = tr("Set text");
+    set.description = tr("Replace the text of the input");
     set.execution_kind = kora_actions::kExecuteTask;
     set.operation_id = std::string(kTextSetOperation);
-    set.params = {{"text", "The new text", kora_actions::ParamType::string}};
+    set.params = {{"text", tr("The new text"), kora_actions::ParamType::string}};
     set.payload = {{"control", m_control_id}, {"text", nullptr}};
     set.derive_from_execution_kind();
     set.derive_input();

@@ -1,4 +1,5 @@
 #include "kora_ui/widgets.h"
+#include "kora_ui/translate.h"
 
 #include <algorithm>
 
@@ -78,11 +79,11 @@ bool ToggleGroup::select(std::size_t index) const {
 std::vector<kora_actions::Resource> ToggleGroup::resources() const {
     kora_actions::ActionSpec select;
     select.id = "select";
-    select.title = "Select";
-    select.description = "Choose a segment";
+    select.title = tr("Select");
+    select.description = tr("Choose a segment");
     select.execution_kind = kora_actions::kExecuteTask;
     select.operation_id = "kora.ui.segmented.select";
-    select.params = {{"index", "Zero-based segment index", kora_actions::ParamType::integer}};
+    select.params = {{"index", tr("Zero-based segment index"), kora_actions::ParamType::integer}};
     select.payload = {{"control", m_control_id}, {"index", nullptr}};
     select.derive_from_execution_kind();
     select.derive_input();

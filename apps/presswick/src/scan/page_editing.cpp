@@ -1,4 +1,5 @@
 #include "scan/page_editing.h"
+#include "kora_ui/translate.h"
 
 #include <algorithm>
 #include <cmath>
@@ -72,7 +73,7 @@ PixelRect crop_rectangle(const kora_ui::CropSelection& s, std::uint32_t width, s
 
 std::expected<void, std::string> rotate_page(ScannedPage& page, bool counter_clockwise) {
     if (!pixels_complete(page)) {
-        return std::unexpected(std::string("scanned page pixels were incomplete"));
+        return std::unexpected(std::string(kora_ui::tr("scanned page pixels were incomplete")));
     }
     const std::uint32_t w = page.width;
     const std::uint32_t h = page.height;
@@ -88,7 +89,8 @@ std::expected<void, std::string> rotate_page(ScannedPage& page, bool counter_clo
             std::memcpy(dst + (row * h + column) * 4, src + (std::size_t{y} * w + x) * 4, 4);
         }
     }
-    return replace_image(page, std::move(rotated), h, w, "Text recognition needs updating after rotation.");
+    return replace_image(page, std::move(rotated), h, w,
+                         kora_ui::tr("Text recognition needs updating after rotation."));
 }
 
 std::expected<void, std::string> crop_page(ScannedPage& page, const kora_ui::CropSelection& selection) {
@@ -96,10 +98,10 @@ std::expected<void, std::string> crop_page(ScannedPage& page, const kora_ui::Cro
         return {};
     }
     if (!crop_selection_valid(selection)) {
-        return std::unexpected(std::string("crop selection was invalid"));
+        return std::unexpected(std::string(kora_ui::tr("crop selection was invalid")));
     }
     if (!pixels_complete(page)) {
-        return std::unexpected(std::string("scanned page pixels were incomplete"));
+        return std::unexpected(std::string(kora_ui::tr("scanned page pixels were incomplete")));
     }
     const PixelRect rect = crop_rectangle(selection, page.width, page.height);
     auto cropped = std::make_shared<std::vector<std::uint8_t>>(std::size_t{rect.width} * rect.height * 4);
@@ -109,7 +111,7 @@ std::expected<void, std::string> crop_page(ScannedPage& page, const kora_ui::Cro
         std::memcpy(cropped->data() + row * row_bytes, page.pixels->data() + from, row_bytes);
     }
     return replace_image(page, std::move(cropped), rect.width, rect.height,
-                         "Text recognition needs updating after cropping.");
+                         kora_ui::tr("Text recognition needs updating after cropping."));
 }
 
 }  // namespace presswick::scan

@@ -1,10 +1,12 @@
 #include "scan/page_text.h"
+#include "kora_ui/translate.h"
 
 #include <algorithm>
 #include <cctype>
 #include <string>
 
 #include "ocr/ocr.h"
+#include "views/common.h"
 
 namespace presswick::scan {
 
@@ -41,7 +43,7 @@ std::expected<RecognizedText, RecognitionFailure> recognize_text(const ImageSamp
     }
     RecognizedText recognized;
     if (output->words.empty()) {
-        recognized.status = "No text was found on this page.";
+        recognized.status = kora_ui::tr("No text was found on this page.");
         return recognized;
     }
     std::string text = ocr::join_words(output->words);
@@ -49,7 +51,9 @@ std::expected<RecognizedText, RecognitionFailure> recognize_text(const ImageSamp
         recognized.text = std::move(text);
         recognized.words = page_words(output->words);
     }
-    recognized.status = "Recognized " + std::to_string(output->words.size()) + " words.";
+    recognized.status =
+        views::fill(kora_ui::trn("Recognized {} word.", "Recognized {} words.", output->words.size()),
+                    output->words.size());
     return recognized;
 }
 

@@ -1,4 +1,5 @@
 #include "scan/scan_worker.h"
+#include "kora_ui/translate.h"
 
 #include <condition_variable>
 #include <deque>
@@ -18,8 +19,8 @@ std::string scan_status(const std::expected<RecognizedText, RecognitionFailure>&
         return recognized->status;
     }
     return recognized.error() == RecognitionFailure::engine_missing
-               ? "Text recognition is not installed; the scanned page is still ready."
-               : "Text could not be recognized; the scanned page is still ready.";
+               ? kora_ui::tr("Text recognition is not installed; the scanned page is still ready.")
+               : kora_ui::tr("Text could not be recognized; the scanned page is still ready.");
 }
 
 using os_actions::printing::ScanEnd;
@@ -93,12 +94,12 @@ std::expected<RecognizedText, std::string> recognize_again(const std::string& la
                                                            std::uint32_t width, std::uint32_t height) {
     const std::size_t needed = std::size_t{width} * height * 4;
     if (!pixels || pixels->size() < needed) {
-        return std::unexpected(std::string("The scanned page pixels were incomplete."));
+        return std::unexpected(std::string(kora_ui::tr("The scanned page pixels were incomplete.")));
     }
     const std::string_view code = RecognitionLanguage::code_for_english_name(language);
     auto recognized = recognize_text({std::span(*pixels).first(needed), width, height, 4}, code);
     if (!recognized) {
-        return std::unexpected(std::string("Text could not be recognized on this page."));
+        return std::unexpected(std::string(kora_ui::tr("Text could not be recognized on this page.")));
     }
     return std::move(*recognized);
 }

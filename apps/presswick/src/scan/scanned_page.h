@@ -51,6 +51,12 @@ struct RecognitionLanguage {
     [[nodiscard]] static const RecognitionLanguage& for_index(std::size_t index);
     // "German", "French", "Spanish" by exact match; everything else "eng".
     [[nodiscard]] static std::string_view code_for_english_name(std::string_view english_name);
+    // The index of the desktop's language when it is one of the four, else English (0). The language is
+    // gettext's: the first of LANGUAGE (unless the messages locale is C), LC_ALL, LC_MESSAGES, LANG that is
+    // set.
+    [[nodiscard]] static std::size_t desktop_index();
+    [[nodiscard]] static std::size_t index_for_locale(std::string_view language,
+                                                      std::string_view messages_locale);
 };
 
 }  // namespace presswick

@@ -6,9 +6,13 @@
 
 #include "display.h"
 #include "surface/execute_internal.h"
+#include "views/common.h"
 #include "workers.h"
 
 namespace presswick::surface {
+
+using kora_ui::tr;
+using views::fill;
 
 namespace {
 Notice good(std::string title, std::string detail) {
@@ -21,43 +25,45 @@ Notice bad(std::string title, std::string detail) {
 
 void apply(Presswick& state, AddPrinter op) {
     const auto name = display_name(op.printer.name);
-    workers::NoticePair notices{
-        good("Printer added", name + " is ready for your apps."),
-        bad("Could not add printer", "Check that " + name + " is awake and connected, then try again.")};
+    workers::NoticePair notices{good(tr("Printer added"), fill(tr("{} is ready for your apps."), name)),
+                                bad(tr("Could not add printer"),
+                                    fill(tr("Check that {} is awake and connected, then try again."), name))};
     (void)workers::start_add_printer(state.operations_tx, std::move(op.printer), std::move(notices));
 }
 
 void apply(Presswick& state, SetPreferredPrinter op) {
     const auto name = display_name(op.name);
     workers::NoticePair notices{
-        good("Preferred printer changed",
-             "New documents will use " + name + " unless you choose another printer."),
-        bad("Could not change the preferred printer", name + " is still available; try again in a moment.")};
+        good(tr("Preferred printer changed"),
+             fill(tr("New documents will use {} unless you choose another printer."), name)),
+        bad(tr("Could not change the preferred printer"),
+            fill(tr("{} is still available; try again in a moment."), name))};
     (void)workers::start_default_printer(state.operations_tx, std::move(op.name), std::move(notices));
 }
 
 void apply(Presswick& state, SetPrinterEnabled op) {
-    const std::string unchanged = "Nothing changed. Check the printer connection and try again.";
+    const std::string unchanged = tr("Nothing changed. Check the printer connection and try again.");
     workers::NoticePair notices =
-        op.enabled ? workers::NoticePair{good("Printer resumed", "Waiting documents can print now."),
-                                         bad("Could not resume printer", unchanged)}
-                   : workers::NoticePair{good("Printer paused", "Documents will wait until you resume it."),
-                                         bad("Could not pause printer", unchanged)};
+        op.enabled
+            ? workers::NoticePair{good(tr("Printer resumed"), tr("Waiting documents can print now.")),
+                                  bad(tr("Could not resume printer"), unchanged)}
+            : workers::NoticePair{good(tr("Printer paused"), tr("Documents will wait until you resume it.")),
+                                  bad(tr("Could not pause printer"), unchanged)};
     (void)workers::start_toggle_printer(state.operations_tx, std::move(op.name), op.enabled,
                                         std::move(notices));
 }
 
 void apply(Presswick& state, CancelJob op) {
     state.selected_job.reset();
-    workers::NoticePair notices{
-        good("Document canceled", "It was removed from the printer."),
-        bad("Could not cancel document", "The document may still print. Check the queue and try again.")};
+    workers::NoticePair notices{good(tr("Document canceled"), tr("It was removed from the printer.")),
+                                bad(tr("Could not cancel document"),
+                                    tr("The document may still print. Check the queue and try again."))};
     (void)workers::start_cancel_job(state.operations_tx, std::move(op.id), std::move(notices));
 }
 
 void apply(Presswick& state, RetryJob op) {
-    workers::NoticePair notices{good("Document sent again", "It is back in the print queue."),
-                                bad("Could not try again", "Check the printer, then try again.")};
+    workers::NoticePair notices{good(tr("Document sent again"), tr("It is back in the print queue.")),
+                                bad(tr("Could not try again"), tr("Check the printer, then try again."))};
     (void)workers::start_retry_job(state.operations_tx, std::move(op.id), std::move(notices));
 }
 
@@ -93,9 +99,9 @@ void apply(Presswick& state, CredentialsWanted op) {
         return;
     }
     state.credentials_ask =
-        kora_ui::CredentialsRequest("Sign in to " + op.server,
-                                    "The print server " + op.server + " asks for a user name and password.",
-                                    "Sign in")
+        kora_ui::CredentialsRequest(
+            fill(tr("Sign in to {}"), op.server),
+            fill(tr("The print server {} asks for a user name and password."), op.server), tr("Sign in"))
             .thread_name("presswick-credentials")
             .send();
     state.credentials_waiting.push_back(std::move(op));

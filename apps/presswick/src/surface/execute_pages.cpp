@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "kora_ui/translate.h"
 #include "scan/page_editing.h"
 #include "surface/execute_internal.h"
 
@@ -63,7 +64,7 @@ void apply(Presswick& state, RotatePage op) {
     }
     auto& page = state.pages[state.current_index];
     if (auto rotated = scan::rotate_page(page, op.counter_clockwise); !rotated) {
-        state.notice = Notice{"Could not rotate this page", std::move(rotated.error()), false};
+        state.notice = Notice{kora_ui::tr("Could not rotate this page"), std::move(rotated.error()), false};
     } else {
         note_pages_changed(state);
         refresh_current_copy(state);
@@ -84,7 +85,7 @@ void apply(Presswick& state, CropPage) {
     }
     auto& page = state.pages[state.current_index];
     if (auto cropped = scan::crop_page(page, selection); !cropped) {
-        state.notice = Notice{"Could not crop this page", std::move(cropped.error()), false};
+        state.notice = Notice{kora_ui::tr("Could not crop this page"), std::move(cropped.error()), false};
     } else {
         note_pages_changed(state);
         refresh_current_copy(state);

@@ -1,9 +1,11 @@
 // The print flow: the document picker and its result, the preview result, printing and cancelling.
 
 #include "display.h"
+#include "kora_ui/translate.h"
 #include "print_choices.h"
 #include "scan/print_copy.h"
 #include "surface/execute_internal.h"
+#include "views/common.h"
 #include "workers.h"
 
 namespace presswick::surface {
@@ -76,15 +78,16 @@ void apply(Presswick& state, ChooseDocument) {
     reset_print_options(state);
     drop_preview(state);
     state.print_copy.reset();
-    state.document_pick = kora_ui::PickRequest::open("Choose a document to print", "Choose")
-                              .filter(kora_ui::FileFilter("Documents and images")
-                                          .mimetype("application/pdf")
-                                          .mimetype("image/png")
-                                          .mimetype("image/jpeg")
-                                          .mimetype("text/plain"))
-                              .all_files()
-                              .thread_name("presswick-document-picker")
-                              .send();
+    state.document_pick =
+        kora_ui::PickRequest::open(kora_ui::tr("Choose a document to print"), kora_ui::tr("Choose"))
+            .filter(kora_ui::FileFilter(kora_ui::tr("Documents and images"))
+                        .mimetype("application/pdf")
+                        .mimetype("image/png")
+                        .mimetype("image/jpeg")
+                        .mimetype("text/plain"))
+            .all_files()
+            .thread_name("presswick-document-picker")
+            .send();
 }
 
 // The print dialog for a document: previewed, on the preferred printer.
@@ -116,8 +119,10 @@ void apply(Presswick& state, PrintCopyMade op) {
     }
     if (!op.copy) {
         state.notice = Notice{
-            "Could not print the scanned document",
-            "There is no room for its copy in the temporary folder. Save it, then print the file.", false};
+            kora_ui::tr("Could not print the scanned document"),
+            kora_ui::tr(
+                "There is no room for its copy in the temporary folder. Save it, then print the file."),
+            false};
         install_scan_view(state);
         return;
     }
@@ -138,8 +143,8 @@ void apply_document_pick(Presswick& state, kora_ui::PickPoll poll) {
             return;
         case kora_ui::PickPoll::Kind::failed:
         case kora_ui::PickPoll::Kind::disconnected:
-            state.notice = Notice{"Could not open the file picker",
-                                  "Try again, or print from the document's app.", false};
+            state.notice = Notice{kora_ui::tr("Could not open the file picker"),
+                                  kora_ui::tr("Try again, or print from the document's app."), false};
             install_home(state);
             return;
     }
@@ -246,12 +251,14 @@ void apply(Presswick& state, PrintDocument) {
     if (!document || !printer) {
         return;
     }
-    const auto document_name = file_name_or(*document, "Document");
+    const auto document_name = file_name_or(*document, kora_ui::tr("Document"));
     const auto printer_name = display_name(*printer);
     drop_preview(state);
     workers::NoticePair notices{
-        Notice{"Document sent to printer", document_name + " was sent to " + printer_name + ".", true},
-        Notice{"Could not print document", document_name + " was not sent. Check the printer and try again.",
+        Notice{kora_ui::tr("Document sent to printer"),
+               views::fill(kora_ui::tr("{} was sent to {}."), document_name, printer_name), true},
+        Notice{kora_ui::tr("Could not print document"),
+               views::fill(kora_ui::tr("{} was not sent. Check the printer and try again."), document_name),
                false}};
     (void)workers::start_print_document(state.operations_tx, std::move(*document), std::move(*printer),
                                         std::move(*options),

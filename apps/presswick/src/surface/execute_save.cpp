@@ -1,7 +1,9 @@
 // Saving: the two save pickers and what their result starts.
 
+#include "kora_ui/translate.h"
 #include "scan/saving.h"
 #include "surface/execute_internal.h"
+#include "views/common.h"
 
 namespace presswick::surface {
 
@@ -13,7 +15,7 @@ void apply(Presswick& state, SavePage) {
     state.save_pick.reset();
     state.close_after_save = false;
     state.save_as_document = false;
-    state.save_pick = kora_ui::PickRequest::save("Save scanned page", "Save")
+    state.save_pick = kora_ui::PickRequest::save(kora_ui::tr("Save scanned page"), kora_ui::tr("Save"))
                           .suggested_name("Scanned page.png")
                           .thread_name("presswick-scan-save-picker")
                           .send();
@@ -25,7 +27,7 @@ void apply(Presswick& state, SaveDocument) {
     }
     state.save_pick.reset();
     state.save_as_document = true;
-    state.save_pick = kora_ui::PickRequest::save("Save scanned document", "Save")
+    state.save_pick = kora_ui::PickRequest::save(kora_ui::tr("Save scanned document"), kora_ui::tr("Save"))
                           .suggested_name("Scanned document.pdf")
                           .thread_name("presswick-scan-document-save-picker")
                           .send();
@@ -52,8 +54,8 @@ void apply_save_pick(Presswick& state, kora_ui::PickPoll poll) {
             return;
         case kora_ui::PickPoll::Kind::failed:
         case kora_ui::PickPoll::Kind::disconnected:
-            state.notice =
-                Notice{"Could not open the file picker", "Try saving the scanned page again.", false};
+            state.notice = Notice{kora_ui::tr("Could not open the file picker"),
+                                  kora_ui::tr("Try saving the scanned page again."), false};
             install_scan_view(state);
             return;
         case kora_ui::PickPoll::Kind::path:
@@ -63,12 +65,15 @@ void apply_save_pick(Presswick& state, kora_ui::PickPoll poll) {
     if (!document && !state.current_page) {
         return;
     }
-    const auto saved = "Saved " + file_name_or(path, "the page") + ".";
-    const Notice success =
-        document ? Notice{"Scanned document saved", saved, true} : Notice{"Scanned page saved", saved, true};
-    const Notice failure =
-        document ? Notice{"Could not save scanned document", "Choose another location and try again.", false}
-                 : Notice{"Could not save scanned page", "Choose another location and try again.", false};
+    const auto name = file_name_or(path, "");
+    const std::string saved = name.empty() ? std::string(kora_ui::tr("Saved the page."))
+                                           : views::fill(kora_ui::tr("Saved {}."), name);
+    const Notice success = document ? Notice{kora_ui::tr("Scanned document saved"), saved, true}
+                                    : Notice{kora_ui::tr("Scanned page saved"), saved, true};
+    const Notice failure = document ? Notice{kora_ui::tr("Could not save scanned document"),
+                                             kora_ui::tr("Choose another location and try again."), false}
+                                    : Notice{kora_ui::tr("Could not save scanned page"),
+                                             kora_ui::tr("Choose another location and try again."), false};
     if (document) {
         // The PDF is built on the worker: the pages' buffers are shared and never changed in place.
         (void)scan::start_document_save_worker(state.operations_tx, std::move(path), state.pages, success,

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "kora_ui/clipboard.h"
+#include "kora_ui/translate.h"
 #include "scan/scan_worker.h"
 #include "surface/execute_internal.h"
 
@@ -55,8 +56,10 @@ void stop_scanning(Presswick& state) {
 }
 
 Notice scan_failed() {
-    return Notice{"Could not scan this page",
-                  "Check that the scanner is connected and the paper is positioned, then try again.", false};
+    return Notice{
+        kora_ui::tr("Could not scan this page"),
+        kora_ui::tr("Check that the scanner is connected and the paper is positioned, then try again."),
+        false};
 }
 
 bool blank(const std::string& text) {
@@ -169,8 +172,8 @@ void apply(Presswick& state, ScanEnded op) {
             state.notice = scan_failed();
         }
     } else if (*op.end == os_actions::printing::ScanEnd::feeder_empty) {
-        state.notice =
-            Notice{"The document feeder is empty", "Put the pages in the feeder, then scan again.", false};
+        state.notice = Notice{kora_ui::tr("The document feeder is empty"),
+                              kora_ui::tr("Put the pages in the feeder, then scan again."), false};
     }
     install_scan_view(state);
 }
@@ -209,7 +212,8 @@ void apply(Presswick& state, CopyText) {
         return;
     }
     kora_ui::text_selection::clipboard_copy(*state.current_page->text);
-    state.notice = Notice{"Text copied", "Paste the recognized text into any app.", true};
+    state.notice =
+        Notice{kora_ui::tr("Text copied"), kora_ui::tr("Paste the recognized text into any app."), true};
     install_scan_view(state);
 }
 
@@ -235,7 +239,7 @@ void apply(Presswick& state, PageRecognized op) {
     }
     if (!op.result) {
         found->recognizing = false;
-        state.notice = Notice{"Text was not updated", std::move(op.result.error()), false};
+        state.notice = Notice{kora_ui::tr("Text was not updated"), std::move(op.result.error()), false};
     } else {
         found->text = std::move(op.result->text);
         found->words = std::move(op.result->words);

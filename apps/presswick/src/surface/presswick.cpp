@@ -1,4 +1,5 @@
 #include "surface/presswick.h"
+#include "kora_ui/translate.h"
 
 #include <utility>
 
@@ -85,8 +86,9 @@ std::optional<kora_ui::CloseQuestion> Presswick::close_question() const {
     if (!has_unsaved_pages()) {
         return std::nullopt;
     }
-    return kora_ui::CloseQuestion{"Save the scanned document before closing?", "Close without saving",
-                                  "Cancel", "Save…"};
+    return kora_ui::CloseQuestion{kora_ui::tr("Save the scanned document before closing?"),
+                                  kora_ui::tr("Close without saving"), kora_ui::tr("Cancel"),
+                                  kora_ui::tr("Save…")};
 }
 
 void Presswick::answer_close_question(kora_ui::CloseAnswer answer) {

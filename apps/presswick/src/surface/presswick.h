@@ -131,7 +131,7 @@ class Presswick final : public kora_ui::Widget {
     kora_ui::LocalState<std::size_t> scan_resolution{1};
     kora_ui::LocalState<std::size_t> scan_colour{0};
     kora_ui::LocalState<std::size_t> scan_source{0};
-    kora_ui::LocalState<std::size_t> scan_language{0};
+    kora_ui::LocalState<std::size_t> scan_language{RecognitionLanguage::desktop_index()};
     kora_ui::LocalState<kora_ui::CropSelection> crop_selection{kora_ui::CropSelection::whole()};
     std::uint64_t current_index = 0;
     bool save_as_document = false;

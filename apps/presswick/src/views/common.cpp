@@ -12,13 +12,13 @@ using namespace kora_ui;
 std::string printer_status_text(const printing::PrintQueue& printer) {
     switch (printer.state) {
         case printing::QueueState::printing:
-            return "Printing";
+            return tr("Printing");
         case printing::QueueState::paused:
-            return "Paused";
+            return tr("Paused");
         case printing::QueueState::unreachable:
-            return "Cannot reach this printer";
+            return tr("Cannot reach this printer");
         default:
-            return printer.accepting ? "Ready" : "Not accepting new documents";
+            return printer.accepting ? tr("Ready") : tr("Not accepting new documents");
     }
 }
 
@@ -116,21 +116,40 @@ std::optional<WidgetPtr> service_problem_banner(const std::vector<std::string>& 
     if (sections.empty()) {
         return std::nullopt;
     }
-    std::string title = "Some device information couldn't be checked";
+    const bool printers = std::ranges::find(sections, "printers") != sections.end();
+    const bool documents = std::ranges::find(sections, "documents") != sections.end();
+    const bool scanners = std::ranges::find(sections, "scanners") != sections.end();
+    std::string title = tr("Some device information couldn't be checked");
     if (sections.size() == 1) {
-        title = sections[0] == "printers"    ? "Printers couldn't be checked"
-                : sections[0] == "documents" ? "Print jobs couldn't be checked"
-                                             : "Scanners couldn't be checked";
+        title = printers    ? tr("Printers couldn't be checked")
+                : documents ? tr("Print jobs couldn't be checked")
+                            : tr("Scanners couldn't be checked");
     }
-    std::string joined;
-    for (const auto& section : sections) {
-        joined += joined.empty() ? section : " or " + section;
-    }
-    auto retry =
-        operation_button("presswick.service.retry", "Try again", Refresh{}, state).with_icon(icon::refresh);
-    auto body = boxed(body_text(
-        fill("Presswick couldn't get {} right now. Your saved devices and documents have not been removed.",
-             joined)));
+    // Whole sentences for each set of sections that failed, so each reads naturally once translated.
+    const char* sentence =
+        printers && documents && scanners
+            ? N_("Presswick couldn't get printers or documents or scanners right now. Your saved devices and "
+                 "documents have not been removed.")
+        : printers && documents
+            ? N_("Presswick couldn't get printers or documents right now. Your saved devices and documents "
+                 "have not been removed.")
+        : printers && scanners
+            ? N_("Presswick couldn't get printers or scanners right now. Your saved devices and documents "
+                 "have not been removed.")
+        : documents && scanners
+            ? N_("Presswick couldn't get documents or scanners right now. Your saved devices and documents "
+                 "have not been removed.")
+        : printers
+            ? N_("Presswick couldn't get printers right now. Your saved devices and documents have not "
+                 "been removed.")
+        : documents
+            ? N_("Presswick couldn't get documents right now. Your saved devices and documents have "
+                 "not been removed.")
+            : N_("Presswick couldn't get scanners right now. Your saved devices and documents have not "
+                 "been removed.");
+    auto retry = operation_button("presswick.service.retry", tr("Try again"), Refresh{}, state)
+                     .with_icon(icon::refresh);
+    auto body = boxed(body_text(tr(sentence)));
     std::string name = title;
     return boxed(said_card(widget::card::surface(std::move(title), std::move(retry), std::move(body))
                                .with_tone(BannerStyle::caution),
@@ -155,24 +174,26 @@ WidgetPtr app_header(std::string subtitle) {
                                .push(caption_text(std::move(subtitle))))
                      .push(Spacer::flexible())
                      .push(Row()
-                               .push(plain_button("presswick.add", "Add printer"))
-                               .push(plain_button("presswick.print", "Print a document"))));
+                               .push(plain_button("presswick.add", tr("Add printer")))
+                               .push(plain_button("presswick.print", tr("Print a document")))));
 }
 
 WidgetPtr labelled_meter(const std::string& label, std::string value_text, float fraction) {
     return boxed(Column()
-                     .push(body_text(fill("{}: {}", label, value_text)))
+                     .push(body_text(fill(
+                         // TRANSLATORS: a supply meter's label and its value, "Lowest supply: 40% remaining".
+                         tr("{}: {}"), label, value_text)))
                      .push(Spacer(6))
-                     .push(ProgressBar(fraction).with_accessible_label(fill("{} level", label))));
+                     .push(ProgressBar(fraction).with_accessible_label(fill(tr("{} level"), label))));
 }
 
 WidgetPtr lowest_supply_part(const printing::PrintQueue& printer) {
     const auto lowest = lowest_supply(printer);
     if (!lowest) {
-        return boxed(caption_text("Supply levels unavailable"));
+        return boxed(caption_text(tr("Supply levels unavailable")));
     }
-    auto meter =
-        labelled_meter("Lowest supply", fill("{}% remaining", *lowest), static_cast<float>(*lowest) / 100.0F);
+    auto meter = labelled_meter(tr("Lowest supply"), fill(tr("{}% remaining"), *lowest),
+                                static_cast<float>(*lowest) / 100.0F);
     const auto low = low_supplies(printer);
     if (low.empty()) {
         return meter;
@@ -180,7 +201,7 @@ WidgetPtr lowest_supply_part(const printing::PrintQueue& printer) {
     Column part;
     part.push(std::move(meter));
     for (const auto* supply : low) {
-        part.push(caption_text(fill("{} is low", supply->name)));
+        part.push(caption_text(fill(tr("{} is low"), supply->name)));
     }
     return boxed(std::move(part));
 }
@@ -209,7 +230,7 @@ std::optional<std::string> waiting_reason(const printing::PrintJob& job, const D
     for (const auto& printer : *snapshot.printers) {
         if (printer.name == job.queue &&
             (printer.state == printing::QueueState::paused || !printer.accepting)) {
-            return fill("Waiting: {} is paused", display_name(printer.name));
+            return fill(tr("Waiting: {} is paused"), display_name(printer.name));
         }
     }
     return std::nullopt;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "display.h"
+#include "kora_ui/translate.h"
 #include "kora_ui/widgets.h"
 #include "notice.h"
 #include "operation.h"
@@ -22,9 +23,12 @@ class Presswick;
 
 namespace presswick::views {
 
-// The singular form for one, the plural for any other count.
+using kora_ui::tr;
+using kora_ui::trn;
+
+// The form of a counted text for `count`, in the catalogue's plural rule (English: one, or many).
 [[nodiscard]] inline const char* counted(std::size_t count, const char* one, const char* many) {
-    return count == 1 ? one : many;
+    return trn(one, many, count);
 }
 
 // Fills each "{}" of a quoted text in turn (GCC 12 has no <format>).

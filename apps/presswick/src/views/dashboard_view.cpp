@@ -39,7 +39,8 @@ std::optional<std::string> printers_line(const DeviceSnapshot& snapshot) {
         }
     }
     if (attention.size() >= 2) {
-        return fill("{} printers need attention", attention.size());
+        return fill(trn("{} printer needs attention", "{} printers need attention", attention.size()),
+                    attention.size());
     }
     if (attention.empty()) {
         return std::nullopt;
@@ -47,28 +48,28 @@ std::optional<std::string> printers_line(const DeviceSnapshot& snapshot) {
     const auto& printer = *attention.front();
     const auto name = display_name(printer.name);
     if (printer.state == printing::QueueState::paused) {
-        return fill("{} is paused", name);
+        return fill(tr("{} is paused"), name);
     }
     if (printer.state == printing::QueueState::unreachable) {
-        return fill("{} can't be reached", name);
+        return fill(tr("{} can't be reached"), name);
     }
-    return fill("{} is low on {}", name, low_supplies(printer).front()->name);
+    return fill(tr("{} is low on {}"), name, low_supplies(printer).front()->name);
 }
 
 std::string summary_line(const DeviceSnapshot& snapshot, bool any_failure, std::size_t active) {
     if (any_failure) {
-        return "Some information needs refreshing";
+        return tr("Some information needs refreshing");
     }
     if (active == 1) {
-        return "One document is active";
+        return tr("One document is active");
     }
     if (active >= 2) {
-        return fill("{} documents are active", active);
+        return fill(trn("{} document is active", "{} documents are active", active), active);
     }
     if (auto line = printers_line(snapshot)) {
         return *line;
     }
-    return "Everything is ready";
+    return tr("Everything is ready");
 }
 
 // A card named by its heading; its controls are about `subject` (a document), when it has one.
@@ -87,11 +88,11 @@ WidgetPtr panel(std::string title, WidgetPtr body, WidgetPtr action, std::string
 std::string current_title(const printing::PrintJob& job) {
     switch (job.state.value_or(0)) {
         case 3:
-            return "Needs attention";
+            return tr("Needs attention");
         case 1:
-            return "Waiting to print";
+            return tr("Waiting to print");
         default:
-            return "Printing now";
+            return tr("Printing now");
     }
 }
 
@@ -100,20 +101,20 @@ WidgetPtr current_document_panel(const printing::PrintJob& job, const DeviceSnap
     const auto position = active_page_position(job);
     Column details;
     details.push(Text(document_title(job), text_size::document_title))
-        .push(caption_text(fill("Sent to {}", display_name(job.queue))));
+        .push(caption_text(fill(tr("Sent to {}"), display_name(job.queue))));
     if (auto waiting = waiting_reason(job, snapshot)) {
         details.push(caption_text(std::move(*waiting)));
     }
     details.push(Spacer(12))
-        .push(ProgressBar(progress_fraction(job)).with_accessible_label("Current document progress"));
+        .push(ProgressBar(progress_fraction(job)).with_accessible_label(tr("Current document progress")));
     auto body = boxed(Row()
-                          .push(PagePreview("Current document", position.page, position.total))
+                          .push(PagePreview(tr("Current document"), position.page, position.total))
                           .push(Container().with_child(std::move(details)).flexible()));
     auto action =
         boxed(Column()
-                  .push(operation_button("presswick.queue", "Open queue", ShowQueue{}, state))
+                  .push(operation_button("presswick.queue", tr("Open queue"), ShowQueue{}, state))
                   .push(Spacer(10))
-                  .push(operation_button("presswick.job.cancel", "Cancel", SelectJob{job.id}, state)));
+                  .push(operation_button("presswick.job.cancel", tr("Cancel"), SelectJob{job.id}, state)));
     return panel(current_title(job), std::move(body), std::move(action), document_title(job));
 }
 
@@ -124,7 +125,7 @@ WidgetPtr printer_card(const printing::PrintQueue& printer, const Presswick& sta
             .push(Spacer(10))
             .push(lowest_supply_part(printer))
             .push(Spacer(8))
-            .push(caption_text(printer.is_default ? "Preferred printer" : "Available to your apps"));
+            .push(caption_text(printer.is_default ? tr("Preferred printer") : tr("Available to your apps")));
     auto column = Column()
                       .push(Text(display_name(printer.name), text_size::card_title))
                       .push(Spacer(14))
@@ -132,7 +133,7 @@ WidgetPtr printer_card(const printing::PrintQueue& printer, const Presswick& sta
                                 .push(IconWidget(icon::printer, 1.5F, 34))
                                 .push(Container().with_child(std::move(details)).flexible()))
                       .push(Spacer(16))
-                      .push(operation_button(fill("presswick.device.open.{}", printer.name), "Open",
+                      .push(operation_button(fill("presswick.device.open.{}", printer.name), tr("Open"),
                                              ShowDevice{printer.name}, state)
                                 .with_icon(icon::open));
     const auto name = display_name(printer.name);
@@ -152,9 +153,9 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
                   .push(caption_text(summary_line(snapshot, any_failure, active.size()))))
         .push(Spacer(14))
         .push(Row()
-                  .push(operation_button("presswick.add", "Add printer", FindPrinters{}, state)
+                  .push(operation_button("presswick.add", tr("Add printer"), FindPrinters{}, state)
                             .with_icon(icon::add))
-                  .push(operation_button("presswick.print", "Print a document", ChooseDocument{}, state)
+                  .push(operation_button("presswick.print", tr("Print a document"), ChooseDocument{}, state)
                             .with_icon(icon::printer)
                             .with_style(ButtonStyle::primary)))
         .push(Spacer(20));
@@ -169,18 +170,18 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
     }
     if (snapshot.printers) {
         page.push(Column()
-                      .push(Text("Your printers", text_size::section_heading))
+                      .push(Text(tr("Your printers"), text_size::section_heading))
                       .push(Spacer(8))
-                      .push(operation_button("presswick.refresh", "Refresh", Refresh{}, state)
+                      .push(operation_button("presswick.refresh", tr("Refresh"), Refresh{}, state)
                                 .with_icon(icon::refresh)))
             .push(Spacer(10));
         if (snapshot.printers->empty()) {
             page.push(card_with_action(
-                "No printers added",
-                operation_button("presswick.discover.empty", "Find a printer", FindPrinters{}, state)
+                tr("No printers added"),
+                operation_button("presswick.discover.empty", tr("Find a printer"), FindPrinters{}, state)
                     .with_icon(icon::find),
-                boxed(
-                    body_text("You can still scan documents below. Add a printer whenever you need one."))));
+                boxed(body_text(
+                    tr("You can still scan documents below. Add a printer whenever you need one.")))));
         } else {
             Column cards;
             for (const auto& printer : *snapshot.printers) {
@@ -191,11 +192,11 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
     }
     if (snapshot.scanners && !snapshot.scanners->empty()) {
         page.push(Spacer(18))
-            .push(panel("Scan a document",
+            .push(panel(tr("Scan a document"),
                         boxed(Row()
                                   .push(IconWidget(icon::scan, 1.5F, 30))
-                                  .push(body_text(fill("{} is ready", snapshot.scanners->front().name)))),
-                        boxed(operation_button("presswick.scan.open", "Start scanning", OpenScan{}, state)
+                                  .push(body_text(fill(tr("{} is ready"), snapshot.scanners->front().name)))),
+                        boxed(operation_button("presswick.scan.open", tr("Start scanning"), OpenScan{}, state)
                                   .with_icon(icon::scan))));
     }
     Column closing;
@@ -203,19 +204,19 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
         const bool any_printed =
             std::ranges::any_of(*snapshot.jobs, [](const auto& job) { return job.state == std::uint8_t{6}; });
         closing
-            .push(panel(
-                "Recent documents",
-                boxed(body_text(any_printed ? "Review what printed and quickly print a retained job again."
-                                            : "Completed documents will appear here.")),
-                boxed(operation_button("presswick.history.open", "See all", ShowHistory{}, state)
-                          .with_icon(icon::history))))
+            .push(panel(tr("Recent documents"),
+                        boxed(body_text(
+                            any_printed ? tr("Review what printed and quickly print a retained job again.")
+                                        : tr("Completed documents will appear here."))),
+                        boxed(operation_button("presswick.history.open", tr("See all"), ShowHistory{}, state)
+                                  .with_icon(icon::history))))
             .push(Spacer(14));
     }
-    closing.push(
-        panel("Device help",
-              boxed(body_text("Plain-language checks for connections, paper, supplies, and scanners.")),
-              boxed(operation_button("presswick.diagnostics.open", "Check devices", ShowDiagnostics{}, state)
-                        .with_icon(icon::diagnostics))));
+    closing.push(panel(
+        tr("Device help"),
+        boxed(body_text(tr("Plain-language checks for connections, paper, supplies, and scanners."))),
+        boxed(operation_button("presswick.diagnostics.open", tr("Check devices"), ShowDiagnostics{}, state)
+                  .with_icon(icon::diagnostics))));
     page.push(Spacer(18)).push(std::move(closing));
     return frame_page(std::move(page), kWideFrame);
 }

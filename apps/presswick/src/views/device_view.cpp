@@ -13,15 +13,15 @@ namespace {
 
 WidgetPtr supplies_body(const printing::PrintQueue& printer) {
     if (!printer.supplies || printer.supplies->empty()) {
-        return boxed(body_text("This printer does not report supply levels."));
+        return boxed(body_text(tr("This printer does not report supply levels.")));
     }
     Column meters;
     for (const auto& supply : *printer.supplies) {
         const auto level = supply.level.value_or(0);
-        meters.push(
-            labelled_meter(supply.name, fill("{}% remaining", level), static_cast<float>(level) / 100.0F));
+        meters.push(labelled_meter(supply.name, fill(tr("{}% remaining"), level),
+                                   static_cast<float>(level) / 100.0F));
         if (supply.is_low()) {
-            meters.push(caption_text(fill("{} is low", supply.name)));
+            meters.push(caption_text(fill(tr("{} is low"), supply.name)));
         }
         meters.push(Spacer(10));
     }
@@ -31,14 +31,15 @@ WidgetPtr supplies_body(const printing::PrintQueue& printer) {
 Row controls(const printing::PrintQueue& printer, const Presswick& state) {
     const bool pause = offers_pause(printer);
     Row row;
-    row.push(operation_button("presswick.device.enabled", pause ? "Pause printer" : "Resume printer",
+    row.push(operation_button("presswick.device.enabled", pause ? tr("Pause printer") : tr("Resume printer"),
                               SetPrinterEnabled{printer.name, !pause}, state));
     if (!printer.is_default) {
-        row.push(operation_button("presswick.device.default", "Make preferred",
+        row.push(operation_button("presswick.device.default", tr("Make preferred"),
                                   SetPreferredPrinter{printer.name}, state));
     }
-    row.push(operation_button("presswick.device.queue", "View print queue", ShowQueue{}, state))
-        .push(operation_button("presswick.device.diagnostics", "Check printer", ShowDiagnostics{}, state));
+    row.push(operation_button("presswick.device.queue", tr("View print queue"), ShowQueue{}, state))
+        .push(
+            operation_button("presswick.device.diagnostics", tr("Check printer"), ShowDiagnostics{}, state));
     return row;
 }
 
@@ -46,18 +47,18 @@ Row controls(const printing::PrintQueue& printer, const Presswick& state) {
 
 WidgetPtr build_device_view(const printing::PrintQueue& printer, const Presswick& state) {
     Column page;
-    page.push(page_header(display_name(printer.name), "Status, supplies, and controls", state))
+    page.push(page_header(display_name(printer.name), tr("Status, supplies, and controls"), state))
         .push(Spacer(20))
         .push(Card(Row()
                        .push(IconWidget(icon::printer, 1.5F, 52))
                        .push(Column()
                                  .push(Text(printer_status_text(printer), text_size::status_line))
-                                 .push(caption_text(printer.is_default ? "Preferred printer"
-                                                                       : "Available to your apps")))))
+                                 .push(caption_text(printer.is_default ? tr("Preferred printer")
+                                                                       : tr("Available to your apps"))))))
         .push(Spacer(16))
-        .push(card("Ink and toner", supplies_body(printer)))
+        .push(card(tr("Ink and toner"), supplies_body(printer)))
         .push(Spacer(16))
-        .push(card("Printer controls", boxed(controls(printer, state))));
+        .push(card(tr("Printer controls"), boxed(controls(printer, state))));
     return frame_page(std::move(page), kNarrowFrame);
 }
 

@@ -1,4 +1,4 @@
-// "Device help": connection counts, plain-language advice per printer, and scanning.
+// tr("Device help"): connection counts, plain-language advice per printer, and scanning.
 #include <algorithm>
 #include <cctype>
 
@@ -20,24 +20,24 @@ std::string condition_advice(std::string_view reason) {
         return lower.find(part) != std::string::npos;
     };
     if (has("media-empty") || has("out-of-paper")) {
-        return "Add paper to continue.";
+        return tr("Add paper to continue.");
     }
     if (has("jam")) {
-        return "Clear the paper jam, then resume the printer.";
+        return tr("Clear the paper jam, then resume the printer.");
     }
     if (has("cover-open") || has("door-open")) {
-        return "Close the printer cover.";
+        return tr("Close the printer cover.");
     }
     if (has("toner-low") || has("marker-supply-low")) {
-        return "A supply is running low; printing can usually continue for now.";
+        return tr("A supply is running low; printing can usually continue for now.");
     }
     if (has("toner-empty") || has("marker-supply-empty")) {
-        return "Replace the empty supply to continue.";
+        return tr("Replace the empty supply to continue.");
     }
     if (has("offline") || has("not-connected")) {
-        return "Check that the printer is awake and connected.";
+        return tr("Check that the printer is awake and connected.");
     }
-    return "The printer reported a condition that may need attention.";
+    return tr("The printer reported a condition that may need attention.");
 }
 
 namespace {
@@ -45,9 +45,10 @@ namespace {
 WidgetPtr printer_help_card(const printing::PrintQueue& printer, const Presswick& state) {
     Column body;
     body.push(body_text(printer_status_text(printer)))
-        .push(caption_text(printer.answered
-                               ? "The printer answered the latest status check."
-                               : "Live details are unavailable. The printer may be asleep or disconnected."));
+        .push(caption_text(
+            printer.answered
+                ? tr("The printer answered the latest status check.")
+                : tr("Live details are unavailable. The printer may be asleep or disconnected.")));
     for (std::size_t i = 0; i < printer.state_reasons.size() && i < 3; ++i) {
         body.push(Spacer(8)).push(body_text(condition_advice(printer.state_reasons[i])));
     }
@@ -56,13 +57,13 @@ WidgetPtr printer_help_card(const printing::PrintQueue& printer, const Presswick
             const auto& supply = (*printer.supplies)[i];
             if (supply.level) {
                 body.push(Spacer(10))
-                    .push(labelled_meter(supply.name, fill("{}% remaining", *supply.level),
+                    .push(labelled_meter(supply.name, fill(tr("{}% remaining"), *supply.level),
                                          static_cast<float>(*supply.level) / 100.0F));
             }
         }
     }
     body.push(Spacer(12))
-        .push(operation_button("presswick.diagnostics.device", "Open printer controls",
+        .push(operation_button("presswick.diagnostics.device", tr("Open printer controls"),
                                ShowDevice{printer.name}, state)
                   .with_icon(icon::open));
     return boxed(Container().with_child(card_about(display_name(printer.name), boxed(std::move(body)))));
@@ -71,7 +72,7 @@ WidgetPtr printer_help_card(const printing::PrintQueue& printer, const Presswick
 // With several scanners, each by the name that tells it apart.
 WidgetPtr scanners_available(const std::vector<printing::Scanner>& scanners) {
     Column column;
-    column.push(body_text("Your scanner is available for a new document."));
+    column.push(body_text(tr("Your scanner is available for a new document.")));
     if (scanners.size() > 1) {
         for (const auto& scanner : scanners) {
             column.push(caption_text(scanner.name));
@@ -93,24 +94,26 @@ WidgetPtr build_diagnostics_view(const DeviceSnapshot& snapshot, const Presswick
 
     Column check;
     check
-        .push(body_text(fill("{} of {} {} responded", responding, printers.size(),
-                             counted(printers.size(), "printer", "printers"))))
-        .push(Spacer(8))
-        .push(body_text(fill("{} {} ink or toner levels", with_supplies,
-                             counted(with_supplies, "printer reports", "printers report"))))
-        .push(Spacer(8))
         .push(body_text(
-            fill("{} {} available", scanners.size(), counted(scanners.size(), "scanner", "scanners"))));
+            fill(counted(printers.size(), "{} of {} printer responded", "{} of {} printers responded"),
+                 responding, printers.size())))
+        .push(Spacer(8))
+        .push(body_text(fill(counted(with_supplies, "{} printer reports ink or toner levels",
+                                     "{} printers report ink or toner levels"),
+                             with_supplies)))
+        .push(Spacer(8))
+        .push(body_text(fill(counted(scanners.size(), "{} scanner available", "{} scanners available"),
+                             scanners.size())));
     if (auto banner = service_problem_banner(failed_sections(snapshot, true, false, true), state)) {
         check.push(Spacer(14)).push(std::move(*banner));
     }
 
     Column page;
-    page.push(page_header("Device help", "Useful checks without printer jargon", state))
+    page.push(page_header(tr("Device help"), tr("Useful checks without printer jargon"), state))
         .push(Spacer(20))
         .push(card_with_action(
-            "Connection check",
-            operation_button("presswick.diagnostics.refresh", "Check again", Refresh{}, state)
+            tr("Connection check"),
+            operation_button("presswick.diagnostics.refresh", tr("Check again"), Refresh{}, state)
                 .with_icon(icon::refresh),
             boxed(std::move(check))))
         .push(Spacer(16));
@@ -120,14 +123,14 @@ WidgetPtr build_diagnostics_view(const DeviceSnapshot& snapshot, const Presswick
     WidgetPtr scanner_card =
         scanners.empty()
             ? card_with_action(
-                  "Scanner",
-                  operation_button("presswick.diagnostics.refresh", "Check again", Refresh{}, state)
+                  tr("Scanner"),
+                  operation_button("presswick.diagnostics.refresh", tr("Check again"), Refresh{}, state)
                       .with_icon(icon::refresh),
                   boxed(body_text(
-                      "No scanner was found. Check its cable or network connection, then refresh.")))
+                      tr("No scanner was found. Check its cable or network connection, then refresh."))))
             : card_with_action(
-                  "Scanner",
-                  operation_button("presswick.diagnostics.scan", "Start scanning", OpenScan{}, state)
+                  tr("Scanner"),
+                  operation_button("presswick.diagnostics.scan", tr("Start scanning"), OpenScan{}, state)
                       .with_icon(icon::scan),
                   scanners_available(scanners));
     page.push(Container().with_child(std::move(scanner_card))).push(Spacer(12));

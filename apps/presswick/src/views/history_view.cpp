@@ -1,4 +1,4 @@
-// Finished documents the print service retains, each with "Print again".
+// Finished documents the print service retains, each with tr("Print again").
 
 #include "surface/presswick.h"
 #include "views/common.h"
@@ -20,20 +20,26 @@ bool is_finished(const printing::PrintJob& job) {
 std::string outcome_label(std::uint8_t state) {
     switch (state) {
         case 4:
-            return "Canceled";
+            return tr("Canceled");
         case 5:
-            return "Did not print";
+            return tr("Did not print");
         default:
-            return "Printed";
+            return tr("Printed");
     }
 }
 
-std::string page_text(const printing::PrintJob& job) {
+// "3 pages, sent to Office, Today at 10:42": one whole sentence for each count, so that it translates.
+std::string history_caption(const printing::PrintJob& job) {
     const auto pages = job.document_pages();  // the document's pages, not pages times copies
+    const auto queue = display_name(job.queue);
+    // The print service names recent days in English words; a date it gives is already the locale's.
+    const std::string when = job.time_label == "today"       ? std::string(tr("today"))
+                             : job.time_label == "yesterday" ? std::string(tr("yesterday"))
+                                                             : job.time_label;
     if (!pages) {
-        return "Page count unavailable";
+        return fill(tr("Page count unavailable, sent to {}, {}"), queue, when);
     }
-    return fill("{} page{}", *pages, *pages == 1 ? "" : "s");
+    return fill(trn("{} page, sent to {}, {}", "{} pages, sent to {}, {}", *pages), *pages, queue, when);
 }
 
 WidgetPtr history_card(const printing::PrintJob& job, const Presswick& state) {
@@ -41,15 +47,14 @@ WidgetPtr history_card(const printing::PrintJob& job, const Presswick& state) {
     const std::uint32_t total = pages && *pages > 0 ? *pages : 1;
     auto details = Column()
                        .push(body_text(outcome_label(*job.state)))
-                       .push(caption_text(fill("{}, sent to {}, {}", page_text(job), display_name(job.queue),
-                                               job.time_label)))
+                       .push(caption_text(history_caption(job)))
                        .push(Spacer(12))
-                       .push(operation_button(fill("presswick.history.repeat.{}", job.id), "Print again",
+                       .push(operation_button(fill("presswick.history.repeat.{}", job.id), tr("Print again"),
                                               RetryJob{job.id}, state)
                                  .with_icon(icon::refresh));
     return boxed(Container().with_child(card_about(
         document_title(job), boxed(Row()
-                                       .push(PagePreview("Printed document", total, total))
+                                       .push(PagePreview(tr("Printed document"), total, total))
                                        .push(Container().with_child(std::move(details)).flexible())))));
 }
 
@@ -57,7 +62,7 @@ WidgetPtr history_card(const printing::PrintJob& job, const Presswick& state) {
 
 WidgetPtr build_history_view(const DeviceSnapshot& snapshot, const Presswick& state) {
     Column page;
-    page.push(page_header("Print history", "Documents retained by your print service", state))
+    page.push(page_header(tr("Print history"), tr("Documents retained by your print service"), state))
         .push(Spacer(20));
     if (auto banner = service_problem_banner(failed_sections(snapshot, false, true, false), state)) {
         page.push(std::move(*banner)).push(Spacer(14));
@@ -71,9 +76,9 @@ WidgetPtr build_history_view(const DeviceSnapshot& snapshot, const Presswick& st
         }
     }
     if (finished.empty()) {
-        page.push(
-            card("No completed documents yet",
-                 boxed(body_text("After a document finishes or is canceled, its status will appear here."))));
+        page.push(card(
+            tr("No completed documents yet"),
+            boxed(body_text(tr("After a document finishes or is canceled, its status will appear here.")))));
     }
     for (std::size_t i = 0; i < finished.size() && i < kMaxHistoryCards; ++i) {
         page.push(history_card(*finished[i], state)).push(Spacer(12));

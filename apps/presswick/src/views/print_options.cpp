@@ -1,4 +1,4 @@
-// The print dialog's "Printing options" card: copies, both sides, and what the chosen printer offers.
+// The print dialog's tr("Printing options") card: copies, both sides, and what the chosen printer offers.
 
 #include "kora_ui/text_input.h"
 #include "print_choices.h"
@@ -40,26 +40,27 @@ WidgetPtr print_options_card(const Presswick& state, const std::optional<printin
     const bool one_sided = offered && !offered->two_sided;
     Column column;
     column
-        .push(labelled_row("Copies", boxed(NumberInput::from_state(state.copies)
-                                               .with_range(1, 99)
-                                               .with_id("presswick.print.copies")
-                                               .with_accessible_label("Number of copies"))))
+        .push(labelled_row(tr("Copies"), boxed(NumberInput::from_state(state.copies)
+                                                   .with_range(1, 99)
+                                                   .with_id("presswick.print.copies")
+                                                   .with_accessible_label(tr("Number of copies")))))
         .push(Spacer(18))
-        .push(labelled_row("Print on both sides", boxed(Toggle::from_state(state.two_sided)
-                                                            .with_accessible_label("Print on both sides")
-                                                            .with_enabled(!one_sided))));
+        .push(labelled_row(tr("Print on both sides"),
+                           boxed(Toggle::from_state(state.two_sided)
+                                     .with_accessible_label(tr("Print on both sides"))
+                                     .with_enabled(!one_sided))));
     if (one_sided) {
-        column.push(caption_text("This printer prints on one side only"));
+        column.push(caption_text(tr("This printer prints on one side only")));
     }
     if (!offered) {
-        return card("Printing options", boxed(std::move(column)));
+        return card(tr("Printing options"), boxed(std::move(column)));
     }
     if (offered->page_ranges) {
-        push_choice(column, "Pages",
+        push_choice(column, tr("Pages"),
                     boxed(TextInput::from_state(state.print_pages)
                               .with_id("presswick.print.pages")
-                              .with_accessible_label("Pages to print")
-                              .with_placeholder("All pages")));
+                              .with_accessible_label(tr("Pages to print"))
+                              .with_placeholder(tr("All pages"))));
         if (pages_caption) {
             column.push(caption_text(*pages_caption));
         }
@@ -70,25 +71,25 @@ WidgetPtr print_options_card(const Presswick& state, const std::optional<printin
             papers.push_back({paper.keyword, paper.name});
         }
         push_choice(
-            column, "Paper",
-            boxed(cell_dropdown("Paper", "presswick.print.paper", std::move(papers), state.print_paper)));
+            column, tr("Paper"),
+            boxed(cell_dropdown(tr("Paper"), "presswick.print.paper", std::move(papers), state.print_paper)));
     }
     if (!offered->orientations.empty()) {
-        push_choice(column, "Orientation",
+        push_choice(column, tr("Orientation"),
                     boxed(ToggleGroup("presswick.print.orientation", "presswick.print.orientation.select",
-                                      {"Portrait", "Landscape"}, state.print_orientation)));
+                                      {tr("Portrait"), tr("Landscape")}, state.print_orientation)));
     }
     if (!offered->color_modes.empty()) {
-        push_choice(column, "Color",
+        push_choice(column, tr("Color"),
                     boxed(ToggleGroup("presswick.print.color", "presswick.print.color.select",
-                                      {"Color", "Black and white"}, state.print_colour)));
+                                      {tr("Color"), tr("Black and white")}, state.print_colour)));
     }
     if (!offered->qualities.empty()) {
         std::vector<std::string> labels;
         for (const auto quality : offered->qualities) {
             labels.push_back(quality_label(quality));
         }
-        push_choice(column, "Quality",
+        push_choice(column, tr("Quality"),
                     boxed(ToggleGroup("presswick.print.quality", "presswick.print.quality.select",
                                       std::move(labels), state.print_quality)));
     }
@@ -97,17 +98,17 @@ WidgetPtr print_options_card(const Presswick& state, const std::optional<printin
         for (const auto up : offered->pages_per_sheet) {
             counts.push_back({std::to_string(up), std::to_string(up)});
         }
-        push_choice(column, "Pages per sheet",
-                    boxed(cell_dropdown("Pages per sheet", "presswick.print.per-sheet", std::move(counts),
+        push_choice(column, tr("Pages per sheet"),
+                    boxed(cell_dropdown(tr("Pages per sheet"), "presswick.print.per-sheet", std::move(counts),
                                         state.print_per_sheet)));
     }
     if (offered->collate && state.copies.get() >= 1.5) {  // more than one copy, as printed
         column.push(Spacer(18))
             .push(labelled_row(
-                "Collate copies",
-                boxed(Toggle::from_state(state.print_collate).with_accessible_label("Collate copies"))));
+                tr("Collate copies"),
+                boxed(Toggle::from_state(state.print_collate).with_accessible_label(tr("Collate copies")))));
     }
-    return card("Printing options", boxed(std::move(column)));
+    return card(tr("Printing options"), boxed(std::move(column)));
 }
 
 }  // namespace presswick::views

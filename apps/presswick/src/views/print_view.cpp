@@ -21,39 +21,41 @@ int turns_for(const PreviewImage& image, bool landscape) {
 WidgetPtr preview_part(const PrintPreview& preview, const std::string& name, bool landscape) {
     switch (preview.kind) {
         case PrintPreview::Kind::preparing:
-            return boxed(ProgressBar::indeterminate().with_accessible_label("Preparing document preview"));
+            return boxed(
+                ProgressBar::indeterminate().with_accessible_label(tr("Preparing document preview")));
         case PrintPreview::Kind::ready:
             return boxed(Image(preview.image.rgba, preview.image.width, preview.image.height)
                              .with_quarter_turns(turns_for(preview.image, landscape))
-                             .with_accessible_label(fill("Preview of {}", name)));
+                             .with_accessible_label(fill(tr("Preview of {}"), name)));
         case PrintPreview::Kind::unavailable:
             break;
     }
     return boxed(Column()
                      .push(IconWidget(icon::preview_missing, 1.5F, 42))
                      .push(Spacer(10))
-                     .push(body_text("Preview unavailable"))
-                     .push(caption_text("The original document is unchanged.")));
+                     .push(body_text(tr("Preview unavailable")))
+                     .push(caption_text(tr("The original document is unchanged."))));
 }
 
-// "Page {} of {}" with the buttons that turn the pages; nothing while the page count is unknown.
+// tr("Page {} of {}") with the buttons that turn the pages; nothing while the page count is unknown.
 std::optional<WidgetPtr> page_turner(const PrintPreview& preview, std::uint32_t page,
                                      const Presswick& state) {
     if (preview.kind != PrintPreview::Kind::ready || preview.image.pages == 0) {
         return std::nullopt;
     }
     const auto pages = preview.image.pages;
-    auto previous = page > 1 ? operation_button("presswick.print.preview-previous", "Previous page",
+    auto previous = page > 1 ? operation_button("presswick.print.preview-previous", tr("Previous page"),
                                                 TurnPreviewPage{-1}, state)
-                             : Button("presswick.print.preview-previous", "Previous page");
-    auto next = page < pages
-                    ? operation_button("presswick.print.preview-next", "Next page", TurnPreviewPage{1}, state)
-                    : Button("presswick.print.preview-next", "Next page");
-    return boxed(Column()
-                     .push(Spacer(10))
-                     .push(caption_text(fill("Page {} of {}", std::to_string(page), std::to_string(pages))))
-                     .push(Spacer(6))
-                     .push(Row().push(std::move(previous)).push(std::move(next))));
+                             : Button("presswick.print.preview-previous", tr("Previous page"));
+    auto next = page < pages ? operation_button("presswick.print.preview-next", tr("Next page"),
+                                                TurnPreviewPage{1}, state)
+                             : Button("presswick.print.preview-next", tr("Next page"));
+    return boxed(
+        Column()
+            .push(Spacer(10))
+            .push(caption_text(fill(tr("Page {} of {}"), std::to_string(page), std::to_string(pages))))
+            .push(Spacer(6))
+            .push(Row().push(std::move(previous)).push(std::move(next))));
 }
 
 WidgetPtr flexible_card(WidgetPtr card_widget) {
@@ -65,7 +67,7 @@ WidgetPtr flexible_card(WidgetPtr card_widget) {
 std::string print_document_name(const std::filesystem::path& document) {
     const auto name = document.filename();
     if (name.empty()) {
-        return "Selected document";
+        return tr("Selected document");
     }
     // Valid text: the name's bytes must be UTF-8.
     const std::string bytes = name.string();
@@ -78,11 +80,11 @@ std::string print_document_name(const std::filesystem::path& document) {
                                    : (lead >> 3) == 0x1E ? 4
                                                          : 0;
         if (length == 0 || i + length > bytes.size()) {
-            return "Selected document";
+            return tr("Selected document");
         }
         for (std::size_t k = 1; k < length; ++k) {
             if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) {
-                return "Selected document";
+                return tr("Selected document");
             }
         }
         i += length;
@@ -95,7 +97,10 @@ std::vector<DropdownOption> printer_options(const DeviceSnapshot& snapshot) {
     if (snapshot.printers) {
         for (const auto& printer : *snapshot.printers) {
             options.push_back(
-                {printer.name, fill("{} ({})", display_name(printer.name), printer_status_text(printer))});
+                {printer.name,
+                 fill(
+                     // TRANSLATORS: a printer in the printer list and its state, "Office printer (Ready)".
+                     tr("{} ({})"), display_name(printer.name), printer_status_text(printer))});
         }
     }
     return options;
@@ -106,7 +111,7 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
                            const Presswick& state) {
     const auto name = print_document_name(document);
     Column page;
-    page.push(page_header("Print a document", "Review the document and choose a printer", state))
+    page.push(page_header(tr("Print a document"), tr("Review the document and choose a printer"), state))
         .push(Spacer(16));
     if (auto banner = service_problem_banner(failed_sections(snapshot, true, false, false), state)) {
         page.push(std::move(*banner)).push(Spacer(12));
@@ -122,8 +127,8 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
         document_column.push(std::move(*turner));
     }
     document_column.push(Spacer(10))
-        .push(body_text("Ready to print"))
-        .push(caption_text("The printer will render this document"));
+        .push(body_text(tr("Ready to print")))
+        .push(caption_text(tr("The printer will render this document")));
     auto document_card = card_about(name, boxed(std::move(document_column)));
     std::optional<std::string> pages_caption;
     if (offered && offered->page_ranges) {
@@ -133,9 +138,9 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
         }
     }
     auto options_card = print_options_card(state, offered, pages_caption);
-    auto unchosen = Dropdown("Printer")
+    auto unchosen = Dropdown(tr("Printer"))
                         .with_id("presswick.print.printer")
-                        .with_placeholder("Choose a printer")
+                        .with_placeholder(tr("Choose a printer"))
                         .set_value_options(printer_options(snapshot))
                         .on_change([sender = state.operations_tx](const std::string& value) {
                             sender.send(ChoosePrintPrinter{value});
@@ -143,10 +148,10 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
     Dropdown dropdown =
         printer ? Dropdown(std::move(unchosen).publish_local_state(*printer)) : std::move(unchosen);
     auto printer_card =
-        card("Printer", boxed(Column()
-                                  .push(std::move(dropdown))
-                                  .push(Spacer(10))
-                                  .push(caption_text("Choose where to send this document."))));
+        card(tr("Printer"), boxed(Column()
+                                      .push(std::move(dropdown))
+                                      .push(Spacer(10))
+                                      .push(caption_text(tr("Choose where to send this document.")))));
     page.push(Row()
                   .push(flexible_card(std::move(document_card)))
                   .push(flexible_card(std::move(options_card)))
@@ -156,12 +161,12 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
         .push(Spacer(12));
     Row buttons;
     buttons.push(Spacer::flexible())
-        .push(operation_button("presswick.print.cancel", "Cancel", CancelPrint{}, state));
+        .push(operation_button("presswick.print.cancel", tr("Cancel"), CancelPrint{}, state));
     if (printer) {
         // Waits (shown without an action) while the pages typed do not do.
         auto print = pages_caption
-                         ? Button("presswick.print.submit", "Print")
-                         : operation_button("presswick.print.submit", "Print", PrintDocument{}, state);
+                         ? Button("presswick.print.submit", tr("Print"))
+                         : operation_button("presswick.print.submit", tr("Print"), PrintDocument{}, state);
         buttons.push(std::move(print).with_icon(icon::printer).with_style(ButtonStyle::primary));
     }
     page.push(std::move(buttons));

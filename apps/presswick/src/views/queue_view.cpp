@@ -16,17 +16,17 @@ constexpr std::size_t kMaxQueueCards = 24;
 std::string state_label(std::optional<std::uint8_t> state) {
     switch (state.value_or(0)) {
         case 1:
-            return "Waiting";
+            return tr("Waiting");
         case 3:
-            return "Needs attention";
+            return tr("Needs attention");
         case 4:
-            return "Canceled";
+            return tr("Canceled");
         case 5:
-            return "Could not print";
+            return tr("Could not print");
         case 6:
-            return "Printed";
+            return tr("Printed");
         default:
-            return "In progress";
+            return tr("In progress");
     }
 }
 
@@ -37,15 +37,15 @@ Row job_buttons(const printing::PrintJob& job, const Presswick& state,
     const bool cancel = job_state <= 3 || job_state == 5;
     Row row;
     if (retry) {
-        row.push(operation_button("presswick.job.retry", "Try again", RetryJob{job.id}, state)
+        row.push(operation_button("presswick.job.retry", tr("Try again"), RetryJob{job.id}, state)
                      .with_icon(icon::refresh));
     }
     if (cancel) {
         if (selected == job.id) {
-            row.push(operation_button("presswick.job.cancel", "Confirm cancel", CancelJob{job.id}, state)
+            row.push(operation_button("presswick.job.cancel", tr("Confirm cancel"), CancelJob{job.id}, state)
                          .with_style(ButtonStyle::primary));
         } else {
-            row.push(operation_button("presswick.job.cancel", "Cancel", SelectJob{job.id}, state));
+            row.push(operation_button("presswick.job.cancel", tr("Cancel"), SelectJob{job.id}, state));
         }
     }
     return row;
@@ -61,14 +61,14 @@ WidgetPtr document_card(const printing::PrintJob& job, const DeviceSnapshot& sna
     if (job.state == std::uint8_t{5} && job.message) {
         details.push(caption_text(*job.message));
     }
-    details.push(caption_text(fill("Sent to {}", display_name(job.queue))))
+    details.push(caption_text(fill(tr("Sent to {}"), display_name(job.queue))))
         .push(Spacer(10))
-        .push(ProgressBar(progress_fraction(job)).with_accessible_label("Document progress"))
+        .push(ProgressBar(progress_fraction(job)).with_accessible_label(tr("Document progress")))
         .push(Spacer(10))
         .push(job_buttons(job, state, selected));
     return card_about(document_title(job),
                       boxed(Row()
-                                .push(PagePreview("Queued document", position.page, position.total))
+                                .push(PagePreview(tr("Queued document"), position.page, position.total))
                                 .push(Container().with_child(std::move(details)).flexible())));
 }
 
@@ -78,7 +78,7 @@ WidgetPtr build_queue_view(const DeviceSnapshot& snapshot, const Presswick& stat
                            const std::optional<std::string>& selected_job,
                            const std::optional<Notice>& notice) {
     Column page;
-    page.push(page_header("Print queue", "Every document, in one place", state)).push(Spacer(20));
+    page.push(page_header(tr("Print queue"), tr("Every document, in one place"), state)).push(Spacer(20));
     if (notice) {
         page.push(notice_banner(*notice)).push(Spacer(14));
     }
@@ -86,13 +86,13 @@ WidgetPtr build_queue_view(const DeviceSnapshot& snapshot, const Presswick& stat
         page.push(std::move(*banner)).push(Spacer(14));
     }
     if (selected_job) {
-        page.push(Banner(BannerStyle::caution, "Cancel this document?",
-                         "It will be removed from the printer. This cannot be undone."))
+        page.push(Banner(BannerStyle::caution, tr("Cancel this document?"),
+                         tr("It will be removed from the printer. This cannot be undone.")))
             .push(Spacer(14));
     }
     if (!snapshot.jobs || snapshot.jobs->empty()) {
-        page.push(card("Nothing waiting",
-                       boxed(body_text("New documents will appear here as soon as an app sends them."))));
+        page.push(card(tr("Nothing waiting"),
+                       boxed(body_text(tr("New documents will appear here as soon as an app sends them.")))));
     } else {
         CardGrid grid(330, 420);
         std::size_t shown = 0;

@@ -1,4 +1,4 @@
-// The scan setup page ("Scan a document") and the result page ("Scanned document").
+// The scan setup page (tr("Scan a document")) and the result page (tr("Scanned document")).
 #include <algorithm>
 #include <cctype>
 #include <string>
@@ -76,14 +76,14 @@ WidgetPtr scanner_choice(const DeviceSnapshot& snapshot, const Presswick& state)
     }
     for (const auto& scanner : *snapshot.scanners) {
         const bool chosen = state.scan_scanner == scanner.id;
-        column.push(said(
-            operation_button("presswick.scan.device", chosen ? "Selected: " + scanner.name : scanner.name,
-                             ChooseScanner{scanner.id}, state),
-            chosen ? kora_ui::Meaning::selected : kora_ui::Meaning::none));
+        column.push(said(operation_button("presswick.scan.device",
+                                          chosen ? fill(tr("Selected: {}"), scanner.name) : scanner.name,
+                                          ChooseScanner{scanner.id}, state),
+                         chosen ? kora_ui::Meaning::selected : kora_ui::Meaning::none));
     }
     if (snapshot.scanners->empty()) {
         column.push(body_text(
-            "No scanner is available. Check its cable or network connection, then refresh Presswick."));
+            tr("No scanner is available. Check its cable or network connection, then refresh Presswick.")));
     }
     return kora_ui::boxed(std::move(column));
 }
@@ -95,30 +95,30 @@ WidgetPtr page_settings(const DeviceSnapshot& snapshot, const Presswick& state) 
     const bool two_sided = !scanner || scanner->has_two_sided;
     std::vector<std::string> source_captions;
     if (!feeder) {
-        source_captions.emplace_back("This scanner has no document feeder");
+        source_captions.emplace_back(tr("This scanner has no document feeder"));
     }
     if (!two_sided) {
-        source_captions.emplace_back("This scanner cannot scan both sides");
+        source_captions.emplace_back(tr("This scanner cannot scan both sides"));
     }
     const PageSetting settings[] = {
-        {"Quality",
+        {tr("Quality"),
          "presswick.scan.resolution",
          "presswick.scan.resolution.select",
-         {"150 dpi", "300 dpi", "600 dpi"},
+         {tr("150 dpi"), tr("300 dpi"), tr("600 dpi")},
          state.scan_resolution},
-        {"Appearance",
+        {tr("Appearance"),
          "presswick.scan.color",
          "presswick.scan.color.select",
-         {"Color", "Grayscale", "Text"},
+         {tr("Color"), tr("Grayscale"), tr("Text")},
          state.scan_colour},
-        {"Paper source",
+        {tr("Paper source"),
          "presswick.scan.source",
          "presswick.scan.source.select",
-         {"Flatbed", "Feeder", "Two-sided"},
+         {tr("Flatbed"), tr("Feeder"), tr("Two-sided")},
          state.scan_source,
          {false, !feeder, !two_sided},
          std::move(source_captions)},
-        {"Text language",
+        {tr("Text language"),
          "presswick.scan.language",
          "presswick.scan.language.select",
          {},
@@ -151,39 +151,40 @@ WidgetPtr page_settings(const DeviceSnapshot& snapshot, const Presswick& state) 
 
 // "Scanning page…" for one page; a feeder scan counts the page coming in.
 std::string scanning_text(const Presswick& state) {
-    return state.scan_from_feeder ? "Scanning page " + std::to_string(state.scan_received + 1) + "…"
-                                  : std::string("Scanning page…");
+    return state.scan_from_feeder ? fill(tr("Scanning page {}…"), state.scan_received + 1)
+                                  : std::string(tr("Scanning page…"));
 }
 
 WidgetPtr setup_page(const DeviceSnapshot& snapshot, const Presswick& state) {
     Column page;
-    push_header(page, "Scan a document", "Choose the scanner and how this page should look", state);
-    const std::string summary = state.pages.empty()
-                                    ? std::string("No pages captured yet")
-                                    : fill("{} {} captured — new scans will be added", state.pages.size(),
-                                           counted(state.pages.size(), "page", "pages"));
+    push_header(page, tr("Scan a document"), tr("Choose the scanner and how this page should look"), state);
+    const std::string summary =
+        state.pages.empty() ? std::string(tr("No pages captured yet"))
+                            : fill(counted(state.pages.size(), "{} page captured — new scans will be added",
+                                           "{} pages captured — new scans will be added"),
+                                   state.pages.size());
     // Whatever happens to the scanner, the pages captured so far stay one press away.
     Column document;
     document.push(body_text(summary));
     if (!state.pages.empty()) {
         document.push(Spacer(10))
-            .push(operation_button("presswick.scan.pages", "Back to the pages", ShowPages{}, state));
+            .push(operation_button("presswick.scan.pages", tr("Back to the pages"), ShowPages{}, state));
     }
-    page.push(card("Current document", kora_ui::boxed(std::move(document))))
+    page.push(card(tr("Current document"), kora_ui::boxed(std::move(document))))
         .push(Spacer(16))
-        .push(card("Scanner", scanner_choice(snapshot, state)))
+        .push(card(tr("Scanner"), scanner_choice(snapshot, state)))
         .push(Spacer(16))
-        .push(card("Page settings", page_settings(snapshot, state)))
+        .push(card(tr("Page settings"), page_settings(snapshot, state)))
         .push(Spacer(16));
     Row actions;
     // Cancel leaves the settings, not unsaved pages: those are shown again.
     actions.push(state.has_unsaved_pages()
-                     ? operation_button("presswick.scan.cancel", "Cancel", ShowPages{}, state)
-                     : operation_button("presswick.scan.cancel", "Cancel", CloseScan{}, state));
+                     ? operation_button("presswick.scan.cancel", tr("Cancel"), ShowPages{}, state)
+                     : operation_button("presswick.scan.cancel", tr("Cancel"), CloseScan{}, state));
     if (state.scanning) {
         actions.push(body_text(scanning_text(state)));
     } else if (state.scan_scanner) {
-        actions.push(said(operation_button("presswick.scan.start", "Scan page", ScanPage{}, state),
+        actions.push(said(operation_button("presswick.scan.start", tr("Scan page"), ScanPage{}, state),
                           kora_ui::Meaning::main));
     }
     page.push(std::move(actions));
@@ -193,12 +194,10 @@ WidgetPtr setup_page(const DeviceSnapshot& snapshot, const Presswick& state) {
 WidgetPtr page_column(const ScannedPage& current, std::uint64_t position, std::size_t count,
                       const Presswick& state) {
     Column column;
-    column
-        .push(Text("Page " + std::to_string(position) + " of " + std::to_string(count),
-                   text_size::page_position))
+    column.push(Text(fill(tr("Page {} of {}"), position, count), text_size::page_position))
         .push(Spacer(6))
-        .push(caption_text(current.width > current.height ? "Landscape page" : "Portrait page"))
-        .push(caption_text("Reading text as " + current.language))
+        .push(caption_text(current.width > current.height ? tr("Landscape page") : tr("Portrait page")))
+        .push(caption_text(fill(tr("Reading text as {}"), tr(current.language.c_str()))))
         .push(Spacer(14))
         .push(body_text(current.status));
     const bool has_text = current.text && !is_blank(*current.text);
@@ -206,24 +205,25 @@ WidgetPtr page_column(const ScannedPage& current, std::uint64_t position, std::s
         std::string preview = text_preview(*current.text);
         if (!is_blank(preview)) {
             column.push(Spacer(12))
-                .push(card("Recognized text", kora_ui::boxed(body_text(std::move(preview)))));
+                .push(card(tr("Recognized text"), kora_ui::boxed(body_text(std::move(preview)))));
         }
     }
     Row tools;
-    tools.push(operation_button("presswick.scan.rotate-left", "Rotate left", RotatePage{true}, state))
-        .push(operation_button("presswick.scan.rotate", "Rotate right", RotatePage{}, state))
-        .push(operation_button("presswick.scan.apply-crop", "Apply crop", CropPage{}, state));
+    tools.push(operation_button("presswick.scan.rotate-left", tr("Rotate left"), RotatePage{true}, state))
+        .push(operation_button("presswick.scan.rotate", tr("Rotate right"), RotatePage{}, state))
+        .push(operation_button("presswick.scan.apply-crop", tr("Apply crop"), CropPage{}, state));
     if (current.recognizing) {
-        tools.push(caption_text("Updating recognized text…"));
+        tools.push(caption_text(tr("Updating recognized text…")));
     } else if (current.text_stale) {
-        tools.push(
-            operation_button("presswick.scan.recognize", "Update recognized text", RecognizePage{}, state));
+        tools.push(operation_button("presswick.scan.recognize", tr("Update recognized text"), RecognizePage{},
+                                    state));
     }
     if (has_text) {
-        tools.push(operation_button("presswick.scan.copy-text", "Copy recognized text", CopyText{}, state));
+        tools.push(
+            operation_button("presswick.scan.copy-text", tr("Copy recognized text"), CopyText{}, state));
     }
     column.push(Spacer(16))
-        .push(Text("Page tools", text_size::tools_heading))
+        .push(Text(tr("Page tools"), text_size::tools_heading))
         .push(Spacer(8))
         .push(std::move(tools));
     return kora_ui::boxed(std::move(column));
@@ -232,22 +232,22 @@ WidgetPtr page_column(const ScannedPage& current, std::uint64_t position, std::s
 WidgetPtr navigation_row(bool first, bool last, const Presswick& state) {
     Row row;
     if (!first) {
-        row.push(operation_button("presswick.scan.previous", "Previous page", PreviousPage{}, state));
+        row.push(operation_button("presswick.scan.previous", tr("Previous page"), PreviousPage{}, state));
     }
     if (!last) {
-        row.push(operation_button("presswick.scan.next", "Next page", NextPage{}, state));
+        row.push(operation_button("presswick.scan.next", tr("Next page"), NextPage{}, state));
     }
     if (!first) {
-        row.push(said(operation_button("presswick.scan.move-earlier", "Move before previous page",
+        row.push(said(operation_button("presswick.scan.move-earlier", tr("Move before previous page"),
                                        MovePageEarlier{}, state),
                       kora_ui::Meaning::destructive));
     }
     if (!last) {
         row.push(said(
-            operation_button("presswick.scan.move-later", "Move after next page", MovePageLater{}, state),
+            operation_button("presswick.scan.move-later", tr("Move after next page"), MovePageLater{}, state),
             kora_ui::Meaning::destructive));
     }
-    row.push(said(operation_button("presswick.scan.delete-page", "Remove this page", DeletePage{}, state),
+    row.push(said(operation_button("presswick.scan.delete-page", tr("Remove this page"), DeletePage{}, state),
                   kora_ui::Meaning::destructive));
     return kora_ui::boxed(std::move(row));
 }
@@ -259,19 +259,20 @@ WidgetPtr result_page(const ScannedPage& current, const Presswick& state) {
     const bool last = position >= count;
 
     Column page;
-    push_header(page, "Scanned document", "Review the page before saving it", state);
+    push_header(page, tr("Scanned document"), tr("Review the page before saving it"), state);
     Row document;
-    document.push(operation_button("presswick.scan.save-document", "Save document", SaveDocument{}, state))
-        .push(operation_button("presswick.scan.print", "Print…", PrintScannedDocument{}, state))
-        .push(operation_button("presswick.scan.again", "Scan another page", ScanAnother{}, state));
+    document
+        .push(operation_button("presswick.scan.save-document", tr("Save document"), SaveDocument{}, state))
+        .push(operation_button("presswick.scan.print", tr("Print…"), PrintScannedDocument{}, state))
+        .push(operation_button("presswick.scan.again", tr("Scan another page"), ScanAnother{}, state));
     if (state.print_copy_making) {
-        document.push(caption_text("Preparing the document for printing…"));
+        document.push(caption_text(tr("Preparing the document for printing…")));
     }
     if (state.scanning) {
         // The rest of the feeder comes in behind the page shown.
         document.push(caption_text(scanning_text(state)));
         if (state.scan_from_feeder) {
-            document.push(operation_button("presswick.scan.stop", "Stop scanning", StopScan{}, state));
+            document.push(operation_button("presswick.scan.stop", tr("Stop scanning"), StopScan{}, state));
         }
     }
     page.push(std::move(document))
@@ -285,15 +286,17 @@ WidgetPtr result_page(const ScannedPage& current, const Presswick& state) {
         .push(Spacer(12));
     Column pages_body;
     pages_body
-        .push(body_text("Page " + std::to_string(position) + " selected · " + std::to_string(count) +
-                        (count == 1 ? " page" : " pages") + " total"))
+        .push(body_text(
+            fill(counted(count, "Page {} selected · {} page total", "Page {} selected · {} pages total"),
+                 position, count)))
         .push(Spacer(10))
         .push(navigation_row(first, last, state));
-    page.push(card("Pages in this document", kora_ui::boxed(std::move(pages_body))))
+    page.push(card(tr("Pages in this document"), kora_ui::boxed(std::move(pages_body))))
         .push(Spacer(12))
-        .push(Row()
-                  .push(operation_button("presswick.scan.save-page", "Export this page", SavePage{}, state))
-                  .push(operation_button("presswick.scan.done", "Back to Presswick", CloseScan{}, state)));
+        .push(
+            Row()
+                .push(operation_button("presswick.scan.save-page", tr("Export this page"), SavePage{}, state))
+                .push(operation_button("presswick.scan.done", tr("Back to Presswick"), CloseScan{}, state)));
     return kora_ui::boxed(std::move(page));
 }
 

@@ -101,7 +101,7 @@ QWidget* make_scrollable(Builder& builder, Widget& node, QWidget* parent, const 
     area->viewport()->setAutoFillBackground(false);
     area->setFocusPolicy(Qt::NoFocus);  // an unnamed stop in Tab order; it scrolls to what has focus
     // A reader hears what the bar scrolls: the card it is in.
-    area->verticalScrollBar()->setAccessibleName(qs(context.subject.empty() ? "List" : context.subject));
+    area->verticalScrollBar()->setAccessibleName(context.subject.empty() ? tq("List") : qs(context.subject));
     auto* inner_widget = new QWidget(area);
     auto* layout = new ColumnBox(inner_widget);
     layout->setContentsMargins(0, 0, 4, 0);

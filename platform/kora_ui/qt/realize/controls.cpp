@@ -38,7 +38,8 @@ void show_button(const Button& button, QPushButton& widget, const std::string& s
     widget.setText(button_text(button.label()));
     const Meaning meaning = button.meaning();
     // A way back says where it leads; its visible label is only the place's name.
-    widget.setAccessibleName(qs(meaning == Meaning::back ? "Back to " + button.label() : button.label()));
+    widget.setAccessibleName(meaning == Meaning::back ? tq("Back to {}", {qs(button.label())})
+                                                      : qs(button.label()));
     widget.setAccessibleDescription(!subject.empty() && subject != button.label() ? qs(subject) : QString());
     accessible::set_selected(&widget, meaning == Meaning::selected);
     if (button.icon()) {

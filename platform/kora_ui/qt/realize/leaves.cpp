@@ -148,8 +148,7 @@ QWidget* make_image(Builder&, Widget& node, QWidget* parent, const RecordPtr&, c
     }
     auto* view = new ImageView(std::move(picture));
     view->setParent(parent);
-    view->setAccessibleName(
-        qs(image.accessible_label().empty() ? std::string("Image") : image.accessible_label()));
+    view->setAccessibleName(image.accessible_label().empty() ? tq("Image") : qs(image.accessible_label()));
     accessible::set_role(view, accessible::Role::image);
     return view;
 }
@@ -167,17 +166,17 @@ void sign_image(const Widget& node, Signature& out) {
 QString icon_name(int code) {
     switch (code) {
         case 5:
-            return QStringLiteral("Printer");
+            return tq("Printer");
         case 28:
-            return QStringLiteral("Scanner");
+            return tq("Scanner");
         case 23:
-            return QStringLiteral("No preview");
+            return tq("No preview");
         case 70:
-            return QStringLiteral("Diagnostics");
+            return tq("Diagnostics");
         case 60:
-            return QStringLiteral("History");
+            return tq("History");
         default:
-            return QStringLiteral("Icon");
+            return tq("Icon");
     }
 }
 
@@ -202,7 +201,8 @@ QWidget* make_preview(Builder&, Widget& node, QWidget* parent, const RecordPtr&,
     auto* glyph = new PageGlyph(preview.page(), preview.total());
     glyph->setParent(parent);
     glyph->setAccessibleName(qs(preview.label()));
-    glyph->setAccessibleDescription(QStringLiteral("Page %1 of %2").arg(preview.page()).arg(preview.total()));
+    glyph->setAccessibleDescription(
+        tq("Page {} of {}", {QString::number(preview.page()), QString::number(preview.total())}));
     accessible::set_role(glyph, accessible::Role::image);
     return glyph;
 }
@@ -234,9 +234,9 @@ QWidget* make_crop_editor(Builder& builder, Widget& node, QWidget* parent, const
             });
         });
     view->setParent(parent);
-    view->setAccessibleName(QStringLiteral("Crop area"));
-    view->setAccessibleDescription(QStringLiteral(
-        "Arrow keys move the crop area, Space picks a corner to move instead, Shift moves further"));
+    view->setAccessibleName(tq("Crop area"));
+    view->setAccessibleDescription(
+        tq("Arrow keys move the crop area, Space picks a corner to move instead, Shift moves further"));
     accessible::set_role(view, accessible::Role::crop);
     builder.keys().watch(view);
     view->refresh();
