@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <cctype>
 #include <clocale>
 #include <cstdlib>
 
@@ -23,18 +24,27 @@
 
 namespace {
 
-// Switches this process to German (nullptr: to C) the way a desktop session would start it.
-void use_language(const char* language) {
-    if (language == nullptr) {
+// Switches this process to `language` ("" for C) the way a desktop session would start it: the
+// country's UTF-8 locale where it is generated, else C.UTF-8, under which gettext follows LANGUAGE too.
+void use_language(const std::string& language) {
+    if (language.empty()) {
         unsetenv("LANGUAGE");
         setenv("LC_ALL", "C", 1);
     } else {
-        setenv("LANGUAGE", language, 1);
-        // The country's locale where it is generated; C.UTF-8 (which gettext also translates under)
-        // otherwise.
-        setenv("LC_ALL", std::setlocale(LC_ALL, "de_DE.UTF-8") ? "de_DE.UTF-8" : "C.UTF-8", 1);
+        setenv("LANGUAGE", language.c_str(), 1);
+        std::string country = language;
+        for (auto& c : country) {
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+        const std::string locale = language + "_" + country + ".UTF-8";
+        setenv("LC_ALL", std::setlocale(LC_ALL, locale.c_str()) ? locale.c_str() : "C.UTF-8", 1);
     }
     presswick::start_translations();
+}
+
+// The languages this build has a catalogue for.
+QStringList translated_languages() {
+    return QString(PRESSWICK_TRANSLATED_LANGUAGES).split(',', Qt::SkipEmptyParts);
 }
 
 // The texts of the visible labels and buttons, in the order the window holds them.
@@ -57,7 +67,7 @@ QStringList window_texts(const char* surface) {
 }
 
 TEST(Translation, DashboardReadsInGermanAndInEnglishUnderC) {
-    use_language(nullptr);
+    use_language("");
     const QStringList english = window_texts("active");
     for (const char* text : {"Your printers", "Print a document", "Add printer", "Open queue", "Device help",
                              "One document is active", "Preferred printer"}) {
@@ -73,19 +83,33 @@ TEST(Translation, DashboardReadsInGermanAndInEnglishUnderC) {
         EXPECT_TRUE(german.contains(QString::fromUtf8(text)))
             << text << " in " << german.join(" | ").toStdString();
     }
-    // Same window, same places: every text that is not a name or a number reads differently in German.
-    ASSERT_EQ(german.size(), english.size()) << german.join(" | ").toStdString();
+    use_language("");
+    EXPECT_EQ(window_texts("active"), english) << "after German, C shows English again";
+}
+
+// Same window, same places: in every language of the build, each text that is not a name or a number
+// reads differently from the English one (a text left out of the catalogue stays English).
+TEST(Translation, EveryCatalogueTranslatesEveryTextOfTheDashboard) {
+    use_language("");
+    const QStringList english = window_texts("active");
     const QStringList names = {"Presswick", "Studio printer", "Travel itinerary.pdf"};
-    for (qsizetype i = 0; i < english.size(); ++i) {
-        if (german[i] == english[i]) {
-            EXPECT_TRUE(names.contains(english[i]) ||
-                        english[i].contains(QRegularExpression("^[0-9 %:./]+$")))
-                << "still English in German: " << english[i].toStdString();
+    ASSERT_FALSE(translated_languages().isEmpty());
+    for (const QString& language : translated_languages()) {
+        use_language(language.toStdString());
+        ASSERT_EQ(kora_ui::translation::language(), language.toStdString())
+            << "build/share/locale/" << language.toStdString() << " has no presswick.mo";
+        const QStringList translated = window_texts("active");
+        ASSERT_EQ(translated.size(), english.size()) << translated.join(" | ").toStdString();
+        for (qsizetype i = 0; i < english.size(); ++i) {
+            if (translated[i] == english[i]) {
+                EXPECT_TRUE(names.contains(english[i]) ||
+                            english[i].contains(QRegularExpression("^[0-9 %:./]+$")))
+                    << "still English in " << language.toStdString() << ": " << english[i].toStdString();
+            }
         }
     }
-
-    use_language(nullptr);
-    EXPECT_EQ(window_texts("active"), english) << "after German, C shows English again";
+    use_language("");
+    EXPECT_EQ(window_texts("active"), english) << "after the translations, C shows English again";
 }
 
 TEST(Translation, CountedTextsTakeTheLanguagesPluralForm) {
@@ -94,7 +118,7 @@ TEST(Translation, CountedTextsTakeTheLanguagesPluralForm) {
                  "{} Dokument ist aktiv");
     EXPECT_STREQ(kora_ui::trn("{} document is active", "{} documents are active", 3),
                  "{} Dokumente sind aktiv");
-    use_language(nullptr);
+    use_language("");
     EXPECT_STREQ(kora_ui::trn("{} document is active", "{} documents are active", 3),
                  "{} documents are active");
 }
@@ -108,13 +132,13 @@ TEST(Translation, QtsOwnButtonsFollowWhenQtsTranslationsAreInstalled) {
     kora_ui::qt::install_qt_translations(*qApp);
     QDialogButtonBox buttons(QDialogButtonBox::Cancel);
     EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text().remove('&'), QStringLiteral("Abbrechen"));
-    use_language(nullptr);
+    use_language("");
 }
 
 TEST(Translation, TheRecognitionLanguageStartsAtTheDesktopsLanguage) {
     use_language("de");
     EXPECT_EQ(presswick::RecognitionLanguage::desktop_index(), 1U);
-    use_language(nullptr);
+    use_language("");
     EXPECT_EQ(presswick::RecognitionLanguage::desktop_index(), 0U);
 }
 
