@@ -1,10 +1,12 @@
 #include "ocr/temp_png.h"
 
 #include <fcntl.h>
+#include <libdeflate.h>
 #include <png.h>
 #include <sys/random.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -20,6 +22,7 @@ namespace {
 
 constexpr std::string_view alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr int name_attempts = 100;
+constexpr std::uint32_t png_limit = 0x7fff'ffff;
 
 std::error_code last_error() {
     return {errno, std::system_category()};
@@ -97,6 +100,92 @@ TempPng::~TempPng() {
     m_live.forget();
 }
 
+namespace {
+
+void put_be32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
+    out[at] = static_cast<std::uint8_t>(value >> 24);
+    out[at + 1] = static_cast<std::uint8_t>(value >> 16);
+    out[at + 2] = static_cast<std::uint8_t>(value >> 8);
+    out[at + 3] = static_cast<std::uint8_t>(value);
+}
+
+// A chunk's CRC covers its type and data, which start 4 bytes into it.
+void seal_chunk(std::vector<std::uint8_t>& out, std::size_t chunk, std::uint32_t length) {
+    const std::uint32_t crc =
+        static_cast<std::uint32_t>(libdeflate_crc32(0, out.data() + chunk + 4, length + 4));
+    put_be32(out, chunk + 8 + length, crc);
+}
+
+// The image as a whole PNG file whose data is stored, not deflated: the file lives for one engine run on
+// the same machine, where deflating it cost more than the rest of our share and inflating it again a part
+// of the engine's. Rows carry filter 0 (none); one IDAT holds the zlib stream of stored blocks.
+std::vector<std::uint8_t> stored_gray_png(const GrayImage& image) {
+    constexpr std::size_t block = 65'535;
+    const std::size_t stride = std::size_t{image.width} + 1;
+    const std::size_t raw = stride * image.height;
+    const std::size_t blocks = (raw + block - 1) / block;
+    const std::size_t stream = 2 + blocks * 5 + raw + 4;
+    std::vector<std::uint8_t> out(8 + 25 + 12 + stream + 12);
+    static constexpr std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    std::memcpy(out.data(), signature, 8);
+    put_be32(out, 8, 13);
+    std::memcpy(out.data() + 12, "IHDR", 4);
+    put_be32(out, 16, image.width);
+    put_be32(out, 20, image.height);
+    out[24] = 8;  // bits a sample; colour type 0 (grey), compression, filter and interlace 0 follow
+    seal_chunk(out, 8, 13);
+    const std::size_t idat = 33;
+    put_be32(out, idat, static_cast<std::uint32_t>(stream));
+    std::memcpy(out.data() + idat + 4, "IDAT", 4);
+    std::uint8_t* z = out.data() + idat + 8;
+    z[0] = 0x78;  // deflate, 32 KiB window, no dictionary; 0x7801 is a multiple of 31
+    z[1] = 0x01;
+    std::size_t at = 2;
+    std::size_t row = 0;     // the row being copied
+    std::size_t column = 0;  // its next byte, 0 being the filter byte
+    const std::uint8_t* pixels = image.pixels.data();
+    std::uint32_t adler = 1;
+    for (std::size_t left = raw; left > 0;) {
+        const std::size_t size = std::min(block, left);
+        left -= size;
+        z[at] = left == 0 ? 1 : 0;
+        z[at + 1] = static_cast<std::uint8_t>(size);
+        z[at + 2] = static_cast<std::uint8_t>(size >> 8);
+        z[at + 3] = static_cast<std::uint8_t>(~size);
+        z[at + 4] = static_cast<std::uint8_t>(~size >> 8);
+        at += 5;
+        std::uint8_t* data = z + at;
+        for (std::size_t filled = 0; filled < size;) {
+            if (column == 0) {
+                data[filled++] = 0;
+                column = 1;
+                continue;
+            }
+            const std::size_t take = std::min(size - filled, stride - column);
+            std::memcpy(data + filled, pixels + row * image.width + (column - 1), take);
+            filled += take;
+            column += take;
+            if (column == stride) {
+                column = 0;
+                ++row;
+            }
+        }
+        adler = libdeflate_adler32(adler, data, size);
+        at += size;
+    }
+    z[at] = static_cast<std::uint8_t>(adler >> 24);
+    z[at + 1] = static_cast<std::uint8_t>(adler >> 16);
+    z[at + 2] = static_cast<std::uint8_t>(adler >> 8);
+    z[at + 3] = static_cast<std::uint8_t>(adler);
+    seal_chunk(out, idat, static_cast<std::uint32_t>(stream));
+    const std::size_t end = idat + 12 + stream;
+    std::memcpy(out.data() + end + 4, "IEND", 4);
+    seal_chunk(out, end, 0);
+    return out;
+}
+
+}  // namespace
+
 std::expected<void, OcrError> TempPng::write(const GrayImage& image) {
     const auto failed = [](std::string message) {
         return std::unexpected(OcrError{OcrErrorKind::image_encoding, std::move(message), {}});
@@ -104,34 +193,23 @@ std::expected<void, OcrError> TempPng::write(const GrayImage& image) {
     if (image.pixels.size() != static_cast<std::size_t>(image.width) * image.height) {
         return failed("the pixel buffer does not match the image size");
     }
-    // The file only feeds the engine and is removed after it: written straight to the file, with the
-    // library's fast settings, since deflating a whole page hard cost more than the rest of our share.
-    const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
-    FILE* out = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
-    if (!out) {
-        const int code = errno;
-        if (fd >= 0) {
-            ::close(fd);
+    if (image.width == 0 || image.height == 0 || image.width > png_limit || image.height > png_limit) {
+        return failed("a PNG image needs a width and height of 1 to 2^31 - 1");
+    }
+    // One IDAT chunk: its length field has 31 bits.
+    if ((std::size_t{image.width} + 1) * image.height > std::size_t{1} << 30) {
+        return failed("the image is too large for the temporary PNG");
+    }
+    const std::vector<std::uint8_t> bytes = stored_gray_png(image);
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t wrote = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return failed(std::strerror(errno));
         }
-        return failed(std::strerror(code));
-    }
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    png.width = image.width;
-    png.height = image.height;
-    png.format = PNG_FORMAT_GRAY;
-    png.flags = PNG_IMAGE_FLAG_FAST;
-    const bool encoded = png_image_write_to_stdio(&png, out, 0, image.pixels.data(), 0, nullptr) != 0;
-    std::string message = encoded || png.message[0] == '\0' ? "PNG encoding failed" : png.message;
-    png_image_free(&png);
-    const bool flushed = std::fflush(out) == 0;
-    const int code = errno;
-    const bool closed = std::fclose(out) == 0;
-    if (!encoded) {
-        return failed(std::move(message));
-    }
-    if (!flushed || !closed) {
-        return failed(std::strerror(flushed ? errno : code));
+        done += static_cast<std::size_t>(wrote);
     }
     return {};
 }
