@@ -1,0 +1,21 @@
+// PNG pages the common way, inflated in one piece: 8-bit grey, grey and alpha, RGB or RGBA, or 1-bit grey
+// (line art), not interlaced, without a transparent colour. That is every page the scan service sends.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+
+#include "scan/page_image.h"
+
+namespace presswick::scan::png_whole {
+
+// The file's own layout, one-bit grey as 8-bit 0 or 255 (as the general decoder gives it).
+// Nothing when the file is not one of the layouts above: the general path then reads it. A file of such a
+// layout that is damaged (a chunk's CRC, the data's checksum, a stream that ends early) is an error text.
+[[nodiscard]] std::optional<std::expected<DecodedImage, std::string>> decode(
+    std::span<const std::uint8_t> bytes);
+
+}  // namespace presswick::scan::png_whole
