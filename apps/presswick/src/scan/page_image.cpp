@@ -206,6 +206,9 @@ void expand_to_rgba(const std::uint8_t* __restrict in, std::uint8_t* __restrict 
 
 Bytes to_rgba(const DecodedImage& image) {
     const std::size_t pixels = std::size_t{image.width} * image.height;
+    if (image.rgba && image.channels == 4 && image.rgba->size() == pixels * 4) {
+        return image.rgba;
+    }
     auto out = std::make_shared<std::vector<std::uint8_t>>();
     out->reserve(pixels * 4);
     ocr::advise_huge_pages(out->data(), pixels * 4);

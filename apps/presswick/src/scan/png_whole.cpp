@@ -2,6 +2,7 @@
 
 #include <libdeflate.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -74,9 +75,40 @@ bool unfilter(std::uint8_t type, const std::uint8_t* __restrict in, const std::u
     }
 }
 
+// Eight grey bytes for each packed byte, the most significant bit first.
+const std::array<std::uint64_t, 256>& spread_bits() {
+    static const std::array<std::uint64_t, 256> table = [] {
+        std::array<std::uint64_t, 256> all{};
+        for (std::size_t v = 0; v < all.size(); ++v) {
+            std::uint8_t grey[8];
+            for (std::size_t bit = 0; bit < 8; ++bit) {
+                grey[bit] = (v >> (7 - bit) & 1) != 0 ? 255 : 0;
+            }
+            std::memcpy(&all[v], grey, 8);
+        }
+        return all;
+    }();
+    return table;
+}
+
 void bits_to_grey(const std::uint8_t* __restrict packed, std::uint8_t* __restrict grey, std::size_t width) {
-    for (std::size_t x = 0; x < width; ++x) {
+    const auto& table = spread_bits();
+    const std::size_t whole = width / 8;
+    for (std::size_t i = 0; i < whole; ++i) {
+        std::memcpy(grey + i * 8, &table[packed[i]], 8);
+    }
+    for (std::size_t x = whole * 8; x < width; ++x) {
         grey[x] = (packed[x / 8] >> (7 - x % 8) & 1) != 0 ? 255 : 0;
+    }
+}
+
+template <unsigned channels>
+void colour_to_rgba(const std::uint8_t* __restrict in, std::uint8_t* __restrict rgba, std::size_t pixels) {
+    for (std::size_t i = 0; i < pixels; ++i) {
+        rgba[i * 4] = in[i * channels];
+        rgba[i * 4 + 1] = in[i * channels + 1];
+        rgba[i * 4 + 2] = in[i * channels + 2];
+        rgba[i * 4 + 3] = channels == 4 ? in[i * channels + 3] : std::uint8_t{255};
     }
 }
 
@@ -143,13 +175,26 @@ std::optional<std::expected<DecodedImage, std::string>> decode(std::span<const s
     const std::size_t row_bytes = line_art ? (std::size_t{width} + 7) / 8 : std::size_t{width} * channels;
     const std::size_t filtered_size = (row_bytes + 1) * height;
     std::unique_ptr<std::uint8_t[]> filtered(new (std::nothrow) std::uint8_t[filtered_size]);
-    const std::size_t stride = std::size_t{width} * channels;
-    std::shared_ptr<std::uint8_t[]> samples(new (std::nothrow) std::uint8_t[stride * height]);
-    if (!filtered || !samples) {
+    // Colour straight into the page's RGBA buffer, which the page then keeps: no copy of the file's layout.
+    const bool colour_page = channels >= 3;
+    const std::size_t stride = std::size_t{width} * (colour_page ? 4 : channels);
+    std::shared_ptr<std::uint8_t[]> samples;
+    std::shared_ptr<std::vector<std::uint8_t>> rgba;
+    try {
+        if (colour_page) {
+            rgba = std::make_shared<std::vector<std::uint8_t>>();
+            rgba->reserve(stride * height);
+        } else {
+            samples.reset(new std::uint8_t[stride * height]);
+        }
+    } catch (const std::bad_alloc&) {
+        return std::unexpected(std::string("the scanned image could not be decoded: out of memory"));
+    }
+    if (!filtered) {
         return std::unexpected(std::string("the scanned image could not be decoded: out of memory"));
     }
     ocr::advise_huge_pages(filtered.get(), filtered_size);
-    ocr::advise_huge_pages(samples.get(), stride * height);
+    ocr::advise_huge_pages(colour_page ? rgba->data() : samples.get(), stride * height);
     libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
     if (inflater == nullptr) {
         return std::unexpected(std::string("the scanned image could not be decoded: out of memory"));
@@ -165,28 +210,41 @@ std::optional<std::expected<DecodedImage, std::string>> decode(std::span<const s
     }
     const std::size_t bpp = line_art ? 1 : channels;
     std::vector<std::uint8_t> zeros(row_bytes, 0);
-    std::vector<std::uint8_t> packed[2];
-    if (line_art) {
-        packed[0].resize(row_bytes);
-        packed[1].resize(row_bytes);
+    // Rows unfiltered in the file's layout; where the page's layout differs, in two rows of their own.
+    const bool own_rows = line_art || colour_page;
+    std::vector<std::uint8_t> unfiltered[2];
+    if (own_rows) {
+        unfiltered[0].resize(row_bytes);
+        unfiltered[1].resize(row_bytes);
     }
     const std::uint8_t* prior = zeros.data();
     for (std::size_t y = 0; y < height; ++y) {
         const std::uint8_t* in = filtered.get() + y * (row_bytes + 1);
-        std::uint8_t* row = line_art ? packed[y % 2].data() : samples.get() + y * stride;
+        std::uint8_t* row = own_rows ? unfiltered[y % 2].data() : samples.get() + y * stride;
         if (!unfilter(in[0], in + 1, prior, row, row_bytes, bpp)) {
             return damaged("a row has an unknown filter");
         }
         if (line_art) {
             bits_to_grey(row, samples.get() + y * stride, width);
+        } else if (colour_page) {
+            // Grown a row at a time, so the zero fill lands in the cache the expansion then overwrites.
+            rgba->resize((y + 1) * stride);
+            std::uint8_t* out = rgba->data() + y * stride;
+            channels == 3 ? colour_to_rgba<3>(row, out, width) : colour_to_rgba<4>(row, out, width);
         }
         prior = row;
     }
     DecodedImage image;
     image.width = width;
     image.height = height;
-    image.channels = static_cast<std::uint8_t>(channels);
-    image.data = std::shared_ptr<const std::uint8_t>(samples, samples.get());
+    if (colour_page) {
+        image.channels = 4;
+        image.data = std::shared_ptr<const std::uint8_t>(rgba, rgba->data());
+        image.rgba = std::move(rgba);
+    } else {
+        image.channels = static_cast<std::uint8_t>(channels);
+        image.data = std::shared_ptr<const std::uint8_t>(samples, samples.get());
+    }
     return image;
 }
 
