@@ -102,59 +102,69 @@ TempPng::~TempPng() {
 
 namespace {
 
-void put_be32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    out[at] = static_cast<std::uint8_t>(value >> 24);
-    out[at + 1] = static_cast<std::uint8_t>(value >> 16);
-    out[at + 2] = static_cast<std::uint8_t>(value >> 8);
-    out[at + 3] = static_cast<std::uint8_t>(value);
+void put_be32(std::uint8_t* out, std::uint32_t value) {
+    out[0] = static_cast<std::uint8_t>(value >> 24);
+    out[1] = static_cast<std::uint8_t>(value >> 16);
+    out[2] = static_cast<std::uint8_t>(value >> 8);
+    out[3] = static_cast<std::uint8_t>(value);
 }
 
-// A chunk's CRC covers its type and data, which start 4 bytes into it.
-void seal_chunk(std::vector<std::uint8_t>& out, std::size_t chunk, std::uint32_t length) {
-    const std::uint32_t crc =
-        static_cast<std::uint32_t>(libdeflate_crc32(0, out.data() + chunk + 4, length + 4));
-    put_be32(out, chunk + 8 + length, crc);
+// Whole writes to the file, retried when interrupted; the system's error otherwise.
+std::expected<void, std::string> write_all(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t wrote = ::write(fd, data, size);
+        if (wrote < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::unexpected(std::string(std::strerror(errno)));
+        }
+        data += wrote;
+        size -= static_cast<std::size_t>(wrote);
+    }
+    return {};
 }
 
-// The image as a whole PNG file whose data is stored, not deflated: the file lives for one engine run on
-// the same machine, where deflating it cost more than the rest of our share and inflating it again a part
-// of the engine's. Rows carry filter 0 (none); one IDAT holds the zlib stream of stored blocks.
-std::vector<std::uint8_t> stored_gray_png(const GrayImage& image) {
+// The image as a PNG whose data is stored, not deflated: the file lives for one engine run on the same
+// machine, where deflating it cost more than the rest of our share and inflating it a part of the
+// engine's. Rows carry filter 0 (none); one IDAT holds the zlib stream of stored blocks, written a block
+// at a time, so the page is never copied whole.
+std::expected<void, std::string> write_stored_gray_png(int fd, const GrayImage& image) {
     constexpr std::size_t block = 65'535;
     const std::size_t stride = std::size_t{image.width} + 1;
     const std::size_t raw = stride * image.height;
     const std::size_t blocks = (raw + block - 1) / block;
-    const std::size_t stream = 2 + blocks * 5 + raw + 4;
-    std::vector<std::uint8_t> out(8 + 25 + 12 + stream + 12);
-    static constexpr std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    std::memcpy(out.data(), signature, 8);
-    put_be32(out, 8, 13);
-    std::memcpy(out.data() + 12, "IHDR", 4);
-    put_be32(out, 16, image.width);
-    put_be32(out, 20, image.height);
-    out[24] = 8;  // bits a sample; colour type 0 (grey), compression, filter and interlace 0 follow
-    seal_chunk(out, 8, 13);
-    const std::size_t idat = 33;
-    put_be32(out, idat, static_cast<std::uint32_t>(stream));
-    std::memcpy(out.data() + idat + 4, "IDAT", 4);
-    std::uint8_t* z = out.data() + idat + 8;
-    z[0] = 0x78;  // deflate, 32 KiB window, no dictionary; 0x7801 is a multiple of 31
-    z[1] = 0x01;
-    std::size_t at = 2;
+    const auto stream = static_cast<std::uint32_t>(2 + blocks * 5 + raw + 4);
+    // Signature, IHDR, and the head of the IDAT chunk with the zlib header.
+    std::uint8_t head[8 + 25 + 8 + 2] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    put_be32(head + 8, 13);
+    std::memcpy(head + 12, "IHDR", 4);
+    put_be32(head + 16, image.width);
+    put_be32(head + 20, image.height);
+    head[24] = 8;  // bits a sample; colour type 0 (grey), compression, filter and interlace 0 follow
+    put_be32(head + 29, static_cast<std::uint32_t>(libdeflate_crc32(0, head + 12, 17)));
+    put_be32(head + 33, stream);
+    std::memcpy(head + 37, "IDAT", 4);
+    head[41] = 0x78;  // deflate, 32 KiB window, no dictionary; 0x7801 is a multiple of 31
+    head[42] = 0x01;
+    if (auto ok = write_all(fd, head, sizeof head); !ok) {
+        return ok;
+    }
+    auto crc = static_cast<std::uint32_t>(libdeflate_crc32(0, head + 37, 6));
+    std::uint32_t adler = 1;
+    std::vector<std::uint8_t> part(5 + block);
     std::size_t row = 0;     // the row being copied
     std::size_t column = 0;  // its next byte, 0 being the filter byte
     const std::uint8_t* pixels = image.pixels.data();
-    std::uint32_t adler = 1;
     for (std::size_t left = raw; left > 0;) {
         const std::size_t size = std::min(block, left);
         left -= size;
-        z[at] = left == 0 ? 1 : 0;
-        z[at + 1] = static_cast<std::uint8_t>(size);
-        z[at + 2] = static_cast<std::uint8_t>(size >> 8);
-        z[at + 3] = static_cast<std::uint8_t>(~size);
-        z[at + 4] = static_cast<std::uint8_t>(~size >> 8);
-        at += 5;
-        std::uint8_t* data = z + at;
+        part[0] = left == 0 ? 1 : 0;
+        part[1] = static_cast<std::uint8_t>(size);
+        part[2] = static_cast<std::uint8_t>(size >> 8);
+        part[3] = static_cast<std::uint8_t>(~size);
+        part[4] = static_cast<std::uint8_t>(~size >> 8);
+        std::uint8_t* data = part.data() + 5;
         for (std::size_t filled = 0; filled < size;) {
             if (column == 0) {
                 data[filled++] = 0;
@@ -170,18 +180,19 @@ std::vector<std::uint8_t> stored_gray_png(const GrayImage& image) {
                 ++row;
             }
         }
-        adler = libdeflate_adler32(adler, data, size);
-        at += size;
+        adler = static_cast<std::uint32_t>(libdeflate_adler32(adler, data, size));
+        crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, part.data(), 5 + size));
+        if (auto ok = write_all(fd, part.data(), 5 + size); !ok) {
+            return ok;
+        }
     }
-    z[at] = static_cast<std::uint8_t>(adler >> 24);
-    z[at + 1] = static_cast<std::uint8_t>(adler >> 16);
-    z[at + 2] = static_cast<std::uint8_t>(adler >> 8);
-    z[at + 3] = static_cast<std::uint8_t>(adler);
-    seal_chunk(out, idat, static_cast<std::uint32_t>(stream));
-    const std::size_t end = idat + 12 + stream;
-    std::memcpy(out.data() + end + 4, "IEND", 4);
-    seal_chunk(out, end, 0);
-    return out;
+    std::uint8_t tail[4 + 4 + 12] = {};
+    put_be32(tail, adler);
+    crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, tail, 4));
+    put_be32(tail + 4, crc);
+    std::memcpy(tail + 12, "IEND", 4);
+    put_be32(tail + 16, static_cast<std::uint32_t>(libdeflate_crc32(0, tail + 12, 4)));
+    return write_all(fd, tail, sizeof tail);
 }
 
 }  // namespace
@@ -200,16 +211,8 @@ std::expected<void, OcrError> TempPng::write(const GrayImage& image) {
     if ((std::size_t{image.width} + 1) * image.height > std::size_t{1} << 30) {
         return failed("the image is too large for the temporary PNG");
     }
-    const std::vector<std::uint8_t> bytes = stored_gray_png(image);
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t wrote = ::write(m_fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return failed(std::strerror(errno));
-        }
-        done += static_cast<std::size_t>(wrote);
+    if (auto written = write_stored_gray_png(m_fd, image); !written) {
+        return failed(std::move(written.error()));
     }
     return {};
 }
