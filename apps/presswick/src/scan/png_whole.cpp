@@ -156,10 +156,14 @@ std::optional<std::expected<DecodedImage, std::string>> decode(std::span<const s
             return damaged("the image data ends early");
         }
         const auto typed = bytes.subspan(at + 4, std::size_t{length} + 4);
+        const std::string_view type(reinterpret_cast<const char*>(typed.data()), 4);
         if (libdeflate_crc32(0, typed.data(), typed.size()) != be32(bytes, at + 8 + length)) {
+            // A damaged ancillary chunk (lower-case first letter) is the library's to judge, as before.
+            if ((type[0] & 0x20) != 0) {
+                return std::nullopt;
+            }
             return damaged("a chunk's checksum does not match");
         }
-        const std::string_view type(reinterpret_cast<const char*>(typed.data()), 4);
         if (type == "tRNS") {
             return std::nullopt;  // a transparent colour becomes alpha: the general path does that
         }

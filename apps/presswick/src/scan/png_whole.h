@@ -14,7 +14,8 @@ namespace presswick::scan::png_whole {
 
 // The file's own layout, one-bit grey as 8-bit 0 or 255 (as the general decoder gives it).
 // Nothing when the file is not one of the layouts above: the general path then reads it. A file of such a
-// layout that is damaged (a chunk's CRC, the data's checksum, a stream that ends early) is an error text.
+// layout that is damaged (a critical chunk's CRC, the data's checksum, a stream that ends early) is an error
+// text; a damaged ancillary chunk is left to the general path, which passes over it.
 [[nodiscard]] std::optional<std::expected<DecodedImage, std::string>> decode(
     std::span<const std::uint8_t> bytes);
 
