@@ -224,6 +224,14 @@ TEST(PageImage, ScanLayoutsDecodeAsTheGeneralDecoderDoes) {
     const auto short_rows = decode_page_image(fewer);
     ASSERT_FALSE(short_rows.has_value());
     EXPECT_NE(short_rows.error().find("could not be"), std::string::npos) << short_rows.error();
+
+    // A damaged comment beside intact image data is passed over, as it always was.
+    std::vector<std::uint8_t> commented = files[1];
+    const std::uint8_t comment[] = {0, 0, 0, 4, 't', 'E', 'X', 't', 'a', 0, 'b', 'c', 1, 2, 3, 4};
+    commented.insert(commented.begin() + 33, std::begin(comment), std::end(comment));
+    const auto passed_over = decode_page_image(commented);
+    ASSERT_TRUE(passed_over.has_value()) << passed_over.error();
+    EXPECT_EQ(std::vector<std::uint8_t>(passed_over->samples().begin(), passed_over->samples().end()), grey);
 }
 
 TEST(PageImage, EncodeRefusesShortPixels) {
