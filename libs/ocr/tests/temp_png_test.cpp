@@ -69,6 +69,23 @@ TEST(TempPng, HoldsAGrayPngOfTheImage) {
     EXPECT_EQ(decoded->width, 37u);
     EXPECT_EQ(decoded->height, 11u);
     EXPECT_EQ(decoded->pixels, image.pixels);
+
+    // Rows that straddle the 64 KiB stored blocks, and a last block that ends inside a row.
+    ocr::GrayImage large{301, 257, {}};
+    for (std::size_t i = 0; i < 301 * 257; ++i) {
+        large.pixels.push_back(static_cast<std::uint8_t>(i * 13 + i / 301));
+    }
+    auto second = ocr::TempPng::create();
+    ASSERT_TRUE(second.has_value());
+    ASSERT_TRUE(second->write(large).has_value());
+    std::ifstream again(second->path(), std::ios::binary);
+    const std::vector<std::uint8_t> stored{std::istreambuf_iterator<char>(again),
+                                           std::istreambuf_iterator<char>()};
+    const auto read = ocr::decode_image(stored);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->width, 301u);
+    EXPECT_EQ(read->height, 257u);
+    EXPECT_EQ(read->pixels, large.pixels);
 }
 
 TEST(TempPng, EncodingFailureCarriesTheLibrarysMessage) {

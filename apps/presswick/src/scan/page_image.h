@@ -24,13 +24,15 @@ inline constexpr std::uint64_t max_decoded_pixels = 250'000'000;
            width * height <= max_decoded_pixels;
 }
 
-// A decoded page: `channels` bytes a pixel as the file stored them (1 grey, 2 grey+alpha, 3 RGB, 4 RGBA).
-// The samples stay in the decoder's own buffer (no copy of a 35 MB page).
+// A decoded page: `channels` bytes a pixel as the file stored them (1 grey, 2 grey+alpha, 3 RGB, 4 RGBA),
+// except where the decoder wrote colour as RGBA straight away: then `rgba` holds the samples, and the page
+// takes that buffer as it is. The samples stay in the decoder's own buffer (no copy of a 35 MB page).
 struct DecodedImage {
     std::shared_ptr<const std::uint8_t> data;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::uint8_t channels = 0;
+    Bytes rgba = {};
 
     [[nodiscard]] std::span<const std::uint8_t> samples() const {
         return {data.get(), std::size_t{width} * height * channels};
@@ -40,7 +42,8 @@ struct DecodedImage {
 // Decodes any format the image library knows, detected from the bytes. The declared size is checked
 // against the page limits before anything is decoded; every failure is an error text.
 [[nodiscard]] std::expected<DecodedImage, std::string> decode_page_image(std::span<const std::uint8_t> bytes);
-// The image as RGBA, 8 bits a channel; alpha is opaque when the image had none.
+// The image as RGBA, 8 bits a channel; alpha is opaque when the image had none. The decoder's RGBA buffer
+// itself when it wrote one.
 [[nodiscard]] Bytes to_rgba(const DecodedImage& image);
 // RGBA as a PNG file with the library's default settings; the error is the library's message.
 [[nodiscard]] std::expected<Bytes, std::string> encode_png(std::span<const std::uint8_t> rgba,

@@ -4,6 +4,9 @@
 #include <stb_image.h>
 
 #include <cstring>
+#include <span>
+
+#include <libdeflate.h>
 
 #include "scan/page_image.h"
 #include "scan_support.h"
@@ -76,7 +79,8 @@ TEST(PageImage, CorruptOrEmptyBytesFail) {
 
 // A PNG of any layout the format has, written row by row.
 std::vector<std::uint8_t> png_of(std::uint32_t width, std::uint32_t height, int depth, int colour,
-                                 const std::vector<std::uint8_t>& packed, bool transparent = false) {
+                                 const std::vector<std::uint8_t>& packed, bool transparent = false,
+                                 int filters = PNG_ALL_FILTERS) {
     std::vector<std::uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -89,6 +93,9 @@ std::vector<std::uint8_t> png_of(std::uint32_t width, std::uint32_t height, int 
         nullptr);
     png_set_IHDR(png, info, width, height, depth, colour, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
+    if (depth == 8) {
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, filters);
+    }
     if (colour == PNG_COLOR_TYPE_PALETTE) {
         const png_color palette[4] = {{0, 0, 0}, {255, 0, 0}, {0, 200, 40}, {250, 250, 250}};
         png_set_PLTE(png, info, palette, 4);
@@ -106,6 +113,29 @@ std::vector<std::uint8_t> png_of(std::uint32_t width, std::uint32_t height, int 
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
+}
+
+// Each file decodes to what the general decoder gives, in the layout expected.
+void check_against_general_decoder(const std::vector<std::vector<std::uint8_t>>& files,
+                                   std::span<const int> expected_channels) {
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        const auto decoded = decode_page_image(files[k]);
+        ASSERT_TRUE(decoded.has_value()) << k << ": " << decoded.error();
+        int x = 0;
+        int y = 0;
+        int n = 0;
+        const int channels = expected_channels[k];
+        std::uint8_t* general =
+            stbi_load_from_memory(files[k].data(), static_cast<int>(files[k].size()), &x, &y, &n, channels);
+        ASSERT_NE(general, nullptr) << k;
+        const std::vector<std::uint8_t> want(general, general + std::size_t(x) * y * channels);
+        stbi_image_free(general);
+        ASSERT_EQ(decoded->channels, channels) << k;
+        EXPECT_EQ(std::vector<std::uint8_t>(decoded->samples().begin(), decoded->samples().end()), want) << k;
+        if (decoded->rgba) {
+            EXPECT_EQ(to_rgba(*decoded).get(), decoded->rgba.get()) << k << ": the page keeps the buffer";
+        }
+    }
 }
 
 // The scan service's PNG goes through the PNG library; every layout must come out as the general decoder
@@ -136,27 +166,72 @@ TEST(PageImage, PngOfEveryLayoutDecodesAsTheGeneralDecoderDoes) {
         png_of(w, h, 8, PNG_COLOR_TYPE_PALETTE, indexed), png_of(w, h, 8, PNG_COLOR_TYPE_GRAY, grey, true),
         png_of(w, h, 8, PNG_COLOR_TYPE_RGB_ALPHA, colour)};
     const int expected_channels[] = {1, 1, 3, 2, 4};
-    for (std::size_t k = 0; k < files.size(); ++k) {
-        const auto decoded = decode_page_image(files[k]);
-        ASSERT_TRUE(decoded.has_value()) << k << ": " << decoded.error();
-        int x = 0;
-        int y = 0;
-        int n = 0;
-        std::uint8_t* general =
-            stbi_load_from_memory(files[k].data(), static_cast<int>(files[k].size()), &x, &y, &n, 0);
-        ASSERT_NE(general, nullptr) << k;
-        const std::vector<std::uint8_t> want(general, general + std::size_t(x) * y * n);
-        stbi_image_free(general);
-        EXPECT_EQ(decoded->channels, expected_channels[k]) << k;
-        ASSERT_EQ(decoded->channels, n) << k;
-        EXPECT_EQ(std::vector<std::uint8_t>(decoded->samples().begin(), decoded->samples().end()), want) << k;
-    }
+    check_against_general_decoder(files, expected_channels);
     // A damaged chunk is refused, not decoded into something else.
     std::vector<std::uint8_t> damaged = png_of(w, h, 8, PNG_COLOR_TYPE_GRAY, grey);
     damaged[damaged.size() - 20] ^= 0x40;
     const auto refused = decode_page_image(damaged);
     ASSERT_FALSE(refused.has_value());
     EXPECT_NE(refused.error().find("could not be"), std::string::npos) << refused.error();
+}
+
+// The layouts the scan service sends are inflated in one piece: each row filter undone as the library
+// would, the image data split over many chunks, colour written as RGBA at once, and a damaged stream or
+// a short one refused.
+TEST(PageImage, ScanLayoutsDecodeAsTheGeneralDecoderDoes) {
+    const std::uint32_t w = 301;
+    const std::uint32_t h = 97;  // far more than one 8 KiB data chunk
+    std::vector<std::uint8_t> colour(w * h * 3);
+    std::vector<std::uint8_t> grey(w * h);
+    std::vector<std::uint8_t> grey_alpha(w * h * 2);
+    std::vector<std::uint8_t> bits((w + 7) / 8 * h);
+    for (std::size_t i = 0; i < colour.size(); ++i) {
+        colour[i] = static_cast<std::uint8_t>((i % 7) * 40 + i / (w * 3) * 3 + (i * 2654435761U >> 28));
+    }
+    for (std::size_t i = 0; i < grey.size(); ++i) {
+        grey[i] = static_cast<std::uint8_t>(i % w + i / w * 5);
+        grey_alpha[2 * i] = grey[i];
+        grey_alpha[2 * i + 1] = static_cast<std::uint8_t>(i * 11);
+    }
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+        bits[i] = static_cast<std::uint8_t>(i * 37 + i / 39);
+    }
+    std::vector<std::vector<std::uint8_t>> files;
+    std::vector<int> channels;
+    for (const int filter : {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH,
+                             PNG_ALL_FILTERS}) {
+        files.push_back(png_of(w, h, 8, PNG_COLOR_TYPE_RGB, colour, false, filter));
+        channels.push_back(4);  // colour comes as the page's RGBA
+        files.push_back(png_of(w, h, 8, PNG_COLOR_TYPE_GRAY, grey, false, filter));
+        channels.push_back(1);
+    }
+    files.push_back(png_of(w, h, 8, PNG_COLOR_TYPE_GRAY_ALPHA, grey_alpha));
+    channels.push_back(2);
+    files.push_back(png_of(w, h, 1, PNG_COLOR_TYPE_GRAY, bits));
+    channels.push_back(1);
+    check_against_general_decoder(files, channels);
+
+    const std::vector<std::uint8_t>& page = files[4];
+    std::vector<std::uint8_t> cut(page.begin(), page.begin() + static_cast<std::ptrdiff_t>(page.size() / 2));
+    EXPECT_FALSE(decode_page_image(cut).has_value());
+    // Rows missing from a stream that is whole in itself: too short, though every chunk is intact.
+    std::vector<std::uint8_t> fewer = png_of(w, h - 1, 8, PNG_COLOR_TYPE_RGB, colour);
+    fewer[23] = static_cast<std::uint8_t>(h);
+    const std::uint32_t header_crc = libdeflate_crc32(0, fewer.data() + 12, 17);
+    for (int i = 0; i < 4; ++i) {
+        fewer[29 + i] = static_cast<std::uint8_t>(header_crc >> (24 - 8 * i));
+    }
+    const auto short_rows = decode_page_image(fewer);
+    ASSERT_FALSE(short_rows.has_value());
+    EXPECT_NE(short_rows.error().find("could not be"), std::string::npos) << short_rows.error();
+
+    // A damaged comment beside intact image data is passed over, as it always was.
+    std::vector<std::uint8_t> commented = files[1];
+    const std::uint8_t comment[] = {0, 0, 0, 4, 't', 'E', 'X', 't', 'a', 0, 'b', 'c', 1, 2, 3, 4};
+    commented.insert(commented.begin() + 33, std::begin(comment), std::end(comment));
+    const auto passed_over = decode_page_image(commented);
+    ASSERT_TRUE(passed_over.has_value()) << passed_over.error();
+    EXPECT_EQ(std::vector<std::uint8_t>(passed_over->samples().begin(), passed_over->samples().end()), grey);
 }
 
 TEST(PageImage, EncodeRefusesShortPixels) {

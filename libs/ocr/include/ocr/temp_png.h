@@ -22,7 +22,7 @@ class TempPng {
     TempPng& operator=(const TempPng&) = delete;
     ~TempPng();
 
-    // Writes the image as an 8-bit grayscale PNG with the library's fast settings; `image_encoding` on
+    // Writes the image as an 8-bit grayscale PNG whose data is stored uncompressed; `image_encoding` on
     // failure.
     [[nodiscard]] std::expected<void, OcrError> write(const GrayImage& image);
 
