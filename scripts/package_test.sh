@@ -47,6 +47,18 @@ for want in /usr/bin/presswick /usr/bin/presswick-actions /usr/bin/presswick-ocr
   /usr/share/man/man1/presswick.1.gz /usr/share/man/man1/presswick-actions.1.gz /usr/share/man/man1/presswick-ocr.1.gz; do
   grep -qx "$want" "$work/files" || fail "the package does not install $want"
 done
+# Every catalogue written, and the installed program speaking it.
+for lang in $(grep -vE '^(#|$)' po/LINGUAS); do
+  [ -f "po/$lang.po" ] || continue
+  grep -qx "/usr/share/locale/$lang/LC_MESSAGES/presswick.mo" "$work/files" ||
+    fail "the package does not install the $lang catalogue"
+  grep -q "^Name\[$lang\]=" /usr/share/applications/org.kora.presswick.desktop ||
+    fail "the desktop entry has no $lang name"
+done
+if [ -f po/de.po ]; then
+  env -i PATH=/usr/bin:/bin LC_ALL=C.UTF-8 LANGUAGE=de presswick --help | grep -q '^Aufruf: presswick ' ||
+    fail "the installed presswick --help is not German under LANGUAGE=de"
+fi
 grep -qx 'Exec=/usr/bin/presswick' /usr/share/dbus-1/services/org.kora.presswick.service ||
   fail "the D-Bus service does not start /usr/bin/presswick"
 

@@ -15,3 +15,11 @@ for name in "${surfaces[@]}"; do
   "$BIN" --surface "$name" --screenshot "$OUT/$name.png" 2>/dev/null
   echo "$OUT/$name.png"
 done
+# The narrow window in German, as a German desktop starts it.
+german_locale=C.UTF-8
+locale -a 2>/dev/null | grep -qix 'de_DE.utf8' && german_locale=de_DE.UTF-8
+mkdir -p "$OUT/de"
+for name in narrow print-narrow scan-result-narrow; do
+  LANGUAGE=de LC_ALL=$german_locale "$BIN" --surface "$name" --screenshot "$OUT/de/$name.png" 2>/dev/null
+  echo "$OUT/de/$name.png"
+done

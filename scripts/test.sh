@@ -19,6 +19,9 @@ phase() {
 }
 
 export QT_QPA_PLATFORM=offscreen
+# The tests read the English texts: the desktop's language must not choose another catalogue.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 export XDG_RUNTIME_DIR=$(mktemp -d /tmp/presswick-xdg.XXXXXX)
 chmod 700 "$XDG_RUNTIME_DIR"
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT

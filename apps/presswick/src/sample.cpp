@@ -128,7 +128,9 @@ ScannedPage receipt_page() {
     page.encoded = scan::encode_png(*page.pixels, page.width, page.height)
                        .value_or(std::make_shared<const std::vector<std::uint8_t>>());
     page.text = "Travel receipt\nCoffee and breakfast  €12.40\nMonday, 7 September";
-    page.status = views::fill(kora_ui::trn("Recognized {} word.", "Recognized {} words.", 8), 8);
+    page.status = views::fill(
+        // TRANSLATORS: English says "words" for every count, one included; give each form its own words.
+        kora_ui::trn("Recognized {} words.", "Recognized {} words.", 8), 8);
     page.language = "English";
     return page;
 }

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -219,6 +220,7 @@ int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
     QApplication::setWindowIcon(qt::application_icon(descriptor.application_id));
     qt::apply_dark_theme(application);
     qt::install_qt_translations(application);
+    std::setlocale(LC_NUMERIC, "C");  // QApplication took the whole locale from the environment again
 
     // An ordinary start while the window is open raises it; a surface or a picture is a window of its own.
     const bool single_instance = !line.screenshot && !line.surface;

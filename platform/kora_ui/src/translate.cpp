@@ -17,6 +17,8 @@ namespace translation {
 
 void start(const char* domain, const std::filesystem::path& locale_dir) {
     std::setlocale(LC_ALL, "");
+    // Numbers written and read (PDF, JSON, engine output) keep the decimal point whatever the language.
+    std::setlocale(LC_NUMERIC, "C");
     bindtextdomain(domain, locale_dir.c_str());
     // Qt and the views want UTF-8 whatever the locale's own character set is.
     bind_textdomain_codeset(domain, "UTF-8");

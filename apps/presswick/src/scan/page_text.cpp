@@ -51,9 +51,10 @@ std::expected<RecognizedText, RecognitionFailure> recognize_text(const ImageSamp
         recognized.text = std::move(text);
         recognized.words = page_words(output->words);
     }
-    recognized.status =
-        views::fill(kora_ui::trn("Recognized {} word.", "Recognized {} words.", output->words.size()),
-                    output->words.size());
+    recognized.status = views::fill(
+        // TRANSLATORS: English says "words" for every count, one included; give each form its own words.
+        kora_ui::trn("Recognized {} words.", "Recognized {} words.", output->words.size()),
+        output->words.size());
     return recognized;
 }
 

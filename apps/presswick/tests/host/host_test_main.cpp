@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "qt/qt_translations.h"
 #include "qt/style.h"
+#include "translations.h"
 
 namespace presswick::host_testing {
 
@@ -32,8 +34,11 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     qInstallMessageHandler(presswick::host_testing::collect_warnings);
+    // English under C (as the test command runs them); the desktop's language when a run asks for one.
+    presswick::start_translations();
     QApplication app(argc, argv);
     kora_ui::qt::apply_dark_theme(app);
+    kora_ui::qt::install_qt_translations(app);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -79,6 +79,18 @@ TEST(ScanSetupPage, LaysOutScannerSettingsAndStart) {
     EXPECT_EQ(state.scan_language.get(), 2u);
 }
 
+// The text language starts at the desktop's, read the way gettext reads it.
+TEST(ScanSetupPage, TextLanguageStartsAtTheDesktopsLanguage) {
+    EXPECT_EQ(RecognitionLanguage::index_for_locale("", "de_DE.UTF-8"), 1U);
+    EXPECT_EQ(RecognitionLanguage::index_for_locale("fr:de", "en_US.UTF-8"), 2U);  // LANGUAGE first
+    EXPECT_EQ(RecognitionLanguage::index_for_locale("es_MX", "C.UTF-8"), 3U);
+    EXPECT_EQ(RecognitionLanguage::index_for_locale("de", "C"), 0U);  // gettext ignores LANGUAGE under C
+    EXPECT_EQ(RecognitionLanguage::index_for_locale("", "POSIX"), 0U);
+    EXPECT_EQ(RecognitionLanguage::index_for_locale("", "it_IT.UTF-8"), 0U);  // not one of the four
+    EXPECT_EQ(RecognitionLanguage::index_for_locale("", "des_XX"), 0U);  // a language that only begins so
+    EXPECT_EQ(RecognitionLanguage::index_for_locale("", "fr_CA@euro"), 2U);
+}
+
 TEST(ScanSetupPage, OnlyTheSourcesTheScannerHasCanBeChosen) {
     Presswick state(kora_ui::boxed(kora_ui::Column()));
     Scanner flatbed{"test:0", "Flatbed only"};
