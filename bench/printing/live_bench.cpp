@@ -245,8 +245,10 @@ Figures run(TimedApplication& app, const std::string& access_log, int seconds, i
                  jobs.size(), root.snapshot && root.snapshot->printers ? root.snapshot->printers->size() : 0,
                  root.snapshot && root.snapshot->jobs ? root.snapshot->jobs->size() : 0);
     if (root.snapshot && root.snapshot->jobs && !root.snapshot->jobs->empty() && !jobs.empty()) {
-        std::fprintf(stderr, "e.g. %s (state %d) driven as %s\n", root.snapshot->jobs->front().id.c_str(),
-                     root.snapshot->jobs->front().state.value_or(0), jobs.front().id.c_str());
+        std::fprintf(
+            stderr, "e.g. %s (state %d) driven as %s\n", root.snapshot->jobs->front().id.c_str(),
+            static_cast<int>(root.snapshot->jobs->front().state.value_or(printing::JobState::unknown)),
+            jobs.front().id.c_str());
     }
     if (jobs.empty()) {
         std::fprintf(stderr, "no held documents to drive events with\n");

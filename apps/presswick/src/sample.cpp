@@ -44,7 +44,7 @@ class Canvas {
 };
 
 printing::PrintJob job(std::string id, std::string title, std::string time_label, std::uint32_t done,
-                       std::uint32_t total, std::uint8_t state) {
+                       std::uint32_t total, printing::JobState state) {
     printing::PrintJob sample;
     sample.id = std::move(id);
     sample.queue = "Studio_printer";
@@ -70,8 +70,8 @@ DeviceSnapshot snapshot() {
     return DeviceSnapshot{
         std::vector<printing::PrintQueue>{printer},
         std::vector<printing::PrintJob>{
-            job("Studio_printer-42", "Travel itinerary.pdf", "today", 8, 12, 2),
-            job("Studio_printer-41", "Shipping labels.pdf", "yesterday", 2, 2, 6)},
+            job("Studio_printer-42", "Travel itinerary.pdf", "today", 8, 12, printing::JobState::in_progress),
+            job("Studio_printer-41", "Shipping labels.pdf", "yesterday", 2, 2, printing::JobState::printed)},
         std::vector<printing::Scanner>{{"scanner0", "Studio scanner"}},
     };
 }
@@ -146,7 +146,7 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
             printers[0].accepting = false;
             printers[0].state = printing::QueueState::paused;
             printers[0].state_reasons = {"media-empty-warning"};
-            jobs[0].state = 3;
+            jobs[0].state = printing::JobState::needs_attention;
             state->install(views::build_dashboard_view(sample, *state, std::nullopt));
             break;
         case 3:
@@ -210,7 +210,7 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
         }
         default:
             printers[0].state = printing::QueueState::idle;
-            jobs[0].state = 6;
+            jobs[0].state = printing::JobState::printed;
             jobs[0].pages_done = jobs[0].pages_total;
             state->install(views::build_dashboard_view(sample, *state, std::nullopt));
             break;

@@ -75,7 +75,8 @@ ListedJob job_from(const std::vector<ipp_attribute_t*>& group) {
         }
     }
     job.state = detail::job_state(ipp_state, job.reasons);
-    const auto pages = detail::shown_counts(detail::page_counts(counters, job.state == 6), job.state);
+    const auto pages =
+        detail::shown_counts(detail::page_counts(counters, job.state == JobState::printed), job.state);
     job.pages_done = pages.done;
     job.pages_total = pages.total;
     job.id = job.queue + "-" + std::to_string(number);

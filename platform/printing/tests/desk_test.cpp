@@ -42,7 +42,7 @@ std::optional<printing::PrintQueue> queue(const std::string& name) {
     return it == all->end() ? std::nullopt : std::optional(*it);
 }
 
-std::optional<std::uint8_t> job_state(const std::string& id) {
+std::optional<printing::JobState> job_state(const std::string& id) {
     const auto all = printing::jobs();
     if (!all) {
         return std::nullopt;
@@ -62,7 +62,8 @@ std::chrono::milliseconds timed(Fn fn) {
 TEST(DeskPolicy, GrantedUserPausesResumesAndCancelsThroughPolkit) {
     REQUIRE_ROLE("granted");
     const auto other_job = env("PRESSWICK_DESK_JOB");
-    ASSERT_EQ(job_state(other_job), 3) << other_job << " should be another user's held job";
+    ASSERT_EQ(job_state(other_job), printing::JobState::needs_attention)
+        << other_job << " should be another user's held job";
 
     const auto paused = printing::set_enabled("Desk_printer", false);
     ASSERT_TRUE(paused.has_value()) << paused.error();
@@ -83,7 +84,7 @@ TEST(DeskPolicy, GrantedUserPausesResumesAndCancelsThroughPolkit) {
     const auto waiting =
         std::ranges::find(newest, std::optional<std::string>("note.txt"), &printing::PrintJob::title);
     ASSERT_NE(waiting, newest.end());
-    EXPECT_EQ(waiting->state, 1);
+    EXPECT_EQ(waiting->state, printing::JobState::waiting);
     EXPECT_EQ(waiting->pages_total, 6u);
     EXPECT_EQ(waiting->pages_done, 0u);
 
@@ -96,13 +97,14 @@ TEST(DeskPolicy, GrantedUserPausesResumesAndCancelsThroughPolkit) {
 
     const auto canceled = printing::cancel_job(other_job);
     ASSERT_TRUE(canceled.has_value()) << canceled.error();
-    EXPECT_EQ(job_state(other_job), 4);
+    EXPECT_EQ(job_state(other_job), printing::JobState::canceled);
 }
 
 TEST(DeskPolicy, UngrantedUserFailsWithinTwoSeconds) {
     REQUIRE_ROLE("refused");
     const auto other_job = env("PRESSWICK_DESK_JOB");
-    ASSERT_EQ(job_state(other_job), 3) << other_job << " should be another user's held job";
+    ASSERT_EQ(job_state(other_job), printing::JobState::needs_attention)
+        << other_job << " should be another user's held job";
 
     EXPECT_LT(timed([] { EXPECT_FALSE(printing::set_enabled("Hall_printer", false).has_value()); }), 2s);
     EXPECT_LT(timed([] { EXPECT_FALSE(printing::set_enabled("Hall_printer", true).has_value()); }), 2s);
@@ -118,7 +120,7 @@ TEST(DeskPolicy, UngrantedUserFailsWithinTwoSeconds) {
     const auto hall = queue("Hall_printer");
     ASSERT_TRUE(hall.has_value());
     EXPECT_NE(hall->state, printing::QueueState::paused);
-    EXPECT_EQ(job_state(other_job), 3);
+    EXPECT_EQ(job_state(other_job), printing::JobState::needs_attention);
     EXPECT_FALSE(queue("Nobody_s_printer").has_value());
 }
 

@@ -87,7 +87,7 @@ void expect_printed(const std::string& title) {
     ASSERT_TRUE(wait_until(
         [&] {
             job = find_job(title);
-            return job && job->state == 6;
+            return job && job->state == printing::JobState::printed;
         },
         60s))
         << title << " did not reach Printed (state " << (job && job->state ? int(*job->state) : -1) << ")";
@@ -324,12 +324,12 @@ TEST(SandboxJobs, CancelsAHeldJob) {
     const auto id = "Office_laser-" + std::to_string(number);
     auto job = job_by_id(id);
     ASSERT_TRUE(job.has_value());
-    EXPECT_EQ(job->state, 3);  // held: needs attention
+    EXPECT_EQ(job->state, printing::JobState::needs_attention);  // held: needs attention
     EXPECT_EQ(job->title, title);
     ASSERT_TRUE(printing::cancel_job(id).has_value());
     job = job_by_id(id);
     ASSERT_TRUE(job.has_value());
-    EXPECT_EQ(job->state, 4);
+    EXPECT_EQ(job->state, printing::JobState::canceled);
 }
 
 TEST(SandboxJobs, RetryReleasesAHeldJob) {
@@ -339,7 +339,8 @@ TEST(SandboxJobs, RetryReleasesAHeldJob) {
     ASSERT_GT(number, 0) << cupsLastErrorString();
     const auto id = "Office_laser-" + std::to_string(number);
     ASSERT_TRUE(printing::retry_job(id).has_value());
-    EXPECT_TRUE(wait_until([&] { return job_by_id(id) && job_by_id(id)->state == 6; }, 60s));
+    EXPECT_TRUE(wait_until(
+        [&] { return job_by_id(id) && job_by_id(id)->state == printing::JobState::printed; }, 60s));
 }
 
 TEST(SandboxJobs, RetriesACompletedJob) {
@@ -351,7 +352,7 @@ TEST(SandboxJobs, RetriesACompletedJob) {
     ASSERT_TRUE(wait_until(
         [&] {
             job = find_job(title);
-            return job && job->state == 6;
+            return job && job->state == printing::JobState::printed;
         },
         60s));
     const auto first_pages = job->pages_done.value_or(0);
@@ -360,7 +361,8 @@ TEST(SandboxJobs, RetriesACompletedJob) {
     EXPECT_TRUE(wait_until(
         [&] {
             const auto again = job_by_id(job->id);
-            return again && again->state == 6 && again->pages_done.value_or(0) > first_pages;
+            return again && again->state == printing::JobState::printed &&
+                   again->pages_done.value_or(0) > first_pages;
         },
         60s));
 }

@@ -96,46 +96,46 @@ TEST(QueueState, NetworkDevices) {
 }
 
 TEST(JobState, MapsIppStates) {
-    EXPECT_EQ(job_state_from_ipp(3), 1);
-    EXPECT_EQ(job_state_from_ipp(4), 3);
-    EXPECT_EQ(job_state_from_ipp(5), 2);
-    EXPECT_EQ(job_state_from_ipp(6), 3);
-    EXPECT_EQ(job_state_from_ipp(7), 4);
-    EXPECT_EQ(job_state_from_ipp(8), 5);
-    EXPECT_EQ(job_state_from_ipp(9), 6);
+    EXPECT_EQ(job_state_from_ipp(3), JobState::waiting);
+    EXPECT_EQ(job_state_from_ipp(4), JobState::needs_attention);
+    EXPECT_EQ(job_state_from_ipp(5), JobState::in_progress);
+    EXPECT_EQ(job_state_from_ipp(6), JobState::needs_attention);
+    EXPECT_EQ(job_state_from_ipp(7), JobState::canceled);
+    EXPECT_EQ(job_state_from_ipp(8), JobState::not_printed);
+    EXPECT_EQ(job_state_from_ipp(9), JobState::printed);
     EXPECT_EQ(job_state_from_ipp(0), std::nullopt);
     EXPECT_EQ(job_state_from_ipp(10), std::nullopt);
 }
 
 TEST(JobState, OnlyAPersonCancels) {
     // Canceled by a person, or without a reason: canceled.
-    EXPECT_EQ(job_state(7, {"job-canceled-by-user"}), 4);
-    EXPECT_EQ(job_state(7, {"job-canceled-by-operator"}), 4);
-    EXPECT_EQ(job_state(7, {}), 4);
+    EXPECT_EQ(job_state(7, {"job-canceled-by-user"}), JobState::canceled);
+    EXPECT_EQ(job_state(7, {"job-canceled-by-operator"}), JobState::canceled);
+    EXPECT_EQ(job_state(7, {}), JobState::canceled);
     // Stopped by the printer or the server: could not print, as an aborted job.
-    EXPECT_EQ(job_state(7, {"job-canceled-at-device"}), 5);
-    EXPECT_EQ(job_state(7, {"aborted-by-system"}), 5);
-    EXPECT_EQ(job_state(7, {"document-format-error"}), 5);
-    EXPECT_EQ(job_state(7, {"document-unprintable-error"}), 5);
-    EXPECT_EQ(job_state(8, {"job-canceled-by-user"}), 5);
+    EXPECT_EQ(job_state(7, {"job-canceled-at-device"}), JobState::not_printed);
+    EXPECT_EQ(job_state(7, {"aborted-by-system"}), JobState::not_printed);
+    EXPECT_EQ(job_state(7, {"document-format-error"}), JobState::not_printed);
+    EXPECT_EQ(job_state(7, {"document-unprintable-error"}), JobState::not_printed);
+    EXPECT_EQ(job_state(8, {"job-canceled-by-user"}), JobState::not_printed);
     // Other states keep their numbers whatever the reasons.
-    EXPECT_EQ(job_state(9, {"job-completed-successfully"}), 6);
-    EXPECT_EQ(job_state(3, {"job-canceled-at-device"}), 1);
+    EXPECT_EQ(job_state(9, {"job-completed-successfully"}), JobState::printed);
+    EXPECT_EQ(job_state(3, {"job-canceled-at-device"}), JobState::waiting);
 }
 
 TEST(JobState, CountsShowOnlyWhatTheJobCanHavePrinted) {
     const PageCounts sent{24, 24};
     // Waiting (sent again, with an earlier try's count): nothing printed yet, the total stays.
-    EXPECT_EQ(shown_counts(sent, 1).done, 0u);
-    EXPECT_EQ(shown_counts({std::nullopt, 24}, 1).done, std::nullopt);
-    EXPECT_EQ(shown_counts(sent, 1).total, 24u);
+    EXPECT_EQ(shown_counts(sent, JobState::waiting).done, 0u);
+    EXPECT_EQ(shown_counts({std::nullopt, 24}, JobState::waiting).done, std::nullopt);
+    EXPECT_EQ(shown_counts(sent, JobState::waiting).total, 24u);
     // Still printing with every page sent: the last one is not printed yet.
-    EXPECT_EQ(shown_counts(sent, 2).done, 23u);
-    EXPECT_EQ(shown_counts({8, 12}, 2).done, 8u);
-    EXPECT_EQ(shown_counts({3, std::nullopt}, 2).done, 3u);
+    EXPECT_EQ(shown_counts(sent, JobState::in_progress).done, 23u);
+    EXPECT_EQ(shown_counts({8, 12}, JobState::in_progress).done, 8u);
+    EXPECT_EQ(shown_counts({3, std::nullopt}, JobState::in_progress).done, 3u);
     // Finished jobs keep their counts.
-    EXPECT_EQ(shown_counts(sent, 6).done, 24u);
-    EXPECT_EQ(shown_counts(sent, 5).done, 24u);
+    EXPECT_EQ(shown_counts(sent, JobState::printed).done, 24u);
+    EXPECT_EQ(shown_counts(sent, JobState::not_printed).done, 24u);
 }
 
 TEST(JobState, DocumentPagesLeaveOutTheCopies) {

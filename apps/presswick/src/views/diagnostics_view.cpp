@@ -64,7 +64,7 @@ WidgetPtr printer_help_card(const printing::PrintQueue& printer, const Presswick
     body.push(Spacer(12))
         .push(operation_button("presswick.diagnostics.device", "Open printer controls",
                                ShowDevice{printer.name}, state)
-                  .with_icon(icon::open));
+                  .with_icon(Icon::open));
     return boxed(Container().with_child(card_about(display_name(printer.name), boxed(std::move(body)))));
 }
 
@@ -111,7 +111,7 @@ WidgetPtr build_diagnostics_view(const DeviceSnapshot& snapshot, const Presswick
         .push(card_with_action(
             "Connection check",
             operation_button("presswick.diagnostics.refresh", "Check again", Refresh{}, state)
-                .with_icon(icon::refresh),
+                .with_icon(Icon::refresh),
             boxed(std::move(check))))
         .push(Spacer(16));
     for (const auto& printer : printers) {
@@ -122,13 +122,13 @@ WidgetPtr build_diagnostics_view(const DeviceSnapshot& snapshot, const Presswick
             ? card_with_action(
                   "Scanner",
                   operation_button("presswick.diagnostics.refresh", "Check again", Refresh{}, state)
-                      .with_icon(icon::refresh),
+                      .with_icon(Icon::refresh),
                   boxed(body_text(
                       "No scanner was found. Check its cable or network connection, then refresh.")))
             : card_with_action(
                   "Scanner",
                   operation_button("presswick.diagnostics.scan", "Start scanning", OpenScan{}, state)
-                      .with_icon(icon::scan),
+                      .with_icon(Icon::scan),
                   scanners_available(scanners));
     page.push(Container().with_child(std::move(scanner_card))).push(Spacer(12));
     return frame_page(std::move(page), kNarrowFrame);

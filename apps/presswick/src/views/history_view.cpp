@@ -14,14 +14,14 @@ namespace {
 constexpr std::size_t kMaxHistoryCards = 50;
 
 bool is_finished(const printing::PrintJob& job) {
-    return job.state && *job.state >= 4 && *job.state <= 6;
+    return job.state >= printing::JobState::canceled;
 }
 
-std::string outcome_label(std::uint8_t state) {
+std::string outcome_label(printing::JobState state) {
     switch (state) {
-        case 4:
+        case printing::JobState::canceled:
             return "Canceled";
-        case 5:
+        case printing::JobState::not_printed:
             return "Did not print";
         default:
             return "Printed";
@@ -46,7 +46,7 @@ WidgetPtr history_card(const printing::PrintJob& job, const Presswick& state) {
                        .push(Spacer(12))
                        .push(operation_button(fill("presswick.history.repeat.{}", job.id), "Print again",
                                               RetryJob{job.id}, state)
-                                 .with_icon(icon::refresh));
+                                 .with_icon(Icon::refresh));
     return boxed(Container().with_child(card_about(
         document_title(job), boxed(Row()
                                        .push(PagePreview("Printed document", total, total))

@@ -218,7 +218,8 @@ printing::PrintQueue queue(std::string name, bool is_default, bool accepting) {
     return q;
 }
 
-printing::PrintJob job(std::string id, std::optional<std::uint8_t> state, std::optional<std::string> title) {
+printing::PrintJob job(std::string id, std::optional<printing::JobState> state,
+                       std::optional<std::string> title) {
     printing::PrintJob j;
     j.queue = id.substr(0, id.rfind('-'));
     j.id = std::move(id);

@@ -177,7 +177,7 @@ TEST_F(Refreshing, OnlyTheSecondOfTwoRefreshesIsApplied) {
 }
 
 TEST_F(Refreshing, ASnapshotReturnsTheWindowToTheDashboardAndKeepsTheSelection) {
-    answers.jobs = std::vector{job("Lab_printer-7", 1)};
+    answers.jobs = std::vector{job("Lab_printer-7", printing::JobState::waiting)};
     auto state = loaded_root();
     surface::execute(*state, SelectJob{"Lab_printer-7"});
     EXPECT_TRUE(shows(*state, kQueue));
@@ -377,7 +377,7 @@ TEST_F(Refreshing, ARefreshFromTheOtherPagesReturnsToTheDashboard) {
 
 TEST_F(Refreshing, ThePageShowingIsComposedAgainOverANewSnapshot) {
     answers.queues = std::vector{queue("Lab_printer"), queue("Office_laser")};
-    answers.jobs = std::vector{job("Lab_printer-7", 5)};
+    answers.jobs = std::vector{job("Lab_printer-7", printing::JobState::not_printed)};
     auto state = loaded_root();
     // A device page follows its printer, and gives way to home when the printer is gone.
     surface::execute(*state, ShowDevice{"Lab_printer"});

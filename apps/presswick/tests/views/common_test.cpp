@@ -24,7 +24,7 @@ TEST(DisplayHelpers, NamesAndTitles) {
     EXPECT_EQ(presswick::display_name("Studio_printer"), "Studio printer");
     EXPECT_EQ(presswick::display_name("__-- _"), "");
     EXPECT_EQ(presswick::display_name("_Office--laser_ 2"), "Office laser 2");
-    auto untitled = job("Studio_printer-42", 2);
+    auto untitled = job("Studio_printer-42", printing::JobState::in_progress);
     untitled.title.reset();
     EXPECT_EQ(presswick::document_title(untitled), "Document 42");
     untitled.id = "1234";
@@ -56,7 +56,7 @@ TEST(ServiceProblemBanner, TitlesAndBody) {
     auto retry = root.press(**three, "presswick.service.retry");
     ASSERT_TRUE(retry);
     EXPECT_TRUE(std::holds_alternative<presswick::Refresh>(*retry));
-    EXPECT_EQ(buttons_with_id(**three, "presswick.service.retry")[0]->icon(), 76);
+    EXPECT_EQ(buttons_with_id(**three, "presswick.service.retry")[0]->icon(), kora_ui::Icon::refresh);
 }
 
 TEST(LowestSupply, SkipsUnknownLevels) {

@@ -163,22 +163,13 @@ void sign_image(const Widget& node, Signature& out) {
     out.add(image.accessible_label());
 }
 
-// Names for the toolkit's icon codes, for screen readers.
-QString icon_name(int code) {
-    switch (code) {
-        case 5:
-            return QStringLiteral("Printer");
-        case 28:
-            return QStringLiteral("Scanner");
-        case 23:
-            return QStringLiteral("No preview");
-        case 70:
-            return QStringLiteral("Diagnostics");
-        case 60:
-            return QStringLiteral("History");
-        default:
-            return QStringLiteral("Icon");
+// What a screen reader says for an icon; "Icon" for one without a name of its own.
+QString icon_name(Icon code) {
+    const auto* entry = icon_entry(code);
+    if (!entry || entry->spoken.empty()) {
+        return QStringLiteral("Icon");
     }
+    return QString::fromUtf8(entry->spoken.data(), static_cast<qsizetype>(entry->spoken.size()));
 }
 
 QWidget* make_icon(Builder&, Widget& node, QWidget* parent, const RecordPtr&, const Context&) {
@@ -192,7 +183,7 @@ QWidget* make_icon(Builder&, Widget& node, QWidget* parent, const RecordPtr&, co
 
 void sign_icon(const Widget& node, Signature& out) {
     const auto& icon = static_cast<const IconWidget&>(node);
-    out.number(icon.icon());
+    out.number(static_cast<int>(icon.icon()));
     out.number(icon.size());
     out.number(icon.scale());
 }

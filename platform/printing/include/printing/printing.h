@@ -56,8 +56,18 @@ struct PrintQueue {
     bool operator==(const PrintQueue&) const = default;
 };
 
-// Job states as numbered by the service: 0 unknown-but-active, 1 waiting, 2 in progress,
-// 3 needs attention, 4 canceled, 5 could not print, 6 printed.
+// A job's state as the records name it, in order: the first four are still to print (`unknown`: active
+// in a way the server did not say), the last three finished.
+enum class JobState : std::uint8_t {
+    unknown,
+    waiting,
+    in_progress,
+    needs_attention,
+    canceled,
+    not_printed,
+    printed,
+};
+
 struct PrintJob {
     std::string id;  // "{queue}-{number}"
     std::string queue;
@@ -65,7 +75,7 @@ struct PrintJob {
     std::optional<std::uint32_t> pages_done;
     std::optional<std::uint32_t> pages_total;
     std::string time_label;  // "today", "yesterday" or a short date
-    std::optional<std::uint8_t> state;
+    std::optional<JobState> state;
     std::optional<std::string> owner;
     std::uint16_t copies = 1;
     std::vector<std::string> reasons = {};  // job-state-reasons keywords, never "none"
