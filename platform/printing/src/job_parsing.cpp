@@ -1,6 +1,5 @@
-// Print jobs as the server reports them: state, page counts, time labels and job ids.
+// Print jobs as the server reports them: state, page counts and job ids.
 #include <algorithm>
-#include <ctime>
 
 #include "parsing.h"
 
@@ -93,36 +92,6 @@ PageCounts shown_counts(PageCounts counts, std::optional<JobState> state) {
         counts.done = *counts.total - 1;
     }
     return counts;
-}
-
-std::string time_label(std::time_t when, std::time_t now) {
-    std::tm then_tm{};
-    std::tm now_tm{};
-    localtime_r(&when, &then_tm);
-    localtime_r(&now, &now_tm);
-    // Calendar-day difference, counted on local dates (noon avoids daylight-saving edges).
-    auto day_number = [](std::tm tm) {
-        tm.tm_hour = 12;
-        tm.tm_min = 0;
-        tm.tm_sec = 0;
-        tm.tm_isdst = -1;
-        return static_cast<long long>(std::mktime(&tm) / 86400);
-    };
-    const auto days = day_number(now_tm) - day_number(then_tm);
-    if (days == 0) {
-        return "today";
-    }
-    if (days == 1) {
-        return "yesterday";
-    }
-    char buffer[32];
-    const char* format = then_tm.tm_year == now_tm.tm_year ? "%d %b" : "%d %b %Y";
-    const auto length = std::strftime(buffer, sizeof buffer, format, &then_tm);
-    std::string label(buffer, length);
-    if (label.starts_with('0')) {
-        label.erase(0, 1);
-    }
-    return label;
 }
 
 std::optional<JobRef> parse_job_id(std::string_view id) {

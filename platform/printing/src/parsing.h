@@ -82,10 +82,6 @@ struct PageCounts {
 // not printed its last page.
 [[nodiscard]] PageCounts shown_counts(PageCounts counts, std::optional<JobState> state);
 
-// "today", "yesterday", else a short date ("3 Dec", with the year when it is not the current one),
-// all in local time.
-[[nodiscard]] std::string time_label(std::time_t when, std::time_t now);
-
 // "{queue}-{number}" → queue and number; nothing when the text is not a job id.
 struct JobRef {
     std::string queue;

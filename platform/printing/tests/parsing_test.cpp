@@ -179,33 +179,6 @@ TEST(Events, LostOrNamelessEventsMeanAnythingMayHaveChanged) {
     EXPECT_EQ(a.jobs, std::vector<std::string>{"P-1"});
 }
 
-class TimeLabel : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ::setenv("TZ", "UTC", 1);
-        ::tzset();
-    }
-    static std::time_t at(int year, int month, int day, int hour) {
-        std::tm tm{};
-        tm.tm_year = year - 1900;
-        tm.tm_mon = month - 1;
-        tm.tm_mday = day;
-        tm.tm_hour = hour;
-        return timegm(&tm);
-    }
-};
-
-TEST_F(TimeLabel, TodayYesterdayAndShortDates) {
-    const auto now = at(2026, 12, 8, 9);
-    EXPECT_EQ(time_label(at(2026, 12, 8, 0), now), "today");
-    EXPECT_EQ(time_label(at(2026, 12, 8, 23), now), "today");
-    EXPECT_EQ(time_label(at(2026, 12, 7, 23), now), "yesterday");
-    EXPECT_EQ(time_label(at(2026, 12, 7, 0), now), "yesterday");
-    EXPECT_EQ(time_label(at(2026, 12, 3, 12), now), "3 Dec");
-    EXPECT_EQ(time_label(at(2025, 11, 20, 12), now), "20 Nov 2025");
-    EXPECT_EQ(time_label(at(2026, 12, 31, 23), at(2027, 1, 1, 1)), "yesterday");
-}
-
 TEST(JobId, ParsesQueueAndNumber) {
     const auto ref = parse_job_id("Studio_printer-42");
     ASSERT_TRUE(ref.has_value());

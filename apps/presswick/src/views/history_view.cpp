@@ -42,7 +42,7 @@ WidgetPtr history_card(const printing::PrintJob& job, const Presswick& state) {
     auto details = Column()
                        .push(body_text(outcome_label(*job.state)))
                        .push(caption_text(fill("{}, sent to {}, {}", page_text(job), display_name(job.queue),
-                                               job.time_label)))
+                                               day_label(job.time, std::chrono::system_clock::now()))))
                        .push(Spacer(12))
                        .push(operation_button(fill("presswick.history.repeat.{}", job.id), "Print again",
                                               RetryJob{job.id}, state)

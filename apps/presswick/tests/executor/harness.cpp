@@ -225,7 +225,7 @@ printing::PrintJob job(std::string id, std::optional<printing::JobState> state,
     j.id = std::move(id);
     j.state = state;
     j.title = std::move(title);
-    j.time_label = "today";
+    j.time = std::chrono::system_clock::now();
     return j;
 }
 

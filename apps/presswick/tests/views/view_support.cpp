@@ -20,7 +20,7 @@ printing::PrintJob job(std::string id, std::optional<printing::JobState> state,
     made.state = state;
     made.pages_done = done;
     made.pages_total = total;
-    made.time_label = "today";
+    made.time = std::chrono::system_clock::now();
     return made;
 }
 

@@ -2,6 +2,7 @@
 // Records, the Service interface behind the free functions, and the functions themselves.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <expected>
 #include <filesystem>
@@ -74,7 +75,7 @@ struct PrintJob {
     std::optional<std::string> title;
     std::optional<std::uint32_t> pages_done;
     std::optional<std::uint32_t> pages_total;
-    std::string time_label;  // "today", "yesterday" or a short date
+    std::chrono::system_clock::time_point time{};  // completed, else created
     std::optional<JobState> state;
     std::optional<std::string> owner;
     std::uint16_t copies = 1;
