@@ -133,26 +133,28 @@ TEST(DeskPolicy, OfficeServerAsksForCredentialsOncePerRequest) {
     const auto password = env("PRESSWICK_DESK_PASSWORD");
     ASSERT_FALSE(password.empty());
 
-    printing::Result<void> refused;
+    using Kind = printing::ServiceError::Kind;
+    printing::OperationResult refused;
     EXPECT_LT(timed([&] { refused = printing::set_enabled("Hall_printer", false); }), 2s);
     ASSERT_FALSE(refused.has_value());
-    const auto server = printing::credentials_wanted(refused.error());
-    ASSERT_TRUE(server.has_value()) << refused.error();
-    EXPECT_EQ(*server, "office-server.test");
+    ASSERT_EQ(refused.error().kind, Kind::credentials_wanted) << refused.error();
+    const auto server = refused.error().server;
+    EXPECT_EQ(server, "office-server.test");
 
     // A wrong password is offered once: the request fails (after the server's own delay), never loops,
     // says why, and the password is forgotten: the next request asks again.
-    printing::set_server_credentials(*server, admin, "not-" + password);
+    printing::set_server_credentials(server, admin, "not-" + password);
     EXPECT_LT(timed([&] { refused = printing::set_enabled("Hall_printer", false); }), 10s);
     ASSERT_FALSE(refused.has_value());
-    EXPECT_EQ(refused.error(), "The print server did not accept the user name or password.");
-    EXPECT_TRUE(printing::credentials_refused(refused.error()));
+    EXPECT_EQ(refused.error().message, "The print server did not accept the user name or password.");
+    EXPECT_EQ(refused.error().kind, Kind::credentials_refused);
     EXPECT_NE(queue("Hall_printer")->state, printing::QueueState::paused);
     EXPECT_LT(timed([&] { refused = printing::set_enabled("Hall_printer", false); }), 2s);
     ASSERT_FALSE(refused.has_value());
-    EXPECT_EQ(printing::credentials_wanted(refused.error()), server) << refused.error();
+    EXPECT_EQ(refused.error().kind, Kind::credentials_wanted) << refused.error();
+    EXPECT_EQ(refused.error().server, server);
 
-    printing::set_server_credentials(*server, admin, password);
+    printing::set_server_credentials(server, admin, password);
     const auto paused = printing::set_enabled("Hall_printer", false);
     ASSERT_TRUE(paused.has_value()) << paused.error();
     EXPECT_EQ(queue("Hall_printer")->state, printing::QueueState::paused);
@@ -162,7 +164,7 @@ TEST(DeskPolicy, OfficeServerAsksForCredentialsOncePerRequest) {
 
     // Forgotten, the server asks again.
     printing::forget_server_credentials();
-    EXPECT_TRUE(printing::credentials_wanted(printing::set_enabled("Hall_printer", false).error()));
+    EXPECT_EQ(printing::set_enabled("Hall_printer", false).error().kind, Kind::credentials_wanted);
 }
 
 }  // namespace

@@ -39,21 +39,21 @@ class GatedService final : public printing::Service {
     printing::Result<std::vector<printing::DriverlessPrinter>> discover_driverless() override {
         return m_inner->discover_driverless();
     }
-    printing::Result<void> add_driverless(const std::string& u, const std::string& n) override {
+    printing::OperationResult add_driverless(const std::string& u, const std::string& n) override {
         return m_inner->add_driverless(u, n);
     }
-    printing::Result<void> set_default(const std::string& q) override { return m_inner->set_default(q); }
-    printing::Result<void> set_enabled(const std::string& q, bool e) override {
+    printing::OperationResult set_default(const std::string& q) override { return m_inner->set_default(q); }
+    printing::OperationResult set_enabled(const std::string& q, bool e) override {
         return m_inner->set_enabled(q, e);
     }
-    printing::Result<void> cancel_job(const std::string& j) override { return m_inner->cancel_job(j); }
-    printing::Result<void> retry_job(const std::string& j) override { return m_inner->retry_job(j); }
+    printing::OperationResult cancel_job(const std::string& j) override { return m_inner->cancel_job(j); }
+    printing::OperationResult retry_job(const std::string& j) override { return m_inner->retry_job(j); }
     printing::Result<printing::PrinterOptions> printer_options(const std::string& q) override {
         return m_inner->printer_options(q);
     }
-    printing::Result<void> print_document(const std::string& q, const std::filesystem::path& d,
-                                          const printing::JobOptions& o,
-                                          std::optional<std::uint32_t> p) override {
+    printing::OperationResult print_document(const std::string& q, const std::filesystem::path& d,
+                                             const printing::JobOptions& o,
+                                             std::optional<std::uint32_t> p) override {
         return m_inner->print_document(q, d, o, p);
     }
     printing::Result<printing::Bytes> scan_page(const std::string& s,
