@@ -117,9 +117,9 @@ struct JobRef {
 
 // Scanner option choices. Each answers the backend's value to set, or nothing to keep the default.
 [[nodiscard]] std::optional<std::string> choose_mode(const std::vector<std::string>& modes,
-                                                     std::uint8_t colour_mode);
+                                                     ScanColourMode colour_mode);
 [[nodiscard]] std::optional<std::string> choose_source(const std::vector<std::string>& sources,
-                                                       std::uint8_t source);
+                                                       ScanSource source);
 // Nearest allowed resolution: from a list of values, or a range [min, max] with step quant (0: any).
 [[nodiscard]] double nearest_in_list(const std::vector<double>& allowed, double wanted);
 [[nodiscard]] double nearest_in_range(double min, double max, double quant, double wanted);

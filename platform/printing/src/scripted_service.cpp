@@ -230,7 +230,8 @@ OperationResult ScriptedService::print_document(const std::string& queue,
 
 Result<Bytes> ScriptedService::scan_page(const std::string& scanner_id, const ScanSettings& settings) {
     record("scan_page(" + scanner_id + "," + std::to_string(settings.resolution_dpi) + "," +
-           std::to_string(settings.colour_mode) + "," + std::to_string(settings.source) + ")");
+           std::to_string(std::to_underlying(settings.colour_mode)) + "," +
+           std::to_string(std::to_underlying(settings.source)) + ")");
     std::lock_guard lock(m_mutex);
     return m_answers.scan;
 }
@@ -242,11 +243,12 @@ void ScriptedService::set_feeder(std::vector<Bytes> sides) {
 
 Result<ScanEnd> ScriptedService::scan_pages(const std::string& scanner_id, const ScanSettings& settings,
                                             const PageSink& on_page, std::stop_token stop) {
-    if (settings.source == 0) {
+    if (settings.source == ScanSource::flatbed) {
         return Service::scan_pages(scanner_id, settings, on_page, std::move(stop));
     }
     record("scan_pages(" + scanner_id + "," + std::to_string(settings.resolution_dpi) + "," +
-           std::to_string(settings.colour_mode) + "," + std::to_string(settings.source) + ")");
+           std::to_string(std::to_underlying(settings.colour_mode)) + "," +
+           std::to_string(std::to_underlying(settings.source)) + ")");
     std::vector<Bytes> sides;
     {
         std::lock_guard lock(m_mutex);

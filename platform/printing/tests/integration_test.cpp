@@ -393,9 +393,9 @@ bool decodes(const std::vector<std::uint8_t>& bytes) {
     return ok;
 }
 
-printing_test::PngHeader scan(std::uint16_t dpi, std::uint8_t mode) {
-    const auto page =
-        printing::scan_page("test:0", {.resolution_dpi = dpi, .colour_mode = mode, .source = 0});
+printing_test::PngHeader scan(std::uint16_t dpi, printing::ScanColourMode mode) {
+    const auto page = printing::scan_page(
+        "test:0", {.resolution_dpi = dpi, .colour_mode = mode, .source = printing::ScanSource::flatbed});
     EXPECT_TRUE(page.has_value()) << page.error();
     if (!page) {
         return {};
@@ -408,10 +408,10 @@ printing_test::PngHeader scan(std::uint16_t dpi, std::uint8_t mode) {
 
 TEST(SandboxScanners, ScansColourAndGreyAt150And300Dpi) {
     REQUIRE_SANDBOX();
-    const auto colour150 = scan(150, 0);
-    const auto colour300 = scan(300, 0);
-    const auto grey150 = scan(150, 1);
-    const auto grey300 = scan(300, 1);
+    const auto colour150 = scan(150, printing::ScanColourMode::colour);
+    const auto colour300 = scan(300, printing::ScanColourMode::colour);
+    const auto grey150 = scan(150, printing::ScanColourMode::grayscale);
+    const auto grey300 = scan(300, printing::ScanColourMode::grayscale);
     EXPECT_EQ(colour150.colour_type, 2);
     EXPECT_EQ(colour300.colour_type, 2);
     EXPECT_EQ(grey150.colour_type, 0);
@@ -425,13 +425,17 @@ TEST(SandboxScanners, ScansColourAndGreyAt150And300Dpi) {
 
 TEST(SandboxScanners, TextIsOneBitGreyFeederWorksAndDuplexIsRefused) {
     REQUIRE_SANDBOX();
-    const auto text = scan(150, 2);
+    const auto text = scan(150, printing::ScanColourMode::text);
     EXPECT_EQ(text.colour_type, 0);
     EXPECT_EQ(text.bit_depth, 1);
-    const auto feeder = printing::scan_page("test:0", {.resolution_dpi = 150, .colour_mode = 1, .source = 1});
+    const auto feeder = printing::scan_page("test:0", {.resolution_dpi = 150,
+                                                       .colour_mode = printing::ScanColourMode::grayscale,
+                                                       .source = printing::ScanSource::feeder});
     ASSERT_TRUE(feeder.has_value()) << feeder.error();
     // No duplex source on the test scanner: refused, never scanned from the flatbed instead.
-    const auto duplex = printing::scan_page("test:0", {.resolution_dpi = 150, .colour_mode = 1, .source = 2});
+    const auto duplex = printing::scan_page("test:0", {.resolution_dpi = 150,
+                                                       .colour_mode = printing::ScanColourMode::grayscale,
+                                                       .source = printing::ScanSource::two_sided});
     ASSERT_FALSE(duplex.has_value());
     EXPECT_NE(duplex.error().find("both sides"), std::string::npos) << duplex.error();
 }
@@ -451,7 +455,9 @@ TEST(SandboxScanners, CallersOnManyThreadsAreServedOneAtATime) {
         threads.emplace_back([&, i] {
             for (int k = 0; k < 3; ++k) {
                 const auto page = printing::scan_page(i % 2 ? "test:1" : "test:0",
-                                                      {.resolution_dpi = 150, .colour_mode = 1, .source = 0});
+                                                      {.resolution_dpi = 150,
+                                                       .colour_mode = printing::ScanColourMode::grayscale,
+                                                       .source = printing::ScanSource::flatbed});
                 const auto list = printing::scanners();
                 good += page.has_value() && list.has_value();
             }

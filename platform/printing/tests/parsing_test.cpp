@@ -262,34 +262,34 @@ TEST(Lpoptions, FindsTheLastDefault) {
 
 TEST(SaneOptions, ModesByUsualNames) {
     const std::vector<std::string> test_backend{"Gray", "Color"};
-    EXPECT_EQ(choose_mode(test_backend, 0), "Color");
-    EXPECT_EQ(choose_mode(test_backend, 1), "Gray");
-    EXPECT_EQ(choose_mode(test_backend, 2), std::nullopt);
+    EXPECT_EQ(choose_mode(test_backend, ScanColourMode::colour), "Color");
+    EXPECT_EQ(choose_mode(test_backend, ScanColourMode::grayscale), "Gray");
+    EXPECT_EQ(choose_mode(test_backend, ScanColourMode::text), std::nullopt);
     const std::vector<std::string> other{"Lineart", "Halftone", "Gray", "Color"};
-    EXPECT_EQ(choose_mode(other, 2), "Lineart");
+    EXPECT_EQ(choose_mode(other, ScanColourMode::text), "Lineart");
     const std::vector<std::string> epson{"Binary", "Gray", "Color Lineart", "24bit Color"};
-    EXPECT_EQ(choose_mode(epson, 0), "24bit Color");
-    EXPECT_EQ(choose_mode(epson, 2), "Binary");
-    EXPECT_EQ(choose_mode({"Grayscale", "RGB"}, 1), "Grayscale");
-    EXPECT_EQ(choose_mode({"Grayscale", "RGB"}, 0), "RGB");
+    EXPECT_EQ(choose_mode(epson, ScanColourMode::colour), "24bit Color");
+    EXPECT_EQ(choose_mode(epson, ScanColourMode::text), "Binary");
+    EXPECT_EQ(choose_mode({"Grayscale", "RGB"}, ScanColourMode::grayscale), "Grayscale");
+    EXPECT_EQ(choose_mode({"Grayscale", "RGB"}, ScanColourMode::colour), "RGB");
     // Dithered grey is listed first by some vendors; true grey wins where both are offered.
     const std::vector<std::string> brother{"Black & White", "Gray[Error Diffusion]", "True Gray",
                                            "24bit Color"};
-    EXPECT_EQ(choose_mode(brother, 1), "True Gray");
-    EXPECT_EQ(choose_mode(brother, 2), "Black & White");
-    EXPECT_EQ(choose_mode({"Halftone Gray", "Color"}, 1), "Halftone Gray");
-    EXPECT_EQ(choose_mode({"Color Lineart", "Color Photo"}, 0), "Color Photo");
+    EXPECT_EQ(choose_mode(brother, ScanColourMode::grayscale), "True Gray");
+    EXPECT_EQ(choose_mode(brother, ScanColourMode::text), "Black & White");
+    EXPECT_EQ(choose_mode({"Halftone Gray", "Color"}, ScanColourMode::grayscale), "Halftone Gray");
+    EXPECT_EQ(choose_mode({"Color Lineart", "Color Photo"}, ScanColourMode::colour), "Color Photo");
 }
 
 TEST(SaneOptions, SourcesByKeywords) {
     const std::vector<std::string> test_backend{"Flatbed", "Automatic Document Feeder"};
-    EXPECT_EQ(choose_source(test_backend, 0), "Flatbed");
-    EXPECT_EQ(choose_source(test_backend, 1), "Automatic Document Feeder");
-    EXPECT_EQ(choose_source(test_backend, 2), std::nullopt);
+    EXPECT_EQ(choose_source(test_backend, ScanSource::flatbed), "Flatbed");
+    EXPECT_EQ(choose_source(test_backend, ScanSource::feeder), "Automatic Document Feeder");
+    EXPECT_EQ(choose_source(test_backend, ScanSource::two_sided), std::nullopt);
     const std::vector<std::string> fujitsu{"ADF Front", "ADF Back", "ADF Duplex"};
-    EXPECT_EQ(choose_source(fujitsu, 0), std::nullopt);
-    EXPECT_EQ(choose_source(fujitsu, 1), "ADF Front");
-    EXPECT_EQ(choose_source(fujitsu, 2), "ADF Duplex");
+    EXPECT_EQ(choose_source(fujitsu, ScanSource::flatbed), std::nullopt);
+    EXPECT_EQ(choose_source(fujitsu, ScanSource::feeder), "ADF Front");
+    EXPECT_EQ(choose_source(fujitsu, ScanSource::two_sided), "ADF Duplex");
 }
 
 TEST(SaneOptions, NearestResolution) {

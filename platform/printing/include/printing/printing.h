@@ -41,10 +41,16 @@ using OperationResult = std::expected<void, ServiceError>;
 
 using Bytes = std::shared_ptr<const std::vector<std::uint8_t>>;
 
+// What a scan reads: true colour, grey tones, or black and white for text. The numbers go to the scan
+// helper on its command line.
+enum class ScanColourMode : std::uint8_t { colour, grayscale, text };
+// Where it reads from: the flatbed, the document feeder (one side of each sheet), or both sides.
+enum class ScanSource : std::uint8_t { flatbed, feeder, two_sided };
+
 struct ScanSettings {
     std::uint16_t resolution_dpi = 300;  // 150, 300 or 600
-    std::uint8_t colour_mode = 0;        // 0 colour, 1 grayscale, 2 text
-    std::uint8_t source = 0;             // 0 flatbed, 1 feeder, 2 two-sided
+    ScanColourMode colour_mode = ScanColourMode::colour;
+    ScanSource source = ScanSource::flatbed;
     bool operator==(const ScanSettings&) const = default;
 };
 
@@ -232,7 +238,7 @@ class Service {
     [[nodiscard]] virtual Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids);
     // Starts watching the server for changes; nothing when it cannot be watched (by default).
     [[nodiscard]] virtual std::unique_ptr<Watch> watch(ChangesCallback on_change);
-    // One press of "scan": from the feeder (source 1 or 2) every side of every sheet until the scanner
+    // One press of "scan": from the feeder (either feeder source) every side of every sheet until the scanner
     // reports it empty, each handed to on_page as it arrives. A stop requested cancels the scan in the
     // scanner; the page being read then is dropped, those handed on stay. By default: one scan_page.
     [[nodiscard]] virtual Result<ScanEnd> scan_pages(const std::string& scanner_id,
