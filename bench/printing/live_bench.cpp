@@ -106,7 +106,7 @@ std::vector<Job> held_jobs() {
 
 // What an event should make the window show: the job in its new state, since when.
 struct Expected {
-    std::uint8_t state = 0;
+    printing::JobState state = printing::JobState::unknown;
     Clock::time_point sent;
 };
 
@@ -136,7 +136,8 @@ void drive(std::vector<Job> jobs, Shared& shared, int per_second, Clock::time_po
             if (shared.waiting.contains(job.id)) {
                 ++shared.unseen;
             }
-            shared.waiting[job.id] = {static_cast<std::uint8_t>(release ? 1 : 3), Clock::now()};
+            shared.waiting[job.id] = {
+                release ? printing::JobState::waiting : printing::JobState::needs_attention, Clock::now()};
             ++shared.events;
         }
         ippDelete(cupsDoRequest(http, request, "/jobs/"));
