@@ -106,7 +106,7 @@ std::vector<Job> held_jobs() {
 
 // What an event should make the window show: the job in its new state, since when.
 struct Expected {
-    std::uint8_t state = 0;
+    printing::JobState state = printing::JobState::unknown;
     Clock::time_point sent;
 };
 
@@ -136,7 +136,8 @@ void drive(std::vector<Job> jobs, Shared& shared, int per_second, Clock::time_po
             if (shared.waiting.contains(job.id)) {
                 ++shared.unseen;
             }
-            shared.waiting[job.id] = {static_cast<std::uint8_t>(release ? 1 : 3), Clock::now()};
+            shared.waiting[job.id] = {
+                release ? printing::JobState::waiting : printing::JobState::needs_attention, Clock::now()};
             ++shared.events;
         }
         ippDelete(cupsDoRequest(http, request, "/jobs/"));
@@ -192,17 +193,17 @@ class FullReads final : public printing::Service {
     printing::Result<std::vector<printing::PrintJob>> jobs() override { return m_real->jobs(); }
     printing::Result<std::vector<printing::Scanner>> scanners() override { return m_real->scanners(); }
     printing::Result<std::vector<printing::DriverlessPrinter>> discover_driverless() override { return {}; }
-    printing::Result<void> add_driverless(const std::string&, const std::string&) override { return {}; }
-    printing::Result<void> set_default(const std::string&) override { return {}; }
-    printing::Result<void> set_enabled(const std::string&, bool) override { return {}; }
-    printing::Result<void> cancel_job(const std::string&) override { return {}; }
-    printing::Result<void> retry_job(const std::string&) override { return {}; }
+    printing::OperationResult add_driverless(const std::string&, const std::string&) override { return {}; }
+    printing::OperationResult set_default(const std::string&) override { return {}; }
+    printing::OperationResult set_enabled(const std::string&, bool) override { return {}; }
+    printing::OperationResult cancel_job(const std::string&) override { return {}; }
+    printing::OperationResult retry_job(const std::string&) override { return {}; }
     printing::Result<printing::PrinterOptions> printer_options(const std::string& queue) override {
         return m_real->printer_options(queue);
     }
-    printing::Result<void> print_document(const std::string&, const std::filesystem::path&,
-                                          const printing::JobOptions&,
-                                          std::optional<std::uint32_t>) override {
+    printing::OperationResult print_document(const std::string&, const std::filesystem::path&,
+                                             const printing::JobOptions&,
+                                             std::optional<std::uint32_t>) override {
         return {};
     }
     printing::Result<printing::Bytes> scan_page(const std::string&, const printing::ScanSettings&) override {
@@ -245,8 +246,10 @@ Figures run(TimedApplication& app, const std::string& access_log, int seconds, i
                  jobs.size(), root.snapshot && root.snapshot->printers ? root.snapshot->printers->size() : 0,
                  root.snapshot && root.snapshot->jobs ? root.snapshot->jobs->size() : 0);
     if (root.snapshot && root.snapshot->jobs && !root.snapshot->jobs->empty() && !jobs.empty()) {
-        std::fprintf(stderr, "e.g. %s (state %d) driven as %s\n", root.snapshot->jobs->front().id.c_str(),
-                     root.snapshot->jobs->front().state.value_or(0), jobs.front().id.c_str());
+        std::fprintf(
+            stderr, "e.g. %s (state %d) driven as %s\n", root.snapshot->jobs->front().id.c_str(),
+            static_cast<int>(root.snapshot->jobs->front().state.value_or(printing::JobState::unknown)),
+            jobs.front().id.c_str());
     }
     if (jobs.empty()) {
         std::fprintf(stderr, "no held documents to drive events with\n");

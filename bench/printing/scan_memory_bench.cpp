@@ -52,7 +52,9 @@ int main() {
     const double before = resident_bytes();
     const auto start = std::chrono::steady_clock::now();
     const auto page =
-        service->scan_page("presswickfake:page", {.resolution_dpi = 600, .colour_mode = 0, .source = 0});
+        service->scan_page("presswickfake:page", {.resolution_dpi = 600,
+                                                  .colour_mode = printing::ScanColourMode::colour,
+                                                  .source = printing::ScanSource::flatbed});
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!page) {
         std::fprintf(stderr, "scan failed: %s\n", page.error().c_str());

@@ -64,17 +64,17 @@ class PageScanner final : public printing::Service {
     printing::Result<std::vector<printing::DriverlessPrinter>> discover_driverless() override {
         return std::vector<printing::DriverlessPrinter>{};
     }
-    printing::Result<void> add_driverless(const std::string&, const std::string&) override { return {}; }
-    printing::Result<void> set_default(const std::string&) override { return {}; }
-    printing::Result<void> set_enabled(const std::string&, bool) override { return {}; }
-    printing::Result<void> cancel_job(const std::string&) override { return {}; }
-    printing::Result<void> retry_job(const std::string&) override { return {}; }
+    printing::OperationResult add_driverless(const std::string&, const std::string&) override { return {}; }
+    printing::OperationResult set_default(const std::string&) override { return {}; }
+    printing::OperationResult set_enabled(const std::string&, bool) override { return {}; }
+    printing::OperationResult cancel_job(const std::string&) override { return {}; }
+    printing::OperationResult retry_job(const std::string&) override { return {}; }
     printing::Result<printing::PrinterOptions> printer_options(const std::string&) override {
         return printing::PrinterOptions{};
     }
-    printing::Result<void> print_document(const std::string&, const std::filesystem::path&,
-                                          const printing::JobOptions&,
-                                          std::optional<std::uint32_t>) override {
+    printing::OperationResult print_document(const std::string&, const std::filesystem::path&,
+                                             const printing::JobOptions&,
+                                             std::optional<std::uint32_t>) override {
         return {};
     }
     printing::Result<printing::Bytes> scan_page(const std::string&, const printing::ScanSettings&) override {

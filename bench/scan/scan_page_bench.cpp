@@ -68,12 +68,13 @@ fs::path sane_config() {
 
 struct Mode {
     const char* name;
-    std::uint8_t colour_mode;
+    printing::ScanColourMode colour_mode;
     const char* scanimage_args;
 };
 
-constexpr Mode modes[] = {
-    {"colour", 0, "--mode Color"}, {"grey", 1, "--mode Gray"}, {"text", 2, "--mode Gray --depth 1"}};
+constexpr Mode modes[] = {{"colour", printing::ScanColourMode::colour, "--mode Color"},
+                          {"grey", printing::ScanColourMode::grayscale, "--mode Gray"},
+                          {"text", printing::ScanColourMode::text, "--mode Gray --depth 1"}};
 
 struct Share {
     double decode = 0, prepare = 0, png = 0;
@@ -153,7 +154,7 @@ int main(int argc, char** argv) {
         for (const Mode& mode : modes) {
             const printing::ScanSettings settings{.resolution_dpi = static_cast<std::uint16_t>(dpi),
                                                   .colour_mode = mode.colour_mode,
-                                                  .source = 0};
+                                                  .source = printing::ScanSource::flatbed};
             const auto page = printing::sane::scan_page(setup, "test:0", settings);
             if (!page) {
                 std::fprintf(stderr, "scan failed: %s\n", page.error().c_str());
@@ -185,7 +186,7 @@ int main(int argc, char** argv) {
                         o, e, 100.0 * o / e, end, t, end / t, share.words, tools_words(tsv));
             std::printf("%-11s   (decode+RGBA %.1f, prepare %.1f, PNG %.1f)\n", "", median(decode),
                         median(prepare), median(written));
-            if (dpi == 600 && mode.colour_mode == 0 && end > 1.2 * t) {
+            if (dpi == 600 && mode.colour_mode == printing::ScanColourMode::colour && end > 1.2 * t) {
                 within = false;
             }
         }

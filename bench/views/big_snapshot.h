@@ -24,7 +24,7 @@ inline DeviceSnapshot big_snapshot(int printers, int jobs) {
         auto job = base_job;
         job.queue = "Printer_" + std::to_string(i % printers);
         job.id = job.queue + "-" + std::to_string(i);
-        job.state = static_cast<std::uint8_t>(i % 7);
+        job.state = static_cast<os_actions::printing::JobState>(i % 7);
         snapshot.jobs->push_back(job);
     }
     return snapshot;

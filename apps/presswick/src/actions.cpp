@@ -68,11 +68,12 @@ Resource printer_resource(const printing::PrintQueue& printer) {
 Resource job_resource(const printing::PrintJob& job) {
     Resource child{"presswick.job." + hex_identifier(job.id), "presswick.job", document_title(job), {}, {}};
     push_if_valid(child.actions, action("open-queue", kora_ui::tr("Open queue"), kOpenView, "queue"));
-    if (job.state && *job.state <= 3) {
+    if (job.state && *job.state <= printing::JobState::needs_attention) {
         push_if_valid(child.actions, action("cancel", kora_ui::tr("Cancel document"), kExecuteTask,
                                             payload("cancel", job.id)));
     }
-    if (job.state && *job.state >= 3 && *job.state <= 5) {
+    if (job.state && *job.state >= printing::JobState::needs_attention &&
+        *job.state <= printing::JobState::not_printed) {
         push_if_valid(child.actions,
                       action("retry", kora_ui::tr("Print again"), kExecuteTask, payload("retry", job.id)));
     }
@@ -146,7 +147,7 @@ Operation to_operation(std::string_view kind, std::string target) {
 }
 
 Parsed failed(std::string message) {
-    return {Parsed::Kind::failed, std::nullopt, std::move(message)};
+    return std::unexpected(std::move(message));
 }
 
 // The parser quotes the offending text: keep a short head of it, cut at a character boundary.
@@ -223,10 +224,10 @@ Resource presswick_resource(const std::optional<DeviceSnapshot>& snapshot) {
     return root;
 }
 
-Parsed parse_invocation(std::uint8_t execution_kind, std::string_view operation_id,
-                        std::string_view arguments) {
+std::optional<Parsed> parse_invocation(std::uint8_t execution_kind, std::string_view operation_id,
+                                       std::string_view arguments) {
     if (execution_kind == 0 || operation_id != kOperationId) {
-        return {};
+        return std::nullopt;
     }
     if (arguments.size() > kMaxArgumentBytes) {
         return failed(std::string(kInvalidOperation) + "the arguments are longer than " +
@@ -269,7 +270,7 @@ Parsed parse_invocation(std::uint8_t execution_kind, std::string_view operation_
     if (entry->target == Target::needed && !carriable(*target)) {
         return failed(std::string(kInvalidOperation) + "the target holds a control character");
     }
-    return {Parsed::Kind::operation, to_operation(kind, std::move(target).value_or(std::string())), {}};
+    return to_operation(kind, std::move(target).value_or(std::string()));
 }
 
 }  // namespace presswick::actions

@@ -33,14 +33,11 @@ inline constexpr std::size_t kMaxArgumentBytes = 64 * 1024;
 // it cannot send the scan helper to a device (or, through a network backend, a host) of its choosing.
 [[nodiscard]] bool listed_scanner(const std::optional<DeviceSnapshot>& snapshot, std::string_view id);
 
-// What an invocation comes to: nothing (not ours), an operation to execute, or a failure message.
-struct Parsed {
-    enum class Kind : std::uint8_t { not_handled, operation, failed };
-    Kind kind = Kind::not_handled;
-    std::optional<Operation> operation;
-    std::string message;
-};
-[[nodiscard]] Parsed parse_invocation(std::uint8_t execution_kind, std::string_view operation_id,
-                                      std::string_view arguments);
+// An invocation of ours comes to an operation to execute or a failure message.
+using Parsed = std::expected<Operation, std::string>;
+// Nothing when the invocation is not ours.
+[[nodiscard]] std::optional<Parsed> parse_invocation(std::uint8_t execution_kind,
+                                                     std::string_view operation_id,
+                                                     std::string_view arguments);
 
 }  // namespace presswick::actions

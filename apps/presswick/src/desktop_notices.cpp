@@ -71,13 +71,14 @@ void job_notices(const DeviceSnapshot& before, const DeviceSnapshot& after, cons
     const std::string queue(kQueueTarget);
     for (const auto& job : *after.jobs) {
         const auto* was = find_job(before, job.id);
-        if (!was || job.owner != memory.own_user || was->state.value_or(0) > 3) {
+        if (!was || job.owner != memory.own_user ||
+            was->state.value_or(printing::JobState::unknown) > printing::JobState::needs_attention) {
             continue;  // not the user's, or not one that was on its way
         }
         const auto title = document_title(job);
-        if (job.state == std::uint8_t{6}) {
+        if (job.state == printing::JobState::printed) {
             out.push_back({views::fill(kora_ui::tr("Printed: {}"), title), "", queue});
-        } else if (job.state == std::uint8_t{5}) {
+        } else if (job.state == printing::JobState::not_printed) {
             out.push_back({views::fill(kora_ui::tr("Could not print {}"), title),
                            job.message.value_or(kora_ui::tr("The printer stopped this document.")), queue});
         } else if (has(job.reasons, "cups-held-for-authentication") &&

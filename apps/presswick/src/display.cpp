@@ -1,5 +1,7 @@
 #include "display.h"
 
+#include <ctime>
+
 #include "views/common.h"
 
 namespace presswick {
@@ -34,6 +36,39 @@ std::string document_title(const os_actions::printing::PrintJob& job) {
     const auto dash = job.id.rfind('-');
     return views::fill(kora_ui::tr("Document {}"),
                        dash == std::string::npos ? job.id : job.id.substr(dash + 1));
+}
+
+std::string day_label(std::chrono::system_clock::time_point at,
+                      std::chrono::system_clock::time_point at_now) {
+    const std::time_t when = std::chrono::system_clock::to_time_t(at);
+    const std::time_t now = std::chrono::system_clock::to_time_t(at_now);
+    std::tm then_tm{};
+    std::tm now_tm{};
+    localtime_r(&when, &then_tm);
+    localtime_r(&now, &now_tm);
+    // Calendar-day difference, counted on local dates (noon avoids daylight-saving edges).
+    auto day_number = [](std::tm tm) {
+        tm.tm_hour = 12;
+        tm.tm_min = 0;
+        tm.tm_sec = 0;
+        tm.tm_isdst = -1;
+        return static_cast<long long>(std::mktime(&tm) / 86400);
+    };
+    const auto days = day_number(now_tm) - day_number(then_tm);
+    if (days == 0) {
+        return kora_ui::tr("today");
+    }
+    if (days == 1) {
+        return kora_ui::tr("yesterday");
+    }
+    char buffer[32];
+    const char* format = then_tm.tm_year == now_tm.tm_year ? "%d %b" : "%d %b %Y";
+    const auto length = std::strftime(buffer, sizeof buffer, format, &then_tm);
+    std::string label(buffer, length);
+    if (label.starts_with('0')) {
+        label.erase(0, 1);
+    }
+    return label;
 }
 
 bool offers_pause(const os_actions::printing::PrintQueue& printer) {

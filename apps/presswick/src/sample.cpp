@@ -1,6 +1,8 @@
 #include "sample.h"
 
+#include <chrono>
 #include <cstdint>
+#include <ctime>
 
 #include "scan/page_image.h"
 #include "views/common.h"
@@ -44,15 +46,28 @@ class Canvas {
     std::vector<std::uint8_t> m_rgba;
 };
 
-printing::PrintJob job(std::string id, std::string title, std::string time_label, std::uint32_t done,
-                       std::uint32_t total, std::uint8_t state) {
+// Noon of the local day `days_ago` days before today.
+std::chrono::system_clock::time_point days_ago(int days) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    local.tm_mday -= days;
+    local.tm_hour = 12;
+    local.tm_min = 0;
+    local.tm_sec = 0;
+    local.tm_isdst = -1;
+    return std::chrono::system_clock::from_time_t(std::mktime(&local));
+}
+
+printing::PrintJob job(std::string id, std::string title, std::chrono::system_clock::time_point time,
+                       std::uint32_t done, std::uint32_t total, printing::JobState state) {
     printing::PrintJob sample;
     sample.id = std::move(id);
     sample.queue = "Studio_printer";
     sample.title = std::move(title);
     sample.pages_done = done;
     sample.pages_total = total;
-    sample.time_label = std::move(time_label);
+    sample.time = time;
     sample.state = state;
     sample.owner = "wren";
     return sample;
@@ -71,8 +86,9 @@ DeviceSnapshot snapshot() {
     return DeviceSnapshot{
         std::vector<printing::PrintQueue>{printer},
         std::vector<printing::PrintJob>{
-            job("Studio_printer-42", "Travel itinerary.pdf", "today", 8, 12, 2),
-            job("Studio_printer-41", "Shipping labels.pdf", "yesterday", 2, 2, 6)},
+            job("Studio_printer-42", "Travel itinerary.pdf", days_ago(0), 8, 12,
+                printing::JobState::in_progress),
+            job("Studio_printer-41", "Shipping labels.pdf", days_ago(1), 2, 2, printing::JobState::printed)},
         std::vector<printing::Scanner>{{"scanner0", "Studio scanner"}},
     };
 }
@@ -149,7 +165,7 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
             printers[0].accepting = false;
             printers[0].state = printing::QueueState::paused;
             printers[0].state_reasons = {"media-empty-warning"};
-            jobs[0].state = 3;
+            jobs[0].state = printing::JobState::needs_attention;
             state->install(views::build_dashboard_view(sample, *state, std::nullopt));
             break;
         case 3:
@@ -213,7 +229,7 @@ std::unique_ptr<Presswick> new_surface_state(int surface_number) {
         }
         default:
             printers[0].state = printing::QueueState::idle;
-            jobs[0].state = 6;
+            jobs[0].state = printing::JobState::printed;
             jobs[0].pages_done = jobs[0].pages_total;
             state->install(views::build_dashboard_view(sample, *state, std::nullopt));
             break;

@@ -26,27 +26,26 @@ bool start_with_notices(const char* name, OperationSender sender, NoticePair not
     Notice refused{notices.failure.title, std::string(kora_ui::tr(not_permitted_detail)), false};
     return spawn_worker(name, [name, sender = std::move(sender), notices = std::move(notices),
                                refused = std::move(refused), call = std::move(call), may_ask]() mutable {
+        using Kind = printing::ServiceError::Kind;
         const auto result = call();  // the service's own error text is dropped
-        if (!result && printing::is_not_permitted(result.error())) {
+        if (!result && result.error().kind == Kind::not_permitted) {
             (void)sender.send(OperationFinished{std::move(refused)});
             return;
         }
-        if (!result && printing::credentials_refused(result.error())) {
+        if (!result && result.error().kind == Kind::credentials_refused) {
             // Not the connection's fault: say so; the next request asks again.
             auto failure = notices.failure;
-            failure.detail = result.error();
+            failure.detail = result.error().message;
             (void)sender.send(OperationFinished{std::move(failure)});
             return;
         }
-        if (!result && may_ask) {
-            if (auto server = printing::credentials_wanted(result.error())) {
-                auto failure = notices.failure;
-                (void)sender.send(
-                    CredentialsWanted{std::move(*server), std::move(failure), [name, sender, notices, call] {
-                                          return start_with_notices(name, sender, notices, call, false);
-                                      }});
-                return;
-            }
+        if (!result && may_ask && result.error().kind == Kind::credentials_wanted) {
+            auto failure = notices.failure;
+            (void)sender.send(
+                CredentialsWanted{result.error().server, std::move(failure), [name, sender, notices, call] {
+                                      return start_with_notices(name, sender, notices, call, false);
+                                  }});
+            return;
         }
         (void)sender.send(
             OperationFinished{result ? std::move(notices.success) : std::move(notices.failure)});
@@ -94,10 +93,10 @@ bool start_print_document(OperationSender sender, std::filesystem::path document
     return start_with_notices(
         "kora-print-document", std::move(sender), std::move(notices),
         [document = std::move(document), queue = std::move(queue), options = std::move(options),
-         document_pages, keep = std::move(keep)]() mutable -> printing::Result<void> {
+         document_pages, keep = std::move(keep)]() mutable -> printing::OperationResult {
             // An empty file, a directory or a vanished file would leave an empty job.
             if (!is_readable_document(document)) {
-                return std::unexpected(std::string("not a readable document"));
+                return std::unexpected(printing::ServiceError("not a readable document"));
             }
             auto printed = printing::print_document(queue, document, options, document_pages);
             if (printed) {

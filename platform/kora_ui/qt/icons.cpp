@@ -24,32 +24,11 @@ namespace kora_ui::qt {
 
 namespace {
 
-// The freedesktop name of each code's glyph; the built-in set holds an SVG of the same name.
-const char* glyph_name(int code) {
-    switch (code) {
-        case 5:
-            return "printer-symbolic";
-        case 18:
-            return "list-add-symbolic";
-        case 19:
-            return "edit-find-symbolic";
-        case 23:
-            return "image-missing-symbolic";
-        case 28:
-            return "scanner-symbolic";
-        case 38:
-            return "go-previous-symbolic";
-        case 39:
-            return "go-next-symbolic";
-        case 60:
-            return "document-open-recent-symbolic";
-        case 70:
-            return "dialog-information-symbolic";
-        case 76:
-            return "view-refresh-symbolic";
-        default:
-            return nullptr;
-    }
+// The freedesktop name of the code's glyph (the table's names are literals, so NUL-terminated); the
+// built-in set holds an SVG of the same name.
+const char* glyph_name(Icon code) {
+    const auto* entry = icon_entry(code);
+    return entry ? entry->glyph.data() : nullptr;
 }
 
 QString built_in_path(const char* name) {
@@ -89,7 +68,7 @@ QImage built_in_glyph(const char* name, QSize size) {
 // 16-unit design stays sharp at 24, 34 or 68 device pixels and matches the text beside it.
 class SymbolicEngine final : public QIconEngine {
   public:
-    SymbolicEngine(int code, QColor tint) : m_code(code), m_tint(tint) {}
+    SymbolicEngine(Icon code, QColor tint) : m_code(code), m_tint(tint) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
         const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
@@ -107,7 +86,7 @@ class SymbolicEngine final : public QIconEngine {
                                 ? QApplication::palette().color(QPalette::Disabled, QPalette::ButtonText)
                                 : m_tint;
         const QString key = QStringLiteral("kora-icon-%1-%2x%3-%4-%5")
-                                .arg(m_code)
+                                .arg(static_cast<int>(m_code))
                                 .arg(size.width())
                                 .arg(size.height())
                                 .arg(tint.rgba(), 0, 16)
@@ -139,13 +118,13 @@ class SymbolicEngine final : public QIconEngine {
     bool isNull() override { return glyph_name(m_code) == nullptr; }
 
   private:
-    int m_code;
+    Icon m_code;
     QColor m_tint;
 };
 
 }  // namespace
 
-IconOrigin icon_origin(int code) {
+IconOrigin icon_origin(Icon code) {
     const char* name = glyph_name(code);
     if (!name) {
         return IconOrigin::none;
@@ -156,15 +135,15 @@ IconOrigin icon_origin(int code) {
     return QFile::exists(built_in_path(name)) ? IconOrigin::built_in : IconOrigin::none;
 }
 
-QIcon symbolic_icon(int code, QColor tint) {
+QIcon symbolic_icon(Icon code, QColor tint) {
     if (!glyph_name(code)) {
         return {};
     }
     return QIcon(new SymbolicEngine(code, tint));
 }
 
-const QIcon& icon_for_code(int code) {
-    static std::map<int, QIcon> cache;
+const QIcon& icon_for_code(Icon code) {
+    static std::map<Icon, QIcon> cache;
     auto it = cache.find(code);
     if (it == cache.end()) {
         it = cache.emplace(code, symbolic_icon(code, colour(theme::Theme::dark().text))).first;

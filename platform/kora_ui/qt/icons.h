@@ -8,16 +8,18 @@
 #include <QWidget>
 #include <string>
 
+#include "kora_ui/icons.h"
+
 namespace kora_ui::qt {
 
 enum class IconOrigin { desktop_theme, built_in, none };
 
 // Where the glyph of `code` comes from now (none: a code the toolkit does not know).
-[[nodiscard]] IconOrigin icon_origin(int code);
+[[nodiscard]] IconOrigin icon_origin(Icon code);
 // The glyph of `code` in `tint` (disabled: the palette's disabled text colour). Null for unknown codes.
-[[nodiscard]] QIcon symbolic_icon(int code, QColor tint);
+[[nodiscard]] QIcon symbolic_icon(Icon code, QColor tint);
 // The glyph of `code` in the theme's text colour (cached).
-[[nodiscard]] const QIcon& icon_for_code(int code);
+[[nodiscard]] const QIcon& icon_for_code(Icon code);
 // The application's icon: its built-in SVG (":/kora/app-icons/ID.svg") at every size, else the
 // desktop theme's icon of that name.
 [[nodiscard]] QIcon application_icon(const std::string& application_id);

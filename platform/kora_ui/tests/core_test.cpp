@@ -4,6 +4,8 @@
 #include <chrono>
 #include <filesystem>
 #include <limits>
+#include <set>
+#include <string_view>
 #include <thread>
 
 #include <sys/stat.h>
@@ -142,6 +144,22 @@ TEST(Tree, WalkAndPress) {
     EXPECT_FALSE(tree.take_control_invocation());
 }
 
+// The icon table is the one place a code meets its glyph and spoken name: each code once, each glyph once,
+// and a code outside it has no row (the host then draws nothing and says "Icon").
+TEST(Icons, OneRowPerCodeAndGlyph) {
+    std::set<int> codes;
+    std::set<std::string_view> glyphs;
+    for (const auto& entry : kIcons) {
+        EXPECT_TRUE(codes.insert(static_cast<int>(entry.icon)).second) << entry.glyph;
+        EXPECT_TRUE(glyphs.insert(entry.glyph).second) << entry.glyph;
+        EXPECT_TRUE(entry.glyph.ends_with("-symbolic")) << entry.glyph;
+        EXPECT_EQ(icon_entry(entry.icon), &entry);
+    }
+    EXPECT_EQ(icon_entry(Icon::back)->glyph, "go-previous-symbolic");
+    EXPECT_EQ(icon_entry(Icon::preview_missing)->spoken, "No preview");
+    EXPECT_EQ(icon_entry(static_cast<Icon>(12345)), nullptr);
+}
+
 // A widget says what it is for; texts and buttons that say nothing follow the toolkit's own rules
 // (the type scale, the back glyph), and saying `none` overrides them.
 TEST(Meaning, SaidOrByTheKindsOwnRule) {
@@ -151,8 +169,8 @@ TEST(Meaning, SaidOrByTheKindsOwnRule) {
     EXPECT_EQ(said(Text("Big but plain", 30), Meaning::none).meaning(), Meaning::none);
     EXPECT_EQ(Text("Styled", TextStyle{14, Meaning::heading}).meaning(), Meaning::heading);
     EXPECT_EQ(Text("Styled", TextStyle{14, Meaning::heading}).size(), 14.0F);
-    EXPECT_EQ(Button("b", "Back").with_icon(kBackIconCode).meaning(), Meaning::back);
-    EXPECT_EQ(Button("b", "Open").with_icon(39).meaning(), Meaning::none);
+    EXPECT_EQ(Button("b", "Back").with_icon(Icon::back).meaning(), Meaning::back);
+    EXPECT_EQ(Button("b", "Open").with_icon(Icon::open).meaning(), Meaning::none);
     EXPECT_EQ(said(Button("b", "Remove"), Meaning::destructive).meaning(), Meaning::destructive);
     const auto card = said_card(Column().push(Text("x", 14)), "Studio printer", "Studio printer");
     EXPECT_EQ(card.meaning(), Meaning::card);

@@ -66,44 +66,45 @@ struct Cells {
 
 WidgetPtr every_widget(Cells& cells) {
     auto pixels = std::make_shared<const std::vector<std::uint8_t>>(40 * 30 * 4, 200);
-    return boxed(Column()
-                     .push(Text("Presswick", 28))
-                     .push(Text("A caption", 13))
-                     .push(Spacer(12))
-                     .push(Banner(BannerStyle::failure, "Failed", "Details"))
-                     .push(Banner(BannerStyle::caution, "Careful"))
-                     .push(Banner(BannerStyle::confirmation, "Done & dusted"))
-                     .push(Divider())
-                     .push(widget::card::surface(
-                         "Card title", Button("t.header", "Refresh").with_icon(76).on_action([] {}),
-                         Column()
-                             .push(ProgressBar(0.4F).with_accessible_label("Level"))
-                             .push(ProgressBar::indeterminate().with_accessible_label("Loading"))))
-                     .push(Card(Text("Plain card", 14)))
-                     .push(Row()
-                               .push(Button("t.press", "Press & go").on_action([&cells] { ++cells.pressed; }))
-                               .push(Spacer::flexible())
-                               .push(NumberInput::from_state(cells.copies)
-                                         .with_range(1, 99)
-                                         .with_id("t.copies")
-                                         .with_accessible_label("Copies"))
-                               .push(Toggle::from_state(cells.two_sided).with_accessible_label("Two-sided"))
-                               .push(Text("Mode", 14))
-                               .push(ToggleGroup("t.mode", "select", {"Colour", "Grey"}, cells.mode))
-                               .push(Dropdown("Printer")
-                                         .with_id("t.printer")
-                                         .with_placeholder("Choose a printer")
-                                         .set_value_options({{"a", "Printer A"}, {"b", "Printer B"}})))
-                     .push(Container()
-                               .with_child(Scrollable().with_child(Column().push(Text("Inside", 14))))
-                               .flexible()
-                               .min_width(100)
-                               .max_width(600))
-                     .push(CardGrid(240, 400).push(Card(Text("One", 14))).push(Card(Text("Two", 14))))
-                     .push(Image(pixels, 40, 30).with_accessible_label("Picture"))
-                     .push(IconWidget(5, 1.5F, 34))
-                     .push(PagePreview("Current document", 2, 5))
-                     .push(ImageCropEditor(pixels, 40, 30, cells.crop)));
+    return boxed(
+        Column()
+            .push(Text("Presswick", 28))
+            .push(Text("A caption", 13))
+            .push(Spacer(12))
+            .push(Banner(BannerStyle::failure, "Failed", "Details"))
+            .push(Banner(BannerStyle::caution, "Careful"))
+            .push(Banner(BannerStyle::confirmation, "Done & dusted"))
+            .push(Divider())
+            .push(widget::card::surface(
+                "Card title", Button("t.header", "Refresh").with_icon(Icon::refresh).on_action([] {}),
+                Column()
+                    .push(ProgressBar(0.4F).with_accessible_label("Level"))
+                    .push(ProgressBar::indeterminate().with_accessible_label("Loading"))))
+            .push(Card(Text("Plain card", 14)))
+            .push(Row()
+                      .push(Button("t.press", "Press & go").on_action([&cells] { ++cells.pressed; }))
+                      .push(Spacer::flexible())
+                      .push(NumberInput::from_state(cells.copies)
+                                .with_range(1, 99)
+                                .with_id("t.copies")
+                                .with_accessible_label("Copies"))
+                      .push(Toggle::from_state(cells.two_sided).with_accessible_label("Two-sided"))
+                      .push(Text("Mode", 14))
+                      .push(ToggleGroup("t.mode", "select", {"Colour", "Grey"}, cells.mode))
+                      .push(Dropdown("Printer")
+                                .with_id("t.printer")
+                                .with_placeholder("Choose a printer")
+                                .set_value_options({{"a", "Printer A"}, {"b", "Printer B"}})))
+            .push(Container()
+                      .with_child(Scrollable().with_child(Column().push(Text("Inside", 14))))
+                      .flexible()
+                      .min_width(100)
+                      .max_width(600))
+            .push(CardGrid(240, 400).push(Card(Text("One", 14))).push(Card(Text("Two", 14))))
+            .push(Image(pixels, 40, 30).with_accessible_label("Picture"))
+            .push(IconWidget(Icon::printer, 1.5F, 34))
+            .push(PagePreview("Current document", 2, 5))
+            .push(ImageCropEditor(pixels, 40, 30, cells.crop)));
 }
 }  // namespace
 
@@ -250,8 +251,9 @@ TEST(QtHost, IconCodesAreTintedSymbolicGlyphsAtAnySize) {
     const QString desktop_theme = QIcon::themeName();
     for (const char* theme : {"no-such-theme", "Adwaita"}) {
         QIcon::setThemeName(theme);
-        for (int code : {5, 18, 19, 23, 28, 38, 39, 60, 70, 76}) {
-            SCOPED_TRACE(std::string(theme) + " icon " + std::to_string(code));
+        for (const auto& entry : kIcons) {
+            const Icon code = entry.icon;
+            SCOPED_TRACE(std::string(theme) + " icon " + std::string(entry.glyph));
             EXPECT_NE(qt::icon_origin(code), qt::IconOrigin::none);
             const QImage image = qt::symbolic_icon(code, tint).pixmap(QSize(24, 24), 2.0).toImage();
             ASSERT_EQ(image.size(), QSize(48, 48));
@@ -272,10 +274,10 @@ TEST(QtHost, IconCodesAreTintedSymbolicGlyphsAtAnySize) {
         }
     }
     QIcon::setThemeName("no-such-theme");
-    EXPECT_EQ(qt::icon_origin(5), qt::IconOrigin::built_in);
+    EXPECT_EQ(qt::icon_origin(Icon::printer), qt::IconOrigin::built_in);
     QIcon::setThemeName(desktop_theme);
-    EXPECT_EQ(qt::icon_origin(12345), qt::IconOrigin::none);
-    EXPECT_TRUE(qt::symbolic_icon(12345, tint).isNull());
+    EXPECT_EQ(qt::icon_origin(static_cast<Icon>(12345)), qt::IconOrigin::none);
+    EXPECT_TRUE(qt::symbolic_icon(static_cast<Icon>(12345), tint).isNull());
 }
 
 TEST(QtHost, ButtonsLeaveRoomToAimAndTheirTextRoomToBreathe) {
@@ -653,7 +655,7 @@ WidgetPtr dashboard_or_queue(int view, std::vector<int>& opened, const std::stri
     if (view == 1) {
         return boxed(Column()
                          .push(Text("Print queue", 28))
-                         .push(Button("t.queue.back", "Presswick").with_icon(38).on_action([] {})));
+                         .push(Button("t.queue.back", "Presswick").with_icon(Icon::back).on_action([] {})));
     }
     Column page;
     page.push(Text("Presswick", 28));
@@ -872,12 +874,13 @@ TEST(QtHost, EverythingWorksFromTheKeyboard) {
                        .push(Text("Preferred printer", 13))
                        .push(Row().push(Button(id, "Open").on_action(press(id)))));
     }
-    qt::Host host(boxed(Column()
-                            .push(Button("t.back", "Presswick").with_icon(38).on_action(press("back")))
-                            .push(Text("Resolution", 14))
-                            .push(ToggleGroup("t.mode", "select", {"150 dpi", "300 dpi", "600 dpi"}, mode))
-                            .push(ImageCropEditor(pixels, 40, 30, crop))
-                            .push(std::move(cards))));
+    qt::Host host(
+        boxed(Column()
+                  .push(Button("t.back", "Presswick").with_icon(Icon::back).on_action(press("back")))
+                  .push(Text("Resolution", 14))
+                  .push(ToggleGroup("t.mode", "select", {"150 dpi", "300 dpi", "600 dpi"}, mode))
+                  .push(ImageCropEditor(pixels, 40, 30, crop))
+                  .push(std::move(cards))));
     host.resize(900, 700);
     host.show();
     QApplication::setActiveWindow(&host);

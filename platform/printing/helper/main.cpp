@@ -137,7 +137,7 @@ int scan(FrameWriter& out, const std::string& device_name, const ScanSettings& s
         out.finished();
         return 0;
     }
-    const bool feeder = settings.source != 0;
+    const bool feeder = settings.source != ScanSource::flatbed;
     for (std::size_t pages = 0;; ++pages) {
         auto page = helper::scan_page(device.handle, *dpi, out);
         if (g_cancelled != 0) {
@@ -185,8 +185,8 @@ int main(int argc, char** argv) {
         if (dpi && mode && source && *dpi <= 65535 && *mode <= 255 && *source <= 255) {
             return scan(out, argv[2],
                         ScanSettings{.resolution_dpi = static_cast<std::uint16_t>(*dpi),
-                                     .colour_mode = static_cast<std::uint8_t>(*mode),
-                                     .source = static_cast<std::uint8_t>(*source)});
+                                     .colour_mode = static_cast<ScanColourMode>(*mode),
+                                     .source = static_cast<ScanSource>(*source)});
         }
     }
     out.failed("usage: presswick-scan-helper list | scan DEVICE DPI COLOUR_MODE SOURCE");

@@ -87,17 +87,18 @@ bool depth_allows(SANE_Handle handle, SANE_Word depth) {
     return std::ranges::find(words, depth) != words.end();
 }
 
-std::string refusal(std::uint8_t source) {
-    return source == 1 ? "This scanner has no document feeder; choose Flatbed"
-                       : "This scanner cannot scan both sides of a page; choose Feeder or Flatbed";
+std::string refusal(ScanSource source) {
+    return source == ScanSource::feeder
+               ? "This scanner has no document feeder; choose Flatbed"
+               : "This scanner cannot scan both sides of a page; choose Feeder or Flatbed";
 }
 
 // Some backends scan both sides through the feeder with a separate "adf-mode" of "Simplex" or "Duplex".
 Result<void> choose_duplex_through_feeder(SANE_Handle handle, const Option& source,
                                           const std::vector<std::string>& sources) {
-    const auto feeder = detail::choose_source(sources, 1);
+    const auto feeder = detail::choose_source(sources, ScanSource::feeder);
     if (!feeder) {
-        return failure(refusal(2));
+        return failure(refusal(ScanSource::two_sided));
     }
     if (const auto status = set_string(handle, source, *feeder); status != SANE_STATUS_GOOD) {
         return failure("Could not choose the scan source", status);
@@ -107,7 +108,7 @@ Result<void> choose_duplex_through_feeder(SANE_Handle handle, const Option& sour
     const auto duplex =
         std::ranges::find_if(choices, [](const std::string& c) { return c == "Duplex" || c == "duplex"; });
     if (duplex == choices.end()) {
-        return failure(refusal(2));
+        return failure(refusal(ScanSource::two_sided));
     }
     if (const auto status = set_string(handle, *mode, *duplex); status != SANE_STATUS_GOOD) {
         return failure("Could not choose two-sided scanning", status);
@@ -116,15 +117,16 @@ Result<void> choose_duplex_through_feeder(SANE_Handle handle, const Option& sour
 }
 
 // The flatbed is the default wherever it is not named; the feeder and two-sided must be found.
-Result<void> apply_source(SANE_Handle handle, std::uint8_t wanted) {
+Result<void> apply_source(SANE_Handle handle, ScanSource wanted) {
     const auto source = find_option(handle, SANE_NAME_SCAN_SOURCE);
     const auto sources = source ? string_choices(source->descriptor) : std::vector<std::string>{};
     const auto value = detail::choose_source(sources, wanted);
     if (!value) {
-        if (wanted == 2 && source) {
+        if (wanted == ScanSource::two_sided && source) {
             return choose_duplex_through_feeder(handle, *source, sources);
         }
-        return wanted == 1 || wanted == 2 ? Result<void>(failure(refusal(wanted))) : Result<void>{};
+        const bool from_feeder = wanted == ScanSource::feeder || wanted == ScanSource::two_sided;
+        return from_feeder ? Result<void>(failure(refusal(wanted))) : Result<void>{};
     }
     if (const auto status = set_string(handle, *source, *value); status != SANE_STATUS_GOOD) {
         return failure("Could not choose the scan source", status);
@@ -178,8 +180,8 @@ Sources sources_of(SANE_Handle handle) {
         return {};
     }
     const auto sources = string_choices(source->descriptor);
-    Sources found{.feeder = detail::choose_source(sources, 1).has_value(),
-                  .two_sided = detail::choose_source(sources, 2).has_value()};
+    Sources found{.feeder = detail::choose_source(sources, ScanSource::feeder).has_value(),
+                  .two_sided = detail::choose_source(sources, ScanSource::two_sided).has_value()};
     if (!found.two_sided && found.feeder) {
         const auto mode = find_option(handle, "adf-mode");
         const auto choices = mode ? string_choices(mode->descriptor) : std::vector<std::string>{};
@@ -200,9 +202,9 @@ Result<SANE_Word> apply_settings(SANE_Handle handle, const ScanSettings& setting
     if (const auto mode = find_option(handle, SANE_NAME_SCAN_MODE)) {
         const auto modes = string_choices(mode->descriptor);
         auto value = detail::choose_mode(modes, settings.colour_mode);
-        if (!value && settings.colour_mode == 2) {
+        if (!value && settings.colour_mode == ScanColourMode::text) {
             // No line-art mode: grey at one bit per pixel where the backend offers it.
-            value = detail::choose_mode(modes, 1);
+            value = detail::choose_mode(modes, ScanColourMode::grayscale);
             line_art_by_depth = true;
         }
         if (value) {

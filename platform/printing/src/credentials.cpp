@@ -136,23 +136,12 @@ void forget_server_credentials() {
     credentials_store().by_server.clear();
 }
 
-std::string credentials_wanted_error(const std::string& server) {
-    return std::string(credentials_wanted_prefix) + server;
+ServiceError credentials_wanted_error(const std::string& server) {
+    return {ServiceError::Kind::credentials_wanted, server, std::string(credentials_wanted_prefix) + server};
 }
 
-std::string credentials_refused_error() {
-    return std::string(credentials_refused_text);
-}
-
-bool credentials_refused(const std::string& error) {
-    return error == credentials_refused_text;
-}
-
-std::optional<std::string> credentials_wanted(const std::string& error) {
-    if (!error.starts_with(credentials_wanted_prefix) || error.size() == credentials_wanted_prefix.size()) {
-        return std::nullopt;
-    }
-    return error.substr(credentials_wanted_prefix.size());
+ServiceError credentials_refused_error() {
+    return {ServiceError::Kind::credentials_refused, {}, std::string(credentials_refused_text)};
 }
 
 }  // namespace os_actions::printing

@@ -126,7 +126,7 @@ bool server_is_local() {
     return detail::names_this_machine(cupsServer(), host.data(), addresses);
 }
 
-std::string failure_text(ipp_status_t status, std::string otherwise) {
+ServiceError failure_of(ipp_status_t status, std::string otherwise) {
     if (sign_in().refused && !server_is_local()) {
         return credentials_refused_error();
     }

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "printing/printing.h"
+
 namespace os_actions::printing::cups {
 
 // Installs this thread's password callback, once per thread: libcups keeps the callback per thread and
@@ -30,7 +32,8 @@ class OneSignIn {
 // or one of its addresses), the only server the system's polkit mechanism acts on.
 [[nodiscard]] bool server_is_local();
 
-// The failure of a request to a server elsewhere that wants credentials, else `otherwise`.
-[[nodiscard]] std::string failure_text(ipp_status_t status, std::string otherwise);
+// The failure of a request to a server elsewhere that wants credentials or refused those offered, else
+// `otherwise`.
+[[nodiscard]] ServiceError failure_of(ipp_status_t status, std::string otherwise);
 
 }  // namespace os_actions::printing::cups

@@ -11,14 +11,14 @@ namespace os_actions::printing::cups {
 [[nodiscard]] Result<std::vector<PrintQueue>> queues_named(const std::vector<std::string>& names);
 [[nodiscard]] Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids);
 [[nodiscard]] Result<std::vector<DriverlessPrinter>> discover_driverless();
-[[nodiscard]] Result<void> add_driverless(const std::string& uri, const std::string& name);
-[[nodiscard]] Result<void> set_default(const std::string& queue);
-[[nodiscard]] Result<void> set_enabled(const std::string& queue, bool enabled);
-[[nodiscard]] Result<void> cancel_job(const std::string& job_id);
-[[nodiscard]] Result<void> retry_job(const std::string& job_id);
-[[nodiscard]] Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                          const JobOptions& options,
-                                          std::optional<std::uint32_t> document_pages);
+[[nodiscard]] OperationResult add_driverless(const std::string& uri, const std::string& name);
+[[nodiscard]] OperationResult set_default(const std::string& queue);
+[[nodiscard]] OperationResult set_enabled(const std::string& queue, bool enabled);
+[[nodiscard]] OperationResult cancel_job(const std::string& job_id);
+[[nodiscard]] OperationResult retry_job(const std::string& job_id);
+[[nodiscard]] OperationResult print_document(const std::string& queue, const std::filesystem::path& document,
+                                             const JobOptions& options,
+                                             std::optional<std::uint32_t> document_pages);
 // What the queue's printer supports and its defaults (cups_dest_options.cpp).
 [[nodiscard]] Result<PrinterOptions> printer_options(const std::string& queue);
 

@@ -198,13 +198,13 @@ Result<PrinterOptions> printer_options(const std::string& queue) {
     const OneSignIn sign_in;
     cups_dest_t* dest = cupsGetNamedDest(http->get(), queue.c_str(), nullptr);
     if (!dest) {
-        return failure(failure_text(cupsLastError(), "No printer " + queue + ": " + last_error()));
+        return failure(failure_of(cupsLastError(), "No printer " + queue + ": " + last_error()).message);
     }
     cups_dinfo_t* info = cupsCopyDestInfo(http->get(), dest);
     if (!info) {
         cupsFreeDests(1, dest);
         return failure(
-            failure_text(cupsLastError(), "Could not read what " + queue + " offers: " + last_error()));
+            failure_of(cupsLastError(), "Could not read what " + queue + " offers: " + last_error()).message);
     }
     return read_options(Dest(http->get(), dest, info));
 }

@@ -182,7 +182,7 @@ Result<std::vector<DriverlessPrinter>> discover_driverless() {
     return found;
 }
 
-Result<void> add_driverless(const std::string& uri, const std::string& name) {
+OperationResult add_driverless(const std::string& uri, const std::string& name) {
     if (!uri.starts_with("ipp://") && !uri.starts_with("ipps://")) {
         return failure("Not an IPP printer address: " + uri);
     }
@@ -207,7 +207,8 @@ Result<void> add_driverless(const std::string& uri, const std::string& name) {
     ippAddInteger(request.get(), IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
     if (auto response = send(http->get(), request.release(), "/admin/"); !response) {
         if (!refused_for_rights(cupsLastError()) || !server_is_local()) {
-            return failure(failure_text(cupsLastError(), "Could not add " + name + ": " + response.error()));
+            return std::unexpected(
+                failure_of(cupsLastError(), "Could not add " + name + ": " + response.error()));
         }
         for (auto step : {std::function([&] { return pk::printer_add(queue, uri, "everywhere", name, ""); }),
                           std::function([&] { return pk::printer_set_shared(queue, false); }),

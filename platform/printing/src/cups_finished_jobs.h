@@ -2,7 +2,6 @@
 // one refresh to the next instead of being read again: only what the latest refresh showed, per server.
 #pragma once
 
-#include <ctime>
 #include <unordered_map>
 
 #include "printing/printing.h"
@@ -12,7 +11,6 @@ namespace os_actions::printing::cups {
 struct ListedJob {
     PrintJob job;
     int number = 0;
-    std::time_t when = 0;  // completed, else created: what its time label tells
 };
 
 // What the latest refresh kept, by job number, taken out of the cache; nothing when the server changed.

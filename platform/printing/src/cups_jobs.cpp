@@ -75,11 +75,13 @@ ListedJob job_from(const std::vector<ipp_attribute_t*>& group) {
         }
     }
     job.state = detail::job_state(ipp_state, job.reasons);
-    const auto pages = detail::shown_counts(detail::page_counts(counters, job.state == 6), job.state);
+    const auto pages =
+        detail::shown_counts(detail::page_counts(counters, job.state == JobState::printed), job.state);
     job.pages_done = pages.done;
     job.pages_total = pages.total;
     job.id = job.queue + "-" + std::to_string(number);
-    return {std::move(job), number, completed > 0 ? completed : created};
+    job.time = std::chrono::system_clock::from_time_t(completed > 0 ? completed : created);
+    return {std::move(job), number};
 }
 
 // Details of the jobs a Get-Jobs request names, added to `into` by number.
@@ -161,7 +163,6 @@ Result<std::vector<PrintJob>> jobs() {
             return std::unexpected(got.error());
         }
     }
-    const std::time_t now = std::time(nullptr);
     std::vector<PrintJob> out;
     out.reserve(shown.size());
     std::unordered_map<int, ListedJob> keep;
@@ -173,9 +174,7 @@ Result<std::vector<PrintJob>> jobs() {
                 continue;  // gone between the two requests
             }
         }
-        auto job = it->second.job;
-        job.time_label = detail::time_label(it->second.when, now);
-        out.push_back(std::move(job));
+        out.push_back(it->second.job);
         if (finished_now[id]) {
             keep.emplace(id, std::move(it->second));
         }
@@ -217,13 +216,10 @@ Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids) {
             }
         }
     }
-    const std::time_t now = std::time(nullptr);
     std::vector<PrintJob> out;
     for (const int number : numbers) {
         if (auto it = fetched.find(number); it != fetched.end()) {
-            auto job = std::move(it->second.job);
-            job.time_label = detail::time_label(it->second.when, now);
-            out.push_back(std::move(job));
+            out.push_back(std::move(it->second.job));
         }
     }
     return out;

@@ -21,8 +21,8 @@ namespace {
 
 // Sends one printer or job operation. When the server refuses it for lack of rights and runs on this
 // machine, the polkit mechanism does it instead (the desktop's agent may ask who is there).
-Result<void> operation(ipp_op_t op, const std::string& uri, int job_id = 0,
-                       const std::function<Result<void>()>& with_polkit = {}) {
+OperationResult operation(ipp_op_t op, const std::string& uri, int job_id = 0,
+                          const std::function<Result<void>()>& with_polkit = {}) {
     auto http = connect_server();
     if (!http) {
         return std::unexpected(http.error());
@@ -40,22 +40,22 @@ Result<void> operation(ipp_op_t op, const std::string& uri, int job_id = 0,
         // The server said no for lack of rights; when polkit does not do it either, that is the reason.
         auto done = with_polkit();
         if (!done) {
-            return failure(not_permitted_error(done.error()));
+            return std::unexpected(not_permitted_error(done.error()));
         }
         return done;
     }
-    const auto text = failure_text(status, response.error());
-    if (status == IPP_STATUS_ERROR_FORBIDDEN && !credentials_wanted(text) && !credentials_refused(text)) {
-        return failure(not_permitted_error(text));
+    auto error = failure_of(status, response.error());
+    if (status == IPP_STATUS_ERROR_FORBIDDEN && error.kind == ServiceError::Kind::failed) {
+        return std::unexpected(not_permitted_error(error.message));
     }
-    return failure(text);
+    return std::unexpected(std::move(error));
 }
 
 }  // namespace
 
 // Pausing stops printing and keeps taking documents, which wait; resuming also takes documents again
 // (a queue may have been set to refuse them elsewhere).
-Result<void> set_enabled(const std::string& queue, bool enabled) {
+OperationResult set_enabled(const std::string& queue, bool enabled) {
     const auto uri = printer_uri(queue);
     if (!enabled) {
         return operation(IPP_OP_PAUSE_PRINTER, uri, 0, [&] { return pk::printer_set_enabled(queue, false); });
@@ -69,7 +69,7 @@ Result<void> set_enabled(const std::string& queue, bool enabled) {
                      [&] { return pk::printer_set_accept_jobs(queue, true); });
 }
 
-Result<void> cancel_job(const std::string& job_id) {
+OperationResult cancel_job(const std::string& job_id) {
     const auto ref = detail::parse_job_id(job_id);
     if (!ref) {
         return failure("Not a job id: " + job_id);
@@ -78,7 +78,7 @@ Result<void> cancel_job(const std::string& job_id) {
                      [&] { return pk::job_cancel(ref->number); });
 }
 
-Result<void> retry_job(const std::string& job_id) {
+OperationResult retry_job(const std::string& job_id) {
     const auto ref = detail::parse_job_id(job_id);
     if (!ref) {
         return failure("Not a job id: " + job_id);
@@ -92,7 +92,7 @@ Result<void> retry_job(const std::string& job_id) {
     request_attributes(request.get(), {"job-state"});
     auto response = send(http->get(), request.release());
     if (!response) {
-        return failure(failure_text(cupsLastError(), "No job " + job_id + ": " + response.error()));
+        return std::unexpected(failure_of(cupsLastError(), "No job " + job_id + ": " + response.error()));
     }
     const int state = ippGetInteger(ippFindAttribute(response->get(), "job-state", IPP_TAG_ENUM), 0);
     switch (state) {
@@ -110,8 +110,8 @@ Result<void> retry_job(const std::string& job_id) {
 
 // One Print-Job with the file. The job's size goes with it when known: cupsd keeps a client's
 // job-impressions and reports it while the job prints (it counts none of its own until the end).
-Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                            const JobOptions& choices, std::optional<std::uint32_t> document_pages) {
+OperationResult print_document(const std::string& queue, const std::filesystem::path& document,
+                               const JobOptions& choices, std::optional<std::uint32_t> document_pages) {
     const auto copies = choices.copies;
     if (copies < 1 || copies > 99) {
         return failure("Copies must be between 1 and 99");
@@ -145,7 +145,7 @@ Result<void> print_document(const std::string& queue, const std::filesystem::pat
         cupsDoFileRequest(http->get(), request.release(), ("/printers/" + queue).c_str(), document.c_str()));
     const auto* job = response ? ippFindAttribute(response.get(), "job-id", IPP_TAG_INTEGER) : nullptr;
     if (!job || cupsLastError() > IPP_STATUS_OK_CONFLICTING) {
-        return failure(failure_text(cupsLastError(), "Could not print " + title + ": " + last_error()));
+        return std::unexpected(failure_of(cupsLastError(), "Could not print " + title + ": " + last_error()));
     }
     return {};
 }

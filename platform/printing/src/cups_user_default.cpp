@@ -86,7 +86,7 @@ std::optional<std::string> preferred_queue(http_t* http, const std::vector<Print
     return name;
 }
 
-Result<void> set_default(const std::string& queue) {
+OperationResult set_default(const std::string& queue) {
     auto http = connect_server();
     if (!http) {
         return std::unexpected(http.error());

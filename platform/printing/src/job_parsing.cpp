@@ -1,6 +1,5 @@
-// Print jobs as the server reports them: state, page counts, time labels and job ids.
+// Print jobs as the server reports them: state, page counts and job ids.
 #include <algorithm>
-#include <ctime>
 
 #include "parsing.h"
 
@@ -21,30 +20,30 @@ std::optional<std::uint32_t> PrintJob::document_pages() const {
 
 namespace os_actions::printing::detail {
 
-std::optional<std::uint8_t> job_state_from_ipp(int ipp_job_state) {
+std::optional<JobState> job_state_from_ipp(int ipp_job_state) {
     switch (ipp_job_state) {
         case 3:
-            return 1;  // pending
+            return JobState::waiting;  // pending
         case 4:
-            return 3;  // held
+            return JobState::needs_attention;  // held
         case 5:
-            return 2;  // processing
+            return JobState::in_progress;  // processing
         case 6:
-            return 3;  // stopped
+            return JobState::needs_attention;  // stopped
         case 7:
-            return 4;  // canceled
+            return JobState::canceled;
         case 8:
-            return 5;  // aborted
+            return JobState::not_printed;  // aborted
         case 9:
-            return 6;  // completed
+            return JobState::printed;  // completed
         default:
             return std::nullopt;
     }
 }
 
-std::optional<std::uint8_t> job_state(int ipp_job_state, const std::vector<std::string>& reasons) {
+std::optional<JobState> job_state(int ipp_job_state, const std::vector<std::string>& reasons) {
     auto state = job_state_from_ipp(ipp_job_state);
-    if (state != 4) {
+    if (state != JobState::canceled) {
         return state;
     }
     // Reasons that say a person did it; anything else that canceled the job stopped it from printing.
@@ -56,7 +55,7 @@ std::optional<std::uint8_t> job_state(int ipp_job_state, const std::vector<std::
                r.starts_with("document-") || r == "job-data-insufficient" ||
                r == "unsupported-document-format" || r == "printer-stopped";
     });
-    return stopped && !by_person ? std::optional<std::uint8_t>(5) : state;
+    return stopped && !by_person ? JobState::not_printed : state;
 }
 
 PageCounts page_counts(const JobCounters& counters, bool printed) {
@@ -84,44 +83,15 @@ PageCounts page_counts(const JobCounters& counters, bool printed) {
     return out;
 }
 
-PageCounts shown_counts(PageCounts counts, std::optional<std::uint8_t> state) {
-    const auto number = state.value_or(0);
-    if (number == 1 && counts.done) {
+PageCounts shown_counts(PageCounts counts, std::optional<JobState> state) {
+    const auto shown = state.value_or(JobState::unknown);
+    if (shown == JobState::waiting && counts.done) {
         counts.done = 0;
-    } else if (number <= 3 && counts.total && counts.done && *counts.done >= *counts.total) {
+    } else if (shown <= JobState::needs_attention && counts.total && counts.done &&
+               *counts.done >= *counts.total) {
         counts.done = *counts.total - 1;
     }
     return counts;
-}
-
-std::string time_label(std::time_t when, std::time_t now) {
-    std::tm then_tm{};
-    std::tm now_tm{};
-    localtime_r(&when, &then_tm);
-    localtime_r(&now, &now_tm);
-    // Calendar-day difference, counted on local dates (noon avoids daylight-saving edges).
-    auto day_number = [](std::tm tm) {
-        tm.tm_hour = 12;
-        tm.tm_min = 0;
-        tm.tm_sec = 0;
-        tm.tm_isdst = -1;
-        return static_cast<long long>(std::mktime(&tm) / 86400);
-    };
-    const auto days = day_number(now_tm) - day_number(then_tm);
-    if (days == 0) {
-        return "today";
-    }
-    if (days == 1) {
-        return "yesterday";
-    }
-    char buffer[32];
-    const char* format = then_tm.tm_year == now_tm.tm_year ? "%d %b" : "%d %b %Y";
-    const auto length = std::strftime(buffer, sizeof buffer, format, &then_tm);
-    std::string label(buffer, length);
-    if (label.starts_with('0')) {
-        label.erase(0, 1);
-    }
-    return label;
 }
 
 std::optional<JobRef> parse_job_id(std::string_view id) {

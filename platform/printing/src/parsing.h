@@ -55,13 +55,12 @@ namespace os_actions::printing::detail {
 
 // ---- jobs (job_parsing.cpp) --------------------------------------------------------------------
 
-// IPP job-state (3..9) as the records number it: 1 waiting, 2 in progress, 3 needs attention,
-// 4 canceled, 5 could not print, 6 printed; absent for values outside IPP's range.
-[[nodiscard]] std::optional<std::uint8_t> job_state_from_ipp(int ipp_job_state);
+// IPP job-state (3..9) as the records name it (held and stopped jobs need attention); absent for values
+// outside IPP's range.
+[[nodiscard]] std::optional<JobState> job_state_from_ipp(int ipp_job_state);
 // The same with the job's reasons: a job the printer or the server stopped (canceled at the device, by
 // the system, over its document) could not print; only one canceled by a person is canceled.
-[[nodiscard]] std::optional<std::uint8_t> job_state(int ipp_job_state,
-                                                    const std::vector<std::string>& reasons);
+[[nodiscard]] std::optional<JobState> job_state(int ipp_job_state, const std::vector<std::string>& reasons);
 
 // Page counters of a job as the server reports them; absent when not reported or not a count.
 struct JobCounters {
@@ -81,11 +80,7 @@ struct PageCounts {
 // What of the counts a job in `state` can show. cupsd counts pages as they are sent and adds the counts of
 // earlier tries to a job sent again, so a waiting job has printed nothing yet and an unfinished one has
 // not printed its last page.
-[[nodiscard]] PageCounts shown_counts(PageCounts counts, std::optional<std::uint8_t> state);
-
-// "today", "yesterday", else a short date ("3 Dec", with the year when it is not the current one),
-// all in local time.
-[[nodiscard]] std::string time_label(std::time_t when, std::time_t now);
+[[nodiscard]] PageCounts shown_counts(PageCounts counts, std::optional<JobState> state);
 
 // "{queue}-{number}" → queue and number; nothing when the text is not a job id.
 struct JobRef {
@@ -122,9 +117,9 @@ struct JobRef {
 
 // Scanner option choices. Each answers the backend's value to set, or nothing to keep the default.
 [[nodiscard]] std::optional<std::string> choose_mode(const std::vector<std::string>& modes,
-                                                     std::uint8_t colour_mode);
+                                                     ScanColourMode colour_mode);
 [[nodiscard]] std::optional<std::string> choose_source(const std::vector<std::string>& sources,
-                                                       std::uint8_t source);
+                                                       ScanSource source);
 // Nearest allowed resolution: from a list of values, or a range [min, max] with step quant (0: any).
 [[nodiscard]] double nearest_in_list(const std::vector<double>& allowed, double wanted);
 [[nodiscard]] double nearest_in_range(double min, double max, double quant, double wanted);

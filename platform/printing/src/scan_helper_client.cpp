@@ -367,9 +367,9 @@ Result<ScanEnd> scan_pages(const HelperSetup& setup, const std::string& scanner_
     if (stop.stop_requested()) {
         return ScanEnd::cancelled;
     }
-    auto run =
-        HelperRun::start(setup, {"scan", scanner_id, std::to_string(settings.resolution_dpi),
-                                 std::to_string(settings.colour_mode), std::to_string(settings.source)});
+    auto run = HelperRun::start(setup, {"scan", scanner_id, std::to_string(settings.resolution_dpi),
+                                        std::to_string(std::to_underlying(settings.colour_mode)),
+                                        std::to_string(std::to_underlying(settings.source))});
     if (!run) {
         return std::unexpected(run.error());
     }

@@ -7,7 +7,7 @@
 
 namespace os_actions::printing::detail {
 
-std::optional<std::string> choose_mode(const std::vector<std::string>& modes, std::uint8_t colour_mode) {
+std::optional<std::string> choose_mode(const std::vector<std::string>& modes, ScanColourMode colour_mode) {
     // Exact usual names first, then words found inside the backend's names.
     static const std::vector<std::vector<std::string_view>> exact = {
         {"color", "colour", "rgb", "24bit color"},
@@ -15,7 +15,8 @@ std::optional<std::string> choose_mode(const std::vector<std::string>& modes, st
         {"lineart", "line art", "binary", "text", "black & white", "black and white", "bw", "halftone"}};
     static const std::vector<std::vector<std::string_view>> words = {
         {"color", "colour", "rgb"}, {"gray", "grey"}, {"lineart", "line art", "binary", "text", "black"}};
-    const std::size_t which = colour_mode > 2 ? 0 : colour_mode;
+    const auto mode_number = static_cast<std::size_t>(colour_mode);  // a number from outside may be any
+    const std::size_t which = mode_number > 2 ? 0 : mode_number;
     for (const auto name : exact[which]) {
         for (const auto& mode : modes) {
             if (lower(mode) == name) {
@@ -41,7 +42,7 @@ std::optional<std::string> choose_mode(const std::vector<std::string>& modes, st
     return std::nullopt;
 }
 
-std::optional<std::string> choose_source(const std::vector<std::string>& sources, std::uint8_t source) {
+std::optional<std::string> choose_source(const std::vector<std::string>& sources, ScanSource source) {
     auto find = [&](auto&& accept) -> std::optional<std::string> {
         for (const auto& s : sources) {
             if (accept(s)) {
@@ -57,11 +58,11 @@ std::optional<std::string> choose_source(const std::vector<std::string>& sources
         return !is_duplex(s) && (contains(s, "adf") || contains(s, "feeder") || contains(s, "document feed"));
     };
     switch (source) {
-        case 0:
+        case ScanSource::flatbed:
             return find([](const std::string& s) { return contains(s, "flatbed") || contains(s, "platen"); });
-        case 1:
+        case ScanSource::feeder:
             return find(is_feeder);
-        case 2:
+        case ScanSource::two_sided:
             return find(is_duplex);
         default:
             return std::nullopt;

@@ -99,7 +99,7 @@ void ScriptedService::script(Answers answers) {
     m_answers = std::move(answers);
 }
 
-void ScriptedService::set_operation_result(Result<void> result) {
+void ScriptedService::set_operation_result(OperationResult result) {
     std::lock_guard lock(m_mutex);
     m_answers.operation = std::move(result);
 }
@@ -129,7 +129,7 @@ void ScriptedService::require_sign_in(std::optional<SignIn> sign_in) {
     m_sign_in = std::move(sign_in);
 }
 
-Result<void> ScriptedService::operation_answer() const {
+OperationResult ScriptedService::operation_answer() const {
     if (m_sign_in) {
         const auto given = detail::stored_credentials(m_sign_in->server);
         if (!given) {
@@ -172,31 +172,31 @@ Result<std::vector<DriverlessPrinter>> ScriptedService::discover_driverless() {
     return m_answers.discovered;
 }
 
-Result<void> ScriptedService::add_driverless(const std::string& uri, const std::string& name) {
+OperationResult ScriptedService::add_driverless(const std::string& uri, const std::string& name) {
     record("add_driverless(" + uri + "," + name + ")");
     std::lock_guard lock(m_mutex);
     return operation_answer();
 }
 
-Result<void> ScriptedService::set_default(const std::string& queue) {
+OperationResult ScriptedService::set_default(const std::string& queue) {
     record("set_default(" + queue + ")");
     std::lock_guard lock(m_mutex);
     return operation_answer();
 }
 
-Result<void> ScriptedService::set_enabled(const std::string& queue, bool enabled) {
+OperationResult ScriptedService::set_enabled(const std::string& queue, bool enabled) {
     record("set_enabled(" + queue + "," + (enabled ? "true" : "false") + ")");
     std::lock_guard lock(m_mutex);
     return operation_answer();
 }
 
-Result<void> ScriptedService::cancel_job(const std::string& job_id) {
+OperationResult ScriptedService::cancel_job(const std::string& job_id) {
     record("cancel_job(" + job_id + ")");
     std::lock_guard lock(m_mutex);
     return operation_answer();
 }
 
-Result<void> ScriptedService::retry_job(const std::string& job_id) {
+OperationResult ScriptedService::retry_job(const std::string& job_id) {
     record("retry_job(" + job_id + ")");
     std::lock_guard lock(m_mutex);
     return operation_answer();
@@ -212,9 +212,10 @@ Result<PrinterOptions> ScriptedService::printer_options(const std::string& queue
     return found->second;
 }
 
-Result<void> ScriptedService::print_document(const std::string& queue, const std::filesystem::path& document,
-                                             const JobOptions& options,
-                                             std::optional<std::uint32_t> document_pages) {
+OperationResult ScriptedService::print_document(const std::string& queue,
+                                                const std::filesystem::path& document,
+                                                const JobOptions& options,
+                                                std::optional<std::uint32_t> document_pages) {
     std::string call = "print_document(" + queue + "," + document.string() + "," +
                        std::to_string(options.copies) + "," + (options.two_sided ? "true" : "false") +
                        (document_pages ? "," + std::to_string(*document_pages) : "") + ")";
@@ -229,7 +230,8 @@ Result<void> ScriptedService::print_document(const std::string& queue, const std
 
 Result<Bytes> ScriptedService::scan_page(const std::string& scanner_id, const ScanSettings& settings) {
     record("scan_page(" + scanner_id + "," + std::to_string(settings.resolution_dpi) + "," +
-           std::to_string(settings.colour_mode) + "," + std::to_string(settings.source) + ")");
+           std::to_string(std::to_underlying(settings.colour_mode)) + "," +
+           std::to_string(std::to_underlying(settings.source)) + ")");
     std::lock_guard lock(m_mutex);
     return m_answers.scan;
 }
@@ -241,11 +243,12 @@ void ScriptedService::set_feeder(std::vector<Bytes> sides) {
 
 Result<ScanEnd> ScriptedService::scan_pages(const std::string& scanner_id, const ScanSettings& settings,
                                             const PageSink& on_page, std::stop_token stop) {
-    if (settings.source == 0) {
+    if (settings.source == ScanSource::flatbed) {
         return Service::scan_pages(scanner_id, settings, on_page, std::move(stop));
     }
     record("scan_pages(" + scanner_id + "," + std::to_string(settings.resolution_dpi) + "," +
-           std::to_string(settings.colour_mode) + "," + std::to_string(settings.source) + ")");
+           std::to_string(std::to_underlying(settings.colour_mode)) + "," +
+           std::to_string(std::to_underlying(settings.source)) + ")");
     std::vector<Bytes> sides;
     {
         std::lock_guard lock(m_mutex);

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <mutex>
+#include <ostream>
 
 #include "printing/printing.h"
 
@@ -54,12 +55,12 @@ namespace {
 constexpr std::string_view not_permitted_prefix = "Not permitted: ";
 }
 
-std::string not_permitted_error(const std::string& what) {
-    return std::string(not_permitted_prefix) + what;
+ServiceError not_permitted_error(const std::string& what) {
+    return {ServiceError::Kind::not_permitted, {}, std::string(not_permitted_prefix) + what};
 }
 
-bool is_not_permitted(const std::string& error) {
-    return error.starts_with(not_permitted_prefix);
+std::ostream& operator<<(std::ostream& out, const ServiceError& error) {
+    return out << error.message;
 }
 
 std::shared_ptr<Service> install_service(std::shared_ptr<Service> service) {
@@ -89,31 +90,31 @@ Result<std::vector<Scanner>> scanners() {
 Result<std::vector<DriverlessPrinter>> discover_driverless() {
     return installed_service()->discover_driverless();
 }
-Result<void> add_driverless(const std::string& uri, const std::string& name) {
+OperationResult add_driverless(const std::string& uri, const std::string& name) {
     return installed_service()->add_driverless(uri, name);
 }
-Result<void> set_default(const std::string& queue) {
+OperationResult set_default(const std::string& queue) {
     return installed_service()->set_default(queue);
 }
-Result<void> set_enabled(const std::string& queue, bool enabled) {
+OperationResult set_enabled(const std::string& queue, bool enabled) {
     return installed_service()->set_enabled(queue, enabled);
 }
-Result<void> cancel_job(const std::string& job_id) {
+OperationResult cancel_job(const std::string& job_id) {
     return installed_service()->cancel_job(job_id);
 }
-Result<void> retry_job(const std::string& job_id) {
+OperationResult retry_job(const std::string& job_id) {
     return installed_service()->retry_job(job_id);
 }
 Result<PrinterOptions> printer_options(const std::string& queue) {
     return installed_service()->printer_options(queue);
 }
-Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                            const JobOptions& options, std::optional<std::uint32_t> document_pages) {
+OperationResult print_document(const std::string& queue, const std::filesystem::path& document,
+                               const JobOptions& options, std::optional<std::uint32_t> document_pages) {
     return installed_service()->print_document(queue, document, options, document_pages);
 }
-Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                            std::uint16_t copies, bool two_sided,
-                            std::optional<std::uint32_t> document_pages) {
+OperationResult print_document(const std::string& queue, const std::filesystem::path& document,
+                               std::uint16_t copies, bool two_sided,
+                               std::optional<std::uint32_t> document_pages) {
     JobOptions options;
     options.copies = copies;
     options.two_sided = two_sided;

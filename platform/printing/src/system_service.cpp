@@ -34,21 +34,21 @@ class SystemService final : public Service {
     Result<std::vector<DriverlessPrinter>> discover_driverless() override {
         return cups::discover_driverless();
     }
-    Result<void> add_driverless(const std::string& uri, const std::string& name) override {
+    OperationResult add_driverless(const std::string& uri, const std::string& name) override {
         return cups::add_driverless(uri, name);
     }
-    Result<void> set_default(const std::string& queue) override { return cups::set_default(queue); }
-    Result<void> set_enabled(const std::string& queue, bool enabled) override {
+    OperationResult set_default(const std::string& queue) override { return cups::set_default(queue); }
+    OperationResult set_enabled(const std::string& queue, bool enabled) override {
         return cups::set_enabled(queue, enabled);
     }
-    Result<void> cancel_job(const std::string& job_id) override { return cups::cancel_job(job_id); }
-    Result<void> retry_job(const std::string& job_id) override { return cups::retry_job(job_id); }
+    OperationResult cancel_job(const std::string& job_id) override { return cups::cancel_job(job_id); }
+    OperationResult retry_job(const std::string& job_id) override { return cups::retry_job(job_id); }
     Result<PrinterOptions> printer_options(const std::string& queue) override {
         return cups::printer_options(queue);
     }
-    Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                const JobOptions& options,
-                                std::optional<std::uint32_t> document_pages) override {
+    OperationResult print_document(const std::string& queue, const std::filesystem::path& document,
+                                   const JobOptions& options,
+                                   std::optional<std::uint32_t> document_pages) override {
         return cups::print_document(queue, document, options, document_pages);
     }
     Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) override {

@@ -72,11 +72,17 @@ TEST(ServerCredentials, ARefusedServerForgetsOnlyItsOwn) {
     printing::forget_server_credentials();
     EXPECT_FALSE(detail::stored_credentials("other.example").has_value());
 
+    using Kind = printing::ServiceError::Kind;
     const auto refused = printing::credentials_refused_error();
-    EXPECT_EQ(refused, "The print server did not accept the user name or password.");
-    EXPECT_TRUE(printing::credentials_refused(refused));
-    EXPECT_FALSE(printing::credentials_wanted(refused).has_value());
-    EXPECT_FALSE(printing::credentials_refused(printing::credentials_wanted_error("office.example")));
+    EXPECT_EQ(refused.message, "The print server did not accept the user name or password.");
+    EXPECT_EQ(refused.kind, Kind::credentials_refused);
+    EXPECT_TRUE(refused.server.empty());
+    const auto wanted = printing::credentials_wanted_error("office.example");
+    EXPECT_EQ(wanted.kind, Kind::credentials_wanted);
+    EXPECT_EQ(wanted.server, "office.example");
+    EXPECT_EQ(wanted.message, "The print server asks for a user name and password: office.example");
+    // A failure whose words look like one of these is still only a failure.
+    EXPECT_EQ(printing::ServiceError(wanted.message).kind, Kind::failed);
 }
 
 }  // namespace

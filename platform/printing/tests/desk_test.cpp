@@ -42,7 +42,7 @@ std::optional<printing::PrintQueue> queue(const std::string& name) {
     return it == all->end() ? std::nullopt : std::optional(*it);
 }
 
-std::optional<std::uint8_t> job_state(const std::string& id) {
+std::optional<printing::JobState> job_state(const std::string& id) {
     const auto all = printing::jobs();
     if (!all) {
         return std::nullopt;
@@ -62,7 +62,8 @@ std::chrono::milliseconds timed(Fn fn) {
 TEST(DeskPolicy, GrantedUserPausesResumesAndCancelsThroughPolkit) {
     REQUIRE_ROLE("granted");
     const auto other_job = env("PRESSWICK_DESK_JOB");
-    ASSERT_EQ(job_state(other_job), 3) << other_job << " should be another user's held job";
+    ASSERT_EQ(job_state(other_job), printing::JobState::needs_attention)
+        << other_job << " should be another user's held job";
 
     const auto paused = printing::set_enabled("Desk_printer", false);
     ASSERT_TRUE(paused.has_value()) << paused.error();
@@ -83,7 +84,7 @@ TEST(DeskPolicy, GrantedUserPausesResumesAndCancelsThroughPolkit) {
     const auto waiting =
         std::ranges::find(newest, std::optional<std::string>("note.txt"), &printing::PrintJob::title);
     ASSERT_NE(waiting, newest.end());
-    EXPECT_EQ(waiting->state, 1);
+    EXPECT_EQ(waiting->state, printing::JobState::waiting);
     EXPECT_EQ(waiting->pages_total, 6u);
     EXPECT_EQ(waiting->pages_done, 0u);
 
@@ -96,13 +97,14 @@ TEST(DeskPolicy, GrantedUserPausesResumesAndCancelsThroughPolkit) {
 
     const auto canceled = printing::cancel_job(other_job);
     ASSERT_TRUE(canceled.has_value()) << canceled.error();
-    EXPECT_EQ(job_state(other_job), 4);
+    EXPECT_EQ(job_state(other_job), printing::JobState::canceled);
 }
 
 TEST(DeskPolicy, UngrantedUserFailsWithinTwoSeconds) {
     REQUIRE_ROLE("refused");
     const auto other_job = env("PRESSWICK_DESK_JOB");
-    ASSERT_EQ(job_state(other_job), 3) << other_job << " should be another user's held job";
+    ASSERT_EQ(job_state(other_job), printing::JobState::needs_attention)
+        << other_job << " should be another user's held job";
 
     EXPECT_LT(timed([] { EXPECT_FALSE(printing::set_enabled("Hall_printer", false).has_value()); }), 2s);
     EXPECT_LT(timed([] { EXPECT_FALSE(printing::set_enabled("Hall_printer", true).has_value()); }), 2s);
@@ -118,7 +120,7 @@ TEST(DeskPolicy, UngrantedUserFailsWithinTwoSeconds) {
     const auto hall = queue("Hall_printer");
     ASSERT_TRUE(hall.has_value());
     EXPECT_NE(hall->state, printing::QueueState::paused);
-    EXPECT_EQ(job_state(other_job), 3);
+    EXPECT_EQ(job_state(other_job), printing::JobState::needs_attention);
     EXPECT_FALSE(queue("Nobody_s_printer").has_value());
 }
 
@@ -131,26 +133,28 @@ TEST(DeskPolicy, OfficeServerAsksForCredentialsOncePerRequest) {
     const auto password = env("PRESSWICK_DESK_PASSWORD");
     ASSERT_FALSE(password.empty());
 
-    printing::Result<void> refused;
+    using Kind = printing::ServiceError::Kind;
+    printing::OperationResult refused;
     EXPECT_LT(timed([&] { refused = printing::set_enabled("Hall_printer", false); }), 2s);
     ASSERT_FALSE(refused.has_value());
-    const auto server = printing::credentials_wanted(refused.error());
-    ASSERT_TRUE(server.has_value()) << refused.error();
-    EXPECT_EQ(*server, "office-server.test");
+    ASSERT_EQ(refused.error().kind, Kind::credentials_wanted) << refused.error();
+    const auto server = refused.error().server;
+    EXPECT_EQ(server, "office-server.test");
 
     // A wrong password is offered once: the request fails (after the server's own delay), never loops,
     // says why, and the password is forgotten: the next request asks again.
-    printing::set_server_credentials(*server, admin, "not-" + password);
+    printing::set_server_credentials(server, admin, "not-" + password);
     EXPECT_LT(timed([&] { refused = printing::set_enabled("Hall_printer", false); }), 10s);
     ASSERT_FALSE(refused.has_value());
-    EXPECT_EQ(refused.error(), "The print server did not accept the user name or password.");
-    EXPECT_TRUE(printing::credentials_refused(refused.error()));
+    EXPECT_EQ(refused.error().message, "The print server did not accept the user name or password.");
+    EXPECT_EQ(refused.error().kind, Kind::credentials_refused);
     EXPECT_NE(queue("Hall_printer")->state, printing::QueueState::paused);
     EXPECT_LT(timed([&] { refused = printing::set_enabled("Hall_printer", false); }), 2s);
     ASSERT_FALSE(refused.has_value());
-    EXPECT_EQ(printing::credentials_wanted(refused.error()), server) << refused.error();
+    EXPECT_EQ(refused.error().kind, Kind::credentials_wanted) << refused.error();
+    EXPECT_EQ(refused.error().server, server);
 
-    printing::set_server_credentials(*server, admin, password);
+    printing::set_server_credentials(server, admin, password);
     const auto paused = printing::set_enabled("Hall_printer", false);
     ASSERT_TRUE(paused.has_value()) << paused.error();
     EXPECT_EQ(queue("Hall_printer")->state, printing::QueueState::paused);
@@ -160,7 +164,7 @@ TEST(DeskPolicy, OfficeServerAsksForCredentialsOncePerRequest) {
 
     // Forgotten, the server asks again.
     printing::forget_server_credentials();
-    EXPECT_TRUE(printing::credentials_wanted(printing::set_enabled("Hall_printer", false).error()));
+    EXPECT_EQ(printing::set_enabled("Hall_printer", false).error().kind, Kind::credentials_wanted);
 }
 
 }  // namespace

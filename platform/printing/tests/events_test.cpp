@@ -108,7 +108,7 @@ TEST(LiveChanges, OtherProgramsJobsAndPausesArriveNamedAndAreReadAlone) {
     ASSERT_EQ(read->size(), 1u);  // the unknown one is gone, not an error
     EXPECT_EQ(read->front().id, id);
     EXPECT_EQ(read->front().title, "live-one");
-    EXPECT_EQ(read->front().state, 3);  // held
+    EXPECT_EQ(read->front().state, printing::JobState::needs_attention);  // held
 
     reported.clear();
     ASSERT_EQ(run("cupsdisable Office_laser"), 0);

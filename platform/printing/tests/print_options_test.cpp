@@ -145,7 +145,7 @@ TEST(SandboxPrinterOptions, ChoicesReachTheJob) {
             const auto jobs = printing::jobs();
             const auto it = jobs ? std::ranges::find(*jobs, std::optional(title), &printing::PrintJob::title)
                                  : decltype(jobs->end()){};
-            if (jobs && it != jobs->end() && it->state == 6) {
+            if (jobs && it != jobs->end() && it->state == printing::JobState::printed) {
                 printed = *it;
             }
             return printed.has_value();
@@ -161,7 +161,7 @@ TEST(SandboxPrinterOptions, ChoicesReachTheJob) {
         [&] {
             const auto jobs = printing::jobs();
             return jobs && std::ranges::any_of(*jobs, [&](const printing::PrintJob& j) {
-                       return j.id == printed->id && j.state == 6;
+                       return j.id == printed->id && j.state == printing::JobState::printed;
                    });
         },
         20s));

@@ -119,7 +119,9 @@ TEST(ScanHelper, HungAndCrashingDriversEndWithAMessageWhileRefreshesGoOn) {
     }
     // The service still scans after both.
     const auto page =
-        service->scan_page("presswickfake:page", {.resolution_dpi = 75, .colour_mode = 0, .source = 0});
+        service->scan_page("presswickfake:page", {.resolution_dpi = 75,
+                                                  .colour_mode = printing::ScanColourMode::colour,
+                                                  .source = printing::ScanSource::flatbed});
     ASSERT_TRUE(page.has_value()) << page.error();
 }
 
@@ -135,7 +137,9 @@ TEST(ScanHelper, SlowScannerFinishesWhileTheListAnswersAtOnce) {
     ASSERT_TRUE(printing_test::wait_until([&] { return service->scanners().has_value(); }, 5s));
     const auto start = Clock::now();
     auto scan = std::async(std::launch::async, [&] {
-        return service->scan_page("test:0", {.resolution_dpi = 150, .colour_mode = 1, .source = 0});
+        return service->scan_page("test:0", {.resolution_dpi = 150,
+                                             .colour_mode = printing::ScanColourMode::grayscale,
+                                             .source = printing::ScanSource::flatbed});
     });
     std::this_thread::sleep_for(300ms);
     EXPECT_LT(refresh(*service), 1s);
@@ -190,17 +194,23 @@ TEST(ScanHelper, SettingsAreHonouredOrRefused) {
     const auto service =
         printing::detail::make_system_service(scanner_side(sane_config("fake-settings", "presswickfake")));
     const auto feeder =
-        service->scan_page("presswickfake:page", {.resolution_dpi = 75, .colour_mode = 0, .source = 1});
+        service->scan_page("presswickfake:page", {.resolution_dpi = 75,
+                                                  .colour_mode = printing::ScanColourMode::colour,
+                                                  .source = printing::ScanSource::feeder});
     ASSERT_FALSE(feeder.has_value());
     EXPECT_NE(feeder.error().find("no document feeder"), std::string::npos) << feeder.error();
     const auto duplex =
-        service->scan_page("presswickfake:page", {.resolution_dpi = 75, .colour_mode = 0, .source = 2});
+        service->scan_page("presswickfake:page", {.resolution_dpi = 75,
+                                                  .colour_mode = printing::ScanColourMode::colour,
+                                                  .source = printing::ScanSource::two_sided});
     ASSERT_FALSE(duplex.has_value());
     EXPECT_NE(duplex.error().find("both sides"), std::string::npos) << duplex.error();
 
     // Grey is the true grey mode, not the dithered one listed before it.
     const auto grey =
-        service->scan_page("presswickfake:page", {.resolution_dpi = 75, .colour_mode = 1, .source = 0});
+        service->scan_page("presswickfake:page", {.resolution_dpi = 75,
+                                                  .colour_mode = printing::ScanColourMode::grayscale,
+                                                  .source = printing::ScanSource::flatbed});
     ASSERT_TRUE(grey.has_value()) << grey.error();
     const auto grey_header = printing_test::png_header(**grey);
     ASSERT_TRUE(grey_header.has_value());
@@ -208,7 +218,9 @@ TEST(ScanHelper, SettingsAreHonouredOrRefused) {
     EXPECT_EQ(grey_header->bit_depth, 8);
 
     const auto colour =
-        service->scan_page("presswickfake:page", {.resolution_dpi = 75, .colour_mode = 0, .source = 0});
+        service->scan_page("presswickfake:page", {.resolution_dpi = 75,
+                                                  .colour_mode = printing::ScanColourMode::colour,
+                                                  .source = printing::ScanSource::flatbed});
     ASSERT_TRUE(colour.has_value()) << colour.error();
     const auto header = printing_test::png_header(**colour);
     ASSERT_TRUE(header.has_value());
@@ -263,38 +275,43 @@ TEST(ScanHelper, SourcesComeFromEachScannersOwnSourceOption) {
 TEST(ScanHelper, FeederGivesEverySideInOrderUntilItIsEmpty) {
     const auto config = sane_config("fake-feeder", "presswickfake");
     const auto service = printing::detail::make_system_service(scanner_side(config));
-    const auto scan = [&](printing::Service& with, std::uint8_t source, Pages& pages) {
-        return with.scan_pages("presswickfake:duplex",
-                               {.resolution_dpi = 150, .colour_mode = 1, .source = source}, pages.sink(), {});
+    const auto scan = [&](printing::Service& with, printing::ScanSource source, Pages& pages) {
+        return with.scan_pages(
+            "presswickfake:duplex",
+            {.resolution_dpi = 150, .colour_mode = printing::ScanColourMode::grayscale, .source = source},
+            pages.sink(), {});
     };
     Pages both;
-    const auto duplex = scan(*service, 2, both);
+    const auto duplex = scan(*service, printing::ScanSource::two_sided, both);
     ASSERT_TRUE(duplex.has_value()) << duplex.error();
     EXPECT_EQ(*duplex, printing::ScanEnd::done);
     // Front, back, front, back, front, back: three sheets in one session.
     EXPECT_EQ(both.widths, (std::vector<std::uint32_t>{101, 102, 103, 104, 105, 106}));
     Pages fronts;
-    ASSERT_EQ(scan(*service, 1, fronts), printing::ScanEnd::done);
+    ASSERT_EQ(scan(*service, printing::ScanSource::feeder, fronts), printing::ScanEnd::done);
     EXPECT_EQ(fronts.widths, (std::vector<std::uint32_t>{101, 102, 103}));
     Pages flatbed;
-    ASSERT_EQ(scan(*service, 0, flatbed), printing::ScanEnd::done);
+    ASSERT_EQ(scan(*service, printing::ScanSource::flatbed, flatbed), printing::ScanEnd::done);
     EXPECT_EQ(flatbed.widths, (std::vector<std::uint32_t>{101}));
 
     const auto empty_service =
         printing::detail::make_system_service(scanner_side(config, {{"PRESSWICK_FAKE_SANE_SHEETS", "0"}}));
     Pages none;
-    EXPECT_EQ(scan(*empty_service, 2, none), printing::ScanEnd::feeder_empty);
+    EXPECT_EQ(scan(*empty_service, printing::ScanSource::two_sided, none), printing::ScanEnd::feeder_empty);
     EXPECT_TRUE(none.widths.empty());
     // The flatbed of the same scanner still scans.
-    EXPECT_EQ(scan(*empty_service, 0, none), printing::ScanEnd::done);
+    EXPECT_EQ(scan(*empty_service, printing::ScanSource::flatbed, none), printing::ScanEnd::done);
     EXPECT_EQ(none.widths.size(), 1u);
 
     // SANE's own test scanner: its feeder holds ten sheets, all of them come in one press.
     const auto test_service = printing::detail::make_system_service(scanner_side(
         sane_config("test-feeder", "test", "number_of_devices 1\nresolution 50.0\ntest-picture \"Grid\"\n")));
     Pages sheets;
-    const auto feeder = test_service->scan_pages(
-        "test:0", {.resolution_dpi = 150, .colour_mode = 1, .source = 1}, sheets.sink(), {});
+    const auto feeder = test_service->scan_pages("test:0",
+                                                 {.resolution_dpi = 150,
+                                                  .colour_mode = printing::ScanColourMode::grayscale,
+                                                  .source = printing::ScanSource::feeder},
+                                                 sheets.sink(), {});
     ASSERT_TRUE(feeder.has_value()) << feeder.error();
     EXPECT_EQ(*feeder, printing::ScanEnd::done);
     EXPECT_EQ(sheets.widths.size(), 10u);
@@ -311,8 +328,10 @@ TEST(ScanHelper, CancelStopsTheScanInTheHelperAndKeepsThePagesSoFar) {
     std::stop_source stop;
     auto scan = std::async(std::launch::async, [&] {
         return service->scan_pages("presswickfake:duplex",
-                                   {.resolution_dpi = 150, .colour_mode = 1, .source = 2}, pages.sink(),
-                                   stop.get_token());
+                                   {.resolution_dpi = 150,
+                                    .colour_mode = printing::ScanColourMode::grayscale,
+                                    .source = printing::ScanSource::two_sided},
+                                   pages.sink(), stop.get_token());
     });
     ASSERT_TRUE(printing_test::wait_until([&] { return pages.count() >= 1; }, 5s));
     auto start = Clock::now();
@@ -336,7 +355,10 @@ TEST(ScanHelper, CancelStopsTheScanInTheHelperAndKeepsThePagesSoFar) {
     Pages test_pages;
     std::stop_source stop_test;
     auto test_scan = std::async(std::launch::async, [&] {
-        return test_service->scan_pages("test:0", {.resolution_dpi = 150, .colour_mode = 1, .source = 1},
+        return test_service->scan_pages("test:0",
+                                        {.resolution_dpi = 150,
+                                         .colour_mode = printing::ScanColourMode::grayscale,
+                                         .source = printing::ScanSource::feeder},
                                         test_pages.sink(), stop_test.get_token());
     });
     ASSERT_TRUE(printing_test::wait_until([&] { return test_pages.count() >= 1; }, 10s));

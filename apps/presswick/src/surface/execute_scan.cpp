@@ -21,8 +21,10 @@ std::uint16_t resolution_for(std::size_t index) {
     }
 }
 
-std::uint8_t choice_of(std::size_t index) {
-    return index == 1 || index == 2 ? static_cast<std::uint8_t>(index) : 0;
+// The segmented controls list the choices in the enums' order.
+template <class Choice>
+Choice choice_of(std::size_t index) {
+    return index == 1 || index == 2 ? static_cast<Choice>(index) : Choice{};
 }
 
 const os_actions::printing::Scanner* chosen_scanner(const Presswick& state) {
@@ -40,8 +42,10 @@ const os_actions::printing::Scanner* chosen_scanner(const Presswick& state) {
 // A source the chosen scanner lacks falls back to the flatbed.
 void keep_source_possible(Presswick& state) {
     const auto* scanner = chosen_scanner(state);
-    const auto source = choice_of(state.scan_source.get());
-    if (scanner && ((source == 1 && !scanner->has_feeder) || (source == 2 && !scanner->has_two_sided))) {
+    using os_actions::printing::ScanSource;
+    const auto source = choice_of<ScanSource>(state.scan_source.get());
+    if (scanner && ((source == ScanSource::feeder && !scanner->has_feeder) ||
+                    (source == ScanSource::two_sided && !scanner->has_two_sided))) {
         (void)state.scan_source.publish(0);
     }
 }
@@ -105,9 +109,10 @@ void apply(Presswick& state, ScanPage) {
     keep_source_possible(state);
     const auto& language = RecognitionLanguage::for_index(state.scan_language.get());
     scan::ScanRequest request{*state.scan_scanner,
-                              os_actions::printing::ScanSettings{resolution_for(state.scan_resolution.get()),
-                                                                 choice_of(state.scan_colour.get()),
-                                                                 choice_of(state.scan_source.get())},
+                              os_actions::printing::ScanSettings{
+                                  resolution_for(state.scan_resolution.get()),
+                                  choice_of<os_actions::printing::ScanColourMode>(state.scan_colour.get()),
+                                  choice_of<os_actions::printing::ScanSource>(state.scan_source.get())},
                               std::string(language.code), std::string(language.english_name),
                               ++state.scan_serial};
     // A press still running gives way to the new one.
@@ -116,7 +121,7 @@ void apply(Presswick& state, ScanPage) {
     }
     state.scan_stop.emplace();
     state.scan_received = 0;
-    state.scan_from_feeder = request.settings.source != 0;
+    state.scan_from_feeder = request.settings.source != os_actions::printing::ScanSource::flatbed;
     state.scanning = true;
     install_scan_view(state);
     (void)scan::start_scan_worker(state.operations_tx, std::move(request), state.scan_stop->get_token());

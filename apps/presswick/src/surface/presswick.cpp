@@ -62,19 +62,17 @@ kora_actions::Outcome Presswick::invoke_resource_operation_v2(std::uint8_t execu
                                                               std::string_view operation_id,
                                                               std::string_view arguments) {
     auto parsed = actions::parse_invocation(execution_kind, operation_id, arguments);
-    switch (parsed.kind) {
-        case actions::Parsed::Kind::not_handled:
-            return kora_actions::Outcome::not_handled();
-        case actions::Parsed::Kind::failed:
-            return kora_actions::Outcome::failed(std::move(parsed.message));
-        case actions::Parsed::Kind::operation:
-            break;
+    if (!parsed) {
+        return kora_actions::Outcome::not_handled();
     }
-    if (const auto* chosen = std::get_if<ChooseScanner>(&*parsed.operation);
+    if (!*parsed) {
+        return kora_actions::Outcome::failed(std::move(parsed->error()));
+    }
+    if (const auto* chosen = std::get_if<ChooseScanner>(&**parsed);
         chosen && !actions::listed_scanner(snapshot, chosen->id)) {
         return kora_actions::Outcome::failed(std::string(actions::kNoLongerAvailable));
     }
-    execute(*this, std::move(*parsed.operation));
+    execute(*this, std::move(**parsed));
     return kora_actions::Outcome::handled();
 }
 

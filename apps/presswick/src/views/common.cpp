@@ -148,7 +148,7 @@ std::optional<WidgetPtr> service_problem_banner(const std::vector<std::string>& 
             : N_("Presswick couldn't get scanners right now. Your saved devices and documents have not "
                  "been removed.");
     auto retry = operation_button("presswick.service.retry", tr("Try again"), Refresh{}, state)
-                     .with_icon(icon::refresh);
+                     .with_icon(Icon::refresh);
     auto body = boxed(body_text(tr(sentence)));
     std::string name = title;
     return boxed(said_card(widget::card::surface(std::move(title), std::move(retry), std::move(body))
@@ -159,7 +159,7 @@ std::optional<WidgetPtr> service_problem_banner(const std::vector<std::string>& 
 WidgetPtr page_header(std::string title, std::string subtitle, const surface::Presswick& state) {
     return boxed(Column()
                      .push(said(operation_button("presswick.back", "Presswick", CloseScan{}, state)
-                                    .with_icon(icon::back)
+                                    .with_icon(Icon::back)
                                     .with_style(ButtonStyle::subtle),
                                 Meaning::back))
                      .push(Spacer(14))
@@ -224,7 +224,7 @@ bool needs_attention(const printing::PrintQueue& printer) {
 }
 
 std::optional<std::string> waiting_reason(const printing::PrintJob& job, const DeviceSnapshot& snapshot) {
-    if (job.state != std::uint8_t{1} || !snapshot.printers) {
+    if (job.state != printing::JobState::waiting || !snapshot.printers) {
         return std::nullopt;
     }
     for (const auto& printer : *snapshot.printers) {

@@ -70,19 +70,6 @@ inline constexpr kora_ui::TextStyle body{14};
 inline constexpr kora_ui::TextStyle caption{13};
 }  // namespace text_size
 
-namespace icon {
-inline constexpr int printer = 5;
-inline constexpr int add = 18;
-inline constexpr int find = 19;
-inline constexpr int preview_missing = 23;
-inline constexpr int scan = 28;
-inline constexpr int back = 38;
-inline constexpr int open = 39;
-inline constexpr int history = 60;
-inline constexpr int diagnostics = 70;
-inline constexpr int refresh = 76;
-}  // namespace icon
-
 // ---- display helpers ----
 [[nodiscard]] std::string printer_status_text(const os_actions::printing::PrintQueue& printer);
 // "printers", "documents", "scanners" for the asked sections that failed, in that order.

@@ -12,7 +12,7 @@ using namespace kora_ui;
 namespace {
 
 bool is_active(const printing::PrintJob& job) {
-    return job.state.value_or(0) <= 3;
+    return job.state.value_or(printing::JobState::unknown) <= printing::JobState::needs_attention;
 }
 
 std::vector<const printing::PrintJob*> active_documents(const DeviceSnapshot& snapshot) {
@@ -86,10 +86,10 @@ WidgetPtr panel(std::string title, WidgetPtr body, WidgetPtr action, std::string
 }
 
 std::string current_title(const printing::PrintJob& job) {
-    switch (job.state.value_or(0)) {
-        case 3:
+    switch (job.state.value_or(printing::JobState::unknown)) {
+        case printing::JobState::needs_attention:
             return tr("Needs attention");
-        case 1:
+        case printing::JobState::waiting:
             return tr("Waiting to print");
         default:
             return tr("Printing now");
@@ -130,12 +130,12 @@ WidgetPtr printer_card(const printing::PrintQueue& printer, const Presswick& sta
                       .push(Text(display_name(printer.name), text_size::card_title))
                       .push(Spacer(14))
                       .push(Row()
-                                .push(IconWidget(icon::printer, 1.5F, 34))
+                                .push(IconWidget(Icon::printer, 1.5F, 34))
                                 .push(Container().with_child(std::move(details)).flexible()))
                       .push(Spacer(16))
                       .push(operation_button(fill("presswick.device.open.{}", printer.name), tr("Open"),
                                              ShowDevice{printer.name}, state)
-                                .with_icon(icon::open));
+                                .with_icon(Icon::open));
     const auto name = display_name(printer.name);
     return boxed(said_card(DashboardCard(Container().with_child(std::move(column))), name, name));
 }
@@ -154,9 +154,9 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
         .push(Spacer(14))
         .push(Row()
                   .push(operation_button("presswick.add", tr("Add printer"), FindPrinters{}, state)
-                            .with_icon(icon::add))
+                            .with_icon(Icon::add))
                   .push(operation_button("presswick.print", tr("Print a document"), ChooseDocument{}, state)
-                            .with_icon(icon::printer)
+                            .with_icon(Icon::printer)
                             .with_style(ButtonStyle::primary)))
         .push(Spacer(20));
     if (notice) {
@@ -173,15 +173,15 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
                       .push(Text(tr("Your printers"), text_size::section_heading))
                       .push(Spacer(8))
                       .push(operation_button("presswick.refresh", tr("Refresh"), Refresh{}, state)
-                                .with_icon(icon::refresh)))
+                                .with_icon(Icon::refresh)))
             .push(Spacer(10));
         if (snapshot.printers->empty()) {
             page.push(card_with_action(
                 tr("No printers added"),
                 operation_button("presswick.discover.empty", tr("Find a printer"), FindPrinters{}, state)
-                    .with_icon(icon::find),
-                boxed(body_text(
-                    tr("You can still scan documents below. Add a printer whenever you need one.")))));
+                    .with_icon(Icon::find),
+                boxed(
+                    body_text(tr("You can still scan documents below. Add a printer whenever you need one.")))));
         } else {
             Column cards;
             for (const auto& printer : *snapshot.printers) {
@@ -194,29 +194,29 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
         page.push(Spacer(18))
             .push(panel(tr("Scan a document"),
                         boxed(Row()
-                                  .push(IconWidget(icon::scan, 1.5F, 30))
+                                  .push(IconWidget(Icon::scan, 1.5F, 30))
                                   .push(body_text(fill(tr("{} is ready"), snapshot.scanners->front().name)))),
                         boxed(operation_button("presswick.scan.open", tr("Start scanning"), OpenScan{}, state)
-                                  .with_icon(icon::scan))));
+                                  .with_icon(Icon::scan))));
     }
     Column closing;
     if (snapshot.jobs) {
-        const bool any_printed =
-            std::ranges::any_of(*snapshot.jobs, [](const auto& job) { return job.state == std::uint8_t{6}; });
+        const bool any_printed = std::ranges::any_of(
+            *snapshot.jobs, [](const auto& job) { return job.state == printing::JobState::printed; });
         closing
-            .push(panel(tr("Recent documents"),
-                        boxed(body_text(
-                            any_printed ? tr("Review what printed and quickly print a retained job again.")
-                                        : tr("Completed documents will appear here."))),
-                        boxed(operation_button("presswick.history.open", tr("See all"), ShowHistory{}, state)
-                                  .with_icon(icon::history))))
+            .push(panel(
+                tr("Recent documents"),
+                boxed(body_text(any_printed ? tr("Review what printed and quickly print a retained job again.")
+                                            : tr("Completed documents will appear here."))),
+                boxed(operation_button("presswick.history.open", tr("See all"), ShowHistory{}, state)
+                          .with_icon(Icon::history))))
             .push(Spacer(14));
     }
-    closing.push(panel(
-        tr("Device help"),
-        boxed(body_text(tr("Plain-language checks for connections, paper, supplies, and scanners."))),
-        boxed(operation_button("presswick.diagnostics.open", tr("Check devices"), ShowDiagnostics{}, state)
-                  .with_icon(icon::diagnostics))));
+    closing.push(
+        panel(tr("Device help"),
+              boxed(body_text(tr("Plain-language checks for connections, paper, supplies, and scanners."))),
+              boxed(operation_button("presswick.diagnostics.open", tr("Check devices"), ShowDiagnostics{}, state)
+                        .with_icon(Icon::diagnostics))));
     page.push(Spacer(18)).push(std::move(closing));
     return frame_page(std::move(page), kWideFrame);
 }

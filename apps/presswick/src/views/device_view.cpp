@@ -50,7 +50,7 @@ WidgetPtr build_device_view(const printing::PrintQueue& printer, const Presswick
     page.push(page_header(display_name(printer.name), tr("Status, supplies, and controls"), state))
         .push(Spacer(20))
         .push(Card(Row()
-                       .push(IconWidget(icon::printer, 1.5F, 52))
+                       .push(IconWidget(Icon::printer, 1.5F, 52))
                        .push(Column()
                                  .push(Text(printer_status_text(printer), text_size::status_line))
                                  .push(caption_text(printer.is_default ? tr("Preferred printer")

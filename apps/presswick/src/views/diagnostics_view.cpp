@@ -65,7 +65,7 @@ WidgetPtr printer_help_card(const printing::PrintQueue& printer, const Presswick
     body.push(Spacer(12))
         .push(operation_button("presswick.diagnostics.device", tr("Open printer controls"),
                                ShowDevice{printer.name}, state)
-                  .with_icon(icon::open));
+                  .with_icon(Icon::open));
     return boxed(Container().with_child(card_about(display_name(printer.name), boxed(std::move(body)))));
 }
 
@@ -114,7 +114,7 @@ WidgetPtr build_diagnostics_view(const DeviceSnapshot& snapshot, const Presswick
         .push(card_with_action(
             tr("Connection check"),
             operation_button("presswick.diagnostics.refresh", tr("Check again"), Refresh{}, state)
-                .with_icon(icon::refresh),
+                .with_icon(Icon::refresh),
             boxed(std::move(check))))
         .push(Spacer(16));
     for (const auto& printer : printers) {
@@ -125,13 +125,13 @@ WidgetPtr build_diagnostics_view(const DeviceSnapshot& snapshot, const Presswick
             ? card_with_action(
                   tr("Scanner"),
                   operation_button("presswick.diagnostics.refresh", tr("Check again"), Refresh{}, state)
-                      .with_icon(icon::refresh),
+                      .with_icon(Icon::refresh),
                   boxed(body_text(
                       tr("No scanner was found. Check its cable or network connection, then refresh."))))
             : card_with_action(
                   tr("Scanner"),
                   operation_button("presswick.diagnostics.scan", tr("Start scanning"), OpenScan{}, state)
-                      .with_icon(icon::scan),
+                      .with_icon(Icon::scan),
                   scanners_available(scanners));
     page.push(Container().with_child(std::move(scanner_card))).push(Spacer(12));
     return frame_page(std::move(page), kNarrowFrame);

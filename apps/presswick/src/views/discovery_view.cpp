@@ -18,18 +18,18 @@ WidgetPtr retry_card(std::string title, std::string line, std::string label, con
                   .push(body_text(std::move(line)))
                   .push(Spacer(12))
                   .push(operation_button("presswick.discover.retry", std::move(label), FindPrinters{}, state)
-                            .with_icon(icon::refresh))));
+                            .with_icon(Icon::refresh))));
 }
 
 WidgetPtr found_card(const printing::DriverlessPrinter& printer, const Presswick& state) {
     auto add = operation_button(fill("presswick.discover.add.{}", printer.name), tr("Add"),
                                 AddPrinter{printer}, state)
-                   .with_icon(icon::add)
+                   .with_icon(Icon::add)
                    .with_style(ButtonStyle::primary);
     return card_with_action_about(
         printer.name, std::move(add),
         boxed(Row()
-                  .push(IconWidget(icon::printer, 1.5F, 34))
+                  .push(IconWidget(Icon::printer, 1.5F, 34))
                   .push(Column()
                             .push(body_text(tr("Ready to add")))
                             .push(caption_text(printer.location.value_or(std::string(tr("Nearby"))))))));

@@ -14,14 +14,14 @@ namespace {
 constexpr std::size_t kMaxHistoryCards = 50;
 
 bool is_finished(const printing::PrintJob& job) {
-    return job.state && *job.state >= 4 && *job.state <= 6;
+    return job.state >= printing::JobState::canceled;
 }
 
-std::string outcome_label(std::uint8_t state) {
+std::string outcome_label(printing::JobState state) {
     switch (state) {
-        case 4:
+        case printing::JobState::canceled:
             return tr("Canceled");
-        case 5:
+        case printing::JobState::not_printed:
             return tr("Did not print");
         default:
             return tr("Printed");
@@ -32,10 +32,7 @@ std::string outcome_label(std::uint8_t state) {
 std::string history_caption(const printing::PrintJob& job) {
     const auto pages = job.document_pages();  // the document's pages, not pages times copies
     const auto queue = display_name(job.queue);
-    // The print service names recent days in English words; a date it gives is already the locale's.
-    const std::string when = job.time_label == "today"       ? std::string(tr("today"))
-                             : job.time_label == "yesterday" ? std::string(tr("yesterday"))
-                                                             : job.time_label;
+    const auto when = day_label(job.time, std::chrono::system_clock::now());
     if (!pages) {
         return fill(tr("Page count unavailable, sent to {}, {}"), queue, when);
     }
@@ -51,7 +48,7 @@ WidgetPtr history_card(const printing::PrintJob& job, const Presswick& state) {
                        .push(Spacer(12))
                        .push(operation_button(fill("presswick.history.repeat.{}", job.id), tr("Print again"),
                                               RetryJob{job.id}, state)
-                                 .with_icon(icon::refresh));
+                                 .with_icon(Icon::refresh));
     return boxed(Container().with_child(card_about(
         document_title(job), boxed(Row()
                                        .push(PagePreview(tr("Printed document"), total, total))

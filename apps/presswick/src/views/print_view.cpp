@@ -31,7 +31,7 @@ WidgetPtr preview_part(const PrintPreview& preview, const std::string& name, boo
             break;
     }
     return boxed(Column()
-                     .push(IconWidget(icon::preview_missing, 1.5F, 42))
+                     .push(IconWidget(Icon::preview_missing, 1.5F, 42))
                      .push(Spacer(10))
                      .push(body_text(tr("Preview unavailable")))
                      .push(caption_text(tr("The original document is unchanged."))));
@@ -167,7 +167,7 @@ WidgetPtr build_print_view(const DeviceSnapshot& snapshot, const std::filesystem
         auto print = pages_caption
                          ? Button("presswick.print.submit", tr("Print"))
                          : operation_button("presswick.print.submit", tr("Print"), PrintDocument{}, state);
-        buttons.push(std::move(print).with_icon(icon::printer).with_style(ButtonStyle::primary));
+        buttons.push(std::move(print).with_icon(Icon::printer).with_style(ButtonStyle::primary));
     }
     page.push(std::move(buttons));
     return frame_page(std::move(page), kWideFrame);

@@ -13,17 +13,17 @@ namespace {
 
 constexpr std::size_t kMaxQueueCards = 24;
 
-std::string state_label(std::optional<std::uint8_t> state) {
-    switch (state.value_or(0)) {
-        case 1:
+std::string state_label(std::optional<printing::JobState> state) {
+    switch (state.value_or(printing::JobState::unknown)) {
+        case printing::JobState::waiting:
             return tr("Waiting");
-        case 3:
+        case printing::JobState::needs_attention:
             return tr("Needs attention");
-        case 4:
+        case printing::JobState::canceled:
             return tr("Canceled");
-        case 5:
+        case printing::JobState::not_printed:
             return tr("Could not print");
-        case 6:
+        case printing::JobState::printed:
             return tr("Printed");
         default:
             return tr("In progress");
@@ -32,13 +32,14 @@ std::string state_label(std::optional<std::uint8_t> state) {
 
 Row job_buttons(const printing::PrintJob& job, const Presswick& state,
                 const std::optional<std::string>& selected) {
-    const auto job_state = job.state.value_or(0);
-    const bool retry = job_state == 3 || job_state == 4 || job_state == 5;
-    const bool cancel = job_state <= 3 || job_state == 5;
+    using enum printing::JobState;
+    const auto job_state = job.state.value_or(unknown);
+    const bool retry = job_state == needs_attention || job_state == canceled || job_state == not_printed;
+    const bool cancel = job_state <= needs_attention || job_state == not_printed;
     Row row;
     if (retry) {
         row.push(operation_button("presswick.job.retry", tr("Try again"), RetryJob{job.id}, state)
-                     .with_icon(icon::refresh));
+                     .with_icon(Icon::refresh));
     }
     if (cancel) {
         if (selected == job.id) {
@@ -58,7 +59,7 @@ WidgetPtr document_card(const printing::PrintJob& job, const DeviceSnapshot& sna
     Column details;
     details.push(body_text(waiting ? *waiting : state_label(job.state)));
     // A document that could not print carries the printer's own words when it gave some.
-    if (job.state == std::uint8_t{5} && job.message) {
+    if (job.state == printing::JobState::not_printed && job.message) {
         details.push(caption_text(*job.message));
     }
     details.push(caption_text(fill(tr("Sent to {}"), display_name(job.queue))))

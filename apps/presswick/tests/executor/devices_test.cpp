@@ -9,7 +9,7 @@ class Devices : public ExecutorTest {
     void SetUp() override {
         ExecutorTest::SetUp();
         answers.queues = std::vector{queue("Lab_printer", true), queue("Office-laser")};
-        answers.jobs = std::vector{job("Lab_printer-7", 1, "Report.pdf")};
+        answers.jobs = std::vector{job("Lab_printer-7", printing::JobState::waiting, "Report.pdf")};
     }
     // Runs one operation whose worker posts OperationFinished, and returns that notice.
     std::optional<Notice> outcome_of(Presswick& state, Operation operation) {

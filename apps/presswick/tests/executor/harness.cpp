@@ -218,13 +218,14 @@ printing::PrintQueue queue(std::string name, bool is_default, bool accepting) {
     return q;
 }
 
-printing::PrintJob job(std::string id, std::optional<std::uint8_t> state, std::optional<std::string> title) {
+printing::PrintJob job(std::string id, std::optional<printing::JobState> state,
+                       std::optional<std::string> title) {
     printing::PrintJob j;
     j.queue = id.substr(0, id.rfind('-'));
     j.id = std::move(id);
     j.state = state;
     j.title = std::move(title);
-    j.time_label = "today";
+    j.time = std::chrono::system_clock::now();
     return j;
 }
 

@@ -106,7 +106,7 @@ class ExecutorTest : public ::testing::Test {
 
 // Sample records.
 [[nodiscard]] printing::PrintQueue queue(std::string name, bool is_default = false, bool accepting = true);
-[[nodiscard]] printing::PrintJob job(std::string id, std::optional<std::uint8_t> state,
+[[nodiscard]] printing::PrintJob job(std::string id, std::optional<printing::JobState> state,
                                      std::optional<std::string> title = std::nullopt);
 [[nodiscard]] printing::Scanner scanner(std::string id, std::string name);
 // A small page with its own buffers (so its own key); `tag` makes pages tell apart.

@@ -120,8 +120,10 @@ TEST_F(Invocations, PrinterChildren) {
 
 TEST_F(Invocations, JobChildrenOfferCancelAndRetryByState) {
     answers.jobs = std::vector{
-        job("Lab-0", 0), job("Lab-1", 1), job("Lab-2", 2), job("Lab-3", 3),
-        job("Lab-4", 4), job("Lab-5", 5), job("Lab-6", 6), job("Lab-9", std::nullopt, "Taxes.pdf")};
+        job("Lab-0", printing::JobState::unknown),     job("Lab-1", printing::JobState::waiting),
+        job("Lab-2", printing::JobState::in_progress), job("Lab-3", printing::JobState::needs_attention),
+        job("Lab-4", printing::JobState::canceled),    job("Lab-5", printing::JobState::not_printed),
+        job("Lab-6", printing::JobState::printed),     job("Lab-9", std::nullopt, "Taxes.pdf")};
     auto state = loaded_root();
     const auto children = state->resources().at(0).children;
     ASSERT_EQ(children.size(), 8U);
@@ -153,7 +155,7 @@ TEST_F(Invocations, JobChildrenOfferCancelAndRetryByState) {
 
 TEST_F(Invocations, ChildrenComeInPrinterJobScannerOrderAndFailedListsAddNothing) {
     answers.queues = std::unexpected(std::string("down"));
-    answers.jobs = std::vector{job("Lab-1", 1)};
+    answers.jobs = std::vector{job("Lab-1", printing::JobState::waiting)};
     answers.scanners = std::vector{scanner("airscan:e0:Hall", "Hall scanner")};
     auto state = loaded_root();
     const auto children = state->resources().at(0).children;

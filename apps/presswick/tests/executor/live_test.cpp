@@ -18,7 +18,8 @@ printing::Changes jobs_changed(std::vector<std::string> ids) {
 
 TEST_F(LiveUpdates, AReportedJobIsReadAloneAndShownOnTheSamePageWithItsNoticeAndSelection) {
     answers.queues = std::vector{queue("Lab_printer")};
-    answers.jobs = std::vector{job("Lab_printer-3", 1, "report.pdf"), job("Lab_printer-5", 2, "slides.pdf")};
+    answers.jobs = std::vector{job("Lab_printer-3", printing::JobState::waiting, "report.pdf"),
+                               job("Lab_printer-5", printing::JobState::in_progress, "slides.pdf")};
     auto state = loaded_root();
     ASSERT_NE(state->watch, nullptr);
     surface::execute(*state, SelectJob{"Lab_printer-5"});
@@ -27,8 +28,9 @@ TEST_F(LiveUpdates, AReportedJobIsReadAloneAndShownOnTheSamePageWithItsNoticeAnd
     ASSERT_TRUE(shows(*state, kQueue));
 
     // Another program's document arrives and one of ours finishes.
-    answers.jobs = std::vector{job("Lab_printer-3", 6, "report.pdf"), job("Lab_printer-5", 2, "slides.pdf"),
-                               job("Lab_printer-9", 1, "from-lp.txt")};
+    answers.jobs = std::vector{job("Lab_printer-3", printing::JobState::printed, "report.pdf"),
+                               job("Lab_printer-5", printing::JobState::in_progress, "slides.pdf"),
+                               job("Lab_printer-9", printing::JobState::waiting, "from-lp.txt")};
     service->script(answers);
     ASSERT_TRUE(service->report(jobs_changed({"Lab_printer-9", "Lab_printer-3"})));
     ASSERT_TRUE(pump_until(*state, [&] { return shows(*state, "from-lp.txt"); }));
@@ -42,13 +44,13 @@ TEST_F(LiveUpdates, AReportedJobIsReadAloneAndShownOnTheSamePageWithItsNoticeAnd
     ASSERT_TRUE(state->snapshot->jobs.has_value());
     const auto& jobs = *state->snapshot->jobs;
     ASSERT_EQ(jobs.size(), 3u);
-    EXPECT_EQ(jobs[0].state, 6);
+    EXPECT_EQ(jobs[0].state, printing::JobState::printed);
     EXPECT_EQ(jobs[2].id, "Lab_printer-9");  // in the service's order, by number
 }
 
 TEST_F(LiveUpdates, ABurstGivesOneUpdateNowAndOneAfter) {
     answers.queues = std::vector{queue("Lab_printer")};
-    answers.jobs = std::vector{job("Lab_printer-1", 1)};
+    answers.jobs = std::vector{job("Lab_printer-1", printing::JobState::waiting)};
     auto state = loaded_root();
     // Many reports before the window looks: one update.
     for (int i = 0; i < 5; ++i) {
@@ -91,10 +93,11 @@ TEST_F(LiveUpdates, ChangesDuringAFullRefreshWaitForItAndAFullReadCoversEverythi
 
 TEST_F(LiveUpdates, GonePrintersAndJobsLeaveAndNewPrintersJoinByName) {
     answers.queues = std::vector{queue("Beta"), queue("Delta")};
-    answers.jobs = std::vector{job("Beta-4", 1), job("Delta-6", 1)};
+    answers.jobs =
+        std::vector{job("Beta-4", printing::JobState::waiting), job("Delta-6", printing::JobState::waiting)};
     auto state = loaded_root();
     answers.queues = std::vector{queue("alpha"), queue("Delta")};
-    answers.jobs = std::vector{job("Delta-6", 1)};
+    answers.jobs = std::vector{job("Delta-6", printing::JobState::waiting)};
     service->script(answers);
     ASSERT_TRUE(service->report({false, {"Beta", "alpha"}, {"Beta-4"}}));
     ASSERT_TRUE(pump_until(*state, [&] { return !shows(*state, "Beta"); }));
@@ -183,7 +186,7 @@ class DesktopNotices : public ExecutorTest {
         ASSERT_TRUE(pump_until(state, [&] { return spawned_count("kora-presswick-update") > before; }));
         settle(state);
     }
-    printing::PrintJob own(std::string id, std::uint8_t state, std::string title) {
+    printing::PrintJob own(std::string id, printing::JobState state, std::string title) {
         auto j = job(std::move(id), state, std::move(title));
         j.owner = this_user();
         return j;
@@ -194,15 +197,16 @@ class DesktopNotices : public ExecutorTest {
 
 TEST_F(DesktopNotices, TheUsersOwnDocumentsOutcomesAreToldOnlyWhileTheWindowIsNotActive) {
     answers.queues = std::vector{queue("Lab_printer")};
-    auto others = job("Lab_printer-4", 2, "theirs.pdf");
+    auto others = job("Lab_printer-4", printing::JobState::in_progress, "theirs.pdf");
     others.owner = "someone-else";
-    answers.jobs =
-        std::vector{own("Lab_printer-2", 2, "report.pdf"), own("Lab_printer-3", 1, "slides.pdf"), others};
+    answers.jobs = std::vector{own("Lab_printer-2", printing::JobState::in_progress, "report.pdf"),
+                               own("Lab_printer-3", printing::JobState::waiting, "slides.pdf"), others};
     auto state = loaded_root();
-    auto failed = own("Lab_printer-3", 5, "slides.pdf");
+    auto failed = own("Lab_printer-3", printing::JobState::not_printed, "slides.pdf");
     failed.message = "Paper jam in tray 2";
-    others.state = 6;
-    answers.jobs = std::vector{own("Lab_printer-2", 6, "report.pdf"), failed, others};
+    others.state = printing::JobState::printed;
+    answers.jobs =
+        std::vector{own("Lab_printer-2", printing::JobState::printed, "report.pdf"), failed, others};
     update(*state, {false, {}, {"Lab_printer-2", "Lab_printer-3", "Lab_printer-4"}});
     const auto shown = desk->take();
     ASSERT_EQ(shown.size(), 2u);
@@ -210,10 +214,10 @@ TEST_F(DesktopNotices, TheUsersOwnDocumentsOutcomesAreToldOnlyWhileTheWindowIsNo
     EXPECT_EQ(shown[1],
               (notifications::Notification{"Could not print slides.pdf", "Paper jam in tray 2", "queue"}));
     // Sent again and printed while the window is active: the window shows it, nothing else does.
-    answers.jobs = std::vector{own("Lab_printer-3", 1, "slides.pdf")};
+    answers.jobs = std::vector{own("Lab_printer-3", printing::JobState::waiting, "slides.pdf")};
     update(*state, {false, {}, {"Lab_printer-3"}});
     desk->active = true;
-    answers.jobs = std::vector{own("Lab_printer-3", 6, "slides.pdf")};
+    answers.jobs = std::vector{own("Lab_printer-3", printing::JobState::printed, "slides.pdf")};
     update(*state, {false, {}, {"Lab_printer-3"}});
     EXPECT_TRUE(desk->take().empty());
 }

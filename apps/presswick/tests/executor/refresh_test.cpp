@@ -39,21 +39,21 @@ class GatedService final : public printing::Service {
     printing::Result<std::vector<printing::DriverlessPrinter>> discover_driverless() override {
         return m_inner->discover_driverless();
     }
-    printing::Result<void> add_driverless(const std::string& u, const std::string& n) override {
+    printing::OperationResult add_driverless(const std::string& u, const std::string& n) override {
         return m_inner->add_driverless(u, n);
     }
-    printing::Result<void> set_default(const std::string& q) override { return m_inner->set_default(q); }
-    printing::Result<void> set_enabled(const std::string& q, bool e) override {
+    printing::OperationResult set_default(const std::string& q) override { return m_inner->set_default(q); }
+    printing::OperationResult set_enabled(const std::string& q, bool e) override {
         return m_inner->set_enabled(q, e);
     }
-    printing::Result<void> cancel_job(const std::string& j) override { return m_inner->cancel_job(j); }
-    printing::Result<void> retry_job(const std::string& j) override { return m_inner->retry_job(j); }
+    printing::OperationResult cancel_job(const std::string& j) override { return m_inner->cancel_job(j); }
+    printing::OperationResult retry_job(const std::string& j) override { return m_inner->retry_job(j); }
     printing::Result<printing::PrinterOptions> printer_options(const std::string& q) override {
         return m_inner->printer_options(q);
     }
-    printing::Result<void> print_document(const std::string& q, const std::filesystem::path& d,
-                                          const printing::JobOptions& o,
-                                          std::optional<std::uint32_t> p) override {
+    printing::OperationResult print_document(const std::string& q, const std::filesystem::path& d,
+                                             const printing::JobOptions& o,
+                                             std::optional<std::uint32_t> p) override {
         return m_inner->print_document(q, d, o, p);
     }
     printing::Result<printing::Bytes> scan_page(const std::string& s,
@@ -177,7 +177,7 @@ TEST_F(Refreshing, OnlyTheSecondOfTwoRefreshesIsApplied) {
 }
 
 TEST_F(Refreshing, ASnapshotReturnsTheWindowToTheDashboardAndKeepsTheSelection) {
-    answers.jobs = std::vector{job("Lab_printer-7", 1)};
+    answers.jobs = std::vector{job("Lab_printer-7", printing::JobState::waiting)};
     auto state = loaded_root();
     surface::execute(*state, SelectJob{"Lab_printer-7"});
     EXPECT_TRUE(shows(*state, kQueue));
@@ -377,7 +377,7 @@ TEST_F(Refreshing, ARefreshFromTheOtherPagesReturnsToTheDashboard) {
 
 TEST_F(Refreshing, ThePageShowingIsComposedAgainOverANewSnapshot) {
     answers.queues = std::vector{queue("Lab_printer"), queue("Office_laser")};
-    answers.jobs = std::vector{job("Lab_printer-7", 5)};
+    answers.jobs = std::vector{job("Lab_printer-7", printing::JobState::not_printed)};
     auto state = loaded_root();
     // A device page follows its printer, and gives way to home when the printer is gone.
     surface::execute(*state, ShowDevice{"Lab_printer"});

@@ -134,7 +134,7 @@ std::unique_ptr<kora_ui::qt::Host> show_surface(const std::string& name, int wid
 
 // An icon code without a glyph of the set would be drawn as nothing (or, before, a Qt standard pixmap).
 TEST(SurfaceLook, EveryIconCodeTheViewsUseHasAGlyph) {
-    std::set<int> codes;
+    std::set<kora_ui::Icon> codes;
     for (const auto name : presswick::launch::kSurfaceNames) {
         const auto root =
             presswick::launch::new_root_for_surface(kora_ui::launch::SurfaceRequest{std::string(name)});
@@ -148,8 +148,9 @@ TEST(SurfaceLook, EveryIconCodeTheViewsUseHasAGlyph) {
         }
     }
     EXPECT_GE(codes.size(), 8u);
-    for (const int code : codes) {
-        EXPECT_NE(kora_ui::qt::icon_origin(code), kora_ui::qt::IconOrigin::none) << "icon " << code;
+    for (const auto code : codes) {
+        EXPECT_NE(kora_ui::qt::icon_origin(code), kora_ui::qt::IconOrigin::none)
+            << "icon " << static_cast<int>(code);
     }
 }
 

@@ -38,8 +38,11 @@ class ScanWorker : public ::testing::Test {
         printing::install_service(previous);
     }
 
-    std::expected<ScannedPage, std::string> scan(ScanRequest request = {
-                                                     "test:0", {300, 0, 0}, "eng", "English"}) {
+    std::expected<ScannedPage, std::string> scan(
+        ScanRequest request = {"test:0",
+                               {300, printing::ScanColourMode::colour, printing::ScanSource::flatbed},
+                               "eng",
+                               "English"}) {
         auto [tx, rx] = kora_ui::channel<Operation>();
         EXPECT_TRUE(start_scan_worker(tx, std::move(request)));
         auto posted = wait_for(rx, std::chrono::seconds(60));
@@ -64,7 +67,10 @@ class ScanWorker : public ::testing::Test {
 TEST_F(ScanWorker, PageKeepsTheScannersBytesAndTheirPixels) {
     Bytes png = pattern_png(32, 24);
     service->set_scan_result(png);
-    auto page = scan({"test:1", {600, 1, 0}, "deu", "German"});
+    auto page = scan({"test:1",
+                      {600, printing::ScanColourMode::grayscale, printing::ScanSource::flatbed},
+                      "deu",
+                      "German"});
     ASSERT_TRUE(page.has_value()) << page.error();
     EXPECT_EQ(page->encoded, png);  // the very buffer, not a copy
     EXPECT_EQ(page->width, 32u);
@@ -88,7 +94,12 @@ TEST_F(ScanWorker, ServiceFailureIsAFailedScan) {
 TEST_F(ScanWorker, EveryPageOfTheFeederIsPostedInOrderThenTheEnd) {
     service->set_feeder({pattern_png(11, 8), pattern_png(12, 8), pattern_png(13, 8), pattern_png(14, 8)});
     auto [tx, rx] = kora_ui::channel<Operation>();
-    ASSERT_TRUE(start_scan_worker(tx, {"test:1", {150, 1, 2}, "eng", "English", 7}));
+    ASSERT_TRUE(
+        start_scan_worker(tx, {"test:1",
+                               {150, printing::ScanColourMode::grayscale, printing::ScanSource::two_sided},
+                               "eng",
+                               "English",
+                               7}));
     std::vector<std::uint32_t> widths;
     for (int i = 0; i < 4; ++i) {
         auto posted = wait_for(rx, std::chrono::seconds(60));
@@ -108,13 +119,24 @@ TEST_F(ScanWorker, EveryPageOfTheFeederIsPostedInOrderThenTheEnd) {
     // Stopped before it began: no page, and the end says so.
     std::stop_source stop;
     stop.request_stop();
-    ASSERT_TRUE(start_scan_worker(tx, {"test:1", {150, 1, 1}, "eng", "English", 8}, stop.get_token()));
+    ASSERT_TRUE(start_scan_worker(tx,
+                                  {"test:1",
+                                   {150, printing::ScanColourMode::grayscale, printing::ScanSource::feeder},
+                                   "eng",
+                                   "English",
+                                   8},
+                                  stop.get_token()));
     auto stopped = wait_for(rx, std::chrono::seconds(10));
     ASSERT_TRUE(stopped && std::holds_alternative<ScanEnded>(*stopped));
     EXPECT_EQ(std::get<ScanEnded>(*stopped).end, printing::ScanEnd::cancelled);
 
     service->set_feeder({});
-    ASSERT_TRUE(start_scan_worker(tx, {"test:1", {150, 1, 1}, "eng", "English", 9}));
+    ASSERT_TRUE(
+        start_scan_worker(tx, {"test:1",
+                               {150, printing::ScanColourMode::grayscale, printing::ScanSource::feeder},
+                               "eng",
+                               "English",
+                               9}));
     auto empty = wait_for(rx, std::chrono::seconds(10));
     ASSERT_TRUE(empty && std::holds_alternative<ScanEnded>(*empty));
     EXPECT_EQ(std::get<ScanEnded>(*empty).end, printing::ScanEnd::feeder_empty);

@@ -1,4 +1,8 @@
 // The shared view helpers: display helpers, failed sections, the service problem banner, meters, headers.
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+
 #include "view_support.h"
 
 namespace views_test {
@@ -24,11 +28,38 @@ TEST(DisplayHelpers, NamesAndTitles) {
     EXPECT_EQ(presswick::display_name("Studio_printer"), "Studio printer");
     EXPECT_EQ(presswick::display_name("__-- _"), "");
     EXPECT_EQ(presswick::display_name("_Office--laser_ 2"), "Office laser 2");
-    auto untitled = job("Studio_printer-42", 2);
+    auto untitled = job("Studio_printer-42", printing::JobState::in_progress);
     untitled.title.reset();
     EXPECT_EQ(presswick::document_title(untitled), "Document 42");
     untitled.id = "1234";
     EXPECT_EQ(presswick::document_title(untitled), "Document 1234");
+}
+
+class DayLabel : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+    }
+    static std::chrono::system_clock::time_point at(int year, int month, int day, int hour) {
+        std::tm tm{};
+        tm.tm_year = year - 1900;
+        tm.tm_mon = month - 1;
+        tm.tm_mday = day;
+        tm.tm_hour = hour;
+        return std::chrono::system_clock::from_time_t(timegm(&tm));
+    }
+};
+
+TEST_F(DayLabel, TodayYesterdayAndShortDates) {
+    const auto now = at(2026, 12, 8, 9);
+    EXPECT_EQ(presswick::day_label(at(2026, 12, 8, 0), now), "today");
+    EXPECT_EQ(presswick::day_label(at(2026, 12, 8, 23), now), "today");
+    EXPECT_EQ(presswick::day_label(at(2026, 12, 7, 23), now), "yesterday");
+    EXPECT_EQ(presswick::day_label(at(2026, 12, 7, 0), now), "yesterday");
+    EXPECT_EQ(presswick::day_label(at(2026, 12, 3, 12), now), "3 Dec");
+    EXPECT_EQ(presswick::day_label(at(2025, 11, 20, 12), now), "20 Nov 2025");
+    EXPECT_EQ(presswick::day_label(at(2026, 12, 31, 23), at(2027, 1, 1, 1)), "yesterday");
 }
 
 TEST(FailedSections, OrderAndChoice) {
@@ -56,7 +87,7 @@ TEST(ServiceProblemBanner, TitlesAndBody) {
     auto retry = root.press(**three, "presswick.service.retry");
     ASSERT_TRUE(retry);
     EXPECT_TRUE(std::holds_alternative<presswick::Refresh>(*retry));
-    EXPECT_EQ(buttons_with_id(**three, "presswick.service.retry")[0]->icon(), 76);
+    EXPECT_EQ(buttons_with_id(**three, "presswick.service.retry")[0]->icon(), kora_ui::Icon::refresh);
 }
 
 TEST(LowestSupply, SkipsUnknownLevels) {

@@ -14,10 +14,17 @@ std::string summary(const presswick::DeviceSnapshot& snapshot) {
 
 TEST(Dashboard, SummaryLineRules) {
     EXPECT_EQ(summary(snapshot_with({}, {}, {})), "Everything is ready");
-    EXPECT_EQ(summary(snapshot_with({}, {job("a-1", 2), job("a-2", 6)}, {})), "One document is active");
-    EXPECT_EQ(summary(snapshot_with({}, {job("a-1", 0), job("a-2", 1), job("a-3", 3), job("a-4", 4)}, {})),
+    EXPECT_EQ(
+        summary(snapshot_with(
+            {}, {job("a-1", printing::JobState::in_progress), job("a-2", printing::JobState::printed)}, {})),
+        "One document is active");
+    EXPECT_EQ(summary(snapshot_with(
+                  {},
+                  {job("a-1", printing::JobState::unknown), job("a-2", printing::JobState::waiting),
+                   job("a-3", printing::JobState::needs_attention), job("a-4", printing::JobState::canceled)},
+                  {})),
               "3 documents are active");
-    auto failed = snapshot_with({}, {job("a-1", 2)}, {});
+    auto failed = snapshot_with({}, {job("a-1", printing::JobState::in_progress)}, {});
     failed.scanners = std::unexpected("down");
     EXPECT_EQ(summary(failed), "Some information needs refreshing");
 }
@@ -49,7 +56,8 @@ TEST(Dashboard, SummarySaysWhatIsWrongWithThePrinters) {
                               {}, {})),
         "3 printers need attention");
     // The Part's rows come first.
-    EXPECT_EQ(summary(snapshot_with({printer("A", QueueState::paused)}, {job("A-1", 1, {}, {}, "A")}, {})),
+    EXPECT_EQ(summary(snapshot_with({printer("A", QueueState::paused)},
+                                    {job("A-1", printing::JobState::waiting, {}, {}, "A")}, {})),
               "One document is active");
 }
 
@@ -60,7 +68,7 @@ TEST(Dashboard, LowSupplyIsMarkedOnTheCardAndWaitingSaysWhy) {
         snapshot_with(
             {with_supplies(printer("Studio_printer", QueueState::paused),
                            {{"Black Ink", std::nullopt, 80, 10}, {"Yellow Ink", std::nullopt, 5, 10}})},
-            {job("Studio_printer-4", 1, {}, 12)}, {}),
+            {job("Studio_printer-4", printing::JobState::waiting, {}, 12)}, {}),
         root.state, std::nullopt);
     const auto texts = collect_texts(*tree);
     EXPECT_EQ(count(texts, "Yellow Ink is low"), 1U);
@@ -76,8 +84,9 @@ TEST(Dashboard, LowSupplyIsMarkedOnTheCardAndWaitingSaysWhy) {
 TEST(Dashboard, CurrentDocumentPagePosition) {
     auto position = [](std::optional<std::uint32_t> done, std::optional<std::uint32_t> total) {
         Root root;
-        auto tree = build_dashboard_view(snapshot_with({}, {job("a-1", 2, done, total)}, {}), root.state,
-                                         std::nullopt);
+        auto tree = build_dashboard_view(
+            snapshot_with({}, {job("a-1", printing::JobState::in_progress, done, total)}, {}), root.state,
+            std::nullopt);
         auto previews = kora_ui::testing::find_all<kora_ui::PagePreview>(*tree);
         EXPECT_EQ(previews.size(), 1U);
         EXPECT_EQ(previews[0]->label(), "Current document");
@@ -93,8 +102,9 @@ TEST(Dashboard, CurrentDocumentPagePosition) {
 // show one; printer cards by their printer.
 TEST(Dashboard, CardsSayTheirTitleAndSubject) {
     Root root;
-    auto tree = build_dashboard_view(snapshot_with({printer("Studio_printer")}, {job("a-1", 2)}, {}),
-                                     root.state, std::nullopt);
+    auto tree = build_dashboard_view(
+        snapshot_with({printer("Studio_printer")}, {job("a-1", printing::JobState::in_progress)}, {}),
+        root.state, std::nullopt);
     std::vector<std::pair<std::string, std::string>> cards;
     for (const auto* card : kora_ui::testing::find_all<presswick::DashboardCard>(*tree)) {
         EXPECT_EQ(card->meaning(), kora_ui::Meaning::card);
@@ -102,23 +112,26 @@ TEST(Dashboard, CardsSayTheirTitleAndSubject) {
     }
     ASSERT_GE(cards.size(), 3U);
     EXPECT_EQ(cards[0].first, "Printing now");
-    EXPECT_EQ(cards[0].second, presswick::document_title(job("a-1", 2)));
+    EXPECT_EQ(cards[0].second, presswick::document_title(job("a-1", printing::JobState::in_progress)));
     EXPECT_EQ(cards[1], (std::pair<std::string, std::string>{"Studio printer", "Studio printer"}));
     EXPECT_EQ(cards.back(), (std::pair<std::string, std::string>{"Device help", ""}));
 }
 
 TEST(Dashboard, CurrentDocumentTitlesAndCancel) {
     Root root;
-    auto tree = build_dashboard_view(
-        snapshot_with(
-            {}, {job("a-6", 6), job("Office_laser-7", 3, std::nullopt, std::nullopt, "Office_laser")}, {}),
-        root.state, std::nullopt);
+    auto tree = build_dashboard_view(snapshot_with({},
+                                                   {job("a-6", printing::JobState::printed),
+                                                    job("Office_laser-7", printing::JobState::needs_attention,
+                                                        std::nullopt, std::nullopt, "Office_laser")},
+                                                   {}),
+                                     root.state, std::nullopt);
     EXPECT_TRUE(contains_text(*tree, "Needs attention"));
     EXPECT_TRUE(contains_text(*tree, "Sent to Office laser"));
     auto op = root.press(*tree, "presswick.job.cancel");
     ASSERT_TRUE(op);
     EXPECT_EQ(std::get<presswick::SelectJob>(*op).id, "Office_laser-7");
-    auto waiting = build_dashboard_view(snapshot_with({}, {job("a-1", 1)}, {}), root.state, std::nullopt);
+    auto waiting = build_dashboard_view(snapshot_with({}, {job("a-1", printing::JobState::waiting)}, {}),
+                                        root.state, std::nullopt);
     EXPECT_TRUE(contains_text(*waiting, "Waiting to print"));
     auto unknown =
         build_dashboard_view(snapshot_with({}, {job("a-1", std::nullopt)}, {}), root.state, std::nullopt);
@@ -137,7 +150,7 @@ TEST(Dashboard, PrinterCardsAndRoles) {
     EXPECT_EQ(count(texts, "Supply levels unavailable"), 2U);
     auto open = buttons_with_id(*tree, "presswick.device.open.Office_laser");
     ASSERT_EQ(open.size(), 1U);
-    EXPECT_EQ(open[0]->icon(), 39);
+    EXPECT_EQ(open[0]->icon(), kora_ui::Icon::open);
     auto op = root.press(*tree, "presswick.device.open.Office_laser");
     EXPECT_EQ(std::get<presswick::ShowDevice>(*op).name, "Office_laser");
     EXPECT_EQ(kora_ui::testing::find_by_type_name(*tree, "presswick::surface::DashboardCard").size(),
@@ -173,14 +186,16 @@ TEST(Dashboard, FailedSectionsHidePartsButKeepHelp) {
 
 TEST(Dashboard, RecentDocumentsTextAndNotice) {
     Root root;
-    auto tree = build_dashboard_view(snapshot_with({}, {job("a-1", 2), job("a-2", 6)}, {}), root.state,
-                                     presswick::Notice{"Printer paused", "Documents wait.", true});
+    auto tree = build_dashboard_view(
+        snapshot_with(
+            {}, {job("a-1", printing::JobState::in_progress), job("a-2", printing::JobState::printed)}, {}),
+        root.state, presswick::Notice{"Printer paused", "Documents wait.", true});
     EXPECT_TRUE(contains_text(*tree, "Review what printed and quickly print a retained job again."));
     auto banners = kora_ui::testing::find_all<kora_ui::Banner>(*tree);
     ASSERT_EQ(banners.size(), 1U);
     EXPECT_EQ(banners[0]->style(), kora_ui::BannerStyle::confirmation);
-    auto none = build_dashboard_view(snapshot_with({}, {job("a-1", 2)}, {}), root.state,
-                                     presswick::Notice{"Failed", "No.", false});
+    auto none = build_dashboard_view(snapshot_with({}, {job("a-1", printing::JobState::in_progress)}, {}),
+                                     root.state, presswick::Notice{"Failed", "No.", false});
     EXPECT_TRUE(contains_text(*none, "Completed documents will appear here."));
     EXPECT_EQ(kora_ui::testing::find_all<kora_ui::Banner>(*none)[0]->style(), kora_ui::BannerStyle::failure);
 }

@@ -102,7 +102,7 @@ TEST(Discovery, FoundPrintersCarryTheirOwnRecords) {
     EXPECT_TRUE(contains_text(*tree, "Hall"));
     auto adds = buttons_with_id(*tree, "presswick.discover.add.Twin");
     ASSERT_EQ(adds.size(), 2U);
-    EXPECT_EQ(adds[0]->icon(), 18);
+    EXPECT_EQ(adds[0]->icon(), kora_ui::Icon::add);
     adds[1]->press();
     EXPECT_EQ(std::get<presswick::AddPrinter>(*root.state.operations_rx.try_recv().value).printer, found[1]);
     adds[0]->press();

@@ -66,7 +66,8 @@ TEST(Print, PreviewStates) {
     auto missing = print_view(root, snapshot, presswick::PrintPreview::unavailable(), std::nullopt);
     EXPECT_TRUE(contains_text(*missing, "Preview unavailable"));
     EXPECT_TRUE(contains_text(*missing, "The original document is unchanged."));
-    EXPECT_EQ(kora_ui::testing::find_all<kora_ui::IconWidget>(*missing).at(0)->icon(), 23);
+    EXPECT_EQ(kora_ui::testing::find_all<kora_ui::IconWidget>(*missing).at(0)->icon(),
+              kora_ui::Icon::preview_missing);
 }
 
 TEST(Print, DocumentNames) {

@@ -6,7 +6,7 @@ namespace {
 
 using namespace presswick::views;
 
-std::vector<std::string> buttons_for_state(std::optional<std::uint8_t> state) {
+std::vector<std::string> buttons_for_state(std::optional<printing::JobState> state) {
     Root root;
     auto tree =
         build_queue_view(snapshot_with({}, {job("a-1", state)}, {}), root.state, std::nullopt, std::nullopt);
@@ -22,22 +22,25 @@ std::vector<std::string> buttons_for_state(std::optional<std::uint8_t> state) {
 TEST(Queue, ButtonSetsPerState) {
     using L = std::vector<std::string>;
     EXPECT_EQ(buttons_for_state(std::nullopt), (L{"Cancel"}));
-    EXPECT_EQ(buttons_for_state(0), (L{"Cancel"}));
-    EXPECT_EQ(buttons_for_state(1), (L{"Cancel"}));
-    EXPECT_EQ(buttons_for_state(2), (L{"Cancel"}));
-    EXPECT_EQ(buttons_for_state(3), (L{"Try again", "Cancel"}));
-    EXPECT_EQ(buttons_for_state(4), (L{"Try again"}));
-    EXPECT_EQ(buttons_for_state(5), (L{"Try again", "Cancel"}));
-    EXPECT_EQ(buttons_for_state(6), (L{}));
+    EXPECT_EQ(buttons_for_state(printing::JobState::unknown), (L{"Cancel"}));
+    EXPECT_EQ(buttons_for_state(printing::JobState::waiting), (L{"Cancel"}));
+    EXPECT_EQ(buttons_for_state(printing::JobState::in_progress), (L{"Cancel"}));
+    EXPECT_EQ(buttons_for_state(printing::JobState::needs_attention), (L{"Try again", "Cancel"}));
+    EXPECT_EQ(buttons_for_state(printing::JobState::canceled), (L{"Try again"}));
+    EXPECT_EQ(buttons_for_state(printing::JobState::not_printed), (L{"Try again", "Cancel"}));
+    EXPECT_EQ(buttons_for_state(printing::JobState::printed), (L{}));
 }
 
 TEST(Queue, StateLabels) {
     Root root;
-    auto tree = build_queue_view(snapshot_with({},
-                                               {job("a-0", 0), job("a-1", 1), job("a-3", 3), job("a-4", 4),
-                                                job("a-5", 5), job("a-6", 6), job("a-7", std::nullopt)},
-                                               {}),
-                                 root.state, std::nullopt, std::nullopt);
+    auto tree = build_queue_view(
+        snapshot_with({},
+                      {job("a-0", printing::JobState::unknown), job("a-1", printing::JobState::waiting),
+                       job("a-3", printing::JobState::needs_attention),
+                       job("a-4", printing::JobState::canceled), job("a-5", printing::JobState::not_printed),
+                       job("a-6", printing::JobState::printed), job("a-7", std::nullopt)},
+                      {}),
+        root.state, std::nullopt, std::nullopt);
     auto texts = collect_texts(*tree);
     EXPECT_EQ(count(texts, "In progress"), 2U);
     for (auto label : {"Waiting", "Needs attention", "Canceled", "Could not print", "Printed"}) {
@@ -47,16 +50,17 @@ TEST(Queue, StateLabels) {
 
 TEST(Queue, FailuresCarryThePrintersWordsAndWaitingSaysWhy) {
     Root root;
-    auto stopped = job("Studio_printer-2", 5);
+    auto stopped = job("Studio_printer-2", printing::JobState::not_printed);
     stopped.message = "Paper jam in tray 2";
-    auto canceled = job("Studio_printer-3", 4);
+    auto canceled = job("Studio_printer-3", printing::JobState::canceled);
     canceled.message = "Canceled by user";  // only a failure shows it
     auto not_accepting = printer("Office_laser");
     not_accepting.accepting = false;
     auto tree = build_queue_view(
         snapshot_with({printer("Studio_printer", printing::QueueState::paused), not_accepting},
-                      {stopped, canceled, job("Studio_printer-5", 1),
-                       job("Office_laser-6", 1, {}, {}, "Office_laser"), job("Studio_printer-7", 2)},
+                      {stopped, canceled, job("Studio_printer-5", printing::JobState::waiting),
+                       job("Office_laser-6", printing::JobState::waiting, {}, {}, "Office_laser"),
+                       job("Studio_printer-7", printing::JobState::in_progress)},
                       {}),
         root.state, std::nullopt, std::nullopt);
     const auto texts = collect_texts(*tree);
@@ -70,8 +74,10 @@ TEST(Queue, FailuresCarryThePrintersWordsAndWaitingSaysWhy) {
 
 TEST(Queue, SelectionConfirmsOnlyThatCard) {
     Root root;
-    auto tree = build_queue_view(snapshot_with({}, {job("a-1", 2), job("a-2", 1)}, {}), root.state,
-                                 std::string("a-2"), std::nullopt);
+    auto tree = build_queue_view(
+        snapshot_with(
+            {}, {job("a-1", printing::JobState::in_progress), job("a-2", printing::JobState::waiting)}, {}),
+        root.state, std::string("a-2"), std::nullopt);
     auto cancels = buttons_with_id(*tree, "presswick.job.cancel");
     ASSERT_EQ(cancels.size(), 2U);
     EXPECT_EQ(cancels[0]->label(), "Cancel");
@@ -91,7 +97,8 @@ TEST(Queue, SelectionConfirmsOnlyThatCard) {
 TEST(Queue, ShowsAtMost24InACardGrid) {
     std::vector<printing::PrintJob> jobs;
     for (int i = 0; i < 30; ++i) {
-        jobs.push_back(job("q-" + std::to_string(i), 1, std::nullopt, 3, "Office_laser"));
+        jobs.push_back(
+            job("q-" + std::to_string(i), printing::JobState::waiting, std::nullopt, 3, "Office_laser"));
     }
     Root root;
     auto tree = build_queue_view(snapshot_with({}, jobs, {}), root.state, std::nullopt, std::nullopt);
@@ -118,16 +125,19 @@ TEST(Queue, FailedSectionShowsBannerAndNothingWaiting) {
 
 TEST(Queue, RetrySendsTheId) {
     Root root;
-    auto tree =
-        build_queue_view(snapshot_with({}, {job("x-9", 5)}, {}), root.state, std::nullopt, std::nullopt);
+    auto tree = build_queue_view(snapshot_with({}, {job("x-9", printing::JobState::not_printed)}, {}),
+                                 root.state, std::nullopt, std::nullopt);
     EXPECT_EQ(std::get<presswick::RetryJob>(*root.press(*tree, "presswick.job.retry")).id, "x-9");
 }
 
 TEST(History, OnlyFinishedWithOutcomeAndPageTexts) {
     Root root;
     auto tree = build_history_view(snapshot_with({},
-                                                 {job("h-1", 2), job("h-2", 6, 1, 1), job("h-3", 5, 0, 0),
-                                                  job("h-4", 4, std::nullopt, 12), job("h-5", 6)},
+                                                 {job("h-1", printing::JobState::in_progress),
+                                                  job("h-2", printing::JobState::printed, 1, 1),
+                                                  job("h-3", printing::JobState::not_printed, 0, 0),
+                                                  job("h-4", printing::JobState::canceled, std::nullopt, 12),
+                                                  job("h-5", printing::JobState::printed)},
                                                  {}),
                                    root.state);
     auto texts = collect_texts(*tree);
@@ -151,7 +161,7 @@ TEST(History, OnlyFinishedWithOutcomeAndPageTexts) {
 
 TEST(History, PageCountsAreTheDocumentsNotTimesCopies) {
     Root root;
-    auto twice = job("Studio_printer-8", 6, 24, 24);
+    auto twice = job("Studio_printer-8", printing::JobState::printed, 24, 24);
     twice.copies = 2;
     auto tree = build_history_view(snapshot_with({}, {twice}, {}), root.state);
     const auto texts = collect_texts(*tree);
@@ -164,7 +174,7 @@ TEST(History, PageCountsAreTheDocumentsNotTimesCopies) {
 TEST(History, ShowsAtMost50) {
     std::vector<printing::PrintJob> jobs;
     for (int i = 0; i < 80; ++i) {
-        jobs.push_back(job("h-" + std::to_string(i), 6, 2, 2));
+        jobs.push_back(job("h-" + std::to_string(i), printing::JobState::printed, 2, 2));
     }
     Root root;
     auto tree = build_history_view(snapshot_with({}, jobs, {}), root.state);

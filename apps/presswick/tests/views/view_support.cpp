@@ -10,8 +10,9 @@ std::optional<presswick::Operation> Root::press(const kora_ui::Widget& tree, std
     return got.value;
 }
 
-printing::PrintJob job(std::string id, std::optional<std::uint8_t> state, std::optional<std::uint32_t> done,
-                       std::optional<std::uint32_t> total, std::string queue) {
+printing::PrintJob job(std::string id, std::optional<printing::JobState> state,
+                       std::optional<std::uint32_t> done, std::optional<std::uint32_t> total,
+                       std::string queue) {
     printing::PrintJob made;
     made.id = std::move(id);
     made.queue = std::move(queue);
@@ -19,7 +20,7 @@ printing::PrintJob job(std::string id, std::optional<std::uint8_t> state, std::o
     made.state = state;
     made.pages_done = done;
     made.pages_total = total;
-    made.time_label = "today";
+    made.time = std::chrono::system_clock::now();
     return made;
 }
 

@@ -28,7 +28,7 @@ struct Root {
     std::optional<presswick::Operation> press(const kora_ui::Widget& tree, std::string_view id);
 };
 
-printing::PrintJob job(std::string id, std::optional<std::uint8_t> state,
+printing::PrintJob job(std::string id, std::optional<printing::JobState> state,
                        std::optional<std::uint32_t> done = {}, std::optional<std::uint32_t> total = {},
                        std::string queue = "Studio_printer");
 printing::PrintQueue printer(std::string name, printing::QueueState state = printing::QueueState::idle);

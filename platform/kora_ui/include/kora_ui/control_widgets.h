@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "kora_ui/icons.h"
 #include "kora_ui/leaves.h"
 #include "kora_ui/local_state.h"
 #include "kora_ui/widget.h"
@@ -37,7 +38,7 @@ class Button final : public Widget {
         m_invokes_control_id = true;
         return std::move(*this);
     }
-    Button&& with_icon(int icon) && {
+    Button&& with_icon(Icon icon) && {
         m_icon = icon;
         return std::move(*this);
     }
@@ -50,10 +51,10 @@ class Button final : public Widget {
     std::string_view control_id() const override { return m_control_id; }
     // Unsaid, a button with the back glyph is the page's way back.
     Meaning meaning() const override {
-        return said() || m_icon != kBackIconCode ? Widget::meaning() : Meaning::back;
+        return said() || m_icon != Icon::back ? Widget::meaning() : Meaning::back;
     }
     [[nodiscard]] const std::string& label() const { return m_label; }
-    [[nodiscard]] std::optional<int> icon() const { return m_icon; }
+    [[nodiscard]] std::optional<Icon> icon() const { return m_icon; }
     [[nodiscard]] ButtonStyle style() const { return m_style; }
     [[nodiscard]] bool has_action() const { return m_action != nullptr || m_invokes_control_id; }
     [[nodiscard]] bool invokes_control_id() const { return m_invokes_control_id; }
@@ -68,7 +69,7 @@ class Button final : public Widget {
     std::string m_label;
     std::function<void()> m_action;
     bool m_invokes_control_id = false;
-    std::optional<int> m_icon;
+    std::optional<Icon> m_icon;
     ButtonStyle m_style = ButtonStyle::standard;
     std::optional<ControlInvocation> m_pending;
 };

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "kora_ui/icons.h"
 #include "kora_ui/local_state.h"
 #include "kora_ui/widget.h"
 
@@ -136,21 +137,16 @@ class Image final : public Widget {
     int m_quarter_turns = 0;
 };
 
-// The icon code of a way back.
-inline constexpr int kBackIconCode = 38;
-
-// Icon codes: 76 refresh, 5 printer, 18 add, 19 find, 28 scan, 38 back, 39 open, 60 history,
-// 70 diagnostics, 23 preview missing.
 class IconWidget final : public Widget {
   public:
-    IconWidget(int icon, float scale, float size) : m_icon(icon), m_scale(scale), m_size(size) {}
+    IconWidget(Icon icon, float scale, float size) : m_icon(icon), m_scale(scale), m_size(size) {}
     std::string_view type_name() const override { return "kora_ui::IconWidget"; }
-    [[nodiscard]] int icon() const { return m_icon; }
+    [[nodiscard]] Icon icon() const { return m_icon; }
     [[nodiscard]] float scale() const { return m_scale; }
     [[nodiscard]] float size() const { return m_size; }
 
   private:
-    int m_icon;
+    Icon m_icon;
     float m_scale;
     float m_size;
 };

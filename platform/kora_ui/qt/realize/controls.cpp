@@ -74,7 +74,7 @@ QWidget* make_button(Builder& builder, Widget& node, QWidget* parent, const Reco
 void sign_button(const Widget& node, Signature& out) {
     const auto& button = static_cast<const Button&>(node);
     out.add(button.label());
-    out.number(button.icon().value_or(-1));
+    out.number(button.icon() ? static_cast<int>(*button.icon()) : -1);
     out.number(static_cast<int>(button.style()));
     out.number(button.has_action());
     out.number(static_cast<int>(button.meaning()));

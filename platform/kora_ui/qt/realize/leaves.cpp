@@ -162,22 +162,13 @@ void sign_image(const Widget& node, Signature& out) {
     out.add(image.accessible_label());
 }
 
-// Names for the toolkit's icon codes, for screen readers.
-QString icon_name(int code) {
-    switch (code) {
-        case 5:
-            return tq("Printer");
-        case 28:
-            return tq("Scanner");
-        case 23:
-            return tq("No preview");
-        case 70:
-            return tq("Diagnostics");
-        case 60:
-            return tq("History");
-        default:
-            return tq("Icon");
+// What a screen reader says for an icon; "Icon" for one without a name of its own.
+QString icon_name(Icon code) {
+    const auto* entry = icon_entry(code);
+    if (!entry || entry->spoken.empty()) {
+        return tq("Icon");
     }
+    return tq(entry->spoken.data());  // the table's texts are literals, so they end in a NUL
 }
 
 QWidget* make_icon(Builder&, Widget& node, QWidget* parent, const RecordPtr&, const Context&) {
@@ -191,7 +182,7 @@ QWidget* make_icon(Builder&, Widget& node, QWidget* parent, const RecordPtr&, co
 
 void sign_icon(const Widget& node, Signature& out) {
     const auto& icon = static_cast<const IconWidget&>(node);
-    out.number(icon.icon());
+    out.number(static_cast<int>(icon.icon()));
     out.number(icon.size());
     out.number(icon.scale());
 }

@@ -2,10 +2,12 @@
 // Records, the Service interface behind the free functions, and the functions themselves.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <expected>
 #include <filesystem>
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -18,12 +20,37 @@ namespace os_actions::printing {
 template <class T>
 using Result = std::expected<T, std::string>;
 
+// The failure of an operation on the print server, typed so that callers act on its kind, never on its
+// words: refused for want of rights, credentials wanted by a server elsewhere, the credentials offered
+// refused, or anything else. `message` is the service's own readable words.
+struct ServiceError {
+    enum class Kind : std::uint8_t { failed, not_permitted, credentials_wanted, credentials_refused };
+    Kind kind = Kind::failed;
+    std::string server;  // the server that asks for credentials (credentials_wanted), else empty
+    std::string message;
+    // Any other failure is its words alone.
+    ServiceError(std::string text) : message(std::move(text)) {}  // NOLINT(google-explicit-constructor)
+    ServiceError(Kind kind, std::string server, std::string message)
+        : kind(kind), server(std::move(server)), message(std::move(message)) {}
+    bool operator==(const ServiceError&) const = default;
+};
+// Its message, for logs and test output.
+std::ostream& operator<<(std::ostream& out, const ServiceError& error);
+
+using OperationResult = std::expected<void, ServiceError>;
+
 using Bytes = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+// What a scan reads: true colour, grey tones, or black and white for text. The numbers go to the scan
+// helper on its command line.
+enum class ScanColourMode : std::uint8_t { colour, grayscale, text };
+// Where it reads from: the flatbed, the document feeder (one side of each sheet), or both sides.
+enum class ScanSource : std::uint8_t { flatbed, feeder, two_sided };
 
 struct ScanSettings {
     std::uint16_t resolution_dpi = 300;  // 150, 300 or 600
-    std::uint8_t colour_mode = 0;        // 0 colour, 1 grayscale, 2 text
-    std::uint8_t source = 0;             // 0 flatbed, 1 feeder, 2 two-sided
+    ScanColourMode colour_mode = ScanColourMode::colour;
+    ScanSource source = ScanSource::flatbed;
     bool operator==(const ScanSettings&) const = default;
 };
 
@@ -56,16 +83,26 @@ struct PrintQueue {
     bool operator==(const PrintQueue&) const = default;
 };
 
-// Job states as numbered by the service: 0 unknown-but-active, 1 waiting, 2 in progress,
-// 3 needs attention, 4 canceled, 5 could not print, 6 printed.
+// A job's state as the records name it, in order: the first four are still to print (`unknown`: active
+// in a way the server did not say), the last three finished.
+enum class JobState : std::uint8_t {
+    unknown,
+    waiting,
+    in_progress,
+    needs_attention,
+    canceled,
+    not_printed,
+    printed,
+};
+
 struct PrintJob {
     std::string id;  // "{queue}-{number}"
     std::string queue;
     std::optional<std::string> title;
     std::optional<std::uint32_t> pages_done;
     std::optional<std::uint32_t> pages_total;
-    std::string time_label;  // "today", "yesterday" or a short date
-    std::optional<std::uint8_t> state;
+    std::chrono::system_clock::time_point time{};  // completed, else created
+    std::optional<JobState> state;
     std::optional<std::string> owner;
     std::uint16_t copies = 1;
     std::vector<std::string> reasons = {};  // job-state-reasons keywords, never "none"
@@ -179,19 +216,19 @@ class Service {
     [[nodiscard]] virtual Result<std::vector<PrintJob>> jobs() = 0;
     [[nodiscard]] virtual Result<std::vector<Scanner>> scanners() = 0;
     [[nodiscard]] virtual Result<std::vector<DriverlessPrinter>> discover_driverless() = 0;
-    [[nodiscard]] virtual Result<void> add_driverless(const std::string& uri, const std::string& name) = 0;
-    [[nodiscard]] virtual Result<void> set_default(const std::string& queue) = 0;
-    [[nodiscard]] virtual Result<void> set_enabled(const std::string& queue, bool enabled) = 0;
-    [[nodiscard]] virtual Result<void> cancel_job(const std::string& job_id) = 0;
-    [[nodiscard]] virtual Result<void> retry_job(const std::string& job_id) = 0;
+    [[nodiscard]] virtual OperationResult add_driverless(const std::string& uri, const std::string& name) = 0;
+    [[nodiscard]] virtual OperationResult set_default(const std::string& queue) = 0;
+    [[nodiscard]] virtual OperationResult set_enabled(const std::string& queue, bool enabled) = 0;
+    [[nodiscard]] virtual OperationResult cancel_job(const std::string& job_id) = 0;
+    [[nodiscard]] virtual OperationResult retry_job(const std::string& job_id) = 0;
     // What the queue's printer supports, and its defaults.
     [[nodiscard]] virtual Result<PrinterOptions> printer_options(const std::string& queue) = 0;
     // `document_pages`, when known, tells the server the job's size (pages times copies) up front, so
     // that a document being printed reports how many pages it has.
-    [[nodiscard]] virtual Result<void> print_document(const std::string& queue,
-                                                      const std::filesystem::path& document,
-                                                      const JobOptions& options,
-                                                      std::optional<std::uint32_t> document_pages) = 0;
+    [[nodiscard]] virtual OperationResult print_document(const std::string& queue,
+                                                         const std::filesystem::path& document,
+                                                         const JobOptions& options,
+                                                         std::optional<std::uint32_t> document_pages) = 0;
     [[nodiscard]] virtual Result<Bytes> scan_page(const std::string& scanner_id,
                                                   const ScanSettings& settings) = 0;
 
@@ -201,7 +238,7 @@ class Service {
     [[nodiscard]] virtual Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids);
     // Starts watching the server for changes; nothing when it cannot be watched (by default).
     [[nodiscard]] virtual std::unique_ptr<Watch> watch(ChangesCallback on_change);
-    // One press of "scan": from the feeder (source 1 or 2) every side of every sheet until the scanner
+    // One press of "scan": from the feeder (either feeder source) every side of every sheet until the scanner
     // reports it empty, each handed to on_page as it arrives. A stop requested cancels the scan in the
     // scanner; the page being read then is dropped, those handed on stay. By default: one scan_page.
     [[nodiscard]] virtual Result<ScanEnd> scan_pages(const std::string& scanner_id,
@@ -220,28 +257,27 @@ std::shared_ptr<Service> install_service(std::shared_ptr<Service> service);
 [[nodiscard]] Result<std::vector<PrintJob>> jobs();
 [[nodiscard]] Result<std::vector<Scanner>> scanners();
 [[nodiscard]] Result<std::vector<DriverlessPrinter>> discover_driverless();
-[[nodiscard]] Result<void> add_driverless(const std::string& uri, const std::string& name);
-[[nodiscard]] Result<void> set_default(const std::string& queue);
-[[nodiscard]] Result<void> set_enabled(const std::string& queue, bool enabled);
-[[nodiscard]] Result<void> cancel_job(const std::string& job_id);
-[[nodiscard]] Result<void> retry_job(const std::string& job_id);
+[[nodiscard]] OperationResult add_driverless(const std::string& uri, const std::string& name);
+[[nodiscard]] OperationResult set_default(const std::string& queue);
+[[nodiscard]] OperationResult set_enabled(const std::string& queue, bool enabled);
+[[nodiscard]] OperationResult cancel_job(const std::string& job_id);
+[[nodiscard]] OperationResult retry_job(const std::string& job_id);
 [[nodiscard]] Result<PrinterOptions> printer_options(const std::string& queue);
-[[nodiscard]] Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                          const JobOptions& options,
-                                          std::optional<std::uint32_t> document_pages = std::nullopt);
+[[nodiscard]] OperationResult print_document(const std::string& queue, const std::filesystem::path& document,
+                                             const JobOptions& options,
+                                             std::optional<std::uint32_t> document_pages = std::nullopt);
 // Copies and sides only, every other choice the printer's default.
-[[nodiscard]] Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                          std::uint16_t copies, bool two_sided,
-                                          std::optional<std::uint32_t> document_pages = std::nullopt);
+[[nodiscard]] OperationResult print_document(const std::string& queue, const std::filesystem::path& document,
+                                             std::uint16_t copies, bool two_sided,
+                                             std::optional<std::uint32_t> document_pages = std::nullopt);
 [[nodiscard]] Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings);
 [[nodiscard]] Result<std::vector<PrintQueue>> queues_named(const std::vector<std::string>& names);
 [[nodiscard]] Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids);
 [[nodiscard]] std::unique_ptr<Watch> watch(ChangesCallback on_change);
 
 // The failure of an operation the print server refused because this user may not do it (and the
-// system's administration through polkit did not grant it either), and whether `error` is one.
-[[nodiscard]] std::string not_permitted_error(const std::string& what);
-[[nodiscard]] bool is_not_permitted(const std::string& error);
+// system's administration through polkit did not grant it either).
+[[nodiscard]] ServiceError not_permitted_error(const std::string& what);
 [[nodiscard]] Result<ScanEnd> scan_pages(const std::string& scanner_id, const ScanSettings& settings,
                                          const PageSink& on_page, std::stop_token stop = {});
 
@@ -256,12 +292,9 @@ void set_server_credentials(const std::string& server, std::string user, std::st
 // Overwrites and drops every stored credential.
 void forget_server_credentials();
 // The failure of an operation that `server` refused for want of (correct) credentials.
-[[nodiscard]] std::string credentials_wanted_error(const std::string& server);
-// The server that asks for credentials, when `error` is such a failure.
-[[nodiscard]] std::optional<std::string> credentials_wanted(const std::string& error);
+[[nodiscard]] ServiceError credentials_wanted_error(const std::string& server);
 // The failure of an operation whose server refused the credentials offered for it (they are forgotten):
 // "The print server did not accept the user name or password."
-[[nodiscard]] std::string credentials_refused_error();
-[[nodiscard]] bool credentials_refused(const std::string& error);
+[[nodiscard]] ServiceError credentials_refused_error();
 
 }  // namespace os_actions::printing

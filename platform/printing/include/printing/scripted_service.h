@@ -18,7 +18,7 @@ class ScriptedService final : public Service {
         Result<std::vector<PrintJob>> jobs = std::vector<PrintJob>{};
         Result<std::vector<Scanner>> scanners = std::vector<Scanner>{};
         Result<std::vector<DriverlessPrinter>> discovered = std::vector<DriverlessPrinter>{};
-        Result<void> operation = {};  // the answer of every action call
+        OperationResult operation = {};  // the answer of every action call
         Result<Bytes> scan = std::unexpected(std::string("no scan scripted"));
         // What each queue's printer offers; a queue not named here fails to tell.
         std::map<std::string, Result<PrinterOptions>> printer_options;
@@ -36,7 +36,7 @@ class ScriptedService final : public Service {
 
     // Replace the answers (thread-safe; workers may be calling at the same time).
     void script(Answers answers);
-    void set_operation_result(Result<void> result);
+    void set_operation_result(OperationResult result);
     void set_scan_result(Result<Bytes> result);
     void set_printer_options(const std::string& queue, Result<PrinterOptions> options);
     void set_feeder(std::vector<Bytes> sides);
@@ -49,17 +49,17 @@ class ScriptedService final : public Service {
     Result<std::vector<PrintJob>> jobs() override;
     Result<std::vector<Scanner>> scanners() override;
     Result<std::vector<DriverlessPrinter>> discover_driverless() override;
-    Result<void> add_driverless(const std::string& uri, const std::string& name) override;
-    Result<void> set_default(const std::string& queue) override;
-    Result<void> set_enabled(const std::string& queue, bool enabled) override;
-    Result<void> cancel_job(const std::string& job_id) override;
-    Result<void> retry_job(const std::string& job_id) override;
+    OperationResult add_driverless(const std::string& uri, const std::string& name) override;
+    OperationResult set_default(const std::string& queue) override;
+    OperationResult set_enabled(const std::string& queue, bool enabled) override;
+    OperationResult cancel_job(const std::string& job_id) override;
+    OperationResult retry_job(const std::string& job_id) override;
     Result<PrinterOptions> printer_options(const std::string& queue) override;
     // Recorded as "print_document(queue,document,copies,two_sided[,pages])", followed by
     // " name=value" for each choice beyond copies and sides.
-    Result<void> print_document(const std::string& queue, const std::filesystem::path& document,
-                                const JobOptions& options,
-                                std::optional<std::uint32_t> document_pages) override;
+    OperationResult print_document(const std::string& queue, const std::filesystem::path& document,
+                                   const JobOptions& options,
+                                   std::optional<std::uint32_t> document_pages) override;
     Result<Bytes> scan_page(const std::string& scanner_id, const ScanSettings& settings) override;
     Result<std::vector<PrintQueue>> queues_named(const std::vector<std::string>& names) override;
     Result<std::vector<PrintJob>> jobs_named(const std::vector<std::string>& ids) override;
@@ -76,7 +76,7 @@ class ScriptedService final : public Service {
   private:
     struct Watchers;
     void record(std::string call);
-    [[nodiscard]] Result<void> operation_answer() const;  // with m_mutex held
+    [[nodiscard]] OperationResult operation_answer() const;  // with m_mutex held
     mutable std::mutex m_mutex;
     Answers m_answers;
     std::optional<SignIn> m_sign_in;
