@@ -68,10 +68,10 @@ std::expected<TempPng, OcrError> TempPng::create() {
             return std::unexpected(io_failure("no random name for the temporary file", suffix.error()));
         }
         std::filesystem::path path = directory / (".tmp" + *suffix + ".png");
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) {
+        base::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (fd.is_open()) {
             live_files::LiveFile live(path);
-            return TempPng(std::move(path), fd, std::move(live));
+            return TempPng(std::move(path), std::move(fd), std::move(live));
         }
         if (errno != EEXIST) {
             return std::unexpected(io_failure("the temporary file could not be created", last_error()));
@@ -82,15 +82,12 @@ std::expected<TempPng, OcrError> TempPng::create() {
 }
 
 TempPng::TempPng(TempPng&& other) noexcept
-    : m_path(std::move(other.m_path)), m_fd(other.m_fd), m_live(std::move(other.m_live)) {
+    : m_path(std::move(other.m_path)), m_fd(std::move(other.m_fd)), m_live(std::move(other.m_live)) {
     other.m_path.clear();
-    other.m_fd = -1;
 }
 
 TempPng::~TempPng() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
+    m_fd.reset();
     if (!m_path.empty()) {
         ::unlink(m_path.c_str());
     }
@@ -106,7 +103,7 @@ std::expected<void, OcrError> TempPng::write(const GrayImage& image) {
     }
     // The file only feeds the engine and is removed after it: written straight to the file, with the
     // library's fast settings, since deflating a whole page hard cost more than the rest of our share.
-    const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    const int fd = ::fcntl(m_fd.get(), F_DUPFD_CLOEXEC, 0);
     FILE* out = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
     if (!out) {
         const int code = errno;

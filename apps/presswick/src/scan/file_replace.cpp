@@ -11,34 +11,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "base/unique_fd.h"
 #include "live_files/live_files.h"
 
 namespace presswick::scan {
 
 namespace {
-
-// Closes the descriptor on every path; `close` reports whether the last step worked.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    [[nodiscard]] int get() const { return m_fd; }
-    [[nodiscard]] bool close() { return ::close(std::exchange(m_fd, -1)) == 0; }
-
-  private:
-    int m_fd;
-};
 
 // A temporary name in a folder: removed unless it was renamed into place, and meanwhile known to the
 // end of the program.
@@ -82,7 +60,7 @@ bool write_all(int fd, std::span<const std::uint8_t> data) {
 
 // The chosen file as a folder that stays put and a name in it.
 struct Place {
-    FileDescriptor folder;  // O_PATH: it is only walked from, looked into and written into
+    base::UniqueFd folder;  // O_PATH: it is only walked from, looked into and written into
     std::filesystem::path folder_path;
     std::string name;
 };
@@ -96,8 +74,8 @@ void push_components(const std::filesystem::path& path, std::vector<std::string>
     pending.insert(pending.end(), parts.rbegin(), parts.rend());
 }
 
-FileDescriptor open_folder(int at, const char* name) {
-    return FileDescriptor(::openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+base::UniqueFd open_folder(int at, const char* name) {
+    return base::UniqueFd(::openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 // Walks the path a component at a time from folders held open, as the kernel would with its protection
@@ -108,7 +86,7 @@ std::optional<Place> final_place(const std::filesystem::path& chosen) {
         return std::nullopt;
     }
     const bool absolute = chosen.is_absolute();
-    FileDescriptor folder = open_folder(AT_FDCWD, absolute ? "/" : ".");
+    base::UniqueFd folder = open_folder(AT_FDCWD, absolute ? "/" : ".");
     std::filesystem::path folder_path = absolute ? "/" : ".";
     std::vector<std::string> pending;
     push_components(chosen, pending);
@@ -177,7 +155,7 @@ bool link_unnamed(int fd, int folder, const std::string& name) {
 
 // A new temporary name in `place`'s folder for `file`: the unnamed file linked in, or a named one
 // created there (then `file`). False when none can be made.
-bool temporary_in(const Place& place, int unnamed, FileDescriptor& file,
+bool temporary_in(const Place& place, int unnamed, base::UniqueFd& file,
                   std::optional<TemporaryName>& temporary) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = random_name(place.name);
@@ -187,7 +165,7 @@ bool temporary_in(const Place& place, int unnamed, FileDescriptor& file,
                 return true;
             }
         } else {
-            FileDescriptor made(::openat(place.folder.get(), name.c_str(),
+            base::UniqueFd made(::openat(place.folder.get(), name.c_str(),
                                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
             if (made.get() >= 0) {
                 file = std::move(made);
@@ -221,7 +199,7 @@ bool replace_file(const std::filesystem::path& chosen, std::span<const std::uint
         return false;  // a directory, a pipe, a device, or a link that appeared since, is never replaced
     }
     // An unnamed file leaves nothing behind whatever ends us; some file systems cannot make one.
-    FileDescriptor file(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    base::UniqueFd file(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     const bool unnamed = file.get() >= 0;
     std::optional<TemporaryName> temporary;
     if (!unnamed && !temporary_in(*place, -1, file, temporary)) {
@@ -258,7 +236,7 @@ bool replace_file(const std::filesystem::path& chosen, std::span<const std::uint
         temporary->keep();
     }
     // The folder is held for walking only: syncing it takes a descriptor that may read it.
-    const FileDescriptor synced(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const base::UniqueFd synced(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return synced.get() >= 0 && (::fsync(synced.get()) == 0 || errno == EINVAL);
 }
 
