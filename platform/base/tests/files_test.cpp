@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "base/files.h"
+#include "base/replace_file.h"
 #include "base/unique_fd.h"
 
 namespace {
@@ -49,6 +53,44 @@ TEST(Files, OnlyANonEmptyRegularFileIsReadable) {
     EXPECT_FALSE(base::is_readable_regular_file(dir / "pipe"));  // refused without waiting for a writer
     EXPECT_FALSE(base::is_readable_regular_file(dir));
     EXPECT_FALSE(base::is_readable_regular_file(dir / "missing"));
+    std::filesystem::remove_all(dir);
+}
+
+std::string contents(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(ReplaceFile, WritesWholeOrSaysWhyNot) {
+    const auto dir = std::filesystem::temp_directory_path() / ("base_replace_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir / "folder");
+    const auto made = dir / "made.json";
+    ASSERT_TRUE(base::replace_file(made, "{}"));
+    EXPECT_EQ(contents(made), "{}");
+    struct stat info {};
+    ASSERT_EQ(::stat(made.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    // An existing file keeps its permissions.
+    ASSERT_EQ(::chmod(made.c_str(), 0640), 0);
+    ASSERT_TRUE(base::replace_file(made, "{\"a\": 1}"));
+    ASSERT_EQ(::stat(made.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(contents(made), "{\"a\": 1}");
+
+    const auto into_folder = base::replace_file(dir / "folder", "x");
+    ASSERT_FALSE(into_folder);
+    EXPECT_EQ(into_folder.error(), std::errc::is_a_directory);
+    const auto nowhere = base::replace_file(dir / "missing" / "file", "x");
+    ASSERT_FALSE(nowhere);
+    EXPECT_EQ(nowhere.error(), std::errc::no_such_file_or_directory);
+    // Nothing of the failed saves or of the temporary names is left.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::ranges::sort(names);
+    EXPECT_EQ(names, (std::vector<std::string>{"folder", "made.json"}));
     std::filesystem::remove_all(dir);
 }
 

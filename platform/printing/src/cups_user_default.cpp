@@ -1,17 +1,12 @@
 #include "cups_user_default.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "base/replace_file.h"
 #include "cups_client.h"
 #include "cups_handles.h"
 #include "parsing.h"
@@ -44,18 +39,8 @@ Result<void> write_private_default(const std::filesystem::path& dir, const std::
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     const auto target = dir / "lpoptions";
-    const auto temp = dir / "lpoptions.new";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return failure("Could not write " + target.string() + ": " + std::strerror(errno));
-    }
-    const std::string text = "Default " + queue + "\n";
-    const bool written =
-        ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!written || std::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return failure("Could not write " + target.string() + ": " + std::strerror(errno));
+    if (auto written = base::replace_file(target, "Default " + queue + "\n"); !written) {
+        return failure("Could not write " + target.string() + ": " + written.error().message());
     }
     return {};
 }
