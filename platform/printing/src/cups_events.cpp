@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "base/unique_fd.h"
+#include "bus_handles.h"
 #include "cups_auth.h"
 #include "cups_handles.h"
 #include "parsing.h"
@@ -24,11 +25,6 @@ namespace os_actions::printing::cups {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct BusUnref {
-    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-};
-using Bus = std::unique_ptr<sd_bus, BusUnref>;
 
 // What the watch and its thread share: the thread outlives the watch until it sees `stopped`.
 struct Shared {

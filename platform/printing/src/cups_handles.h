@@ -6,6 +6,7 @@
 
 #include <expected>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,55 @@ struct HttpClose {
 struct IppDelete {
     void operator()(ipp_t* ipp) const { ippDelete(ipp); }
 };
+struct DestFree {
+    void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
+};
+struct DestInfoFree {
+    void operator()(cups_dinfo_t* info) const { cupsFreeDestInfo(info); }
+};
 using Http = std::unique_ptr<http_t, HttpClose>;
 using Ipp = std::unique_ptr<ipp_t, IppDelete>;
+// One destination, as cupsGetNamedDest or cupsGetDestWithURI give it.
+using Destination = std::unique_ptr<cups_dest_t, DestFree>;
+using DestinationInfo = std::unique_ptr<cups_dinfo_t, DestInfoFree>;
+
+// Every destination libcups knows through `http` (cupsGetDests2), freed together.
+class Destinations {
+  public:
+    explicit Destinations(http_t* http) : m_count(cupsGetDests2(http, &m_dests)) {}
+    Destinations(const Destinations&) = delete;
+    Destinations& operator=(const Destinations&) = delete;
+    ~Destinations() { cupsFreeDests(m_count, m_dests); }
+
+    [[nodiscard]] std::span<cups_dest_t> all() const {
+        return m_dests ? std::span(m_dests, static_cast<std::size_t>(m_count)) : std::span<cups_dest_t>();
+    }
+    [[nodiscard]] int count() const { return m_count; }
+    [[nodiscard]] cups_dest_t* get() const { return m_dests; }
+
+  private:
+    cups_dest_t* m_dests = nullptr;
+    int m_count;
+};
+
+// Options gathered with cupsAddOption, freed together.
+class Options {
+  public:
+    Options() = default;
+    Options(const Options&) = delete;
+    Options& operator=(const Options&) = delete;
+    ~Options() { cupsFreeOptions(m_count, m_options); }
+
+    void add(const std::string& name, const std::string& value) {
+        m_count = cupsAddOption(name.c_str(), value.c_str(), m_count, &m_options);
+    }
+    [[nodiscard]] int count() const { return m_count; }
+    [[nodiscard]] cups_option_t* get() const { return m_options; }
+
+  private:
+    cups_option_t* m_options = nullptr;
+    int m_count = 0;
+};
 
 // How long connecting to the server, and waiting for one answer, may take.
 inline constexpr int server_timeout_ms = 3000;

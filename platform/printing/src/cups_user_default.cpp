@@ -62,13 +62,11 @@ std::optional<std::string> preferred_queue(http_t* http, const std::vector<Print
         }
         return std::nullopt;
     }
-    cups_dest_t* dest = cupsGetNamedDest(http, nullptr, nullptr);
+    const Destination dest(cupsGetNamedDest(http, nullptr, nullptr));
     if (!dest) {
         return std::nullopt;
     }
-    std::string name = dest->name;
-    cupsFreeDests(1, dest);
-    return name;
+    return std::string(dest->name);
 }
 
 Result<void> set_default(const std::string& queue) {
@@ -84,20 +82,16 @@ Result<void> set_default(const std::string& queue) {
         }
         return write_private_default(*dir, queue);
     }
-    cups_dest_t* dests = nullptr;
-    const int count = cupsGetDests2(http->get(), &dests);
+    const Destinations dests(http->get());
     bool found = false;
-    for (int i = 0; i < count; ++i) {
-        dests[i].is_default = !dests[i].instance && queue == dests[i].name;
-        found = found || dests[i].is_default;
+    for (auto& dest : dests.all()) {
+        dest.is_default = !dest.instance && queue == dest.name;
+        found = found || dest.is_default;
     }
     if (!found) {
-        cupsFreeDests(count, dests);
         return failure("No printer " + queue);
     }
-    const int status = cupsSetDests2(http->get(), count, dests);
-    cupsFreeDests(count, dests);
-    if (status != 0) {
+    if (cupsSetDests2(http->get(), dests.count(), dests.get()) != 0) {
         return failure("Could not save the preferred printer: " + last_error());
     }
     return {};
