@@ -4,18 +4,12 @@
 
 #include <systemd/sd-bus.h>
 
-#include <memory>
+#include "base/owned.h"
 
 namespace os_actions::printing::cups {
 
-struct BusClose {
-    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-};
-struct MessageUnref {
-    void operator()(sd_bus_message* m) const { sd_bus_message_unref(m); }
-};
-using Bus = std::unique_ptr<sd_bus, BusClose>;
-using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
+using Bus = base::Owned<sd_bus, sd_bus_flush_close_unref>;
+using Message = base::Owned<sd_bus_message, sd_bus_message_unref>;
 
 // An error filled in by a call, freed on every path.
 struct BusError {

@@ -10,27 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "base/owned.h"
 #include "printing/printing.h"
 
 namespace os_actions::printing::cups {
 
-struct HttpClose {
-    void operator()(http_t* http) const { httpClose(http); }
-};
-struct IppDelete {
-    void operator()(ipp_t* ipp) const { ippDelete(ipp); }
-};
-struct DestFree {
-    void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
-};
-struct DestInfoFree {
-    void operator()(cups_dinfo_t* info) const { cupsFreeDestInfo(info); }
-};
-using Http = std::unique_ptr<http_t, HttpClose>;
-using Ipp = std::unique_ptr<ipp_t, IppDelete>;
+inline void free_destination(cups_dest_t* dest) {
+    cupsFreeDests(1, dest);
+}
+using Http = base::Owned<http_t, httpClose>;
+using Ipp = base::Owned<ipp_t, ippDelete>;
 // One destination, as cupsGetNamedDest or cupsGetDestWithURI give it.
-using Destination = std::unique_ptr<cups_dest_t, DestFree>;
-using DestinationInfo = std::unique_ptr<cups_dinfo_t, DestInfoFree>;
+using Destination = base::Owned<cups_dest_t, free_destination>;
+using DestinationInfo = base::Owned<cups_dinfo_t, cupsFreeDestInfo>;
 
 // Every destination libcups knows through `http` (cupsGetDests2), freed together.
 class Destinations {

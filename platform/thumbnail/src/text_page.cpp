@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "base/owned.h"
 #include "base/utf8.h"
 #include "internal.h"
 
@@ -38,25 +39,13 @@ bool decode_utf8(const std::vector<std::uint8_t>& bytes, std::u32string& out) {
     return true;
 }
 
-struct LibraryDeleter {
-    void operator()(FT_Library library) const { FT_Done_FreeType(library); }
-};
-struct FaceDeleter {
-    void operator()(FT_Face face) const { FT_Done_Face(face); }
-};
-struct PatternDeleter {
-    void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
-};
-struct FontSetDeleter {
-    void operator()(FcFontSet* set) const { FcFontSetDestroy(set); }
-};
-using Library = std::unique_ptr<std::remove_pointer_t<FT_Library>, LibraryDeleter>;
-using Face = std::unique_ptr<std::remove_pointer_t<FT_Face>, FaceDeleter>;
+using Library = base::Owned<std::remove_pointer_t<FT_Library>, FT_Done_FreeType>;
+using Face = base::Owned<std::remove_pointer_t<FT_Face>, FT_Done_Face>;
 
 // The font files fontconfig offers for "monospace", best first.
 std::vector<std::string> monospace_font_files(std::size_t limit) {
     std::vector<std::string> files;
-    std::unique_ptr<FcPattern, PatternDeleter> pattern(
+    base::Owned<FcPattern, FcPatternDestroy> pattern(
         FcNameParse(reinterpret_cast<const FcChar8*>("monospace")));
     if (!pattern) {
         return files;
@@ -64,7 +53,7 @@ std::vector<std::string> monospace_font_files(std::size_t limit) {
     FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
     FcDefaultSubstitute(pattern.get());
     FcResult result = FcResultNoMatch;
-    std::unique_ptr<FcFontSet, FontSetDeleter> set(
+    base::Owned<FcFontSet, FcFontSetDestroy> set(
         FcFontSort(nullptr, pattern.get(), FcTrue, nullptr, &result));
     for (int i = 0; set && i < set->nfont && files.size() < limit; ++i) {
         FcChar8* file = nullptr;
