@@ -4,8 +4,6 @@
 // (confine.h). Standard output: width, height and the document's page count (0 when unknown), 32-bit
 // little-endian each, then RGBA rows. Exit 0 with a picture; 1 when there is none (also for a page the
 // document does not have).
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -14,22 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/files.h"
 #include "confine.h"
 #include "thumbnail/thumbnail.h"
 
 namespace {
-
-// Only a readable, non-empty regular file: a pipe or a device would never end.
-bool regular_file(const char* path) {
-    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat info {};
-    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
-    ::close(fd);
-    return regular;
-}
 
 bool write_all(const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
@@ -79,7 +66,7 @@ int main(int argc, char** argv) {
     const std::string_view side_text(argv[2]);
     std::uint32_t max_side = 0;
     if (std::from_chars(side_text.data(), side_text.data() + side_text.size(), max_side).ec != std::errc() ||
-        max_side == 0 || max_side > 4096 || !regular_file(argv[1])) {
+        max_side == 0 || max_side > 4096 || !base::is_readable_regular_file(argv[1])) {
         return 1;
     }
     const auto image =

@@ -68,28 +68,27 @@ kora_ui::WidgetPtr new_default_root() {
 }
 
 kora_ui::launch::LaunchDescriptor make_launch_descriptor() {
-    kora_ui::launch::LaunchDescriptor descriptor;
-    descriptor.application_id = std::string(kApplicationId);                 // 1
-    descriptor.document_types = {};                                          // 2
-    descriptor.url_schemes = {};                                             // 3
-    descriptor.keywords = {};                                                // 4
-    descriptor.categories = {};                                              // 5
-    descriptor.surfaces.assign(kSurfaceNames.begin(), kSurfaceNames.end());  // 6
-    descriptor.before_window = std::nullopt;                                 // 7
-    descriptor.after_window = std::nullopt;                                  // 7
-    descriptor.default_root = new_default_root;                              // 8
-    descriptor.on_activate = std::nullopt;                                   // 9
-    descriptor.surface_root = new_root_for_surface;                          // 10
-    descriptor.on_open_files = std::nullopt;                                 // 11
-    descriptor.on_open_url = std::nullopt;                                   // 11
-    descriptor.on_close = std::nullopt;                                      // 11
-    descriptor.window_size = window_size_for_surface;                        // 12
-    descriptor.instance_limit = [] {
-        return std::uint32_t{1};
-    };                                                 // 13
-    descriptor.persist_open = kora_ui::persist::open;  // 14
-    descriptor.flags = kLaunchFlags;                   // 15
-    return descriptor;
+    // Every field the toolkit defines, in its order; what Presswick does not use is said empty.
+    return {
+        .application_id = std::string(kApplicationId),             // 1
+        .document_types = {},                                      // 2
+        .url_schemes = {},                                         // 3
+        .keywords = {},                                            // 4
+        .categories = {},                                          // 5
+        .surfaces = {kSurfaceNames.begin(), kSurfaceNames.end()},  // 6
+        .before_window = std::nullopt,                             // 7
+        .after_window = std::nullopt,                              // 7
+        .default_root = new_default_root,                          // 8
+        .on_activate = std::nullopt,                               // 9
+        .surface_root = new_root_for_surface,                      // 10
+        .on_open_files = std::nullopt,                             // 11
+        .on_open_url = std::nullopt,                               // 11
+        .on_close = std::nullopt,                                  // 11
+        .window_size = window_size_for_surface,                    // 12
+        .instance_limit = [] { return std::uint32_t{1}; },         // 13
+        .persist_open = kora_ui::persist::open,                    // 14
+        .flags = kLaunchFlags,                                     // 15
+    };
 }
 
 }  // namespace presswick::launch

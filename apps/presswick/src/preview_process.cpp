@@ -6,9 +6,9 @@
 #include <optional>
 #include <vector>
 
+#include "base/files.h"
 #include "bounded_command/bounded_command.h"
 #include "bounded_command/companion.h"
-#include "document_file.h"
 
 namespace presswick {
 
@@ -49,7 +49,7 @@ std::filesystem::path preview_helper_path() {
 
 PreviewResult render_preview(const std::filesystem::path& document, const std::function<bool()>& keep_going,
                              std::uint32_t page) {
-    if (!is_readable_document(document)) {
+    if (!base::is_readable_regular_file(document)) {
         return std::nullopt;
     }
     bounded_command::PreparedCommand command{

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "document_file.h"
+#include "base/files.h"
 #include "kora_ui/thread.h"
 #include "preview_process.h"
 
@@ -95,7 +95,7 @@ bool start_print_document(OperationSender sender, std::filesystem::path document
         [document = std::move(document), queue = std::move(queue), options = std::move(options),
          document_pages, keep = std::move(keep)]() mutable -> printing::OperationResult {
             // An empty file, a directory or a vanished file would leave an empty job.
-            if (!is_readable_document(document)) {
+            if (!base::is_readable_regular_file(document)) {
                 return std::unexpected(printing::ServiceError("not a readable document"));
             }
             auto printed = printing::print_document(queue, document, options, document_pages);

@@ -2,8 +2,8 @@
 
 #include <optional>
 
+#include "base/utf8.h"
 #include "ocr/tsv.h"
-#include "utf8.h"
 
 namespace ocr {
 
@@ -81,14 +81,14 @@ bounded_command::PreparedCommand engine_command(const std::filesystem::path& ima
 }
 
 std::string engine_message(std::span<const std::uint8_t> stderr_bytes) {
-    const std::string decoded = detail::decode_utf8_lossy(stderr_bytes);
-    const std::string_view trimmed = detail::trim_white_space(decoded);
+    const std::string decoded = base::utf8::decode_lossy(stderr_bytes);
+    const std::string_view trimmed = base::utf8::trim_white_space(decoded);
     std::string message;
     std::size_t kept = 0;
     std::size_t at = 0;
     while (at < trimmed.size() && kept < max_engine_message_chars) {
         const std::size_t start = at;
-        const char32_t c = detail::next_code_point(trimmed, at);
+        const char32_t c = base::utf8::next_code_point(trimmed, at);
         if (!is_dropped_control(c)) {
             message.append(trimmed.substr(start, at - start));
             ++kept;
@@ -114,7 +114,7 @@ std::expected<OcrOutput, OcrError> run_engine(const std::filesystem::path& image
     if (!run->status.success()) {
         return std::unexpected(engine_failed(engine_message(run->stderr_bytes)));
     }
-    return parse_engine_tsv(detail::decode_utf8_lossy(run->stdout_bytes), language);
+    return parse_engine_tsv(base::utf8::decode_lossy(run->stdout_bytes), language);
 }
 
 }  // namespace ocr

@@ -71,10 +71,10 @@ std::expected<TempPng, OcrError> TempPng::create() {
             return std::unexpected(io_failure("no random name for the temporary file", suffix.error()));
         }
         std::filesystem::path path = directory / (".tmp" + *suffix + ".png");
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) {
+        base::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (fd.is_open()) {
             live_files::LiveFile live(path);
-            return TempPng(std::move(path), fd, std::move(live));
+            return TempPng(std::move(path), std::move(fd), std::move(live));
         }
         if (errno != EEXIST) {
             return std::unexpected(io_failure("the temporary file could not be created", last_error()));
@@ -85,15 +85,12 @@ std::expected<TempPng, OcrError> TempPng::create() {
 }
 
 TempPng::TempPng(TempPng&& other) noexcept
-    : m_path(std::move(other.m_path)), m_fd(other.m_fd), m_live(std::move(other.m_live)) {
+    : m_path(std::move(other.m_path)), m_fd(std::move(other.m_fd)), m_live(std::move(other.m_live)) {
     other.m_path.clear();
-    other.m_fd = -1;
 }
 
 TempPng::~TempPng() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
+    m_fd.reset();
     if (!m_path.empty()) {
         ::unlink(m_path.c_str());
     }
@@ -211,7 +208,7 @@ std::expected<void, OcrError> TempPng::write(const GrayImage& image) {
     if ((std::size_t{image.width} + 1) * image.height > std::size_t{1} << 30) {
         return failed("the image is too large for the temporary PNG");
     }
-    if (auto written = write_stored_gray_png(m_fd, image); !written) {
+    if (auto written = write_stored_gray_png(m_fd.get(), image); !written) {
         return failed(std::move(written.error()));
     }
     return {};

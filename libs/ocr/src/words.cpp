@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "utf8.h"
+#include "base/utf8.h"
 
 namespace ocr {
 
@@ -99,7 +99,7 @@ std::optional<OcrWord> word_of(std::string_view line) {
     if (raw_text.size() > max_word_field_bytes) {
         return std::nullopt;
     }
-    const std::string_view text = detail::trim_white_space(raw_text);
+    const std::string_view text = base::utf8::trim_white_space(raw_text);
     if (text.empty()) {
         return std::nullopt;
     }

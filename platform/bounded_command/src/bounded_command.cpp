@@ -15,8 +15,8 @@ namespace bounded_command {
 
 namespace {
 
+using base::UniqueFd;
 using detail::Child;
-using detail::Fd;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t read_chunk = 64 * 1024;
@@ -28,7 +28,7 @@ Failure io_failure(std::error_code error) {
 // One output stream of the child: the read end of its pipe and what has arrived so far.
 struct Stream {
     const char* name;
-    Fd fd;
+    UniqueFd fd;
     std::size_t limit;
     std::vector<std::uint8_t> bytes;
 };
@@ -58,13 +58,13 @@ ReadResult read_available(Stream& stream, std::error_code& error) {
 }
 
 // A descriptor that becomes readable when the child ends, where the kernel offers one.
-Fd open_pidfd(pid_t pid) {
+UniqueFd open_pidfd(pid_t pid) {
 #ifdef SYS_pidfd_open
     const long fd = ::syscall(SYS_pidfd_open, pid, 0);
-    return Fd(fd >= 0 ? static_cast<int>(fd) : -1);
+    return UniqueFd(fd >= 0 ? static_cast<int>(fd) : -1);
 #else
     (void)pid;
-    return Fd();
+    return UniqueFd();
 #endif
 }
 
@@ -120,7 +120,7 @@ std::expected<Output, Failure> run_prepared_with_limits(
 
     std::array<Stream, 2> streams{Stream{"stdout", std::move(out_pipe->read_end), stdout_limit, {}},
                                   Stream{"stderr", std::move(err_pipe->read_end), stderr_limit, {}}};
-    Fd pidfd = open_pidfd(child.pid());
+    UniqueFd pidfd = open_pidfd(child.pid());
     bool ended = false;
 
     // Either the streams are open or the child still runs: without a pidfd, look again every 10 ms.

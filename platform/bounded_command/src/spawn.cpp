@@ -184,34 +184,12 @@ std::vector<std::string> basic_environment() {
 
 namespace bounded_command::detail {
 
-Fd& Fd::operator=(Fd&& other) noexcept {
-    if (this != &other) {
-        reset();
-        m_fd = other.release();
-    }
-    return *this;
-}
-
-int Fd::release() {
-    const int fd = m_fd;
-    m_fd = -1;
-    return fd;
-}
-
-void Fd::reset() {
-    if (m_fd >= 0) {
-        // Linux releases the descriptor even when close reports EINTR: never retry.
-        ::close(m_fd);
-        m_fd = -1;
-    }
-}
-
 std::expected<Pipe, std::error_code> make_pipe() {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
         return std::unexpected(last_error());
     }
-    return Pipe{Fd(ends[0]), Fd(ends[1])};
+    return Pipe{base::UniqueFd(ends[0]), base::UniqueFd(ends[1])};
 }
 
 Child::~Child() {
@@ -248,7 +226,7 @@ std::expected<int, std::error_code> Child::wait() {
 
 std::expected<Child, std::error_code> spawn_child(
     const PreparedCommand& command, const std::optional<std::filesystem::path>& working_directory,
-    const Fd& stdout_write, const Fd& stderr_write) {
+    const base::UniqueFd& stdout_write, const base::UniqueFd& stderr_write) {
     FileActions actions;
     if (actions.status() != 0) {
         return std::unexpected(std::error_code(actions.status(), std::system_category()));

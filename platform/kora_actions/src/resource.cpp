@@ -1,16 +1,14 @@
 #include "kora_actions/resource.h"
 
+#include "base/utf8.h"
+
 namespace kora_actions {
 
 std::string echoed(std::string_view text) {
     if (text.size() <= kMaxEchoedBytes) {
         return std::string(text);
     }
-    std::size_t end = kMaxEchoedBytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    return std::string(text.substr(0, end)) + "…";
+    return std::string(text.substr(0, base::utf8::prefix_within(text, kMaxEchoedBytes))) + "…";
 }
 
 void ActionSpec::derive_from_execution_kind() {

@@ -155,39 +155,6 @@ void CropView::refresh() {
     }
 }
 
-CropSelection CropView::moved(CropSelection s, Grip grip, double dx, double dy) {
-    const double min = 0.05;
-    const double w = s.right - s.left;
-    const double h = s.bottom - s.top;
-    switch (grip) {
-        case Grip::top_left:
-            s.left = std::clamp(s.left + dx, 0.0, s.right - min);
-            s.top = std::clamp(s.top + dy, 0.0, s.bottom - min);
-            break;
-        case Grip::top_right:
-            s.right = std::clamp(s.right + dx, s.left + min, 1.0);
-            s.top = std::clamp(s.top + dy, 0.0, s.bottom - min);
-            break;
-        case Grip::bottom_left:
-            s.left = std::clamp(s.left + dx, 0.0, s.right - min);
-            s.bottom = std::clamp(s.bottom + dy, s.top + min, 1.0);
-            break;
-        case Grip::bottom_right:
-            s.right = std::clamp(s.right + dx, s.left + min, 1.0);
-            s.bottom = std::clamp(s.bottom + dy, s.top + min, 1.0);
-            break;
-        case Grip::move:
-            s.left = std::clamp(s.left + dx, 0.0, 1.0 - w);
-            s.top = std::clamp(s.top + dy, 0.0, 1.0 - h);
-            s.right = s.left + w;
-            s.bottom = s.top + h;
-            break;
-        case Grip::none:
-            break;
-    }
-    return s;
-}
-
 void CropView::focusInEvent(QFocusEvent* event) {
     m_at_focus = m_read();
     QWidget::focusInEvent(event);
@@ -228,7 +195,7 @@ void CropView::keyPressEvent(QKeyEvent* event) {
             QWidget::keyPressEvent(event);
             return;
     }
-    m_drag(moved(m_read(), m_key_grip, dx, dy));
+    m_drag(m_read().moved(m_key_grip, dx, dy));
     update();
 }
 
@@ -331,42 +298,19 @@ void CropView::mouseMoveEvent(QMouseEvent* event) {
     if (m_grip == Grip::none || area.isEmpty()) {
         return;
     }
+    // A corner follows the pointer (inside the page); the whole rectangle moves as far as the pointer did.
     const double fx = std::clamp((event->position().x() - area.x()) / area.width(), 0.0, 1.0);
     const double fy = std::clamp((event->position().y() - area.y()) / area.height(), 0.0, 1.0);
-    const double min = 0.05;
-    CropSelection s = m_at_press;
-    switch (m_grip) {
-        case Grip::top_left:
-            s.left = std::min(fx, s.right - min);
-            s.top = std::min(fy, s.bottom - min);
-            break;
-        case Grip::top_right:
-            s.right = std::max(fx, s.left + min);
-            s.top = std::min(fy, s.bottom - min);
-            break;
-        case Grip::bottom_left:
-            s.left = std::min(fx, s.right - min);
-            s.bottom = std::max(fy, s.top + min);
-            break;
-        case Grip::bottom_right:
-            s.right = std::max(fx, s.left + min);
-            s.bottom = std::max(fy, s.top + min);
-            break;
-        case Grip::move: {
-            const double dx = (event->position().x() - m_press.x()) / area.width();
-            const double dy = (event->position().y() - m_press.y()) / area.height();
-            const double w = s.right - s.left;
-            const double h = s.bottom - s.top;
-            s.left = std::clamp(m_at_press.left + dx, 0.0, 1.0 - w);
-            s.top = std::clamp(m_at_press.top + dy, 0.0, 1.0 - h);
-            s.right = s.left + w;
-            s.bottom = s.top + h;
-            break;
-        }
-        case Grip::none:
-            break;
+    const CropSelection& s = m_at_press;
+    const bool left = m_grip == Grip::top_left || m_grip == Grip::bottom_left;
+    const bool top = m_grip == Grip::top_left || m_grip == Grip::top_right;
+    double dx = fx - (left ? s.left : s.right);
+    double dy = fy - (top ? s.top : s.bottom);
+    if (m_grip == Grip::move) {
+        dx = (event->position().x() - m_press.x()) / area.width();
+        dy = (event->position().y() - m_press.y()) / area.height();
     }
-    m_drag(s);
+    m_drag(s.moved(m_grip, dx, dy));
     update();
 }
 

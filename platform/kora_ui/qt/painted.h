@@ -90,9 +90,7 @@ class CropView final : public QWidget {
     void focusInEvent(QFocusEvent* event) override;
 
   private:
-    enum class Grip { none, top_left, top_right, bottom_left, bottom_right, move };
-    // The selection after moving `grip` by (dx, dy) of the page from `from`.
-    [[nodiscard]] static CropSelection moved(CropSelection from, Grip grip, double dx, double dy);
+    using Grip = CropSelection::Grip;
     QImage m_image;
     std::function<CropSelection()> m_read;
     std::function<void(CropSelection)> m_drag;

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/replace_file.h"
 #include "kora_ui/launch.h"
 
 namespace kora_ui::persist {
@@ -42,19 +43,7 @@ class JsonFileStore final : public Store {
         m_values[key] = value;
         std::error_code error;
         std::filesystem::create_directories(m_file.parent_path(), error);
-        const auto temporary = m_file.string() + ".new";
-        {
-            std::ofstream out(temporary, std::ios::trunc);
-            if (!out) {
-                return false;
-            }
-            out << nlohmann::json(m_values).dump(2);
-            if (!out.flush()) {
-                return false;
-            }
-        }
-        std::filesystem::rename(temporary, m_file, error);
-        return !error;
+        return base::replace_file(m_file, nlohmann::json(m_values).dump(2)).has_value();
     }
 
   private:

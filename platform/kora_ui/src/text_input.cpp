@@ -1,16 +1,12 @@
 #include "kora_ui/text_input.h"
 #include "kora_ui/translate.h"
 
+#include "base/utf8.h"
+
 namespace kora_ui {
 
 void TextInput::enter(std::string text) const {
-    if (text.size() > kMaxLength) {
-        std::size_t end = kMaxLength;
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-            --end;  // not inside a UTF-8 sequence
-        }
-        text.resize(end);
-    }
+    text.resize(base::utf8::prefix_within(text, kMaxLength));
     if (text != m_state.get()) {
         (void)m_state.write_from_control(std::move(text));
     }

@@ -21,22 +21,7 @@ const Button* CardSurface::header() const {
 }
 
 void ImageCropEditor::drag_to(CropSelection wanted) const {
-    auto clamp01 = [](double v) {
-        return std::clamp(v, 0.0, 1.0);
-    };
-    double left = clamp01(std::min(wanted.left, wanted.right));
-    double right = clamp01(std::max(wanted.left, wanted.right));
-    double top = clamp01(std::min(wanted.top, wanted.bottom));
-    double bottom = clamp01(std::max(wanted.top, wanted.bottom));
-    if (right - left < kMinimumSpan) {
-        right = std::min(1.0, left + kMinimumSpan);
-        left = right - kMinimumSpan;
-    }
-    if (bottom - top < kMinimumSpan) {
-        bottom = std::min(1.0, top + kMinimumSpan);
-        top = bottom - kMinimumSpan;
-    }
-    m_selection.write_from_control({left, top, right, bottom});
+    m_selection.write_from_control(wanted.clamped());
 }
 
 void Button::press() {

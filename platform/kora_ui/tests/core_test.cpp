@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <set>
@@ -238,6 +239,34 @@ TEST(Controls, TextInputWritesItsCellAndIsAResource) {
             << bad;
     }
     EXPECT_EQ(pages.get(), "8-");
+}
+
+// Every way a crop changes keeps it inside the page, ordered and at least the minimum span.
+TEST(CropSelection, DragsStayInsideThePageAndWideEnough) {
+    using Grip = CropSelection::Grip;
+    constexpr double span = CropSelection::kMinimumSpan;
+    const auto near = [](const CropSelection& a, const CropSelection& b) {
+        return std::abs(a.left - b.left) < 1e-9 && std::abs(a.top - b.top) < 1e-9 &&
+               std::abs(a.right - b.right) < 1e-9 && std::abs(a.bottom - b.bottom) < 1e-9;
+    };
+    // Swapped edges are ordered, edges past the page come back to it, a sliver grows to the span.
+    EXPECT_TRUE(near(CropSelection{0.8, 0.9, 0.2, 0.1}.clamped(), {0.2, 0.1, 0.8, 0.9}));
+    EXPECT_TRUE(near(CropSelection{-0.5, -1, 1.5, 2}.clamped(), CropSelection::whole()));
+    EXPECT_TRUE(near(CropSelection{0.99, 0.3, 1.2, 0.31}.clamped(), {1 - span, 0.3, 1, 0.3 + span}));
+    EXPECT_TRUE((CropSelection{0.99, 0.3, 1.2, 0.31}.clamped().valid()));
+
+    const CropSelection s{0.2, 0.2, 0.6, 0.6};
+    EXPECT_TRUE(near(s.moved(Grip::top_left, 0.9, -0.5), {0.6 - span, 0, 0.6, 0.6}));
+    EXPECT_TRUE(near(s.moved(Grip::bottom_right, -0.9, 0.7), {0.2, 0.2, 0.2 + span, 1}));
+    EXPECT_TRUE(near(s.moved(Grip::top_right, 0.1, 0.1), {0.2, 0.3, 0.7, 0.6}));
+    EXPECT_TRUE(near(s.moved(Grip::bottom_left, -0.3, -0.1), {0, 0.2, 0.6, 0.5}));
+    EXPECT_TRUE(near(s.moved(Grip::move, 0.7, -0.1), {0.6, 0.1, 1, 0.5}));  // the size is kept
+    EXPECT_EQ(s.moved(Grip::none, 0.3, 0.3), s);
+
+    LocalState<CropSelection> cell{CropSelection::whole()};
+    const ImageCropEditor editor(nullptr, 10, 10, cell);
+    editor.drag_to({0.7, 0.5, 0.69, -0.2});
+    EXPECT_TRUE(near(cell.get(), {0.69, 0, 0.69 + span, 0.5}));
 }
 
 TEST(Controls, DisabledSegmentsCannotBeChosen) {

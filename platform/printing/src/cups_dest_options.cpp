@@ -16,17 +16,11 @@ namespace os_actions::printing::cups {
 
 namespace {
 
-struct DestFree {
-    void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
-};
-struct DestInfoFree {
-    void operator()(cups_dinfo_t* info) const { cupsFreeDestInfo(info); }
-};
-
 // One queue's destination and its information, with the questions asked of them.
 class Dest {
   public:
-    Dest(http_t* http, cups_dest_t* dest, cups_dinfo_t* info) : m_http(http), m_dest(dest), m_info(info) {}
+    Dest(http_t* http, Destination dest, DestinationInfo info)
+        : m_http(http), m_dest(std::move(dest)), m_info(std::move(info)) {}
 
     [[nodiscard]] ipp_attribute_t* supported(const char* option) const {
         return cupsFindDestSupported(m_http, m_dest.get(), m_info.get(), option);
@@ -116,8 +110,8 @@ class Dest {
 
   private:
     http_t* m_http;
-    std::unique_ptr<cups_dest_t, DestFree> m_dest;
-    std::unique_ptr<cups_dinfo_t, DestInfoFree> m_info;
+    Destination m_dest;
+    DestinationInfo m_info;
 };
 
 bool has(const std::vector<std::string>& values, std::string_view wanted) {
@@ -196,17 +190,16 @@ Result<PrinterOptions> printer_options(const std::string& queue) {
         return std::unexpected(http.error());
     }
     const OneSignIn sign_in;
-    cups_dest_t* dest = cupsGetNamedDest(http->get(), queue.c_str(), nullptr);
+    Destination dest(cupsGetNamedDest(http->get(), queue.c_str(), nullptr));
     if (!dest) {
         return failure(failure_of(cupsLastError(), "No printer " + queue + ": " + last_error()).message);
     }
-    cups_dinfo_t* info = cupsCopyDestInfo(http->get(), dest);
+    DestinationInfo info(cupsCopyDestInfo(http->get(), dest.get()));
     if (!info) {
-        cupsFreeDests(1, dest);
         return failure(
             failure_of(cupsLastError(), "Could not read what " + queue + " offers: " + last_error()).message);
     }
-    return read_options(Dest(http->get(), dest, info));
+    return read_options(Dest(http->get(), std::move(dest), std::move(info)));
 }
 
 }  // namespace os_actions::printing::cups

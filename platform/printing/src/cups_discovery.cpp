@@ -12,6 +12,7 @@
 #include <functional>
 #include <thread>
 
+#include "base/unique_fd.h"
 #include "cups_auth.h"
 #include "cups_client.h"
 #include "cups_handles.h"
@@ -119,16 +120,14 @@ Result<void> wait_until_ready(http_t* http, const std::string& queue, const std:
 
 bool dns_sd_available() {
     // libcups browses through avahi on the D-Bus system bus; avahi-daemon also keeps this socket.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    const base::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.is_open()) {
         return false;
     }
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, "/run/avahi-daemon/socket", sizeof address.sun_path - 1);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return ok;
+    return ::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
 }  // namespace

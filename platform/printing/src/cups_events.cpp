@@ -14,6 +14,8 @@
 #include <thread>
 #include <utility>
 
+#include "base/unique_fd.h"
+#include "bus_handles.h"
 #include "cups_auth.h"
 #include "cups_handles.h"
 #include "parsing.h"
@@ -24,21 +26,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct BusUnref {
-    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-};
-using Bus = std::unique_ptr<sd_bus, BusUnref>;
-
 // What the watch and its thread share: the thread outlives the watch until it sees `stopped`.
 struct Shared {
     std::atomic<bool> stopped{false};
-    int wake_fd = -1;
+    base::UniqueFd wake_fd;
     ChangesCallback callback;
-    ~Shared() {
-        if (wake_fd >= 0) {
-            ::close(wake_fd);
-        }
-    }
 };
 
 class CupsWatch final : public Watch {
@@ -47,7 +39,7 @@ class CupsWatch final : public Watch {
     ~CupsWatch() override {
         m_shared->stopped = true;
         const std::uint64_t one = 1;
-        (void)!::write(m_shared->wake_fd, &one, sizeof one);
+        (void)!::write(m_shared->wake_fd.get(), &one, sizeof one);
     }
 
   private:
@@ -289,7 +281,7 @@ int milliseconds_until(Clock::time_point when) {
 
 // Waits for the wake eventfd, the bus (when there is one) or the deadline; false when the watch ended.
 bool wait_for(Shared& shared, sd_bus* bus, Clock::time_point deadline) {
-    pollfd fds[2] = {{shared.wake_fd, POLLIN, 0}, {-1, 0, 0}};
+    pollfd fds[2] = {{shared.wake_fd.get(), POLLIN, 0}, {-1, 0, 0}};
     nfds_t count = 1;
     if (bus) {
         fds[1] = {sd_bus_get_fd(bus), static_cast<short>(sd_bus_get_events(bus)), 0};
@@ -397,8 +389,8 @@ void run(std::shared_ptr<Shared> shared) {
 
 std::unique_ptr<Watch> watch(ChangesCallback on_change) {
     auto shared = std::make_shared<Shared>();
-    shared->wake_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (shared->wake_fd < 0) {
+    shared->wake_fd.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!shared->wake_fd.is_open()) {
         return nullptr;
     }
     shared->callback = std::move(on_change);

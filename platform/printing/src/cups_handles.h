@@ -6,21 +6,61 @@
 
 #include <expected>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "base/owned.h"
 #include "printing/printing.h"
 
 namespace os_actions::printing::cups {
 
-struct HttpClose {
-    void operator()(http_t* http) const { httpClose(http); }
+inline void free_destination(cups_dest_t* dest) {
+    cupsFreeDests(1, dest);
+}
+using Http = base::Owned<http_t, httpClose>;
+using Ipp = base::Owned<ipp_t, ippDelete>;
+// One destination, as cupsGetNamedDest or cupsGetDestWithURI give it.
+using Destination = base::Owned<cups_dest_t, free_destination>;
+using DestinationInfo = base::Owned<cups_dinfo_t, cupsFreeDestInfo>;
+
+// Every destination libcups knows through `http` (cupsGetDests2), freed together.
+class Destinations {
+  public:
+    explicit Destinations(http_t* http) : m_count(cupsGetDests2(http, &m_dests)) {}
+    Destinations(const Destinations&) = delete;
+    Destinations& operator=(const Destinations&) = delete;
+    ~Destinations() { cupsFreeDests(m_count, m_dests); }
+
+    [[nodiscard]] std::span<cups_dest_t> all() const {
+        return m_dests ? std::span(m_dests, static_cast<std::size_t>(m_count)) : std::span<cups_dest_t>();
+    }
+    [[nodiscard]] int count() const { return m_count; }
+    [[nodiscard]] cups_dest_t* get() const { return m_dests; }
+
+  private:
+    cups_dest_t* m_dests = nullptr;
+    int m_count;
 };
-struct IppDelete {
-    void operator()(ipp_t* ipp) const { ippDelete(ipp); }
+
+// Options gathered with cupsAddOption, freed together.
+class Options {
+  public:
+    Options() = default;
+    Options(const Options&) = delete;
+    Options& operator=(const Options&) = delete;
+    ~Options() { cupsFreeOptions(m_count, m_options); }
+
+    void add(const std::string& name, const std::string& value) {
+        m_count = cupsAddOption(name.c_str(), value.c_str(), m_count, &m_options);
+    }
+    [[nodiscard]] int count() const { return m_count; }
+    [[nodiscard]] cups_option_t* get() const { return m_options; }
+
+  private:
+    cups_option_t* m_options = nullptr;
+    int m_count = 0;
 };
-using Http = std::unique_ptr<http_t, HttpClose>;
-using Ipp = std::unique_ptr<ipp_t, IppDelete>;
 
 // How long connecting to the server, and waiting for one answer, may take.
 inline constexpr int server_timeout_ms = 3000;

@@ -133,13 +133,11 @@ OperationResult print_document(const std::string& queue, const std::filesystem::
         ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-impressions",
                       static_cast<int>(impressions));
     }
-    cups_option_t* options = nullptr;
-    int count = 0;
+    Options options;
     for (const auto& [name, value] : job_attributes(choices)) {
-        count = cupsAddOption(name.c_str(), value.c_str(), count, &options);
+        options.add(name, value);
     }
-    cupsEncodeOptions2(request.get(), count, options, IPP_TAG_JOB);
-    cupsFreeOptions(count, options);
+    cupsEncodeOptions2(request.get(), options.count(), options.get(), IPP_TAG_JOB);
     const OneSignIn sign_in;
     Ipp response(
         cupsDoFileRequest(http->get(), request.release(), ("/printers/" + queue).c_str(), document.c_str()));

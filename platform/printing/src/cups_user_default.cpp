@@ -1,17 +1,12 @@
 #include "cups_user_default.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "base/replace_file.h"
 #include "cups_client.h"
 #include "cups_handles.h"
 #include "parsing.h"
@@ -44,18 +39,8 @@ Result<void> write_private_default(const std::filesystem::path& dir, const std::
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     const auto target = dir / "lpoptions";
-    const auto temp = dir / "lpoptions.new";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return failure("Could not write " + target.string() + ": " + std::strerror(errno));
-    }
-    const std::string text = "Default " + queue + "\n";
-    const bool written =
-        ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!written || std::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return failure("Could not write " + target.string() + ": " + std::strerror(errno));
+    if (auto written = base::replace_file(target, "Default " + queue + "\n"); !written) {
+        return failure("Could not write " + target.string() + ": " + written.error().message());
     }
     return {};
 }
@@ -77,13 +62,11 @@ std::optional<std::string> preferred_queue(http_t* http, const std::vector<Print
         }
         return std::nullopt;
     }
-    cups_dest_t* dest = cupsGetNamedDest(http, nullptr, nullptr);
+    const Destination dest(cupsGetNamedDest(http, nullptr, nullptr));
     if (!dest) {
         return std::nullopt;
     }
-    std::string name = dest->name;
-    cupsFreeDests(1, dest);
-    return name;
+    return std::string(dest->name);
 }
 
 OperationResult set_default(const std::string& queue) {
@@ -99,20 +82,16 @@ OperationResult set_default(const std::string& queue) {
         }
         return write_private_default(*dir, queue);
     }
-    cups_dest_t* dests = nullptr;
-    const int count = cupsGetDests2(http->get(), &dests);
+    const Destinations dests(http->get());
     bool found = false;
-    for (int i = 0; i < count; ++i) {
-        dests[i].is_default = !dests[i].instance && queue == dests[i].name;
-        found = found || dests[i].is_default;
+    for (auto& dest : dests.all()) {
+        dest.is_default = !dest.instance && queue == dest.name;
+        found = found || dest.is_default;
     }
     if (!found) {
-        cupsFreeDests(count, dests);
         return failure("No printer " + queue);
     }
-    const int status = cupsSetDests2(http->get(), count, dests);
-    cupsFreeDests(count, dests);
-    if (status != 0) {
+    if (cupsSetDests2(http->get(), dests.count(), dests.get()) != 0) {
         return failure("Could not save the preferred printer: " + last_error());
     }
     return {};

@@ -21,15 +21,14 @@ constexpr auto forget_after = std::chrono::minutes(10);  // addresses nobody ask
 // Asks the device behind a network queue for its state and identity.
 Answer ask_device(const std::string& device_uri) {
     Answer answer;
-    cups_dest_t* dest = cupsGetDestWithURI(nullptr, device_uri.c_str());
+    const Destination dest(cupsGetDestWithURI(nullptr, device_uri.c_str()));
     if (!dest) {
         return answer;
     }
     char resource[1024] = "/";
     int cancel = 0;
-    Http http(cupsConnectDest(dest, CUPS_DEST_FLAGS_DEVICE, connect_timeout_ms, &cancel, resource,
+    Http http(cupsConnectDest(dest.get(), CUPS_DEST_FLAGS_DEVICE, connect_timeout_ms, &cancel, resource,
                               sizeof resource, nullptr, nullptr));
-    cupsFreeDests(1, dest);
     if (!http) {
         return answer;
     }

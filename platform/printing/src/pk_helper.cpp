@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+#include "bus_handles.h"
+
 namespace os_actions::printing::cups::pk {
 
 namespace {
@@ -16,23 +18,6 @@ constexpr const char* object = "/";
 constexpr const char* interface = "org.opensuse.CupsPkHelper.Mechanism";
 // Long enough for a person to answer the authentication agent; without an agent polkit answers at once.
 constexpr std::uint64_t call_timeout_us = 120'000'000;
-
-struct BusClose {
-    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-};
-struct MessageUnref {
-    void operator()(sd_bus_message* m) const { sd_bus_message_unref(m); }
-};
-using Bus = std::unique_ptr<sd_bus, BusClose>;
-using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
-
-struct BusError {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    BusError() = default;
-    BusError(const BusError&) = delete;
-    BusError& operator=(const BusError&) = delete;
-    ~BusError() { sd_bus_error_free(&error); }
-};
 
 std::unexpected<std::string> failure(const char* member, std::string why) {
     return std::unexpected(std::string("The print administration service could not do ") + member + ": " +

@@ -20,8 +20,8 @@ namespace os_actions::printing::sane {
 
 namespace {
 
+using base::UniqueFd;
 using bounded_command::detail::Child;
-using bounded_command::detail::Fd;
 using Clock = std::chrono::steady_clock;
 using helper_frames::Kind;
 
@@ -69,7 +69,7 @@ constexpr std::chrono::milliseconds stop_check{50};
 // One running helper and the frames it has written so far.
 class HelperRun {
   public:
-    HelperRun(Child child, Fd out) : m_child(std::move(child)), m_out(std::move(out)) {}
+    HelperRun(Child child, UniqueFd out) : m_child(std::move(child)), m_out(std::move(out)) {}
 
     void watch(std::stop_token stop) { m_stop = std::move(stop); }
 
@@ -87,9 +87,9 @@ class HelperRun {
             return failure("Could not start the scanning helper: " + pipe.error().message());
         }
         // The helper's diagnostics (and a backend's) go where ours go.
-        Fd diagnostics(::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3));
+        UniqueFd diagnostics(::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3));
         if (!diagnostics.is_open()) {
-            diagnostics = Fd(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+            diagnostics = UniqueFd(::open("/dev/null", O_WRONLY | O_CLOEXEC));
         }
         bounded_command::PreparedCommand command{setup.program.string(), std::move(args), setup.environment,
                                                  helper_memory_limit};
@@ -210,7 +210,7 @@ class HelperRun {
     }
 
     Child m_child;
-    Fd m_out;
+    UniqueFd m_out;
     std::stop_token m_stop;
     std::vector<std::uint8_t> m_buffer;
     std::size_t m_consumed = 0;

@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 
+#include "base/owned.h"
+#include "base/utf8.h"
 #include "internal.h"
 
 namespace thumbnail::detail {
@@ -19,30 +21,13 @@ namespace {
 // UTF-8 to code points (tabs as four spaces, other control characters as spaces); false when the
 // bytes are not UTF-8 text.
 bool decode_utf8(const std::vector<std::uint8_t>& bytes, std::u32string& out) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = bytes[i];
-        if (lead == 0) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::size_t end = base::utf8::without_cut_end(text);  // a character cut by the read limit
+    for (std::size_t i = 0; i < end;) {
+        if (text[i] == '\0' || base::utf8::sequence_length(text, i) == 0) {
             return false;
         }
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x6  ? 2
-                                   : (lead >> 4) == 0xE  ? 3
-                                   : (lead >> 3) == 0x1E ? 4
-                                                         : 0;
-        if (length == 0) {
-            return false;
-        }
-        if (i + length > bytes.size()) {
-            break;  // a character cut by the read limit
-        }
-        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((bytes[i + k] & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (bytes[i + k] & 0x3F);
-        }
+        const char32_t code = base::utf8::next_code_point(text, i);
         if (code == '\t') {
             out += U"    ";
         } else if (code == '\n' || code >= 32) {
@@ -50,30 +35,17 @@ bool decode_utf8(const std::vector<std::uint8_t>& bytes, std::u32string& out) {
         } else if (code != '\r') {
             out += U' ';
         }
-        i += length;
     }
     return true;
 }
 
-struct LibraryDeleter {
-    void operator()(FT_Library library) const { FT_Done_FreeType(library); }
-};
-struct FaceDeleter {
-    void operator()(FT_Face face) const { FT_Done_Face(face); }
-};
-struct PatternDeleter {
-    void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
-};
-struct FontSetDeleter {
-    void operator()(FcFontSet* set) const { FcFontSetDestroy(set); }
-};
-using Library = std::unique_ptr<std::remove_pointer_t<FT_Library>, LibraryDeleter>;
-using Face = std::unique_ptr<std::remove_pointer_t<FT_Face>, FaceDeleter>;
+using Library = base::Owned<std::remove_pointer_t<FT_Library>, FT_Done_FreeType>;
+using Face = base::Owned<std::remove_pointer_t<FT_Face>, FT_Done_Face>;
 
 // The font files fontconfig offers for "monospace", best first.
 std::vector<std::string> monospace_font_files(std::size_t limit) {
     std::vector<std::string> files;
-    std::unique_ptr<FcPattern, PatternDeleter> pattern(
+    base::Owned<FcPattern, FcPatternDestroy> pattern(
         FcNameParse(reinterpret_cast<const FcChar8*>("monospace")));
     if (!pattern) {
         return files;
@@ -81,7 +53,7 @@ std::vector<std::string> monospace_font_files(std::size_t limit) {
     FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
     FcDefaultSubstitute(pattern.get());
     FcResult result = FcResultNoMatch;
-    std::unique_ptr<FcFontSet, FontSetDeleter> set(
+    base::Owned<FcFontSet, FcFontSetDestroy> set(
         FcFontSort(nullptr, pattern.get(), FcTrue, nullptr, &result));
     for (int i = 0; set && i < set->nfont && files.size() < limit; ++i) {
         FcChar8* file = nullptr;

@@ -8,13 +8,12 @@
 #include <system_error>
 #include <thread>
 
+#include "base/owned.h"
+
 namespace presswick::pdf {
 namespace {
 
-struct CompressorDeleter {
-    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
-};
-using Compressor = std::unique_ptr<libdeflate_compressor, CompressorDeleter>;
+using Compressor = base::Owned<libdeflate_compressor, libdeflate_free_compressor>;
 
 Compressor new_compressor() {
     return Compressor(libdeflate_alloc_compressor(k_compression_level));

@@ -1,62 +1,8 @@
 #include "pdf/pdf_text.h"
 
+#include "base/utf8.h"
+
 namespace presswick::pdf {
-namespace {
-
-constexpr char32_t k_invalid = 0xFFFD;
-
-// Decodes the scalar at `text[pos]` and advances `pos`; a malformed sequence yields U+FFFD for its
-// first byte only.
-char32_t next_scalar(std::string_view text, std::size_t& pos) {
-    const auto byte = [&](std::size_t i) {
-        return static_cast<unsigned char>(text[i]);
-    };
-    const unsigned char lead = byte(pos);
-    if (lead < 0x80) {
-        ++pos;
-        return lead;
-    }
-    std::size_t length = 0;
-    char32_t value = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, value = lead & 0x1F, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, value = lead & 0x0F, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, value = lead & 0x07, minimum = 0x10000;
-    } else {
-        ++pos;
-        return k_invalid;
-    }
-    if (pos + length > text.size()) {
-        ++pos;
-        return k_invalid;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char continuation = byte(pos + i);
-        if ((continuation & 0xC0) != 0x80) {
-            ++pos;
-            return k_invalid;
-        }
-        value = (value << 6) | (continuation & 0x3F);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        ++pos;
-        return k_invalid;
-    }
-    pos += length;
-    return value;
-}
-
-// The Unicode White_Space property.
-bool is_white_space(char32_t c) {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
-           c == 0x3000;
-}
-
-}  // namespace
 
 char winansi_byte(char32_t scalar) {
     switch (scalar) {
@@ -112,7 +58,7 @@ std::string convert(std::string_view utf8, Convert byte_of) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
-        out.push_back(byte_of(next_scalar(utf8, pos)));
+        out.push_back(byte_of(base::utf8::next_code_point(utf8, pos)));
     }
     return out;
 }
@@ -153,7 +99,7 @@ std::string escape_literal(std::string_view bytes) {
 
 bool has_visible_text(std::string_view utf8) {
     for (std::size_t pos = 0; pos < utf8.size();) {
-        if (!is_white_space(next_scalar(utf8, pos))) {
+        if (!base::utf8::is_white_space(base::utf8::next_code_point(utf8, pos))) {
             return true;
         }
     }

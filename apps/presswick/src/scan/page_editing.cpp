@@ -12,8 +12,8 @@ namespace presswick::scan {
 
 namespace {
 
-constexpr double kMinimumSpan = 0.05;
-constexpr double kMaximumStart = 0.95;
+constexpr double kMinimumSpan = kora_ui::CropSelection::kMinimumSpan;
+constexpr double kMaximumStart = 1.0 - kMinimumSpan;
 
 bool pixels_complete(const ScannedPage& page) {
     return page.pixels && page.pixels->size() >= std::size_t{page.width} * page.height * 4;
@@ -53,13 +53,6 @@ std::expected<void, std::string> replace_image(ScannedPage& page,
 
 }  // namespace
 
-bool crop_selection_valid(const kora_ui::CropSelection& s) {
-    const bool finite =
-        std::isfinite(s.left) && std::isfinite(s.top) && std::isfinite(s.right) && std::isfinite(s.bottom);
-    return finite && s.right - s.left >= kMinimumSpan && s.bottom - s.top >= kMinimumSpan && s.left >= 0 &&
-           s.top >= 0 && s.right <= 1 && s.bottom <= 1;
-}
-
 PixelRect crop_rectangle(const kora_ui::CropSelection& s, std::uint32_t width, std::uint32_t height) {
     const double w = width;
     const double h = height;
@@ -97,7 +90,7 @@ std::expected<void, std::string> crop_page(ScannedPage& page, const kora_ui::Cro
     if (selection == kora_ui::CropSelection::whole()) {
         return {};
     }
-    if (!crop_selection_valid(selection)) {
+    if (!selection.valid()) {
         return std::unexpected(std::string(kora_ui::tr("crop selection was invalid")));
     }
     if (!pixels_complete(page)) {

@@ -19,8 +19,6 @@ struct PixelRect {
     bool operator==(const PixelRect&) const = default;
 };
 
-// Finite, inside the page and at least the minimum span in both directions.
-[[nodiscard]] bool crop_selection_valid(const kora_ui::CropSelection& selection);
 // The pixels a valid selection cuts from a width x height page: never empty, never outside the page.
 [[nodiscard]] PixelRect crop_rectangle(const kora_ui::CropSelection& selection, std::uint32_t width,
                                        std::uint32_t height);

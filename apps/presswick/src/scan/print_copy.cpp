@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/unique_fd.h"
 #include "scan/saving.h"
 #include "workers.h"
 
@@ -34,8 +35,8 @@ std::expected<std::shared_ptr<const PrintCopy>, std::string> PrintCopy::write(
         return std::unexpected(error_text("could not make a temporary folder"));
     }
     const std::string file = (std::filesystem::path(folder) / kFileName).string();
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
+    base::UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd.is_open()) {
         auto error = error_text("could not create the document");
         (void)::rmdir(folder.c_str());
         return std::unexpected(std::move(error));
@@ -43,19 +44,17 @@ std::expected<std::shared_ptr<const PrintCopy>, std::string> PrintCopy::write(
     std::shared_ptr<const PrintCopy> copy(new PrintCopy(file));
     std::size_t written = 0;
     while (written < pdf.size()) {
-        const ssize_t n = ::write(fd, pdf.data() + written, pdf.size() - written);
+        const ssize_t n = ::write(fd.get(), pdf.data() + written, pdf.size() - written);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            auto error = error_text("could not write the document");
-            ::close(fd);
-            return std::unexpected(std::move(error));  // the copy's end removes the file
+            return std::unexpected(error_text("could not write the document"));  // the copy's end removes it
         }
         written += static_cast<std::size_t>(n);
     }
-    const bool synced = ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !synced) {
+    const bool synced = ::fsync(fd.get()) == 0;
+    if (!fd.close() || !synced) {
         return std::unexpected(error_text("could not write the document"));
     }
     return copy;

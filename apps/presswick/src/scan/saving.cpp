@@ -2,8 +2,8 @@
 
 #include <utility>
 
+#include "base/replace_file.h"
 #include "pdf/pdf_writer.h"
-#include "scan/file_replace.h"
 #include "scan/page_image.h"
 #include "workers.h"
 
@@ -55,7 +55,7 @@ void write_and_report(const kora_ui::Sender<Operation>& sender, const std::files
     if (!bytes || bytes->empty()) {
         return;
     }
-    const bool ok = replace_file(path, *bytes);  // the system error itself is not reported
+    const bool ok = base::replace_file(path, *bytes).has_value();  // the system error is not reported
     (void)sender.send(ok ? OperationFinished{std::move(success), document_version}
                          : OperationFinished{std::move(failure), std::nullopt});
 }

@@ -23,7 +23,7 @@ inline constexpr int export_jpeg_quality = 90;
 
 // The whole document as a PDF file, pages in order.
 [[nodiscard]] Bytes build_document_pdf(const std::vector<ScannedPage>& pages);
-// Starts "kora-save-scanned-page": replaces the file at `path` with `bytes` (replace_file) and posts
+// Starts "kora-save-scanned-page": replaces the file at `path` with `bytes` (base::replace_file) and posts
 // OperationFinished with one of the two notices. False when the thread could not be created.
 [[nodiscard]] bool start_save_worker(kora_ui::Sender<Operation> sender, std::filesystem::path path,
                                      Bytes bytes, Notice success, Notice failure);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/utf8.h"
 #include "surface/execute_internal.h"
 
 namespace presswick::surface {
@@ -38,54 +39,9 @@ void begin_refresh(Presswick& state) {
     state.refresh_rx = start_refresh();
 }
 
-namespace {
-bool valid_utf8(const std::string& text) {
-    std::size_t i = 0;
-    const auto n = text.size();
-    while (i < n) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t len = 0;
-        std::uint32_t cp = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        if ((c & 0xE0) == 0xC0) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + len > n) {
-            return false;
-        }
-        for (std::size_t k = 1; k < len; ++k) {
-            const auto cc = static_cast<unsigned char>(text[i + k]);
-            if ((cc & 0xC0) != 0x80) {
-                return false;
-            }
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        const bool overlong =
-            (len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
-        if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += len;
-    }
-    return true;
-}
-}  // namespace
-
 std::string file_name_or(const std::filesystem::path& path, const std::string& fallback) {
     auto name = path.filename().string();
-    if (name.empty() || name == "." || name == ".." || !valid_utf8(name)) {
+    if (name.empty() || name == "." || name == ".." || !base::utf8::is_valid(name)) {
         return fallback;
     }
     return name;

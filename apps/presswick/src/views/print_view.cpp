@@ -1,5 +1,6 @@
 // The print dialog: the document with its preview, the printing options and the printer.
 
+#include "base/utf8.h"
 #include "print_choices.h"
 #include "surface/presswick.h"
 #include "views/common.h"
@@ -65,31 +66,9 @@ WidgetPtr flexible_card(WidgetPtr card_widget) {
 }  // namespace
 
 std::string print_document_name(const std::filesystem::path& document) {
-    const auto name = document.filename();
-    if (name.empty()) {
-        return tr("Selected document");
-    }
+    std::string name = document.filename().string();
     // Valid text: the name's bytes must be UTF-8.
-    const std::string bytes = name.string();
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x6  ? 2
-                                   : (lead >> 4) == 0xE  ? 3
-                                   : (lead >> 3) == 0x1E ? 4
-                                                         : 0;
-        if (length == 0 || i + length > bytes.size()) {
-            return tr("Selected document");
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) {
-                return tr("Selected document");
-            }
-        }
-        i += length;
-    }
-    return bytes;
+    return !name.empty() && base::utf8::is_valid(name) ? name : std::string(tr("Selected document"));
 }
 
 std::vector<DropdownOption> printer_options(const DeviceSnapshot& snapshot) {

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/utf8.h"
 #include "kora_ui/widgets.h"
 #include "scan/scanned_page.h"
 #include "surface/presswick.h"
@@ -29,16 +30,7 @@ bool is_blank(std::string_view text) {
 
 // The first 320 characters, cut on a character boundary of the UTF-8 text.
 std::string text_preview(const std::string& text) {
-    std::size_t characters = 0;
-    std::size_t end = 0;
-    while (end < text.size() && characters < kTextPreviewBytes) {
-        ++end;
-        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-            ++end;
-        }
-        ++characters;
-    }
-    return text.substr(0, end);
+    return text.substr(0, base::utf8::prefix_of_characters(text, kTextPreviewBytes));
 }
 
 struct PageSetting {

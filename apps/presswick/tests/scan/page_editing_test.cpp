@@ -157,15 +157,15 @@ TEST(RotatePage, IncompletePixelsLeaveThePageAlone) {
 }
 
 TEST(CropSelection, Validity) {
-    EXPECT_TRUE(crop_selection_valid({0, 0, 1, 1}));
-    EXPECT_TRUE(crop_selection_valid({0.95, 0.95, 1, 1}));
-    EXPECT_FALSE(crop_selection_valid({0.5, 0.5, 0.52, 0.9}));
-    EXPECT_FALSE(crop_selection_valid({-0.01, 0, 1, 1}));
-    EXPECT_FALSE(crop_selection_valid({0, 0, 1.01, 1}));
-    EXPECT_FALSE(crop_selection_valid({0, 0, 1, 1.01}));
-    EXPECT_FALSE(crop_selection_valid({0, 0.5, 1, 0.52}));
-    EXPECT_FALSE(crop_selection_valid({std::nan(""), 0, 1, 1}));
-    EXPECT_FALSE(crop_selection_valid({0, 0, std::numeric_limits<double>::infinity(), 1}));
+    EXPECT_TRUE((kora_ui::CropSelection{0, 0, 1, 1}.valid()));
+    EXPECT_TRUE((kora_ui::CropSelection{0.95, 0.95, 1, 1}.valid()));
+    EXPECT_FALSE((kora_ui::CropSelection{0.5, 0.5, 0.52, 0.9}.valid()));
+    EXPECT_FALSE((kora_ui::CropSelection{-0.01, 0, 1, 1}.valid()));
+    EXPECT_FALSE((kora_ui::CropSelection{0, 0, 1.01, 1}.valid()));
+    EXPECT_FALSE((kora_ui::CropSelection{0, 0, 1, 1.01}.valid()));
+    EXPECT_FALSE((kora_ui::CropSelection{0, 0.5, 1, 0.52}.valid()));
+    EXPECT_FALSE((kora_ui::CropSelection{std::nan(""), 0, 1, 1}.valid()));
+    EXPECT_FALSE((kora_ui::CropSelection{0, 0, std::numeric_limits<double>::infinity(), 1}.valid()));
 }
 
 TEST(CropRectangle, BottomRightCornerOfAHundredSquare) {

@@ -11,7 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "scan/file_replace.h"
+#include "base/replace_file.h"
 #include "scan/page_image.h"
 #include "scan/saving.h"
 #include "scan_support.h"
@@ -168,18 +168,18 @@ TEST(LinkRule, AsTheKernelProtectsSharedFolders) {
     struct stat link {};
     link.st_mode = S_IFLNK | 0777;
     link.st_uid = ::geteuid() + 2;  // someone else's link in someone else's shared folder
-    EXPECT_FALSE(follows_link(sticky_shared, link));
+    EXPECT_FALSE(base::follows_link(sticky_shared, link));
     link.st_uid = ::geteuid();  // our own link
-    EXPECT_TRUE(follows_link(sticky_shared, link));
+    EXPECT_TRUE(base::follows_link(sticky_shared, link));
     link.st_uid = sticky_shared.st_uid;  // the folder's owner made it
-    EXPECT_TRUE(follows_link(sticky_shared, link));
+    EXPECT_TRUE(base::follows_link(sticky_shared, link));
     link.st_uid = ::geteuid() + 2;
     struct stat sticky_private = sticky_shared;
     sticky_private.st_mode = S_IFDIR | S_ISVTX | 0775;  // others cannot write it
-    EXPECT_TRUE(follows_link(sticky_private, link));
+    EXPECT_TRUE(base::follows_link(sticky_private, link));
     struct stat open_folder = sticky_shared;
     open_folder.st_mode = S_IFDIR | 0777;  // not sticky: anyone could rename the file itself anyway
-    EXPECT_TRUE(follows_link(open_folder, link));
+    EXPECT_TRUE(base::follows_link(open_folder, link));
 }
 
 // Makes `link` point at `target` as the user nobody (the test runs as root to become someone else).
@@ -262,7 +262,7 @@ TEST(SaveWorker, AKilledSaveLeavesNothingBehind) {
         if (child == 0) {
             const std::vector<std::uint8_t> data(std::size_t{256} << 20, 'x');
             [[maybe_unused]] const auto told = ::write(ready[1], "r", 1);
-            ::_exit(replace_file(target, data) ? 0 : 1);
+            ::_exit(base::replace_file(target, data) ? 0 : 1);
         }
         char byte = 0;
         ASSERT_EQ(::read(ready[0], &byte, 1), 1);

@@ -5,6 +5,7 @@
 #include <expected>
 #include <filesystem>
 
+#include "base/unique_fd.h"
 #include "live_files/live_files.h"
 #include "ocr/types.h"
 
@@ -29,11 +30,11 @@ class TempPng {
     [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
 
   private:
-    TempPng(std::filesystem::path path, int fd, live_files::LiveFile live)
-        : m_path(std::move(path)), m_fd(fd), m_live(std::move(live)) {}
+    TempPng(std::filesystem::path path, base::UniqueFd fd, live_files::LiveFile live)
+        : m_path(std::move(path)), m_fd(std::move(fd)), m_live(std::move(live)) {}
 
     std::filesystem::path m_path;
-    int m_fd = -1;
+    base::UniqueFd m_fd;
     live_files::LiveFile m_live;  // what remove_live_temp_files removes
 };
 

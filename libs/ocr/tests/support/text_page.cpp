@@ -8,23 +8,11 @@
 #include <iterator>
 #include <numbers>
 
+#include "base/utf8.h"
+
 namespace ocr::testing {
 
 namespace {
-
-char32_t next_code_point(const std::string& text, std::size_t& at) {
-    const auto byte = [&text](std::size_t i) {
-        return static_cast<std::uint8_t>(text[i]);
-    };
-    const std::uint8_t first = byte(at);
-    const std::size_t length = first < 0x80 ? 1 : first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : 2;
-    char32_t c = length == 1 ? first : first & (0x7F >> length);
-    for (std::size_t k = 1; k < length && at + k < text.size(); ++k) {
-        c = (c << 6) | (byte(at + k) & 0x3F);
-    }
-    at += length;
-    return c;
-}
 
 void draw_line(GrayImage& page, const stbtt_fontinfo& font, float scale, int baseline, int x0,
                const std::string& text) {
@@ -33,7 +21,7 @@ void draw_line(GrayImage& page, const stbtt_fontinfo& font, float scale, int bas
     int previous = 0;
     std::vector<std::uint8_t> glyph;
     while (at < text.size()) {
-        const int c = static_cast<int>(next_code_point(text, at));
+        const int c = static_cast<int>(base::utf8::next_code_point(text, at));
         if (previous != 0) {
             x += scale * static_cast<float>(stbtt_GetCodepointKernAdvance(&font, previous, c));
         }

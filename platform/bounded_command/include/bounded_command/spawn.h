@@ -9,33 +9,14 @@
 #include <optional>
 #include <system_error>
 
+#include "base/unique_fd.h"
 #include "bounded_command/bounded_command.h"
 
 namespace bounded_command::detail {
 
-// One owned file descriptor, closed on destruction.
-class Fd {
-  public:
-    Fd() = default;
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(Fd&& other) noexcept : m_fd(other.release()) {}
-    Fd& operator=(Fd&& other) noexcept;
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
-
-    [[nodiscard]] int get() const { return m_fd; }
-    [[nodiscard]] bool is_open() const { return m_fd >= 0; }
-    int release();
-    void reset();
-
-  private:
-    int m_fd = -1;
-};
-
 struct Pipe {
-    Fd read_end;
-    Fd write_end;
+    base::UniqueFd read_end;
+    base::UniqueFd write_end;
 };
 
 // A close-on-exec pipe, so that no other child ever inherits it.
@@ -66,6 +47,6 @@ class Child {
 // new process group, default signal dispositions and an empty signal mask.
 [[nodiscard]] std::expected<Child, std::error_code> spawn_child(
     const PreparedCommand& command, const std::optional<std::filesystem::path>& working_directory,
-    const Fd& stdout_write, const Fd& stderr_write);
+    const base::UniqueFd& stdout_write, const base::UniqueFd& stderr_write);
 
 }  // namespace bounded_command::detail

@@ -170,8 +170,6 @@ class PagePreview final : public Widget {
 // The page image with a draggable crop rectangle; writes the selection fractions into its cell.
 class ImageCropEditor final : public Widget {
   public:
-    static constexpr double kMinimumSpan = 0.05;  // never narrower or lower than this fraction
-
     ImageCropEditor(Pixels rgba, std::uint32_t width, std::uint32_t height,
                     LocalState<CropSelection> selection)
         : m_rgba(std::move(rgba)), m_width(width), m_height(height), m_selection(std::move(selection)) {}
@@ -180,7 +178,7 @@ class ImageCropEditor final : public Widget {
     [[nodiscard]] std::uint32_t width() const { return m_width; }
     [[nodiscard]] std::uint32_t height() const { return m_height; }
     [[nodiscard]] const LocalState<CropSelection>& selection() const { return m_selection; }
-    // What a drag does: keeps the rectangle inside the page, ordered and at least kMinimumSpan wide and high.
+    // What a drag does: the wanted rectangle clamped (CropSelection::clamped).
     void drag_to(CropSelection wanted) const;
 
   private:

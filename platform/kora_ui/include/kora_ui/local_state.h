@@ -21,13 +21,25 @@ class WakeHandle {
     std::shared_ptr<std::atomic<bool>> m_alive;
 };
 
-// The crop rectangle as fractions of the page: left, top, right, bottom.
+// The crop rectangle as fractions of the page: left, top, right, bottom. The one place that says what
+// a crop may be: the editor, the host's handles and the page crop all keep to these rules.
 struct CropSelection {
+    static constexpr double kMinimumSpan = 0.05;  // never narrower or lower than this fraction
+    // What is dragged: a corner, or the whole rectangle.
+    enum class Grip : std::uint8_t { none, top_left, top_right, bottom_left, bottom_right, move };
+
     double left = 0.0;
     double top = 0.0;
     double right = 1.0;
     double bottom = 1.0;
     [[nodiscard]] static CropSelection whole() { return {}; }
+    // Inside the page, ordered and at least kMinimumSpan wide and high.
+    [[nodiscard]] CropSelection clamped() const;
+    // Finite, inside the page and at least kMinimumSpan wide and high, as it is.
+    [[nodiscard]] bool valid() const;
+    // After moving `grip` by (dx, dy) of the page: a corner stops at the page's border and kMinimumSpan
+    // short of the opposite edges; the whole rectangle keeps its size and stays inside the page.
+    [[nodiscard]] CropSelection moved(Grip grip, double dx, double dy) const;
     bool operator==(const CropSelection&) const = default;
 };
 

@@ -1,7 +1,8 @@
-#include "scan/file_replace.h"
+#include "base/replace_file.h"
 
 #include <cerrno>
 #include <climits>
+#include <expected>
 #include <optional>
 #include <random>
 #include <string>
@@ -11,34 +12,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "base/unique_fd.h"
 #include "live_files/live_files.h"
 
-namespace presswick::scan {
+namespace base {
 
 namespace {
 
-// Closes the descriptor on every path; `close` reports whether the last step worked.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    [[nodiscard]] int get() const { return m_fd; }
-    [[nodiscard]] bool close() { return ::close(std::exchange(m_fd, -1)) == 0; }
-
-  private:
-    int m_fd;
-};
+std::unexpected<std::error_code> failed(int code) {
+    return std::unexpected(std::error_code(code, std::system_category()));
+}
 
 // A temporary name in a folder: removed unless it was renamed into place, and meanwhile known to the
 // end of the program.
@@ -82,7 +65,7 @@ bool write_all(int fd, std::span<const std::uint8_t> data) {
 
 // The chosen file as a folder that stays put and a name in it.
 struct Place {
-    FileDescriptor folder;  // O_PATH: it is only walked from, looked into and written into
+    UniqueFd folder;  // O_PATH: it is only walked from, looked into and written into
     std::filesystem::path folder_path;
     std::string name;
 };
@@ -96,24 +79,28 @@ void push_components(const std::filesystem::path& path, std::vector<std::string>
     pending.insert(pending.end(), parts.rbegin(), parts.rend());
 }
 
-FileDescriptor open_folder(int at, const char* name) {
-    return FileDescriptor(::openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+UniqueFd open_folder(int at, const char* name) {
+    return UniqueFd(::openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 // Walks the path a component at a time from folders held open, as the kernel would with its protection
 // of links in shared folders: a link, anywhere on the way, is followed only where follows_link allows.
-// Nothing when one may not be followed, on a loop, or when a folder on the way is missing.
-std::optional<Place> final_place(const std::filesystem::path& chosen) {
+// The error when one may not be followed (EACCES, as the kernel says), on a loop, or when a folder on the
+// way is missing.
+std::expected<Place, std::error_code> final_place(const std::filesystem::path& chosen) {
     if (!chosen.has_filename()) {
-        return std::nullopt;
+        return failed(EISDIR);
     }
     const bool absolute = chosen.is_absolute();
-    FileDescriptor folder = open_folder(AT_FDCWD, absolute ? "/" : ".");
+    UniqueFd folder = open_folder(AT_FDCWD, absolute ? "/" : ".");
     std::filesystem::path folder_path = absolute ? "/" : ".";
     std::vector<std::string> pending;
     push_components(chosen, pending);
     int links = 0;
-    while (folder.get() >= 0 && !pending.empty()) {
+    while (!pending.empty()) {
+        if (!folder.is_open()) {
+            return failed(errno);
+        }
         const std::string name = std::move(pending.back());
         pending.pop_back();
         if (name.empty() || name == ".") {
@@ -125,17 +112,23 @@ std::optional<Place> final_place(const std::filesystem::path& chosen) {
             if (last && errno == ENOENT) {
                 return Place{std::move(folder), std::move(folder_path), name};  // a new file
             }
-            return std::nullopt;
+            return failed(errno);
         }
         if (S_ISLNK(entry.st_mode)) {
             struct stat holder {};
-            if (++links > 40 || ::fstat(folder.get(), &holder) != 0 || !follows_link(holder, entry)) {
-                return std::nullopt;
+            if (++links > 40) {
+                return failed(ELOOP);
+            }
+            if (::fstat(folder.get(), &holder) != 0) {
+                return failed(errno);
+            }
+            if (!follows_link(holder, entry)) {
+                return failed(EACCES);
             }
             std::string target(PATH_MAX, '\0');
             const ssize_t size = ::readlinkat(folder.get(), name.c_str(), target.data(), target.size());
             if (size <= 0 || static_cast<std::size_t>(size) >= target.size()) {
-                return std::nullopt;
+                return failed(size < 0 ? errno : ENAMETOOLONG);
             }
             target.resize(static_cast<std::size_t>(size));
             const std::filesystem::path next(target);
@@ -152,7 +145,7 @@ std::optional<Place> final_place(const std::filesystem::path& chosen) {
         folder = open_folder(folder.get(), name.c_str());
         folder_path /= name;
     }
-    return std::nullopt;
+    return failed(folder.is_open() ? EISDIR : errno);
 }
 
 std::string random_name(const std::string& name) {
@@ -177,8 +170,7 @@ bool link_unnamed(int fd, int folder, const std::string& name) {
 
 // A new temporary name in `place`'s folder for `file`: the unnamed file linked in, or a named one
 // created there (then `file`). False when none can be made.
-bool temporary_in(const Place& place, int unnamed, FileDescriptor& file,
-                  std::optional<TemporaryName>& temporary) {
+bool temporary_in(const Place& place, int unnamed, UniqueFd& file, std::optional<TemporaryName>& temporary) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = random_name(place.name);
         if (unnamed >= 0) {
@@ -187,8 +179,8 @@ bool temporary_in(const Place& place, int unnamed, FileDescriptor& file,
                 return true;
             }
         } else {
-            FileDescriptor made(::openat(place.folder.get(), name.c_str(),
-                                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            UniqueFd made(::openat(place.folder.get(), name.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
             if (made.get() >= 0) {
                 file = std::move(made);
                 temporary.emplace(place.folder.get(), name, place.folder_path / name);
@@ -209,27 +201,29 @@ bool follows_link(const struct stat& folder, const struct stat& link) {
     return link.st_uid == ::geteuid() || !shared || link.st_uid == folder.st_uid;
 }
 
-bool replace_file(const std::filesystem::path& chosen, std::span<const std::uint8_t> data) {
+std::expected<void, std::error_code> replace_file(const std::filesystem::path& chosen,
+                                                  std::span<const std::uint8_t> data) {
     auto place = final_place(chosen);
     if (!place) {
-        return false;
+        return std::unexpected(place.error());
     }
     const int folder = place->folder.get();
     struct stat existing {};
     const bool exists = ::fstatat(folder, place->name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists && !S_ISREG(existing.st_mode)) {
-        return false;  // a directory, a pipe, a device, or a link that appeared since, is never replaced
+        // A directory, a pipe, a device, or a link that appeared since, is never replaced.
+        return failed(S_ISDIR(existing.st_mode) ? EISDIR : EINVAL);
     }
     // An unnamed file leaves nothing behind whatever ends us; some file systems cannot make one.
-    FileDescriptor file(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-    const bool unnamed = file.get() >= 0;
+    UniqueFd file(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    const bool unnamed = file.is_open();
     std::optional<TemporaryName> temporary;
     if (!unnamed && !temporary_in(*place, -1, file, temporary)) {
-        return false;
+        return failed(errno);
     }
     if (exists) {
         if (::fchmod(file.get(), existing.st_mode & 07777) != 0) {
-            return false;
+            return failed(errno);
         }
         // Only a privileged user can give the file back to another owner; anyone else now owns it,
         // so a refusal here is expected and not a failure of the save.
@@ -238,28 +232,31 @@ bool replace_file(const std::filesystem::path& chosen, std::span<const std::uint
         }
     }
     if (!write_all(file.get(), data) || ::fsync(file.get()) != 0) {
-        return false;
+        return failed(errno);
     }
     if (unnamed) {
         // A new file takes its name directly; an existing one is replaced through a name of our own.
         const bool placed = !exists && link_unnamed(file.get(), folder, place->name);
         if (!placed && !temporary_in(*place, file.get(), file, temporary)) {
-            return false;
+            return failed(errno);
         }
     }
     if (!file.close()) {
-        return false;
+        return failed(errno);
     }
     if (temporary) {
         // rename replaces the entry itself: a link swapped in meanwhile is replaced, never followed.
         if (::renameat(folder, temporary->name().c_str(), folder, place->name.c_str()) != 0) {
-            return false;
+            return failed(errno);
         }
         temporary->keep();
     }
     // The folder is held for walking only: syncing it takes a descriptor that may read it.
-    const FileDescriptor synced(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return synced.get() >= 0 && (::fsync(synced.get()) == 0 || errno == EINVAL);
+    const UniqueFd synced(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!synced.is_open() || (::fsync(synced.get()) != 0 && errno != EINVAL)) {
+        return failed(errno);
+    }
+    return {};
 }
 
-}  // namespace presswick::scan
+}  // namespace base
