@@ -28,7 +28,8 @@ trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 
 # The sanitizer tree builds in the background while the other phases mostly wait on other processes; its
 # tests run last. It builds only what those tests need: the programs of the unit tests (as the main tree
-# lists them) and the Qt host's ui tests. Unoptimised with line tables: the quickest to compile.
+# lists them), the files the unit tests read (the desktop entry and metainfo merged with the catalogues)
+# and the Qt host's ui tests. Unoptimised with line tables: the quickest to compile.
 asan_log=$(mktemp /tmp/presswick-asan-build.XXXXXX)
 asan_pid=""
 if [ "${PRESSWICK_SKIP_SANITIZE:-0}" != 1 ]; then
@@ -37,7 +38,7 @@ if [ "${PRESSWICK_SKIP_SANITIZE:-0}" != 1 ]; then
   (
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1 \
       -DPRESSWICK_SANITIZE=ON -DPRESSWICK_BENCH=OFF >/dev/null &&
-      nice -n 10 cmake --build build-asan -j"$JOBS" --target $asan_targets kora_ui_qt_tests
+      nice -n 10 cmake --build build-asan -j"$JOBS" --target $asan_targets desktop_files kora_ui_qt_tests
   ) >"$asan_log" 2>&1 &
   asan_pid=$!
 fi
