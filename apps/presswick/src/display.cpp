@@ -61,8 +61,15 @@ std::string day_label(std::chrono::system_clock::time_point at,
     if (days == 1) {
         return kora_ui::tr("yesterday");
     }
-    char buffer[32];
-    const char* format = then_tm.tm_year == now_tm.tm_year ? "%d %b" : "%d %b %Y";
+    char buffer[64];
+    // The date in the language's own order; strftime takes the month's name from the locale.
+    // TRANSLATORS: strftime format of a date this year ("9 Dec"); a leading zero of the day is dropped.
+    // xgettext:no-c-format
+    const char* this_year = kora_ui::tr("%d %b");
+    // TRANSLATORS: strftime format of a date in another year ("9 Dec 2025").
+    // xgettext:no-c-format
+    const char* other_year = kora_ui::tr("%d %b %Y");
+    const char* format = then_tm.tm_year == now_tm.tm_year ? this_year : other_year;
     const auto length = std::strftime(buffer, sizeof buffer, format, &then_tm);
     std::string label(buffer, length);
     if (label.starts_with('0')) {

@@ -180,8 +180,8 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
                 tr("No printers added"),
                 operation_button("presswick.discover.empty", tr("Find a printer"), FindPrinters{}, state)
                     .with_icon(Icon::find),
-                boxed(
-                    body_text(tr("You can still scan documents below. Add a printer whenever you need one.")))));
+                boxed(body_text(
+                    tr("You can still scan documents below. Add a printer whenever you need one.")))));
         } else {
             Column cards;
             for (const auto& printer : *snapshot.printers) {
@@ -204,19 +204,19 @@ WidgetPtr build_dashboard_view(const DeviceSnapshot& snapshot, const Presswick& 
         const bool any_printed = std::ranges::any_of(
             *snapshot.jobs, [](const auto& job) { return job.state == printing::JobState::printed; });
         closing
-            .push(panel(
-                tr("Recent documents"),
-                boxed(body_text(any_printed ? tr("Review what printed and quickly print a retained job again.")
-                                            : tr("Completed documents will appear here."))),
-                boxed(operation_button("presswick.history.open", tr("See all"), ShowHistory{}, state)
-                          .with_icon(Icon::history))))
+            .push(panel(tr("Recent documents"),
+                        boxed(body_text(
+                            any_printed ? tr("Review what printed and quickly print a retained job again.")
+                                        : tr("Completed documents will appear here."))),
+                        boxed(operation_button("presswick.history.open", tr("See all"), ShowHistory{}, state)
+                                  .with_icon(Icon::history))))
             .push(Spacer(14));
     }
-    closing.push(
-        panel(tr("Device help"),
-              boxed(body_text(tr("Plain-language checks for connections, paper, supplies, and scanners."))),
-              boxed(operation_button("presswick.diagnostics.open", tr("Check devices"), ShowDiagnostics{}, state)
-                        .with_icon(Icon::diagnostics))));
+    closing.push(panel(
+        tr("Device help"),
+        boxed(body_text(tr("Plain-language checks for connections, paper, supplies, and scanners."))),
+        boxed(operation_button("presswick.diagnostics.open", tr("Check devices"), ShowDiagnostics{}, state)
+                  .with_icon(Icon::diagnostics))));
     page.push(Spacer(18)).push(std::move(closing));
     return frame_page(std::move(page), kWideFrame);
 }

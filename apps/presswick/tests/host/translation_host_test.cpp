@@ -12,9 +12,11 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <cctype>
+#include <chrono>
 #include <clocale>
 #include <cstdlib>
 
+#include "display.h"
 #include "kora_ui/translate.h"
 #include "launch.h"
 #include "qt/host.h"
@@ -121,6 +123,26 @@ TEST(Translation, CountedTextsTakeTheLanguagesPluralForm) {
     use_language("");
     EXPECT_STREQ(kora_ui::trn("{} document is active", "{} documents are active", 3),
                  "{} documents are active");
+}
+
+// Day words come from the catalogue and dates take the language's order and month names.
+TEST(Translation, DatesTakeTheLanguagesWordsAndOrder) {
+    using namespace std::chrono;
+    const auto now = sys_days{2026y / December / 8} + 9h;
+    const auto third = sys_days{2026y / December / 3} + 12h;
+    const auto last_year = sys_days{2025y / March / 9} + 12h;
+    setenv("TZ", "UTC", 1);
+    tzset();
+    use_language("de");
+    EXPECT_EQ(presswick::day_label(now, now), "heute");
+    EXPECT_EQ(presswick::day_label(now - 24h, now), "gestern");
+    if (std::string(std::setlocale(LC_TIME, nullptr)).starts_with("de_DE")) {
+        EXPECT_EQ(presswick::day_label(third, now), "3. Dez");
+        EXPECT_EQ(presswick::day_label(last_year, now), "9. Mär 2025");
+    }
+    use_language("");
+    EXPECT_EQ(presswick::day_label(now - 24h, now), "yesterday");
+    EXPECT_EQ(presswick::day_label(third, now), "3 Dec");
 }
 
 TEST(Translation, QtsOwnButtonsFollowWhenQtsTranslationsAreInstalled) {
