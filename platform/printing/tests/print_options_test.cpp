@@ -28,21 +28,8 @@ std::filesystem::path g_home;
 
 // A valid PDF of `pages` pages, each with its number on it.
 std::string pdf_of_pages(int pages) {
-    std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", ""};
-    std::string kids;
-    for (int i = 0; i < pages; ++i) {
-        const int page = 3 + 2 * i;
-        kids += std::to_string(page) + " 0 R ";
-        const std::string content = "BT /F1 48 Tf 72 700 Td (Page " + std::to_string(i + 1) + ") Tj ET";
-        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents " +
-                          std::to_string(page + 1) + " 0 R /Resources << /Font << /F1 " +
-                          std::to_string(3 + 2 * pages) + " 0 R >> >> >>");
-        objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
-                          "\nendstream");
-    }
-    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>";
-    objects.push_back("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
-    return test_pdf::from_objects(objects);
+    return test_pdf::with_pages(
+        pages, [](int i) { return "BT /F1 48 Tf 72 700 Td (Page " + std::to_string(i + 1) + ") Tj ET"; });
 }
 
 // The attributes cupsd keeps for the newest job named `title` on `queue`, as "name=value" texts.

@@ -36,21 +36,8 @@ class ThumbnailTest : public ::testing::Test {
 
 // A valid one-page PDF with the given media box and a filled dark rectangle; offsets computed.
 std::string tiny_pdf(int width, int height, int pages = 1) {
-    std::vector<std::string> objects;
-    objects.push_back("<< /Type /Catalog /Pages 2 0 R >>");
-    std::string kids;
-    for (int i = 0; i < pages; ++i) {
-        kids += std::to_string(3 + 2 * i) + " 0 R ";
-    }
-    objects.push_back("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>");
-    const std::string content = "0.1 0.2 0.6 rg 20 20 100 60 re f";
-    for (int i = 0; i < pages; ++i) {
-        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(width) + " " +
-                          std::to_string(height) + "] /Contents " + std::to_string(4 + 2 * i) + " 0 R >>");
-        objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
-                          "\nendstream");
-    }
-    return test_pdf::from_objects(objects);
+    return test_pdf::with_pages(
+        pages, [](int) { return std::string("0.1 0.2 0.6 rg 20 20 100 60 re f"); }, width, height);
 }
 
 std::vector<std::uint8_t> gradient(int width, int height) {

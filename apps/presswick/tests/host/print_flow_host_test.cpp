@@ -15,11 +15,6 @@
 #include <cstdlib>
 #include <fstream>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "host_test_main.h"
@@ -27,6 +22,7 @@
 #include "launch.h"
 #include "pdf_fixture.h"
 #include "qt/host.h"
+#include "sandbox_env.h"
 
 namespace {
 
@@ -70,44 +66,21 @@ std::string output_of(const std::string& command) {
 // A device that prints on one side only (ippeveprinter without -2), as a queue for the test's life.
 class OneSidedQueue {
   public:
-    explicit OneSidedQueue(const std::string& queue) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        const auto port = std::to_string(ntohs(address.sin_port));
-        ::close(fd);
-        const auto spool = std::filesystem::temp_directory_path() / ("presswick-simplex-" + port);
-        std::filesystem::create_directories(spool);
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::execlp("ippeveprinter", "ippeveprinter", "-p", port.c_str(), "-n", "localhost", "-d",
-                     spool.c_str(), "-f", "application/pdf,image/pwg-raster", "-M", "Acme", "-m", "Simplex 5",
-                     "Acme Simplex 5", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        const std::string uri = "ipp://localhost:" + port + "/ipp/print";
-        const std::string answers = "ipptool -q " + uri + " get-printer-attributes.test >/dev/null 2>&1";
-        m_ready =
-            QTest::qWaitFor([&] { return std::system(answers.c_str()) == 0; }, kPatienceMs) &&
-            std::system(
-                ("lpadmin -p " + queue + " -E -v " + uri + " -m everywhere >/dev/null 2>&1").c_str()) == 0;
+    explicit OneSidedQueue(const std::string& queue)
+        : m_printer(
+              std::filesystem::temp_directory_path() / ("presswick-simplex-" + std::to_string(::getpid())),
+              "Simplex 5") {
+        const std::string answers =
+            "ipptool -q " + m_printer.uri() + " get-printer-attributes.test >/dev/null 2>&1";
+        m_ready = QTest::qWaitFor([&] { return std::system(answers.c_str()) == 0; }, kPatienceMs) &&
+                  std::system(
+                      ("lpadmin -p " + queue + " -E -v " + m_printer.uri() + " -m everywhere >/dev/null 2>&1")
+                          .c_str()) == 0;
     }
-    ~OneSidedQueue() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    OneSidedQueue(const OneSidedQueue&) = delete;
-    OneSidedQueue& operator=(const OneSidedQueue&) = delete;
     [[nodiscard]] bool ready() const { return m_ready; }
 
   private:
-    pid_t m_pid = -1;
+    printing_test::VirtualPrinter m_printer;
     bool m_ready = false;
 };
 

@@ -30,21 +30,11 @@ constexpr int kPatienceMs = 15000;
 
 // A valid PDF of `pages` A4 pages, each a different grey, so that every page draws differently.
 std::string pdf_of_pages(int pages) {
-    std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", ""};
-    std::string kids;
-    for (int i = 0; i < pages; ++i) {
-        const int page = 3 + 2 * i;
-        kids += std::to_string(page) + " 0 R ";
+    return test_pdf::with_pages(pages, [](int i) {
         char grey[16];
         std::snprintf(grey, sizeof grey, "%.2f", 0.2 * i);
-        const std::string content = std::string(grey) + " g 0 0 595 421 re f";
-        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents " +
-                          std::to_string(page + 1) + " 0 R >>");
-        objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
-                          "\nendstream");
-    }
-    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>";
-    return test_pdf::from_objects(objects);
+        return std::string(grey) + " g 0 0 595 421 re f";
+    });
 }
 
 class PrintHost : public ::testing::Test {
